@@ -1,0 +1,65 @@
+// Helpers for the unit tests: a clean global state and scratch files.
+#pragma once
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+
+#include <unistd.h>
+
+#include "driver/globals.hpp"
+
+// Empties every table and zeroes every counter, as at program start.
+inline void reset_run_state()
+{
+    free_all_structures();
+    tot_total_tag_count = 0;
+    discarded_tag = 0;
+    mirna_elaborated = 0;
+    numb_of_mirna = 0;
+    read_count_experiment = 0;
+    unique_reads_mapped_on_library = 0;
+    ambigue_reads_mapped_on_library = 0;
+    uniq_mapped_total_tags_count = 0;
+    ambigue_mapped_total_tag_count = 0;
+    ambigue_selected_mapped_total_tag_count = 0;
+}
+
+// A fresh directory under /tmp, removed when the object goes out of scope.
+class scratch_dir
+{
+public:
+    scratch_dir()
+    {
+        char pattern[] = "/tmp/mirsight_test_XXXXXX";
+        char * made = mkdtemp(pattern);
+        path_ = made ? made : "";
+    }
+    ~scratch_dir()
+    {
+        if (!path_.empty())
+            std::system(("rm -rf '" + path_ + "'").c_str());
+    }
+    scratch_dir(scratch_dir const &) = delete;
+    scratch_dir & operator=(scratch_dir const &) = delete;
+
+    std::string file(std::string const & name) const { return path_ + "/" + name; }
+    std::string const & path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+inline void write_file(std::string const & path, std::string const & content)
+{
+    std::ofstream out(path, std::ios::binary);
+    out << content;
+}
+
+inline std::string read_file(std::string const & path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
