@@ -1,0 +1,33 @@
+// The command line: options, defaults and the file names they compose.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Every run parameter with its built-in default.
+struct run_parameters
+{
+    std::string specie_codes = "chsa";
+    int32_t min_tag_length = 10;
+    int32_t seed_size = 6;
+    int32_t begin_seed = 1;
+    int32_t end_seed = 7;
+    int32_t tag_begin = 4;
+    int32_t align_score_threshold = 14;
+    bool rna_conversion = true;
+    std::string output_dir;
+    std::string input_dir;
+    std::string mature_file = "Tests/mirna_example.txt";
+    std::string grouped_file = "Tests/mirna_example_grouped.txt";
+    std::string sorted_grouped_file = "Tests/mirna_example_grouped_sorted.txt";
+    std::string tag_file = "Tests/tag_count_iso_exampl.txt";
+    std::string output_prefix = "Tests/out_mature";
+};
+
+// The arguments after the program name, in order.
+std::vector<std::string> BuildParameterList(int const & argc, char * argv[]);
+
+// Applies the options of `arguments` to `parameters`. Returns 0, or 2 after
+// printing an error when an option lacks its value or "-ss" ends up 0.
+int parse_command_line(std::vector<std::string> const & arguments, run_parameters & parameters);

@@ -1,0 +1,201 @@
+#include <gtest/gtest.h>
+
+#include "driver/command_line.hpp"
+#include "driver/test_support.hpp"
+
+namespace
+{
+run_parameters parse(std::vector<std::string> const & arguments, int expected_status = 0)
+{
+    run_parameters p;
+    testing::internal::CaptureStderr();
+    int const status = parse_command_line(arguments, p);
+    std::string const errors = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(status, expected_status) << errors;
+    return p;
+}
+}  // namespace
+
+TEST(BuildParameterList, DropsProgramNameAndKeepsOrder)
+{
+    char prog[] = "mirsight", a[] = "-s", b[] = "hsa";
+    char * argv[] = {prog, a, b, nullptr};
+    int argc = 3;
+    EXPECT_EQ(BuildParameterList(argc, argv), (std::vector<std::string>{"-s", "hsa"}));
+    argc = 1;
+    EXPECT_TRUE(BuildParameterList(argc, argv).empty());
+    argc = 0;
+    EXPECT_TRUE(BuildParameterList(argc, argv).empty());
+}
+
+TEST(CommandLine, DefaultsPointAtTheBundledExample)
+{
+    run_parameters const p = parse({});
+    EXPECT_EQ(p.specie_codes, "chsa");
+    EXPECT_EQ(p.min_tag_length, 10);
+    EXPECT_EQ(p.seed_size, 6);
+    EXPECT_EQ(p.begin_seed, 1);
+    EXPECT_EQ(p.end_seed, 7);
+    EXPECT_EQ(p.tag_begin, 4);
+    EXPECT_EQ(p.align_score_threshold, 14);
+    EXPECT_TRUE(p.rna_conversion);
+    EXPECT_EQ(p.mature_file, "Tests/mirna_example.txt");
+    EXPECT_EQ(p.grouped_file, "Tests/mirna_example_grouped.txt");
+    EXPECT_EQ(p.sorted_grouped_file, "Tests/mirna_example_grouped_sorted.txt");
+    EXPECT_EQ(p.tag_file, "Tests/tag_count_iso_exampl.txt");
+    EXPECT_EQ(p.output_prefix, "Tests/out_mature");
+}
+
+TEST(CommandLine, FileNamesAreComposedFromTheDirectoriesAtThatMoment)
+{
+    run_parameters p = parse({"-p", "out", "-i", "in", "-m", "db", "-t", "reads"});
+    EXPECT_EQ(p.output_prefix, "out/out_result_db");
+    EXPECT_EQ(p.mature_file, "in/db.txt");
+    EXPECT_EQ(p.grouped_file, "out/db_db_group.txt");
+    EXPECT_EQ(p.sorted_grouped_file, "out/db_db_group_sorted.txt");
+    EXPECT_EQ(p.tag_file, "in/reads.txt");
+
+    // A later -p or -i changes nothing already composed.
+    p = parse({"-m", "db", "-p", "out", "-i", "in"});
+    EXPECT_EQ(p.output_prefix, "out_result_db");
+    EXPECT_EQ(p.mature_file, "db.txt");
+    EXPECT_EQ(p.grouped_file, "db_db_group.txt");
+    EXPECT_EQ(p.sorted_grouped_file, "db_db_group_sorted.txt");
+    EXPECT_EQ(p.tag_file, "Tests/tag_count_iso_exampl.txt");
+
+    p = parse({"-p", "out/", "-m", "db"});
+    EXPECT_EQ(p.output_dir, "out//");
+    EXPECT_EQ(p.output_prefix, "out//out_result_db");
+}
+
+TEST(CommandLine, NumbersAreReadLikeAtoi)
+{
+    struct
+    {
+        char const * text;
+        int32_t value;
+    } const cases[] = {
+        {"12", 12}, {"  7x", 7}, {"abc", 0}, {"-1", -1}, {"+5", 5}, {"", 0},
+        {"99999999999999999999", -1},  // saturates, then keeps the low 32 bits
+        {"4294967297", 1},
+    };
+    for (auto const & c : cases)
+        EXPECT_EQ(parse({"-l", c.text}).min_tag_length, c.value) << c.text;
+
+    // -1 reaches the stages as 4294967295.
+    EXPECT_EQ(static_cast<uint32_t>(parse({"-l", "-1"}).min_tag_length), 4294967295u);
+    EXPECT_EQ(parse({"-l", "12", "-l", "15"}).min_tag_length, 15);
+}
+
+TEST(CommandLine, EveryOptionSetsItsParameter)
+{
+    run_parameters const p = parse({"-s", "mmu", "-ss", "7", "-sb", "0", "-se", "9", "-b", "2",
+                                    "-h", "30", "-r", "stray"});
+    EXPECT_EQ(p.specie_codes, "mmu");
+    EXPECT_EQ(p.seed_size, 7);
+    EXPECT_EQ(p.begin_seed, 0);
+    EXPECT_EQ(p.end_seed, 9);
+    EXPECT_EQ(p.tag_begin, 2);
+    EXPECT_EQ(p.align_score_threshold, 30);
+    EXPECT_FALSE(p.rna_conversion);
+}
+
+TEST(CommandLine, AValueIsExaminedAgainAsAnArgument)
+{
+    run_parameters const p = parse({"-s", "-r"});
+    EXPECT_EQ(p.specie_codes, "-r");
+    EXPECT_FALSE(p.rna_conversion);
+
+    // "-s" takes "-l" as its value, then "-l" takes "3".
+    run_parameters const q = parse({"-s", "-l", "3"});
+    EXPECT_EQ(q.specie_codes, "-l");
+    EXPECT_EQ(q.min_tag_length, 3);
+}
+
+TEST(CommandLine, RefusesAMissingValueAndAZeroSeedSize)
+{
+    for (char const * option : {"-s", "-l", "-ss", "-sb", "-se", "-b", "-p", "-i", "-m", "-t", "-h"})
+    {
+        run_parameters p;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(parse_command_line({"-l", "3", option}, p), 2) << option;
+        std::string const errors = testing::internal::GetCapturedStderr();
+        EXPECT_NE(errors.find(std::string("option ") + option + " needs a value"), std::string::npos) << errors;
+    }
+    // "-ss" is judged on its final value.
+    parse({"-ss", "0"}, 2);
+    parse({"-ss", "abc"}, 2);
+    EXPECT_EQ(parse({"-ss", "0", "-ss", "5"}).seed_size, 5);
+    parse({"-ss", "5", "-ss", "0"}, 2);
+}
+
+TEST(FreeAllStructures, EmptiesTablesAndKeepsCounters)
+{
+    reset_run_state();
+    seed_vet.resize(2);
+    specie_code_vet.push_back("hsa");
+    species_to_check_vet.push_back(char_string("hsa"));
+    tag_vet.resize(3);
+    result_mirna_uniq_ambig_vet.resize(1);
+    result_tag_uniq_vet.resize(1);
+    result_tag_ambig_vet.resize(1);
+    uniq_mapped_total_tags_count = 7;
+    ambigue_selected_mapped_total_tag_count = 5;
+    EXPECT_EQ(free_all_structures(), 0);
+    EXPECT_TRUE(seed_vet.empty() && specie_code_vet.empty() && species_to_check_vet.empty()
+                && tag_vet.empty() && result_mirna_uniq_ambig_vet.empty()
+                && result_tag_uniq_vet.empty() && result_tag_ambig_vet.empty());
+    EXPECT_EQ(uniq_mapped_total_tags_count, 7u);
+    EXPECT_EQ(ambigue_selected_mapped_total_tag_count, 5u);
+    reset_run_state();
+}
+
+TEST(TextToRna5, OnlyACGUInEitherCaseKeepTheirLetter)
+{
+    std::string all;
+    for (int byte = 0; byte < 256; ++byte)
+        all.push_back(static_cast<char>(byte));
+    std::string const letters = rna5_to_text(text_to_rna5(all));
+    ASSERT_EQ(letters.size(), 256u);
+    for (int byte = 0; byte < 256; ++byte)
+    {
+        char expected = 'N';
+        switch (byte)
+        {
+            case 'A': case 'a': expected = 'A'; break;
+            case 'C': case 'c': expected = 'C'; break;
+            case 'G': case 'g': expected = 'G'; break;
+            case 'U': case 'u': expected = 'U'; break;
+            default: break;
+        }
+        EXPECT_EQ(letters[static_cast<std::size_t>(byte)], expected) << "byte " << byte;
+    }
+}
+
+TEST(ReadTextLine, DropsOneCarriageReturn)
+{
+    std::istringstream in("a\r\nb\r\r\nc");
+    std::string line;
+    ASSERT_TRUE(read_text_line(in, line));
+    EXPECT_EQ(line, "a");
+    ASSERT_TRUE(read_text_line(in, line));
+    EXPECT_EQ(line, "b\r");
+    ASSERT_TRUE(read_text_line(in, line));
+    EXPECT_EQ(line, "c");
+    EXPECT_FALSE(read_text_line(in, line));
+}
+
+TEST(OpenForReading, RefusesDirectoriesAndMissingFiles)
+{
+    scratch_dir dir;
+    std::string reason;
+    std::ifstream a;
+    EXPECT_FALSE(open_for_reading(a, dir.path(), reason));
+    EXPECT_EQ(reason, "Is a directory");
+    std::ifstream b;
+    EXPECT_FALSE(open_for_reading(b, dir.file("missing.txt"), reason));
+    EXPECT_EQ(reason, "No such file or directory");
+    write_file(dir.file("x.txt"), "x\n");
+    std::ifstream c;
+    EXPECT_TRUE(open_for_reading(c, dir.file("x.txt"), reason));
+}

@@ -1,0 +1,75 @@
+#include "driver/run.hpp"
+
+#include <fstream>
+#include <iostream>
+
+#include "driver/globals.hpp"
+#include "matching/mirna_finder.hpp"
+#include "matching/result_aggregation.hpp"
+#include "mirna_db/check_specie_code.hpp"
+#include "mirna_db/mirbase_file_formatter.hpp"
+#include "mirna_db/read_mirbase.hpp"
+#include "report/output_file_print.hpp"
+#include "tags/load_reads_db_buffer.hpp"
+
+namespace
+{
+// Both input files must open before anything is written.
+bool inputs_readable(run_parameters const & p)
+{
+    struct input
+    {
+        char const * what;
+        std::string const & path;
+    };
+    input const inputs[] = {{"mature-miRNA file", p.mature_file}, {"tag-count file", p.tag_file}};
+    for (input const & in : inputs)
+    {
+        std::ifstream stream;
+        std::string reason;
+        if (!open_for_reading(stream, in.path, reason))
+        {
+            print_error(std::string("cannot open ") + in.what + " '" + in.path + "' for reading: " + reason);
+            return false;
+        }
+    }
+    return true;
+}
+
+void print_total(char const * label, uint64_t value)
+{
+    std::cout << label << value << ";" << std::endl;
+}
+}  // namespace
+
+int run_pipeline(run_parameters const & p)
+{
+    if (!inputs_readable(p))
+        return 1;
+
+    auto const begin_seed = static_cast<uint32_t>(p.begin_seed);
+    auto const end_seed = static_cast<uint32_t>(p.end_seed);
+    auto const seed_size = static_cast<uint32_t>(p.seed_size);
+
+    if (mirbase_file_formatter(p.mature_file, p.grouped_file, p.sorted_grouped_file,
+                               begin_seed, end_seed, seed_size) != 0)
+        return 1;
+    if (read_mirbase(p.sorted_grouped_file) != 0)
+        return 1;
+    if (load_reads_db_buffer(p.tag_file, p.rna_conversion, seed_size) != 0)
+        return 1;
+    check_specie_code(p.specie_codes);
+    mirna_finder(static_cast<uint32_t>(p.min_tag_length), static_cast<uint32_t>(p.tag_begin),
+                 begin_seed, end_seed, seed_size);
+    output_structures_generation();
+    output_structures_updating();
+    int const written = output_file_print(p.output_prefix, p.align_score_threshold);
+    free_all_structures();
+    if (written != 0)
+        return 1;
+
+    print_total("uniq_mapped_total_tags_count = ", uniq_mapped_total_tags_count);
+    print_total("ambigue_mapped_total_tag_count = ", ambigue_mapped_total_tag_count);
+    print_total("ambigue_selected_mapped_total_tag_count = ", ambigue_selected_mapped_total_tag_count);
+    return 0;
+}
