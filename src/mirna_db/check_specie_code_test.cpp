@@ -1,0 +1,46 @@
+#include "mirna_db/check_specie_code.hpp"
+
+#include <iostream>
+
+#include <gtest/gtest.h>
+
+#include "driver/test_support.hpp"
+
+TEST(check_specie_code, selects_every_code_found_in_database_order)
+{
+    struct selection_case
+    {
+        char const * name;
+        std::vector<std::string> database;
+        std::string species;
+        std::string selected;  // joined by ","
+        bool warning;
+    };
+    std::vector<selection_case> const cases = {
+        {"default string selects hsa only", {"hsa", "mmu"}, "chsa", "hsa,", false},
+        {"both in database order", {"hsa", "mmu"}, "hsa mmu", "hsa,mmu,", false},
+        {"string order does not matter", {"mmu", "hsa"}, "hsa mmu", "mmu,hsa,", false},
+        {"first code absent, later one found", {"rno", "hsa"}, "hsa", "hsa,", false},
+        {"code named twice selected once", {"hsa"}, "hsa,hsa", "hsa,", false},
+        {"matching is case-sensitive", {"hsa"}, "HSA", "", true},
+        {"empty species string", {"hsa"}, "", "", true},
+        {"empty database", {}, "hsa", "", true},
+        {"empty code never selected", {"", "hsa"}, "xyz", "", true},
+    };
+    for (selection_case const & c : cases)
+    {
+        reset_run_state();
+        specie_code_vet = c.database;
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(check_specie_code(c.species), 0);
+        std::string const out = testing::internal::GetCapturedStdout();
+        std::string selected;
+        for (char_string const & code : species_to_check_vet)
+            selected += std::string(seqan::begin(code), seqan::end(code)) + ",";
+        EXPECT_EQ(selected, c.selected) << c.name;
+        std::string expected_out = "specie_codes = " + c.species + "\n";
+        if (c.warning)
+            expected_out += "warning inserted codes are not present in the miRNA DB\n";
+        EXPECT_EQ(out, expected_out) << c.name;
+    }
+}

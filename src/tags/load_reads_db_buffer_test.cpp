@@ -1,0 +1,144 @@
+#include "tags/load_reads_db_buffer.hpp"
+
+#include <gtest/gtest.h>
+
+#include "driver/test_support.hpp"
+
+namespace
+{
+struct load_run
+{
+    int32_t status = 0;
+    std::string errors;
+};
+
+load_run load_text(std::string const & content, bool rna_conversion = true, uint32_t seed_size = 6)
+{
+    scratch_dir dir;
+    write_file(dir.file("tags.txt"), content);
+    load_run run;
+    testing::internal::CaptureStderr();
+    run.status = load_reads_db_buffer(dir.file("tags.txt"), rna_conversion, seed_size);
+    run.errors = testing::internal::GetCapturedStderr();
+    return run;
+}
+
+// The loaded tags as "index:sequence:count" lines.
+std::string tags_text()
+{
+    std::string text;
+    for (tag_vet_t const & tag : tag_vet)
+        text += std::to_string(tag.tag_index) + ":" + rna5_to_text(tag.tag_sequence) + ":" +
+                std::to_string(tag.tag_count) + "\n";
+    return text;
+}
+}  // namespace
+
+TEST(load_reads_db_buffer, lines_become_tags)
+{
+    struct tag_case
+    {
+        char const * name;
+        std::string file;
+        bool rna_conversion;
+        std::string tags;
+        uint32_t lines;
+        uint32_t discarded;
+    };
+    std::vector<tag_case> const cases = {
+        {"seed-long tag discarded, one longer kept", "ACGUAC\t5\nACGUACG\t5\n", true, "2:ACGUACG:5\n", 2, 1},
+        {"T becomes U", "ACGTACGT\t10\n", true, "1:ACGUACGU:10\n", 1, 0},
+        {"T stays N without conversion", "ACGTACGT\t10\n", false, "1:ACGNACGN:10\n", 1, 0},
+        {"lower-case t always N", "acgtacgt\t10\n", true, "1:ACGNACGN:10\n", 1, 0},
+        {"empty line counted and discarded", "ACGUACGU\t1\n\nCCCCCCCC\t2", true,
+         "1:ACGUACGU:1\n3:CCCCCCCC:2\n", 3, 1},
+        {"third column and white space before count", "ACGUACGU\t 7\tmore\nACGUACGU\t\t8x\n", true,
+         "1:ACGUACGU:7\n2:ACGUACGU:8\n", 2, 0},
+        {"count above 32 bits", "ACGUACGU\t4294967296\nACGUACGU\t18446744073709551615\n", true,
+         "1:ACGUACGU:4294967296\n2:ACGUACGU:18446744073709551615\n", 2, 0},
+        {"other bytes become N", "AC GU-xCG\t3\n", true, "1:ACNGUNNCG:3\n", 1, 0},
+        {"empty file", "", true, "", 0, 0},
+    };
+    for (tag_case const & c : cases)
+    {
+        reset_run_state();
+        load_run const run = load_text(c.file, c.rna_conversion);
+        EXPECT_EQ(run.status, 0) << c.name;
+        EXPECT_EQ(tags_text(), c.tags) << c.name;
+        EXPECT_EQ(tot_total_tag_count, c.lines) << c.name;
+        EXPECT_EQ(discarded_tag, c.discarded) << c.name;
+        EXPECT_EQ(run.errors, "") << c.name;
+        for (tag_vet_t const & tag : tag_vet)
+        {
+            EXPECT_EQ(std::string(seqan::begin(tag.tag_quality), seqan::end(tag.tag_quality)), "\xC3\xA8");
+            EXPECT_TRUE(tag.mirna_matched_vet.empty());
+        }
+    }
+}
+
+TEST(load_reads_db_buffer, crlf_file_loads_like_lf_file)
+{
+    // Lines without a tab end their tag at the line end, where the CR stands.
+    std::string const lf = "ACGTACGT\t10\nACGUAC\nACGUACG\n\nUUUUUUUUU\t2\n";
+    std::string crlf;
+    for (char c : lf)
+        crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    for (std::string const & file : {lf, crlf})
+    {
+        reset_run_state();
+        load_run const run = load_text(file);
+        EXPECT_EQ(tags_text(), "1:ACGUACGU:10\n3:ACGUACG:0\n5:UUUUUUUUU:2\n");
+        EXPECT_EQ(discarded_tag, 2u);
+        EXPECT_EQ(tot_total_tag_count, 5u);
+        EXPECT_NE(run.errors.find("tags.txt:3: read count missing"), std::string::npos) << run.errors;
+        EXPECT_EQ(run.errors.find("tags.txt:2:"), std::string::npos) << run.errors;
+    }
+}
+
+TEST(load_reads_db_buffer, unreadable_counts_warn_with_line_number)
+{
+    struct count_case
+    {
+        char const * name;
+        std::string line;
+        uint64_t count;
+        std::string in_error;  // empty: no message expected
+    };
+    std::vector<count_case> const cases = {
+        {"no tab", "ACGUACGU", 0, "tags.txt:2: read count missing or not a number; count set to 0"},
+        {"nothing after tab", "ACGUACGU\t", 0, "tags.txt:2: read count missing"},
+        {"sign is not a digit", "ACGUACGU\t+5", 0, "tags.txt:2: read count missing"},
+        {"letters", "ACGUACGU\tabc", 0, "tags.txt:2: read count missing"},
+        {"beyond 64 bits held at largest", "ACGUACGU\t99999999999999999999", 18446744073709551615u,
+         "tags.txt:2: read count does not fit in 64 bits"},
+        {"short line without count is no warning", "ACG", 0, ""},
+    };
+    for (count_case const & c : cases)
+    {
+        reset_run_state();
+        load_run const run = load_text("CCCCCCCC\t1\n" + c.line + "\n");
+        EXPECT_EQ(run.status, 0) << c.name;
+        if (c.in_error.empty())
+        {
+            EXPECT_EQ(run.errors, "") << c.name;
+            EXPECT_EQ(tag_vet.size(), 1u) << c.name;
+            continue;
+        }
+        ASSERT_EQ(tag_vet.size(), 2u) << c.name;
+        EXPECT_EQ(tag_vet[1].tag_count, c.count) << c.name;
+        EXPECT_EQ(tag_vet[1].tag_index, 2u) << c.name;
+        EXPECT_NE(run.errors.find(c.in_error), std::string::npos) << c.name << ": " << run.errors;
+    }
+}
+
+TEST(load_reads_db_buffer, missing_file_is_reported)
+{
+    reset_run_state();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(load_reads_db_buffer("/nonexistent/tags.txt", true, 6), -2);
+    std::string const errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("'/nonexistent/tags.txt': No such file or directory"), std::string::npos)
+        << errors;
+    EXPECT_TRUE(tag_vet.empty());
+    EXPECT_EQ(tot_total_tag_count, 0u);
+}
