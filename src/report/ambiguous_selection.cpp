@@ -1,0 +1,130 @@
+#include "report/ambiguous_selection.hpp"
+
+#include "report/family_comparator.hpp"
+#include "report/result_line.hpp"
+
+namespace
+{
+// 1 for the best alignment's family, plus 1 for every other alignment whose
+// miRNA lies outside that family.
+int32_t count_mirna_families(std::vector<mirna_matched_vet_t> const & alignments)
+{
+    char_string const & best_info = matched_mirna(alignments[0]).mirna_info;
+    int32_t num_mir_family = 1;
+    for (std::size_t j = 1; j < alignments.size(); ++j)
+        num_mir_family += family_comparator(best_info, matched_mirna(alignments[j]).mirna_info);
+    return num_mir_family;
+}
+
+// The 26 values of a selected tag's line, with its line feed.
+void append_selected_line(std::string & line, tag_vet_t const & tag, int32_t num_mir_family)
+{
+    mirna_matched_vet_t const & best = tag.mirna_matched_vet[0];
+    mirna_vet_t const & mirna = matched_mirna(best);
+    int64_t const score_gap = int64_t{tag.mirna_matched_vet[1].align_score} - best.align_score;
+
+    append_unsigned(line, tag.tag_index);
+    add_field(line, tag.tag_sequence);
+    add_field(line, tag.tag_quality);
+    add_field(line, tag.tag_count);
+    add_field(line, mirna.mirna_index);
+    add_field(line, mirna.mirna_info);
+    add_field(line, mirna.mirna_seq);
+    add_field(line, best.seed_index);
+    add_field(line, best.begin_ungapped_mirna);
+    add_field(line, best.begin_ungapped_tag);
+    add_field(line, best.size_ungapped);
+    add_field(line, best.size_ungapped_1);
+    add_field(line, best.size_ungapped_2);
+    add_field(line, best.align_score);
+    add_field(line, best.mir_tag_size_diff);
+    add_field(line, score_gap);
+    add_field(line, num_mir_family);
+    add_field(line, static_cast<uint64_t>(tag.mirna_matched_vet.size()));
+    add_field(line, is_mirna_exact(best));
+    add_field(line, best.iso_5p);
+    add_field(line, best.iso_snp);
+    add_field(line, best.iso_multi_snp);
+    add_field(line, best.iso_3p);
+    add_field(line, best.offset_site);
+    add_field(line, best.suppl_compens_site);
+    add_field(line, best.central_site);
+    line += '\n';
+}
+
+void move_reads(uint64_t & ambiguous_counter, uint64_t & unique_counter, uint64_t reads)
+{
+    ambiguous_counter -= reads;
+    unique_counter += reads;
+}
+
+// Moves one tag of `reads` reads, aligned as `best`, from the ambiguous to the
+// unique counters of `row`; the four percentages become 0.
+void move_tag_to_unique(result_mirna_uniq_ambig_vet_t & row, mirna_matched_vet_t const & best, uint64_t reads)
+{
+    ++row.uniq_different_tags;
+    --row.ambig_different_tags;
+    move_reads(row.ambig_count_tags, row.uniq_count_tags, reads);
+    row.uniq_expressed_all = 0;
+    row.uniq_expressed_mapped = 0;
+    row.ambig_expressed_all = 0;
+    row.ambig_expressed_mapped = 0;
+
+    if (best.iso_5p)
+        move_reads(row.ambig_iso_5p_tags, row.uniq_iso_5p_tags, reads);
+    else if (best.iso_snp)
+        move_reads(row.ambig_iso_snp_tags, row.uniq_iso_snp_tags, reads);
+    else if (best.iso_multi_snp)
+        move_reads(row.ambig_iso_multi_snp_tags, row.uniq_iso_multi_snp_tags, reads);
+    else if (best.iso_3p)
+        move_reads(row.ambig_iso_3p_tags, row.uniq_iso_3p_tags, reads);
+    else
+        move_reads(row.ambig_mirna_exact_tags, row.uniq_mirna_exact_tags, reads);
+
+    if (best.offset_site)
+        move_reads(row.ambig_offset_site_tags, row.uniq_offset_site_tags, reads);
+    if (best.suppl_compens_site)
+        move_reads(row.ambig_suppl_compens_site_tags, row.uniq_suppl_compens_site_tags, reads);
+    if (best.central_site)
+        move_reads(row.ambig_central_site_tags, row.uniq_central_site_tags, reads);
+}
+}  // namespace
+
+mirna_row_index index_rows_by_mirna(std::vector<result_mirna_uniq_ambig_vet_t> const & rows)
+{
+    mirna_row_index row_of_mirna;
+    row_of_mirna.reserve(rows.size());
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        row_of_mirna.emplace(rows[i].mirna_index, i);
+    return row_of_mirna;
+}
+
+std::string tag_ambigue_selected_header()
+{
+    return header_line({"tag_index", "tag_sequence", "tag_quality", "#count_tags", "mirna_id", "mirna_name",
+                        "mirna_seq", "seed_index", "begin_ungapped_mirna", "begin_ungapped_tag",
+                        "size_ungapped", "size_ungapped_1", "size_ungapped_2", "align_score",
+                        "mir_tag_size_diff", "mir2-mir1_align_score", "num_mir_family",
+                        "num_of_mapped_miRNAs", "mirna_exact", "iso_5p", "iso_snp", "iso_multi_snp",
+                        "iso_3p", "offset_site", "suppl_compens_site", "central_site"});
+}
+
+bool select_ambiguous_tag(tag_vet_t const & tag, int32_t align_score_threshold,
+                          std::ostream & selected_file,
+                          std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
+                          mirna_row_index const & row_of_mirna)
+{
+    std::vector<mirna_matched_vet_t> const & alignments = tag.mirna_matched_vet;
+    if (alignments.size() < 2 || !(alignments[0].align_score < align_score_threshold))
+        return false;
+
+    std::string line;
+    append_selected_line(line, tag, count_mirna_families(alignments));
+    write_line(selected_file, line);
+    ambigue_selected_mapped_total_tag_count += tag.tag_count;
+
+    auto const row = row_of_mirna.find(matched_mirna(alignments[0]).mirna_index);
+    if (row != row_of_mirna.end())
+        move_tag_to_unique(result_mirna_selected_vet[row->second], alignments[0], tag.tag_count);
+    return true;
+}

@@ -1,0 +1,31 @@
+// Selection of ambiguous tags: a tag whose best alignment scores below the
+// threshold is assigned to that alignment's miRNA ("_tag_ambigue_selected.txt"
+// and the per-miRNA tables after selection).
+#pragma once
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "driver/globals.hpp"
+
+// Position of each row in a per-miRNA table, by its mirna_index.
+using mirna_row_index = std::unordered_map<uint32_t, std::size_t>;
+
+// The positions of the rows of `rows` by mirna_index (the first row wins
+// should two share one).
+mirna_row_index index_rows_by_mirna(std::vector<result_mirna_uniq_ambig_vet_t> const & rows);
+
+// The header line of "_tag_ambigue_selected.txt".
+std::string tag_ambigue_selected_header();
+
+// For an ambiguous tag whose alignments are sorted best first: when the best
+// align_score is below `align_score_threshold`, writes the tag's line to
+// `selected_file`, adds its reads to ambigue_selected_mapped_total_tag_count
+// and moves them from the ambiguous to the unique counters of the best
+// miRNA's row in `result_mirna_selected_vet`. Returns true when selected.
+bool select_ambiguous_tag(tag_vet_t const & tag, int32_t align_score_threshold,
+                          std::ostream & selected_file,
+                          std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
+                          mirna_row_index const & row_of_mirna);

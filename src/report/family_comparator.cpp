@@ -1,0 +1,100 @@
+#include "report/family_comparator.hpp"
+
+#include <algorithm>
+#include <string>
+
+namespace
+{
+// Every name part is compared over at least this many positions; positions
+// past the end of a part hold the filler '$'.
+constexpr std::size_t name_part_width = 30;
+constexpr char name_part_filler = '$';
+
+// The three parts of a name such as >abc-miR-21-5p: species code, kind of
+// name and family number with its letter suffix. All empty for a text that
+// does not start with ">".
+struct name_parts
+{
+    std::string species;
+    std::string kind;
+    std::string family;
+};
+
+// The characters from `pos` up to, not including, the first of `stops` or
+// the end of the text; `pos` moves past that stop character.
+std::string read_part(std::string const & text, std::size_t & pos, char const * stops)
+{
+    std::size_t end = text.find_first_of(stops, pos);
+    if (end == std::string::npos)
+        end = text.size();
+    std::string part = text.substr(pos, end - pos);
+    pos = end < text.size() ? end + 1 : end;
+    return part;
+}
+
+// The species code and the kind end at "-", the family number at "-" or a
+// blank (no other white space); the end of the text ends whichever part it
+// falls in.
+name_parts split_name(char_string const & info)
+{
+    std::string const text(seqan::begin(info), seqan::end(info));
+    name_parts parts;
+    if (text.empty() || text[0] != '>')
+        return parts;
+    std::size_t pos = 1;
+    parts.species = read_part(text, pos, "-");
+    parts.kind = read_part(text, pos, "-");
+    parts.family = read_part(text, pos, "- ");
+    return parts;
+}
+
+char char_at(std::string const & part, std::size_t i)
+{
+    return i < part.size() ? part[i] : name_part_filler;
+}
+
+std::size_t compared_width(std::string const & a, std::string const & b)
+{
+    return std::max({name_part_width, a.size(), b.size()});
+}
+
+bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// Equal at every position of the filled parts.
+bool same_part(std::string const & a, std::string const & b)
+{
+    std::size_t const width = compared_width(a, b);
+    for (std::size_t i = 0; i < width; ++i)
+        if (char_at(a, i) != char_at(b, i))
+            return false;
+    return true;
+}
+
+// Equal at every position where either part holds a digit: letter suffixes
+// are ignored, digits are compared by position.
+bool same_family_number(std::string const & a, std::string const & b)
+{
+    std::size_t const width = compared_width(a, b);
+    for (std::size_t i = 0; i < width; ++i)
+    {
+        char const ca = char_at(a, i);
+        char const cb = char_at(b, i);
+        if ((is_digit(ca) || is_digit(cb)) && ca != cb)
+            return false;
+    }
+    return true;
+}
+}  // namespace
+
+int32_t family_comparator(char_string a, char_string b)
+{
+    name_parts const first = split_name(a);
+    name_parts const second = split_name(b);
+    bool const same_family = same_part(first.species, second.species)
+                             && same_part(first.kind, second.kind)
+                             && same_family_number(first.family, second.family);
+    return same_family ? 0 : 1;
+}

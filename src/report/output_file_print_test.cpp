@@ -1,0 +1,231 @@
+#include "report/output_file_print.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "driver/test_support.hpp"
+#include "report/report_test_data.hpp"
+
+namespace
+{
+std::string const suffixes[] = {
+    "_unique.txt", "_ambigue.txt", "_tag_unique.txt", "_tag_ambigue.txt", "_tag_ambigue_selected.txt",
+    "_unique_ambigue_selected.txt", "_ambigue_ambigue_selected.txt",
+};
+
+std::string const norm_header =
+    "mirna_index\t#different_tags\t#count_tags\tnorm_expressed_all\tnorm_expressed_mapped\t#mirna_exact_tags"
+    "\t#iso_5p_tags\t#iso_snp_tags\t#iso_multi_snp_tags\t#iso_3p_tags\t#offset_site_tags"
+    "\t#suppl_compens_site_tags\t#central_site_tags\tseed_index\tmirna_seq\tmirna_info\n";
+std::string const no_norm_header =
+    "mirna_index\t#different_tags\t#count_tags\tNO-norm_expressed_all\tNO-norm_expressed_mapped"
+    "\t#mirna_exact_tags\t#iso_5p_tags\t#iso_snp_tags\t#iso_multi_snp_tags\t#iso_3p_tags\t#offset_site_tags"
+    "\t#suppl_compens_site_tags\t#central_site_tags\tseed_index\tmirna_seq\tmirna_info\n";
+std::string const tag_unique_header =
+    "tag_index\ttag_sequence\ttag_quality\t#count_tags\tmirna_id\tmirna_name\tmirna_seq\tseed_index"
+    "\tbegin_ungapped_mirna\tbegin_ungapped_tag\tsize_ungapped\tsize_ungapped_1\tsize_ungapped_2"
+    "\talign_score\tmir_tag_size_diff\tmirna_exact\tiso_5p\tiso_snp\tiso_multi_snp\tiso_3p\toffset_site"
+    "\tsuppl_compens_site\tcentral_site\n";
+std::string const tag_ambigue_header =
+    "tag_index\ttag_sequence\ttag_quality\t#count_tags\tmirna_id\tmirna_name\tmirna_seq"
+    "\tbegin_ungapped_mirna\tbegin_ungapped_tag\tsize_ungapped\tsize_ungapped_1\tsize_ungapped_2"
+    "\talign_score\tmir_tag_size_diff\n";
+std::string const selected_header =
+    "tag_index\ttag_sequence\ttag_quality\t#count_tags\tmirna_id\tmirna_name\tmirna_seq\tseed_index"
+    "\tbegin_ungapped_mirna\tbegin_ungapped_tag\tsize_ungapped\tsize_ungapped_1\tsize_ungapped_2"
+    "\talign_score\tmir_tag_size_diff\tmir2-mir1_align_score\tnum_mir_family\tnum_of_mapped_miRNAs"
+    "\tmirna_exact\tiso_5p\tiso_snp\tiso_multi_snp\tiso_3p\toffset_site\tsuppl_compens_site\tcentral_site\n";
+
+mirna_matched_vet_t alignment(uint32_t mirna, int32_t score, uint32_t begin_mirna, uint32_t size,
+                              uint32_t size_1, uint32_t size_2, int32_t size_diff)
+{
+    mirna_matched_vet_t a = alignment_on(mirna, score);
+    a.begin_ungapped_mirna = a.begin_ungapped_mirna_1 = a.begin_ungapped_mirna_2 = begin_mirna;
+    a.size_ungapped = size;
+    a.size_ungapped_1 = size_1;
+    a.size_ungapped_2 = size_2;
+    a.mir_tag_size_diff = size_diff;
+    return a;
+}
+
+class output_files : public testing::Test
+{
+protected:
+    void SetUp() override { reset_run_state(); }
+
+    std::string prefix() const { return dir.file("x"); }
+    std::string result(std::string const & suffix) const { return read_file(prefix() + suffix); }
+
+    // Three miRNAs; one unique tag, one ambiguous tag selected for miR-1 and
+    // one ambiguous tag not selected; a fourth tag of 4 reads mapped nowhere.
+    void fill_small_run()
+    {
+        set_mirnas({{">abc-miR-1-5p MIMAT1 first", "UGGAAUGUAA"},
+                    {">abc-miR-2-3p", "UAUCACAGCC"},
+                    {">abc-let-3", "UCACAACCUC"}});
+
+        mirna_matched_vet_t u = alignment(0, 0, 0, 10, 10, 10, -3);
+        u.offset_site = true;
+        result_tag_uniq_vet.push_back(make_tag(1, "UGGAAUGUAAAGA", 4, {u}));
+
+        mirna_matched_vet_t a = alignment(2, 20, 1, 8, 8, 8, 0);
+        a.iso_3p = true;
+        mirna_matched_vet_t b = alignment(0, 7, 0, 9, 10, 10, 0);
+        b.iso_snp = b.central_site = true;
+        mirna_matched_vet_t c = alignment(1, 7, 2, 7, 9, 9, 0);
+        c.iso_5p = c.offset_site = true;
+        result_tag_ambig_vet.push_back(make_tag(4, "UGGAAUGUAC", 8, {a, b, c}));
+
+        mirna_matched_vet_t d = alignment(1, 30, 0, 7, 8, 10, -1);
+        d.iso_5p = true;
+        mirna_matched_vet_t e = alignment(2, 40, 0, 6, 6, 6, -1);
+        result_tag_ambig_vet.push_back(make_tag(6, "UAUCACAGCCU", 4, {d, e}));
+
+        // Rows in first-met order: miR-1, let-3, miR-2 (20 reads, 16 mapped).
+        result_mirna_uniq_ambig_vet_t mir1 = row_for(0);
+        mir1.uniq_different_tags = 1;
+        mir1.uniq_count_tags = mir1.uniq_mirna_exact_tags = mir1.uniq_offset_site_tags = 4;
+        mir1.uniq_expressed_all = 20.0f;
+        mir1.uniq_expressed_mapped = 25.0f;
+        mir1.ambig_different_tags = 1;
+        mir1.ambig_count_tags = mir1.ambig_iso_snp_tags = mir1.ambig_central_site_tags = 8;
+        mir1.ambig_expressed_all = 40.0f;
+        mir1.ambig_expressed_mapped = 50.0f;
+        result_mirna_uniq_ambig_vet_t let3 = row_for(2);
+        let3.ambig_different_tags = 2;
+        let3.ambig_count_tags = 12;
+        let3.ambig_iso_3p_tags = 8;
+        let3.ambig_mirna_exact_tags = 4;
+        let3.ambig_expressed_all = 60.0f;
+        let3.ambig_expressed_mapped = 75.0f;
+        result_mirna_uniq_ambig_vet_t mir2 = row_for(1);
+        mir2.ambig_different_tags = 2;
+        mir2.ambig_count_tags = mir2.ambig_iso_5p_tags = 12;
+        mir2.ambig_offset_site_tags = 8;
+        mir2.ambig_expressed_all = 60.0f;
+        mir2.ambig_expressed_mapped = 75.0f;
+        result_mirna_uniq_ambig_vet = {mir1, let3, mir2};
+    }
+
+    scratch_dir dir;
+};
+
+TEST_F(output_files, writes_the_seven_tables_of_a_small_run)
+{
+    fill_small_run();
+    testing::internal::CaptureStdout();
+    ASSERT_EQ(output_file_print(prefix(), 14), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+
+    std::string const mir1 = "\tUGGAAUGUAA\t>abc-miR-1-5p MIMAT1 first\n";
+    std::string const let3 = "\tUCACAACCUC\t>abc-let-3\n";
+    std::string const mir2 = "\tUAUCACAGCC\t>abc-miR-2-3p\n";
+    std::string const ambiguous_lines =
+        "3\t2\t12\t        60\t        75\t4\t0\t0\t0\t8\t0\t0\t0\t0" + let3
+        + "2\t2\t12\t        60\t        75\t0\t12\t0\t0\t0\t8\t0\t0\t0" + mir2;
+
+    EXPECT_EQ(result("_unique.txt"),
+              norm_header + "1\t1\t4\t        20\t        25\t4\t0\t0\t0\t0\t4\t0\t0\t0" + mir1);
+    EXPECT_EQ(result("_ambigue.txt"),
+              norm_header + "1\t1\t8\t        40\t        50\t0\t0\t8\t0\t0\t0\t0\t8\t0" + mir1 + ambiguous_lines);
+    EXPECT_EQ(result("_tag_unique.txt"),
+              tag_unique_header
+                  + "1\tUGGAAUGUAAAGA\t\xc3\xa8\t4\t1\t>abc-miR-1-5p MIMAT1 first\tUGGAAUGUAA"
+                    "\t0\t0\t0\t10\t10\t10\t0\t-3\t1\t0\t0\t0\t0\t1\t0\t0\n");
+    std::string const three_alignments =
+        "4\tUGGAAUGUAC\t\xc3\xa8\t8"
+        "\t1\t>abc-miR-1-5p MIMAT1 first\tUGGAAUGUAA\t0\t0\t9\t10\t10\t7\t0\t|"
+        "\t2\t>abc-miR-2-3p\tUAUCACAGCC\t2\t0\t7\t9\t9\t7\t0\t|"
+        "\t3\t>abc-let-3\tUCACAACCUC\t1\t0\t8\t8\t8\t20\t0\t|\n";
+    EXPECT_EQ(split_tabs(three_alignments).size(), 4u + 3u * 11u);
+    EXPECT_EQ(result("_tag_ambigue.txt"),
+              tag_ambigue_header + three_alignments
+                  + "6\tUAUCACAGCCU\t\xc3\xa8\t4\t2\t>abc-miR-2-3p\tUAUCACAGCC\t0\t0\t7\t8\t10\t30\t-1\t|"
+                    "\t3\t>abc-let-3\tUCACAACCUC\t0\t0\t6\t6\t6\t40\t-1\t|\n");
+    EXPECT_EQ(result("_tag_ambigue_selected.txt"),
+              selected_header
+                  + "4\tUGGAAUGUAC\t\xc3\xa8\t8\t1\t>abc-miR-1-5p MIMAT1 first\tUGGAAUGUAA"
+                    "\t0\t0\t0\t9\t10\t10\t7\t0\t0\t3\t3\t0\t0\t1\t0\t0\t0\t0\t1\n");
+    EXPECT_EQ(result("_unique_ambigue_selected.txt"),
+              no_norm_header + "1\t2\t12\t         0\t         0\t4\t0\t8\t0\t0\t4\t0\t8\t0" + mir1);
+    // miR-1's only ambiguous tag was selected for it: it has no line here.
+    EXPECT_EQ(result("_ambigue_ambigue_selected.txt"), no_norm_header + ambiguous_lines);
+
+    EXPECT_EQ(uniq_mapped_total_tags_count, 4u);
+    EXPECT_EQ(ambigue_mapped_total_tag_count, 12u);
+    EXPECT_EQ(ambigue_selected_mapped_total_tag_count, 8u);
+    // The sorted order stays in the table; the rows themselves are not changed.
+    EXPECT_EQ(result_tag_ambig_vet[0].mirna_matched_vet[0].mirna_vet_index, 0u);
+    EXPECT_EQ(result_mirna_uniq_ambig_vet[0].ambig_different_tags, 1u);
+}
+
+TEST_F(output_files, empty_tables_give_header_only_files)
+{
+    ASSERT_EQ(output_file_print(prefix(), 14), 0);
+    std::string const expected[] = {norm_header, norm_header, tag_unique_header,
+                                     tag_ambigue_header, selected_header, no_norm_header, no_norm_header};
+    for (std::size_t i = 0; i < 7; ++i)
+        EXPECT_EQ(result(suffixes[i]), expected[i]) << suffixes[i];
+    EXPECT_EQ(uniq_mapped_total_tags_count + ambigue_mapped_total_tag_count
+                  + ambigue_selected_mapped_total_tag_count, 0u);
+}
+
+TEST_F(output_files, read_totals_do_not_wrap_at_32_bits)
+{
+    fill_small_run();
+    result_tag_uniq_vet[0].tag_count = 4294967295u;
+    result_tag_uniq_vet.push_back(result_tag_uniq_vet[0]);
+    result_tag_uniq_vet.back().tag_count = 1;
+    result_tag_ambig_vet[0].tag_count = 5000000000u;
+    ASSERT_EQ(output_file_print(prefix(), 14), 0);
+    EXPECT_EQ(uniq_mapped_total_tags_count, 4294967296u);
+    EXPECT_EQ(ambigue_mapped_total_tag_count, 5000000004u);
+    EXPECT_EQ(ambigue_selected_mapped_total_tag_count, 5000000000u);
+    EXPECT_EQ(split_tabs(result("_tag_unique.txt").substr(tag_unique_header.size()))[3], "4294967295");
+}
+
+TEST_F(output_files, a_prefix_in_a_missing_directory_is_an_error_and_creates_nothing)
+{
+    fill_small_run();
+    std::string const missing = dir.file("missing/x");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(output_file_print(missing, 14), -1);
+    std::string const message = testing::internal::GetCapturedStderr();
+    EXPECT_NE(message.find("'" + missing + "_unique.txt'"), std::string::npos) << message;
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    EXPECT_EQ(uniq_mapped_total_tags_count, 0u);
+}
+
+TEST_F(output_files, stops_at_the_first_file_that_cannot_be_created)
+{
+    fill_small_run();
+    std::filesystem::create_directory(prefix() + "_tag_unique.txt");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(output_file_print(prefix(), 14), -1);
+    std::string const message = testing::internal::GetCapturedStderr();
+    EXPECT_NE(message.find("'" + prefix() + "_tag_unique.txt'"), std::string::npos) << message;
+    EXPECT_EQ(message.find("_tag_ambigue"), std::string::npos) << message;
+    EXPECT_EQ(result("_unique.txt"), "");
+    EXPECT_FALSE(std::filesystem::exists(prefix() + "_tag_ambigue.txt"));
+}
+
+TEST_F(output_files, a_write_error_is_an_error_naming_the_file)
+{
+    // A few lines fail only when the files are flushed at the end; many lines
+    // fail while the table is being written.
+    for (std::size_t unique_tags : {std::size_t{1}, std::size_t{5000}})
+    {
+        scratch_dir full_dir;
+        std::string const full_prefix = full_dir.file("x");
+        reset_run_state();
+        fill_small_run();
+        result_tag_uniq_vet.resize(unique_tags, result_tag_uniq_vet[0]);
+        std::filesystem::create_symlink("/dev/full", full_prefix + "_tag_unique.txt");
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(output_file_print(full_prefix, 14), -1) << unique_tags << " tags";
+        std::string const message = testing::internal::GetCapturedStderr();
+        EXPECT_NE(message.find("'" + full_prefix + "_tag_unique.txt'"), std::string::npos) << message;
+    }
+}
+}  // namespace

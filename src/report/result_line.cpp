@@ -1,0 +1,86 @@
+#include "report/result_line.hpp"
+
+#include <charconv>
+#include <cstdio>
+
+void append_unsigned(std::string & line, uint64_t value)
+{
+    char digits[24];
+    auto const written = std::to_chars(digits, digits + sizeof digits, value);
+    line.append(digits, written.ptr);
+}
+
+void add_field(std::string & line, uint32_t value)
+{
+    add_field(line, static_cast<uint64_t>(value));
+}
+
+void add_field(std::string & line, uint64_t value)
+{
+    line += '\t';
+    append_unsigned(line, value);
+}
+
+void add_field(std::string & line, int32_t value)
+{
+    add_field(line, static_cast<int64_t>(value));
+}
+
+void add_field(std::string & line, int64_t value)
+{
+    char digits[24];
+    auto const written = std::to_chars(digits, digits + sizeof digits, value);
+    line += '\t';
+    line.append(digits, written.ptr);
+}
+
+void add_field(std::string & line, bool flag)
+{
+    line += '\t';
+    line += flag ? '1' : '0';
+}
+
+void add_field(std::string & line, rna_string const & seq)
+{
+    static char const letters[] = "ACGUN";
+    line += '\t';
+    std::size_t const size = seqan::length(seq);
+    for (std::size_t i = 0; i < size; ++i)
+        line += letters[seqan::ordValue(seq[i])];
+}
+
+void add_field(std::string & line, char_string const & text)
+{
+    line += '\t';
+    std::size_t const size = seqan::length(text);
+    for (std::size_t i = 0; i < size; ++i)
+        line += text[i];
+}
+
+void add_percentage(std::string & line, float value)
+{
+    char text[48];
+    int const size = std::snprintf(text, sizeof text, "%10.10g", static_cast<double>(value));
+    line += '\t';
+    if (size > 0)
+        line.append(text, static_cast<std::size_t>(size));
+}
+
+std::string header_line(std::initializer_list<char const *> names)
+{
+    std::string line;
+    for (char const * name : names)
+    {
+        if (!line.empty())
+            line += '\t';
+        line += name;
+    }
+    line += '\n';
+    return line;
+}
+
+bool write_line(std::ostream & file, std::string const & line)
+{
+    file.write(line.data(), static_cast<std::streamsize>(line.size()));
+    return static_cast<bool>(file);
+}

@@ -1,0 +1,34 @@
+// Field writers for the tab-separated result files: each appends one value,
+// in result-file form, to a line under construction.
+#pragma once
+#include <cstdint>
+#include <initializer_list>
+#include <ostream>
+#include <string>
+
+#include "driver/globals.hpp"
+
+// Appends the value in decimal, without a tab before it.
+void append_unsigned(std::string & line, uint64_t value);
+
+// Append a tab, then the value: integers in decimal ("-" before a negative
+// value), flags as "1" or "0", nucleotides as the letters A, C, G, U, N,
+// texts exactly as stored.
+void add_field(std::string & line, uint32_t value);
+void add_field(std::string & line, uint64_t value);
+void add_field(std::string & line, int32_t value);
+void add_field(std::string & line, int64_t value);
+void add_field(std::string & line, bool flag);
+void add_field(std::string & line, rna_string const & seq);
+void add_field(std::string & line, char_string const & text);
+
+// Appends a tab, then a percentage: 10 significant digits, general
+// notation, right-aligned in 10 characters ("      12.5", "33.33333588").
+void add_percentage(std::string & line, float value);
+
+// The header line made of the column names, tab-separated, with its line feed.
+std::string header_line(std::initializer_list<char const *> names);
+
+// Writes a finished line to a result file (buffered, not flushed). False
+// when the stream has failed.
+bool write_line(std::ostream & file, std::string const & line);
