@@ -708,12 +708,15 @@ def ungapped_extension(min_tag_length, tag_begin, seed_begin, seed_end, seed_ind
             elif a.iso_snp:
                 a.iso_snp = False
                 a.iso_multi_snp = True
-        a.align_score = s32(u32(u32(L - (size_ungapped_2 - n)) * 100) // L)
+        # Computed without 32-bit wrap-around (the same for any real length).
+        a.align_score = s32((L - (size_ungapped_2 - n)) * 100 // L)
         a.iso_5p = seed_begin != begin_seed
         a.iso_3p = not (e2 == L and bt + size_ungapped_2 == T)
         a.offset_site = e0 != end_seed
-        a.central_site = e0 > u32(end_seed + 8)
-        low, high = u32(end_seed + 5), u32(end_seed + 8)
+        # The site bounds are taken without 32-bit wrap-around: a huge
+        # end_seed puts them out of reach rather than near 0.
+        a.central_site = e0 > end_seed + 8
+        low, high = end_seed + 5, end_seed + 8
         a.suppl_compens_site = not any(low <= e <= high for e in (e0, e1, e2))
         tag.mirna_matched_vet.append(a)
     return 0

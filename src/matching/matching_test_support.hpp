@@ -1,0 +1,77 @@
+// Builders for the matching unit tests: a seed index and tags made in memory.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "driver/globals.hpp"
+
+inline mirna_vet_t make_mirna(std::string const & sequence, uint32_t mirna_index,
+                              std::string const & info = ">hsa-test")
+{
+    mirna_vet_t mirna;
+    mirna.mirna_seq = text_to_rna5(sequence);
+    mirna.mirna_info = info;
+    mirna.mirna_index = mirna_index;
+    return mirna;
+}
+
+inline specie_vet_t make_specie(std::string const & code, std::vector<mirna_vet_t> mirnas)
+{
+    specie_vet_t specie;
+    specie.specie_code = code;
+    specie.mirna_vet = std::move(mirnas);
+    return specie;
+}
+
+inline seed_vet_t make_seed(std::string const & seed, std::vector<specie_vet_t> species)
+{
+    seed_vet_t entry;
+    entry.seed_seq = text_to_rna5(seed);
+    entry.specie_vet = std::move(species);
+    return entry;
+}
+
+inline tag_vet_t make_tag(std::string const & sequence, uint64_t count = 1, uint32_t index = 1)
+{
+    tag_vet_t tag;
+    tag.tag_sequence = text_to_rna5(sequence);
+    tag.tag_quality = "\xc3\xa8";
+    tag.tag_count = count;
+    tag.tag_index = index;
+    return tag;
+}
+
+// The sequence with the given positions replaced.
+inline std::string substituted(std::string sequence, std::vector<std::pair<std::size_t, char>> const & changes)
+{
+    for (auto const & change : changes)
+        sequence.at(change.first) = change.second;
+    return sequence;
+}
+
+// Names of the set flags, derived mirna_exact first, in record order.
+inline std::string flag_names(mirna_matched_vet_t const & a)
+{
+    std::string names;
+    auto add = [&](bool set, char const * name) {
+        if (!set)
+            return;
+        if (!names.empty())
+            names += ' ';
+        names += name;
+    };
+    add(is_mirna_exact(a), "mirna_exact");
+    add(a.iso_5p, "iso_5p");
+    add(a.iso_snp, "iso_snp");
+    add(a.iso_multi_snp, "iso_multi_snp");
+    add(a.iso_3p, "iso_3p");
+    add(a.offset_site, "offset_site");
+    add(a.suppl_compens_site, "suppl_compens_site");
+    add(a.central_site, "central_site");
+    return names;
+}
+
+// The miRNA of the worked examples; its seed CAGGAC sits at position 1.
+inline std::string const example_mirna = "UCAGGACGUAACGGAUCCAGUA";

@@ -1,0 +1,277 @@
+#include "matching/result_aggregation.hpp"
+
+#include <cstdio>
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "driver/test_support.hpp"
+#include "matching/matching_test_support.hpp"
+
+namespace
+{
+enum class alignment_class { exact, iso_5p, iso_snp, iso_multi_snp, iso_3p };
+
+// An alignment on entry mirna_pos of seed 0, species 0, with the given flags.
+mirna_matched_vet_t alignment_on(uint32_t mirna_pos, alignment_class cls, bool offset, bool suppl, bool central,
+                                 int32_t score = 0)
+{
+    mirna_matched_vet_t a;
+    a.mirna_vet_index = mirna_pos;
+    a.iso_5p = cls == alignment_class::iso_5p;
+    a.iso_snp = cls == alignment_class::iso_snp;
+    a.iso_multi_snp = cls == alignment_class::iso_multi_snp;
+    a.iso_3p = cls == alignment_class::iso_3p;
+    a.offset_site = offset;
+    a.suppl_compens_site = suppl;
+    a.central_site = central;
+    a.align_score = score;
+    return a;
+}
+
+tag_vet_t tag_with(std::string const & sequence, uint64_t count, uint32_t index,
+                   std::vector<mirna_matched_vet_t> alignments)
+{
+    tag_vet_t tag = make_tag(sequence, count, index);
+    tag.mirna_matched_vet = std::move(alignments);
+    return tag;
+}
+
+// Seed 0, species 0 holds miRNA X (index 7) then Y (index 3): rows must
+// follow the order of first meeting, not mirna_index.
+void index_with_x_and_y()
+{
+    seed_vet.push_back(make_seed("CAGGAC", {make_specie("hsa", {make_mirna(example_mirna, 7, ">hsa-x"),
+                                                               make_mirna("ACAGGACUUUUUUUUU", 3, ">hsa-y")})}));
+}
+
+std::string g10(float value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.10g", static_cast<double>(value));
+    return text;
+}
+
+bool same_bits(float a, float b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+}  // namespace
+
+TEST(ResultAggregation, WorkedExampleRowsSumsAndTagTables)
+{
+    reset_run_state();
+    index_with_x_and_y();
+    tag_vet.push_back(tag_with("UCAGGACGUAACGGAUCCAGUA", 5, 1,
+                               {alignment_on(0, alignment_class::exact, true, true, true)}));
+    tag_vet.push_back(tag_with("AUCAGGACGUAACGGAUCCAGU", 3, 2,
+                               {alignment_on(0, alignment_class::iso_5p, true, false, false),
+                                alignment_on(1, alignment_class::iso_snp, false, false, false)}));
+    tag_vet.push_back(tag_with("GGGGGGGGGGGGG", 2, 3, {}));
+
+    EXPECT_EQ(0, output_structures_generation());
+    EXPECT_EQ(0, output_structures_updating());
+
+    EXPECT_EQ(10u, read_count_experiment);
+    EXPECT_EQ(5u, unique_reads_mapped_on_library);
+    EXPECT_EQ(3u, ambigue_reads_mapped_on_library);
+
+    ASSERT_EQ(1u, result_tag_uniq_vet.size());
+    EXPECT_EQ(1u, result_tag_uniq_vet[0].tag_index);
+    EXPECT_EQ(5u, result_tag_uniq_vet[0].tag_count);
+    EXPECT_EQ("UCAGGACGUAACGGAUCCAGUA", rna5_to_text(result_tag_uniq_vet[0].tag_sequence));
+    EXPECT_EQ(1u, result_tag_uniq_vet[0].mirna_matched_vet.size());
+    ASSERT_EQ(1u, result_tag_ambig_vet.size());
+    EXPECT_EQ(2u, result_tag_ambig_vet[0].tag_index);
+    ASSERT_EQ(2u, result_tag_ambig_vet[0].mirna_matched_vet.size());
+    EXPECT_EQ(1u, result_tag_ambig_vet[0].mirna_matched_vet[1].mirna_vet_index);
+
+    ASSERT_EQ(2u, result_mirna_uniq_ambig_vet.size());
+    result_mirna_uniq_ambig_vet_t const & x = result_mirna_uniq_ambig_vet[0];
+    EXPECT_EQ(7u, x.mirna_index);
+    EXPECT_EQ(">hsa-x", std::string(seqan::begin(x.mirna_info), seqan::end(x.mirna_info)));
+    EXPECT_EQ(example_mirna, rna5_to_text(x.mirna_seq));
+    EXPECT_EQ(0u, x.seed_index);
+    EXPECT_EQ(1u, x.uniq_different_tags);
+    EXPECT_EQ(5u, x.uniq_count_tags);
+    EXPECT_EQ(5u, x.uniq_mirna_exact_tags);
+    EXPECT_EQ(0u, x.uniq_iso_5p_tags + x.uniq_iso_snp_tags + x.uniq_iso_multi_snp_tags + x.uniq_iso_3p_tags);
+    EXPECT_EQ(5u, x.uniq_offset_site_tags);
+    EXPECT_EQ(5u, x.uniq_suppl_compens_site_tags);
+    EXPECT_EQ(5u, x.uniq_central_site_tags);
+    EXPECT_EQ(50.0f, x.uniq_expressed_all);
+    EXPECT_EQ(62.5f, x.uniq_expressed_mapped);
+    EXPECT_EQ(1u, x.ambig_different_tags);
+    EXPECT_EQ(3u, x.ambig_count_tags);
+    EXPECT_EQ(3u, x.ambig_iso_5p_tags);
+    EXPECT_EQ(0u, x.ambig_mirna_exact_tags + x.ambig_iso_snp_tags + x.ambig_iso_multi_snp_tags + x.ambig_iso_3p_tags);
+    EXPECT_EQ(3u, x.ambig_offset_site_tags);
+    EXPECT_EQ(0u, x.ambig_suppl_compens_site_tags);
+    EXPECT_EQ(0u, x.ambig_central_site_tags);
+    EXPECT_EQ(37.5f, x.ambig_expressed_mapped);
+
+    // 3 / 10 in single precision is 0.300000012; times 100 that is 30.0000019.
+    EXPECT_TRUE(same_bits(3.0f / 10.0f * 100.0f, x.ambig_expressed_all));
+    EXPECT_NE(30.0f, x.ambig_expressed_all);
+    EXPECT_EQ("30.00000191", g10(x.ambig_expressed_all));
+
+    result_mirna_uniq_ambig_vet_t const & y = result_mirna_uniq_ambig_vet[1];
+    EXPECT_EQ(3u, y.mirna_index);
+    EXPECT_EQ(">hsa-y", std::string(seqan::begin(y.mirna_info), seqan::end(y.mirna_info)));
+    EXPECT_EQ(1u, y.ambig_different_tags);
+    EXPECT_EQ(3u, y.ambig_count_tags);
+    EXPECT_EQ(3u, y.ambig_iso_snp_tags);
+    EXPECT_EQ(0u, y.ambig_mirna_exact_tags + y.ambig_iso_5p_tags + y.ambig_iso_multi_snp_tags + y.ambig_iso_3p_tags);
+    EXPECT_EQ(0u, y.ambig_offset_site_tags + y.ambig_suppl_compens_site_tags + y.ambig_central_site_tags);
+    EXPECT_EQ("30.00000191", g10(y.ambig_expressed_all));
+    EXPECT_EQ(37.5f, y.ambig_expressed_mapped);
+    EXPECT_EQ(0u, y.uniq_different_tags);
+    EXPECT_EQ(0u, y.uniq_count_tags + y.uniq_mirna_exact_tags + y.uniq_offset_site_tags);
+    EXPECT_EQ(0.0f, y.uniq_expressed_all);
+    EXPECT_EQ(0.0f, y.uniq_expressed_mapped);
+}
+
+// Which counters one alignment feeds: only the first isoform flag set picks
+// the class; site flags count on their own; #different_tags counts 1.
+TEST(ResultAggregation, ClassAndSiteCountersOfOneAlignment)
+{
+    struct class_case
+    {
+        char const * description;
+        bool iso_5p, iso_snp, iso_multi_snp, iso_3p;
+        bool offset, suppl, central;
+        // exact, 5p, snp, multi, 3p, offset, suppl, central
+        std::vector<uint64_t> expected;
+    };
+    std::vector<class_case> const cases = {
+        {"exact, no site", false, false, false, false, false, false, false, {4, 0, 0, 0, 0, 0, 0, 0}},
+        {"iso_5p over iso_snp", true, true, false, false, false, false, false, {0, 4, 0, 0, 0, 0, 0, 0}},
+        {"iso_snp over iso_3p", false, true, false, true, true, false, false, {0, 0, 4, 0, 0, 4, 0, 0}},
+        {"iso_multi_snp over iso_3p", false, false, true, true, false, true, false, {0, 0, 0, 4, 0, 0, 4, 0}},
+        {"iso_3p alone, central only", false, false, false, true, false, false, true, {0, 0, 0, 0, 4, 0, 0, 4}},
+    };
+    for (class_case const & c : cases)
+    {
+        SCOPED_TRACE(c.description);
+        reset_run_state();
+        index_with_x_and_y();
+        mirna_matched_vet_t a;
+        a.iso_5p = c.iso_5p;
+        a.iso_snp = c.iso_snp;
+        a.iso_multi_snp = c.iso_multi_snp;
+        a.iso_3p = c.iso_3p;
+        a.offset_site = c.offset;
+        a.suppl_compens_site = c.suppl;
+        a.central_site = c.central;
+        tag_vet.push_back(tag_with("ACGU", 4, 1, {a}));
+
+        output_structures_generation();
+
+        ASSERT_EQ(1u, result_mirna_uniq_ambig_vet.size());
+        result_mirna_uniq_ambig_vet_t const & row = result_mirna_uniq_ambig_vet[0];
+        EXPECT_EQ(1u, row.uniq_different_tags);
+        EXPECT_EQ(4u, row.uniq_count_tags);
+        std::vector<uint64_t> const counted = {row.uniq_mirna_exact_tags,   row.uniq_iso_5p_tags,
+                                               row.uniq_iso_snp_tags,       row.uniq_iso_multi_snp_tags,
+                                               row.uniq_iso_3p_tags,        row.uniq_offset_site_tags,
+                                               row.uniq_suppl_compens_site_tags, row.uniq_central_site_tags};
+        EXPECT_EQ(c.expected, counted);
+        EXPECT_EQ(0u, row.ambig_different_tags);
+        EXPECT_EQ(0u, row.ambig_count_tags);
+    }
+}
+
+// Two alignments on one miRNA make the tag ambiguous and both count on the
+// one row; a zero-count tag still counts as a different tag; no percentage
+// is computed for a group without reads.
+TEST(ResultAggregation, AlignmentsAddUpOnOneRow)
+{
+    reset_run_state();
+    index_with_x_and_y();
+    tag_vet.push_back(tag_with("ACGU", 6, 1,
+                               {alignment_on(1, alignment_class::exact, true, false, false),
+                                alignment_on(1, alignment_class::iso_3p, true, false, false)}));
+    tag_vet.push_back(tag_with("ACGA", 0, 2, {alignment_on(0, alignment_class::exact, false, false, false)}));
+    tag_vet.push_back(tag_with("ACGG", 4, 3,
+                               {alignment_on(0, alignment_class::exact, false, false, false),
+                                alignment_on(1, alignment_class::exact, false, false, false)}));
+
+    output_structures_generation();
+    output_structures_updating();
+
+    EXPECT_EQ(10u, read_count_experiment);
+    EXPECT_EQ(0u, unique_reads_mapped_on_library);
+    EXPECT_EQ(10u, ambigue_reads_mapped_on_library);
+    EXPECT_EQ(2u, result_tag_ambig_vet.size());
+    EXPECT_EQ(1u, result_tag_uniq_vet.size());
+
+    ASSERT_EQ(2u, result_mirna_uniq_ambig_vet.size());
+    result_mirna_uniq_ambig_vet_t const & y = result_mirna_uniq_ambig_vet[0];
+    EXPECT_EQ(3u, y.mirna_index);
+    EXPECT_EQ(3u, y.ambig_different_tags);
+    EXPECT_EQ(16u, y.ambig_count_tags);
+    EXPECT_EQ(10u, y.ambig_mirna_exact_tags);
+    EXPECT_EQ(6u, y.ambig_iso_3p_tags);
+    EXPECT_EQ(12u, y.ambig_offset_site_tags);
+    EXPECT_TRUE(same_bits(16.0f / 10.0f * 100.0f, y.ambig_expressed_all));
+
+    result_mirna_uniq_ambig_vet_t const & x = result_mirna_uniq_ambig_vet[1];
+    EXPECT_EQ(7u, x.mirna_index);
+    EXPECT_EQ(1u, x.uniq_different_tags);
+    EXPECT_EQ(0u, x.uniq_count_tags);
+    EXPECT_EQ(0.0f, x.uniq_expressed_all);
+    EXPECT_EQ(0.0f, x.uniq_expressed_mapped);
+    EXPECT_EQ(1u, x.ambig_different_tags);
+    EXPECT_EQ(4u, x.ambig_count_tags);
+}
+
+// fill_mirna_result_vector on its own finds rows made earlier.
+TEST(ResultAggregation, FillFindsExistingRows)
+{
+    reset_run_state();
+    index_with_x_and_y();
+    tag_vet.push_back(tag_with("ACGU", 2, 1, {alignment_on(1, alignment_class::exact, false, false, false)}));
+    tag_vet.push_back(tag_with("ACGA", 5, 2, {alignment_on(1, alignment_class::iso_5p, false, false, false)}));
+
+    EXPECT_EQ(0, fill_mirna_result_vector(0, false));
+    EXPECT_EQ(0, fill_mirna_result_vector(1, true));
+
+    ASSERT_EQ(1u, result_mirna_uniq_ambig_vet.size());
+    EXPECT_EQ(2u, result_mirna_uniq_ambig_vet[0].uniq_mirna_exact_tags);
+    EXPECT_EQ(5u, result_mirna_uniq_ambig_vet[0].ambig_iso_5p_tags);
+    EXPECT_TRUE(result_tag_uniq_vet.empty());  // the tag tables are the split's job
+}
+
+// Read sums are 64-bit: counts past 2^32 neither wrap nor lose precision
+// before the float conversion.
+TEST(ResultAggregation, ReadSumsDoNotWrap)
+{
+    reset_run_state();
+    index_with_x_and_y();
+    uint64_t const big = (uint64_t{1} << 32) + 6;
+    tag_vet.push_back(tag_with("ACGU", big, 1, {alignment_on(0, alignment_class::exact, false, false, false)}));
+    tag_vet.push_back(tag_with("ACGA", big, 2, {}));
+
+    output_structures_generation();
+    output_structures_updating();
+
+    EXPECT_EQ(2 * big, read_count_experiment);
+    EXPECT_EQ(big, unique_reads_mapped_on_library);
+    ASSERT_EQ(1u, result_mirna_uniq_ambig_vet.size());
+    EXPECT_EQ(big, result_mirna_uniq_ambig_vet[0].uniq_count_tags);
+    EXPECT_EQ(100.0f, result_mirna_uniq_ambig_vet[0].uniq_expressed_mapped);
+    EXPECT_EQ(50.0f, result_mirna_uniq_ambig_vet[0].uniq_expressed_all);
+}
+
+TEST(ResultAggregation, SortByAlignScoreIsSignedStrictLess)
+{
+    auto scored = [](int32_t score) {
+        mirna_matched_vet_t a;
+        a.align_score = score;
+        return a;
+    };
+    EXPECT_TRUE(sortBy_align_score(scored(4), scored(9)));
+    EXPECT_FALSE(sortBy_align_score(scored(9), scored(4)));
+    EXPECT_FALSE(sortBy_align_score(scored(4), scored(4)));
+    EXPECT_TRUE(sortBy_align_score(scored(-1), scored(0)));
+}
