@@ -18,7 +18,7 @@
 #   same_as    name of a sibling case whose stdout and expected/ are used
 # The work folder starts as a copy of the bundled Tests/ inputs.
 set -u
-binary=$1
+binary=$(realpath "$1")
 case_dir=$2
 root=$3
 
