@@ -20,35 +20,14 @@ int32_t count_mirna_families(std::vector<mirna_matched_vet_t> const & alignments
 void append_selected_line(std::string & line, tag_vet_t const & tag, int32_t num_mir_family)
 {
     mirna_matched_vet_t const & best = tag.mirna_matched_vet[0];
-    mirna_vet_t const & mirna = matched_mirna(best);
     int64_t const score_gap = int64_t{tag.mirna_matched_vet[1].align_score} - best.align_score;
 
-    append_unsigned(line, tag.tag_index);
-    add_field(line, tag.tag_sequence);
-    add_field(line, tag.tag_quality);
-    add_field(line, tag.tag_count);
-    add_field(line, mirna.mirna_index);
-    add_field(line, mirna.mirna_info);
-    add_field(line, mirna.mirna_seq);
-    add_field(line, best.seed_index);
-    add_field(line, best.begin_ungapped_mirna);
-    add_field(line, best.begin_ungapped_tag);
-    add_field(line, best.size_ungapped);
-    add_field(line, best.size_ungapped_1);
-    add_field(line, best.size_ungapped_2);
-    add_field(line, best.align_score);
-    add_field(line, best.mir_tag_size_diff);
+    append_tag_fields(line, tag);
+    add_mirna_alignment_fields(line, best);
     add_field(line, score_gap);
     add_field(line, num_mir_family);
     add_field(line, static_cast<uint64_t>(tag.mirna_matched_vet.size()));
-    add_field(line, is_mirna_exact(best));
-    add_field(line, best.iso_5p);
-    add_field(line, best.iso_snp);
-    add_field(line, best.iso_multi_snp);
-    add_field(line, best.iso_3p);
-    add_field(line, best.offset_site);
-    add_field(line, best.suppl_compens_site);
-    add_field(line, best.central_site);
+    add_alignment_flags(line, best);
     line += '\n';
 }
 

@@ -84,3 +84,39 @@ bool write_line(std::ostream & file, std::string const & line)
     file.write(line.data(), static_cast<std::streamsize>(line.size()));
     return static_cast<bool>(file);
 }
+
+void append_tag_fields(std::string & line, tag_vet_t const & tag)
+{
+    append_unsigned(line, tag.tag_index);
+    add_field(line, tag.tag_sequence);
+    add_field(line, tag.tag_quality);
+    add_field(line, tag.tag_count);
+}
+
+void add_mirna_alignment_fields(std::string & line, mirna_matched_vet_t const & a)
+{
+    mirna_vet_t const & mirna = matched_mirna(a);
+    add_field(line, mirna.mirna_index);
+    add_field(line, mirna.mirna_info);
+    add_field(line, mirna.mirna_seq);
+    add_field(line, a.seed_index);
+    add_field(line, a.begin_ungapped_mirna);
+    add_field(line, a.begin_ungapped_tag);
+    add_field(line, a.size_ungapped);
+    add_field(line, a.size_ungapped_1);
+    add_field(line, a.size_ungapped_2);
+    add_field(line, a.align_score);
+    add_field(line, a.mir_tag_size_diff);
+}
+
+void add_alignment_flags(std::string & line, mirna_matched_vet_t const & a)
+{
+    add_field(line, is_mirna_exact(a));
+    add_field(line, a.iso_5p);
+    add_field(line, a.iso_snp);
+    add_field(line, a.iso_multi_snp);
+    add_field(line, a.iso_3p);
+    add_field(line, a.offset_site);
+    add_field(line, a.suppl_compens_site);
+    add_field(line, a.central_site);
+}

@@ -10,41 +10,12 @@ namespace
 void append_unique_line(std::string & line, tag_vet_t const & tag)
 {
     mirna_matched_vet_t const & a = tag.mirna_matched_vet[0];
-    mirna_vet_t const & mirna = matched_mirna(a);
-    append_unsigned(line, tag.tag_index);
-    add_field(line, tag.tag_sequence);
-    add_field(line, tag.tag_quality);
-    add_field(line, tag.tag_count);
-    add_field(line, mirna.mirna_index);
-    add_field(line, mirna.mirna_info);
-    add_field(line, mirna.mirna_seq);
-    add_field(line, a.seed_index);
-    add_field(line, a.begin_ungapped_mirna);
-    add_field(line, a.begin_ungapped_tag);
-    add_field(line, a.size_ungapped);
-    add_field(line, a.size_ungapped_1);
-    add_field(line, a.size_ungapped_2);
-    add_field(line, a.align_score);
-    add_field(line, a.mir_tag_size_diff);
-    add_field(line, is_mirna_exact(a));
-    add_field(line, a.iso_5p);
-    add_field(line, a.iso_snp);
-    add_field(line, a.iso_multi_snp);
-    add_field(line, a.iso_3p);
-    add_field(line, a.offset_site);
-    add_field(line, a.suppl_compens_site);
-    add_field(line, a.central_site);
+    append_tag_fields(line, tag);
+    add_mirna_alignment_fields(line, a);
+    add_alignment_flags(line, a);
     line += '\n';
 }
 
-// The four tag values that open an ambiguous tag's line (no tab after them).
-void append_ambiguous_head(std::string & line, tag_vet_t const & tag)
-{
-    append_unsigned(line, tag.tag_index);
-    add_field(line, tag.tag_sequence);
-    add_field(line, tag.tag_quality);
-    add_field(line, tag.tag_count);
-}
 
 // One alignment group: ten values, each after a tab, then a tab and "|".
 void append_alignment_group(std::string & line, mirna_matched_vet_t const & a)
@@ -120,7 +91,7 @@ bool write_tag_ambigue_tables(std::ostream & tag_ambigue_file, std::ostream & se
     {
         std::vector<mirna_matched_vet_t> & alignments = tag.mirna_matched_vet;
         line.clear();
-        append_ambiguous_head(line, tag);
+        append_tag_fields(line, tag);
         ambigue_mapped_total_tag_count += tag.tag_count;
         sort_by_align_score(alignments);
         if (!alignments.empty())
