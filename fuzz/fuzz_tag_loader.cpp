@@ -1,0 +1,23 @@
+// The tag-count loader on arbitrary text: every line is counted, and every
+// kept tag is longer than the seed.
+#include "fuzz_support.hpp"
+#include "tags/load_reads_db_buffer.hpp"
+
+extern "C" int LLVMFuzzerTestOneInput(uint8_t const * data, std::size_t size)
+{
+    if (size < 1)
+        return 0;
+    uint32_t const seed_size = 1 + data[0] % 8;
+    bool const rna_conversion = (data[0] & 0x80) == 0;
+    reset_run_state();
+    write_file(fuzz_file("tags.txt"), std::string(reinterpret_cast<char const *>(data + 1), size - 1));
+    if (load_reads_db_buffer(fuzz_file("tags.txt"), rna_conversion, seed_size) != 0)
+        std::abort();
+    if (tot_total_tag_count != tag_vet.size() + discarded_tag)
+        std::abort();
+    for (tag_vet_t const & tag : tag_vet)
+        if (seqan::length(tag.tag_sequence) <= seed_size || tag.tag_index == 0)
+            std::abort();
+    reset_run_state();
+    return 0;
+}
