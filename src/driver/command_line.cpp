@@ -1,5 +1,6 @@
 #include "driver/command_line.hpp"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "driver/globals.hpp"
@@ -20,10 +21,26 @@ int32_t as_integer(std::string const & value)
     return static_cast<int32_t>(std::atoi(value.c_str()));
 }
 
+// The value of "--threads": its decimal digits as a number, held at
+// max_thread_count + 1 when larger; 0 when the text is not all digits.
+uint32_t as_thread_count(std::string const & value)
+{
+    if (value.empty())
+        return 0;
+    uint32_t count = 0;
+    for (char c : value)
+    {
+        if (c < '0' || c > '9')
+            return 0;
+        count = std::min(count * 10 + static_cast<uint32_t>(c - '0'), max_thread_count + 1);
+    }
+    return count;
+}
+
 bool takes_value(std::string const & option)
 {
     static char const * const options[] = {"-s", "-l", "-ss", "-sb", "-se", "-b",
-                                           "-p", "-i", "-m", "-t", "-h"};
+                                           "-p", "-i", "-m", "-t", "-h", "--threads"};
     for (char const * known : options)
         if (option == known)
             return true;
@@ -60,6 +77,8 @@ void apply_option(std::string const & option, std::string const & value, run_par
     }
     else if (option == "-t")
         p.tag_file = p.input_dir + value + ".txt";
+    else if (option == "--threads")
+        p.thread_count = as_thread_count(value);
 }
 }  // namespace
 
@@ -83,10 +102,19 @@ int parse_command_line(std::vector<std::string> const & arguments, run_parameter
         {
             parameters.rna_conversion = false;
         }
+        else if (argument == "--reference-search")
+        {
+            parameters.reference_search = true;
+        }
     }
     if (parameters.seed_size == 0)
     {
         print_error("option -ss (seed size) must not be 0");
+        return 2;
+    }
+    if (parameters.thread_count < 1 || parameters.thread_count > max_thread_count)
+    {
+        print_error("option --threads needs a whole number from 1 to " + std::to_string(max_thread_count));
         return 2;
     }
     return 0;

@@ -23,11 +23,20 @@ struct run_parameters
     std::string sorted_grouped_file = "Tests/mirna_example_grouped_sorted.txt";
     std::string tag_file = "Tests/tag_count_iso_exampl.txt";
     std::string output_prefix = "Tests/out_mature";
+    // Long options: threads of the per-tag work ("--threads"), and the
+    // reference seed search instead of the seed lookup ("--reference-search",
+    // for comparisons; that search runs on one thread).
+    uint32_t thread_count = 1;
+    bool reference_search = false;
 };
+
+// The largest value "--threads" accepts.
+constexpr uint32_t max_thread_count = 256;
 
 // The arguments after the program name, in order.
 std::vector<std::string> BuildParameterList(int const & argc, char * argv[]);
 
 // Applies the options of `arguments` to `parameters`. Returns 0, or 2 after
-// printing an error when an option lacks its value or "-ss" ends up 0.
+// printing an error when an option lacks its value, "-ss" ends up 0, or
+// "--threads" ends up anything but a whole number from 1 to max_thread_count.
 int parse_command_line(std::vector<std::string> const & arguments, run_parameters & parameters);

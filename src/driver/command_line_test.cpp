@@ -129,6 +129,45 @@ TEST(CommandLine, RefusesAMissingValueAndAZeroSeedSize)
     parse({"-ss", "5", "-ss", "0"}, 2);
 }
 
+TEST(CommandLine, LongOptionsForThreadsAndTheReferenceSearch)
+{
+    run_parameters const defaults = parse({});
+    EXPECT_EQ(defaults.thread_count, 1u);
+    EXPECT_FALSE(defaults.reference_search);
+
+    struct
+    {
+        char const * value;
+        uint32_t threads;
+    } const accepted[] = {{"1", 1}, {"2", 2}, {"007", 7}, {"256", 256}};
+    for (auto const & c : accepted)
+        EXPECT_EQ(parse({"--threads", c.value}).thread_count, c.threads) << c.value;
+
+    run_parameters const p = parse({"-s", "--threads", "3", "--reference-search", "-l", "8"});
+    EXPECT_EQ(p.specie_codes, "--threads");  // the value is examined again as an option
+    EXPECT_EQ(p.thread_count, 3u);
+    EXPECT_TRUE(p.reference_search);
+    EXPECT_EQ(p.min_tag_length, 8);
+    EXPECT_EQ(parse({"--threads", "0", "--threads", "2"}).thread_count, 2u);  // the last value counts
+}
+
+TEST(CommandLine, RefusesAThreadCountOutsideOneTo256)
+{
+    for (char const * value : {"0", "-1", "abc", "", "2x", " 2", "+2", "257", "99999999999999999999"})
+    {
+        run_parameters p;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(parse_command_line({"--threads", value}, p), 2) << "'" << value << "'";
+        std::string const errors = testing::internal::GetCapturedStderr();
+        EXPECT_NE(errors.find("option --threads needs a whole number from 1 to 256"), std::string::npos) << errors;
+    }
+    run_parameters p;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(parse_command_line({"-l", "3", "--threads"}, p), 2);
+    std::string const errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("option --threads needs a value"), std::string::npos) << errors;
+}
+
 TEST(FreeAllStructures, EmptiesTablesAndKeepsCounters)
 {
     reset_run_state();

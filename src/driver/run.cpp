@@ -56,12 +56,16 @@ int run_pipeline(run_parameters const & p)
         return 1;
     if (read_mirbase(p.sorted_grouped_file) != 0)
         return 1;
-    if (load_reads_db_buffer(p.tag_file, p.rna_conversion, seed_size) != 0)
+    if (load_reads_db_buffer_threads(p.tag_file, p.rna_conversion, seed_size, p.thread_count) != 0)
         return 1;
     check_specie_code(p.specie_codes);
-    mirna_finder(static_cast<uint32_t>(p.min_tag_length), static_cast<uint32_t>(p.tag_begin),
-                 begin_seed, end_seed, seed_size);
-    output_structures_generation();
+    auto const min_tag_length = static_cast<uint32_t>(p.min_tag_length);
+    auto const tag_begin = static_cast<uint32_t>(p.tag_begin);
+    if (p.reference_search)
+        mirna_finder_reference(min_tag_length, tag_begin, begin_seed, end_seed, seed_size);
+    else
+        mirna_finder_threads(min_tag_length, tag_begin, begin_seed, end_seed, seed_size, p.thread_count);
+    output_structures_generation_threads(p.thread_count);
     output_structures_updating();
     int const written = output_file_print(p.output_prefix, p.align_score_threshold);
     free_all_structures();

@@ -9,14 +9,41 @@ namespace
 {
 std::string const M = example_mirna;
 
-// Runs the search with the given start limit and minimum length (other
-// parameters at their defaults) and returns what it printed.
-std::string run_finder(uint32_t tag_begin = 4, uint32_t min_tag_length = 10)
+// The search engines every case runs through.
+enum class engine
 {
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(0, mirna_finder(min_tag_length, tag_begin, 1, 7, 6));
-    return testing::internal::GetCapturedStdout();
+    reference,
+    lookup,
+    lookup_three_threads,
+};
+
+int32_t run_engine(engine e, uint32_t min_tag_length, uint32_t tag_begin, uint32_t begin_seed,
+                   uint32_t end_seed, uint32_t seed_size)
+{
+    switch (e)
+    {
+        case engine::reference:
+            return mirna_finder_reference(min_tag_length, tag_begin, begin_seed, end_seed, seed_size);
+        case engine::lookup:
+            return mirna_finder(min_tag_length, tag_begin, begin_seed, end_seed, seed_size);
+        case engine::lookup_three_threads:
+            return mirna_finder_threads(min_tag_length, tag_begin, begin_seed, end_seed, seed_size, 3);
+    }
+    return -1;
 }
+
+class MirnaFinder : public testing::TestWithParam<engine>
+{
+protected:
+    // Runs the search with the given start limit and minimum length (other
+    // parameters at their defaults) and returns what it printed.
+    std::string run_finder(uint32_t tag_begin = 4, uint32_t min_tag_length = 10)
+    {
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(0, run_engine(GetParam(), min_tag_length, tag_begin, 1, 7, 6));
+        return testing::internal::GetCapturedStdout();
+    }
+};
 
 void select_species(std::vector<std::string> const & codes)
 {
@@ -26,7 +53,7 @@ void select_species(std::vector<std::string> const & codes)
 }
 }  // namespace
 
-TEST(MirnaFinder, OnlyTheLeftmostOccurrenceIsExtended)
+TEST_P(MirnaFinder, OnlyTheLeftmostOccurrenceIsExtended)
 {
     reset_run_state();
     seed_vet.push_back(make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 1)})}));
@@ -49,7 +76,7 @@ TEST(MirnaFinder, OnlyTheLeftmostOccurrenceIsExtended)
 
 // One pass per (seed, species entry, equal selected code); the alignments
 // follow seed, then species entry, then selected-code order.
-TEST(MirnaFinder, PassesFollowSeedsSpeciesAndSelectedCodes)
+TEST_P(MirnaFinder, PassesFollowSeedsSpeciesAndSelectedCodes)
 {
     struct order_case
     {
@@ -89,7 +116,7 @@ TEST(MirnaFinder, PassesFollowSeedsSpeciesAndSelectedCodes)
     }
 }
 
-TEST(MirnaFinder, SpeciesCodesCompareExactly)
+TEST_P(MirnaFinder, SpeciesCodesCompareExactly)
 {
     struct code_case
     {
@@ -114,7 +141,7 @@ TEST(MirnaFinder, SpeciesCodesCompareExactly)
 
 // N is a letter of its own: it matches N and nothing else. Tags shorter than
 // the seed are never read past their end.
-TEST(MirnaFinder, SeedOccurrencesAreExact)
+TEST_P(MirnaFinder, SeedOccurrencesAreExact)
 {
     struct search_case
     {
@@ -156,7 +183,7 @@ TEST(MirnaFinder, SeedOccurrencesAreExact)
     }
 }
 
-TEST(MirnaFinder, EmptySeedIsSkipped)
+TEST_P(MirnaFinder, EmptySeedIsSkipped)
 {
     reset_run_state();
     seed_vet.push_back(make_seed("", {make_specie("hsa", {make_mirna(M, 1)})}));
@@ -171,7 +198,37 @@ TEST(MirnaFinder, EmptySeedIsSkipped)
     EXPECT_EQ(1u, tag_vet[0].mirna_matched_vet[0].seed_index);
 }
 
-TEST(MirnaFinder, PrintsTheTenSearchLines)
+// A seed whose length differs from the seed size is still searched as it
+// stands (the lookup leaves such an index to the reference search).
+TEST_P(MirnaFinder, ASeedOfAnotherLengthIsStillFound)
+{
+    reset_run_state();
+    seed_vet.push_back(make_seed("CAGGA", {make_specie("hsa", {make_mirna(M, 1)})}));
+    select_species({"hsa"});
+    tag_vet.push_back(make_tag("GGGGGGGG"));
+    tag_vet.push_back(make_tag(M));
+
+    run_finder();
+
+    EXPECT_EQ(1u, mirna_elaborated);
+    EXPECT_TRUE(tag_vet[0].mirna_matched_vet.empty());
+    ASSERT_EQ(1u, tag_vet[1].mirna_matched_vet.size());
+    EXPECT_EQ(22u, tag_vet[1].mirna_matched_vet[0].size_ungapped);
+}
+
+TEST_P(MirnaFinder, PassesAreCountedWithoutTags)
+{
+    reset_run_state();
+    seed_vet.push_back(make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 1)}),
+                                           make_specie("mmu", {make_mirna(M, 2)})}));
+    select_species({"mmu", "hsa"});
+
+    run_finder();
+
+    EXPECT_EQ(2u, mirna_elaborated);
+}
+
+TEST_P(MirnaFinder, PrintsTheTenSearchLines)
 {
     reset_run_state();
     seed_vet.push_back(make_seed("AAAAAA", {make_specie("hsa", {})}));
@@ -184,7 +241,7 @@ TEST(MirnaFinder, PrintsTheTenSearchLines)
     discarded_tag = 2;
 
     testing::internal::CaptureStdout();
-    mirna_finder(4294967295u, 4, 1, 7, 6);  // "-l -1" reaches the search wrapped
+    run_engine(GetParam(), 4294967295u, 4, 1, 7, 6);  // "-l -1" reaches the search wrapped
     std::string const printed = testing::internal::GetCapturedStdout();
 
     EXPECT_EQ("min_tag_length = 4294967295;\n"
@@ -200,3 +257,15 @@ TEST(MirnaFinder, PrintsTheTenSearchLines)
               printed);
     EXPECT_TRUE(tag_vet[0].mirna_matched_vet.empty());  // nothing is longer than 4294967295
 }
+
+INSTANTIATE_TEST_SUITE_P(Engines, MirnaFinder,
+                         testing::Values(engine::reference, engine::lookup, engine::lookup_three_threads),
+                         [](testing::TestParamInfo<engine> const & info) {
+                             switch (info.param)
+                             {
+                                 case engine::reference: return "reference";
+                                 case engine::lookup: return "lookup";
+                                 case engine::lookup_three_threads: return "lookup_three_threads";
+                             }
+                             return "unknown";
+                         });

@@ -1,20 +1,27 @@
 // Per-miRNA aggregation of the alignments: unique and ambiguous tag tables,
-// read sums, one counter row per miRNA, and the row percentages.
+// read sums, one counter row per miRNA, and the row percentages. The split
+// may run on contiguous chunks of tag_vet in parallel: each chunk copies its
+// tags into places counted beforehand and sums its own rows, and the chunks'
+// rows are then merged in chunk order.
 #include "matching/result_aggregation.hpp"
 
 #include <unordered_map>
 
+#include "tags/parallel_chunks.hpp"
+
 namespace
 {
-// Row position in result_mirna_uniq_ambig_vet by mirna_index.
+using row_table = std::vector<result_mirna_uniq_ambig_vet_t>;
+
+// Row position in a row table by mirna_index.
 using row_index_t = std::unordered_map<uint32_t, std::size_t>;
 
-row_index_t index_existing_rows()
+row_index_t index_rows(row_table const & table)
 {
     row_index_t rows;
-    rows.reserve(result_mirna_uniq_ambig_vet.size());
-    for (std::size_t r = 0; r < result_mirna_uniq_ambig_vet.size(); ++r)
-        rows.emplace(result_mirna_uniq_ambig_vet[r].mirna_index, r);
+    rows.reserve(table.size());
+    for (std::size_t r = 0; r < table.size(); ++r)
+        rows.emplace(table[r].mirna_index, r);
     return rows;
 }
 
@@ -76,29 +83,137 @@ void count_alignment(group_counters const & group, mirna_matched_vet_t const & a
         group.central_site_tags += reads;
 }
 
+// Adds every counter of one group to the same counter of another.
+void add_group(group_counters const & into, group_counters const & from)
+{
+    into.different_tags += from.different_tags;
+    into.count_tags += from.count_tags;
+    into.mirna_exact_tags += from.mirna_exact_tags;
+    into.iso_5p_tags += from.iso_5p_tags;
+    into.iso_snp_tags += from.iso_snp_tags;
+    into.iso_multi_snp_tags += from.iso_multi_snp_tags;
+    into.iso_3p_tags += from.iso_3p_tags;
+    into.offset_site_tags += from.offset_site_tags;
+    into.suppl_compens_site_tags += from.suppl_compens_site_tags;
+    into.central_site_tags += from.central_site_tags;
+}
+
+// The rows of a table with their index by mirna_index.
+struct indexed_rows
+{
+    row_table & table;
+    row_index_t index;
+};
+
 // The row of the alignment's miRNA, appended (all zero) when none exists.
-result_mirna_uniq_ambig_vet_t & row_for(mirna_matched_vet_t const & a, row_index_t & rows)
+result_mirna_uniq_ambig_vet_t & row_for(mirna_matched_vet_t const & a, indexed_rows & rows)
 {
     mirna_vet_t const & mirna = matched_mirna(a);
-    auto found = rows.find(mirna.mirna_index);
-    if (found != rows.end())
-        return result_mirna_uniq_ambig_vet[found->second];
+    auto found = rows.index.find(mirna.mirna_index);
+    if (found != rows.index.end())
+        return rows.table[found->second];
 
     result_mirna_uniq_ambig_vet_t row;
     row.mirna_seq = mirna.mirna_seq;
     row.mirna_info = mirna.mirna_info;
     row.mirna_index = mirna.mirna_index;
     row.seed_index = a.seed_index;
-    rows.emplace(mirna.mirna_index, result_mirna_uniq_ambig_vet.size());
-    result_mirna_uniq_ambig_vet.push_back(row);
-    return result_mirna_uniq_ambig_vet.back();
+    rows.index.emplace(mirna.mirna_index, rows.table.size());
+    rows.table.push_back(row);
+    return rows.table.back();
 }
 
 // Adds every alignment of the tag to the rows, in recorded order.
-void add_tag_to_rows(tag_vet_t const & tag, bool ambiguous, row_index_t & rows)
+void add_tag_to_rows(tag_vet_t const & tag, bool ambiguous, indexed_rows & rows)
 {
     for (mirna_matched_vet_t const & a : tag.mirna_matched_vet)
         count_alignment(chosen_group(row_for(a, rows), ambiguous), a, tag.tag_count);
+}
+
+// Adds the rows of a later part of tag_vet to `rows`: counters of a miRNA
+// already there are added, new miRNAs are appended in their order. Rows
+// therefore keep the order in which tag_vet order first meets them.
+void merge_rows(row_table & later, indexed_rows & rows)
+{
+    for (result_mirna_uniq_ambig_vet_t & row : later)
+    {
+        auto found = rows.index.find(row.mirna_index);
+        if (found == rows.index.end())
+        {
+            rows.index.emplace(row.mirna_index, rows.table.size());
+            rows.table.push_back(row);
+            continue;
+        }
+        result_mirna_uniq_ambig_vet_t & into = rows.table[found->second];
+        add_group(chosen_group(into, false), chosen_group(row, false));
+        add_group(chosen_group(into, true), chosen_group(row, true));
+    }
+}
+
+// Hands the content of `from` to `into`, which must be empty: no letters are copied.
+void take_tag(tag_vet_t & into, tag_vet_t & from)
+{
+    seqan::swap(into.tag_sequence, from.tag_sequence);
+    seqan::swap(into.tag_quality, from.tag_quality);
+    into.tag_count = from.tag_count;
+    into.tag_index = from.tag_index;
+    into.mirna_matched_vet.swap(from.mirna_matched_vet);
+}
+
+// Where the mapped tags of one chunk of tag_vet go, and the chunk's sums.
+struct chunk_split
+{
+    uint64_t first = 0;               // the chunk is tag_vet[first, last)
+    uint64_t last = 0;
+    std::size_t unique_tags = 0;
+    std::size_t ambiguous_tags = 0;
+    std::size_t first_unique = 0;     // where its copies start in result_tag_uniq_vet
+    std::size_t first_ambiguous = 0;  // and in result_tag_ambig_vet
+    uint64_t reads = 0;
+    uint64_t unique_reads = 0;
+    uint64_t ambiguous_reads = 0;
+    row_table rows;                   // the chunk's rows, in first-met order
+};
+
+// Counts the chunk's unique and ambiguous tags and sums its reads.
+void count_chunk(chunk_split & chunk)
+{
+    for (uint64_t t = chunk.first; t < chunk.last; ++t)
+    {
+        tag_vet_t const & tag = tag_vet[t];
+        chunk.reads += tag.tag_count;
+        std::size_t const alignments = tag.mirna_matched_vet.size();
+        if (alignments >= 2)
+        {
+            chunk.ambiguous_reads += tag.tag_count;
+            ++chunk.ambiguous_tags;
+        }
+        else if (alignments == 1)
+        {
+            chunk.unique_reads += tag.tag_count;
+            ++chunk.unique_tags;
+        }
+    }
+}
+
+// Copies the mapped tags of the chunk into their places in the two tag
+// tables and sums their alignments into the chunk's own rows.
+void split_chunk(chunk_split & chunk)
+{
+    indexed_rows rows{chunk.rows, {}};
+    std::size_t unique = chunk.first_unique;
+    std::size_t ambiguous = chunk.first_ambiguous;
+    for (uint64_t t = chunk.first; t < chunk.last; ++t)
+    {
+        tag_vet_t const & tag = tag_vet[t];
+        std::size_t const alignments = tag.mirna_matched_vet.size();
+        if (alignments == 0)
+            continue;
+        // A copy made by construction holds exactly the room of the original.
+        tag_vet_t copy = tag;
+        take_tag(alignments >= 2 ? result_tag_ambig_vet[ambiguous++] : result_tag_uniq_vet[unique++], copy);
+        add_tag_to_rows(tag, alignments >= 2, rows);
+    }
 }
 
 // count as a percentage of total, in single precision: divide, then scale.
@@ -110,28 +225,44 @@ float percentage(uint64_t count, uint64_t total)
 
 int32_t output_structures_generation()
 {
-    row_index_t rows = index_existing_rows();
-    for (tag_vet_t const & tag : tag_vet)
+    return output_structures_generation_threads(1);
+}
+
+int32_t output_structures_generation_threads(uint32_t thread_count)
+{
+    uint64_t const tags = tag_vet.size();
+    std::vector<chunk_split> splits(chunk_count(tags, thread_count));
+    for (uint32_t c = 0; c < splits.size(); ++c)
     {
-        read_count_experiment += tag.tag_count;
-        std::size_t const alignments = tag.mirna_matched_vet.size();
-        if (alignments == 0)
-            continue;
-        bool const ambiguous = alignments >= 2;
-        if (ambiguous)
-        {
-            ambigue_reads_mapped_on_library += tag.tag_count;
-            result_tag_ambig_vet.push_back(tag);
-        }
-        else
-        {
-            unique_reads_mapped_on_library += tag.tag_count;
-            result_tag_uniq_vet.push_back(tag);
-        }
-        // Same work as fill_mirna_result_vector, with one row index kept
-        // for the whole pass.
-        add_tag_to_rows(tag, ambiguous, rows);
+        splits[c].first = chunk_begin(tags, static_cast<uint32_t>(splits.size()), c);
+        splits[c].last = chunk_begin(tags, static_cast<uint32_t>(splits.size()), c + 1);
     }
+    run_in_chunks(tags, thread_count, [&](uint32_t chunk, uint64_t, uint64_t) { count_chunk(splits[chunk]); });
+
+    // The sums, and where each chunk's copies start, chunk after chunk.
+    std::size_t unique = result_tag_uniq_vet.size();
+    std::size_t ambiguous = result_tag_ambig_vet.size();
+    for (chunk_split & split : splits)
+    {
+        read_count_experiment += split.reads;
+        unique_reads_mapped_on_library += split.unique_reads;
+        ambigue_reads_mapped_on_library += split.ambiguous_reads;
+        split.first_unique = unique;
+        split.first_ambiguous = ambiguous;
+        unique += split.unique_tags;
+        ambiguous += split.ambiguous_tags;
+    }
+    result_tag_uniq_vet.reserve(unique);
+    result_tag_uniq_vet.resize(unique);
+    result_tag_ambig_vet.reserve(ambiguous);
+    result_tag_ambig_vet.resize(ambiguous);
+
+    run_in_chunks(tags, thread_count, [&](uint32_t chunk, uint64_t, uint64_t) { split_chunk(splits[chunk]); });
+
+    // Same rows as fill_mirna_result_vector for each mapped tag in order.
+    indexed_rows rows{result_mirna_uniq_ambig_vet, index_rows(result_mirna_uniq_ambig_vet)};
+    for (chunk_split & split : splits)
+        merge_rows(split.rows, rows);
     return 0;
 }
 
@@ -139,7 +270,7 @@ int32_t fill_mirna_result_vector(uint32_t p, bool ambiguous)
 {
     if (p >= tag_vet.size())
         return 0;
-    row_index_t rows = index_existing_rows();
+    indexed_rows rows{result_mirna_uniq_ambig_vet, index_rows(result_mirna_uniq_ambig_vet)};
     add_tag_to_rows(tag_vet[p], ambiguous, rows);
     return 0;
 }

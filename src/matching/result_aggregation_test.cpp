@@ -2,6 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <random>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -50,6 +52,17 @@ std::string g10(float value)
     char text[32];
     std::snprintf(text, sizeof text, "%.10g", static_cast<double>(value));
     return text;
+}
+
+// Empties the result tables and read sums; tag_vet and the seed index stay.
+void free_all_structures_but_tags()
+{
+    result_mirna_uniq_ambig_vet.clear();
+    result_tag_uniq_vet.clear();
+    result_tag_ambig_vet.clear();
+    read_count_experiment = 0;
+    unique_reads_mapped_on_library = 0;
+    ambigue_reads_mapped_on_library = 0;
 }
 
 bool same_bits(float a, float b)
@@ -274,4 +287,106 @@ TEST(ResultAggregation, SortByAlignScoreIsSignedStrictLess)
     EXPECT_FALSE(sortBy_align_score(scored(9), scored(4)));
     EXPECT_FALSE(sortBy_align_score(scored(4), scored(4)));
     EXPECT_TRUE(sortBy_align_score(scored(-1), scored(0)));
+}
+
+namespace
+{
+std::string rows_text()
+{
+    std::ostringstream text;
+    for (result_mirna_uniq_ambig_vet_t const & r : result_mirna_uniq_ambig_vet)
+        text << r.mirna_index << ' ' << rna5_to_text(r.mirna_seq) << ' ' << r.seed_index << " u "
+             << r.uniq_different_tags << ' ' << r.uniq_count_tags << ' ' << r.uniq_mirna_exact_tags << ' '
+             << r.uniq_iso_5p_tags << ' ' << r.uniq_iso_snp_tags << ' ' << r.uniq_iso_multi_snp_tags << ' '
+             << r.uniq_iso_3p_tags << ' ' << r.uniq_offset_site_tags << ' ' << r.uniq_suppl_compens_site_tags << ' '
+             << r.uniq_central_site_tags << " a " << r.ambig_different_tags << ' ' << r.ambig_count_tags << ' '
+             << r.ambig_mirna_exact_tags << ' ' << r.ambig_iso_5p_tags << ' ' << r.ambig_iso_snp_tags << ' '
+             << r.ambig_iso_multi_snp_tags << ' ' << r.ambig_iso_3p_tags << ' ' << r.ambig_offset_site_tags << ' '
+             << r.ambig_suppl_compens_site_tags << ' ' << r.ambig_central_site_tags << '\n';
+    return text.str();
+}
+
+std::string tag_table_text(std::vector<tag_vet_t> const & table)
+{
+    std::ostringstream text;
+    for (tag_vet_t const & tag : table)
+    {
+        text << tag.tag_index << ' ' << rna5_to_text(tag.tag_sequence) << ' ' << tag.tag_count << ' '
+             << std::string(seqan::begin(tag.tag_quality), seqan::end(tag.tag_quality));
+        for (mirna_matched_vet_t const & a : tag.mirna_matched_vet)
+            text << " [" << a.specie_index << ' ' << a.mirna_vet_index << ' ' << a.align_score << ']';
+        text << '\n';
+    }
+    return text.str();
+}
+
+std::string sums_text()
+{
+    return std::to_string(read_count_experiment) + " " + std::to_string(unique_reads_mapped_on_library) + " " +
+           std::to_string(ambigue_reads_mapped_on_library);
+}
+}  // namespace
+
+// Split and rows are the same for any thread count as one tag after the
+// other with fill_mirna_result_vector: rows in first-met order even when a
+// miRNA is first met in a later chunk and met again in an earlier one.
+TEST(ResultAggregation, ThreadCountsGiveTheSameTablesAndRows)
+{
+    std::mt19937 random(77);
+    auto below = [&](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+    for (int round = 0; round < 30; ++round)
+    {
+        reset_run_state();
+        std::vector<specie_vet_t> species;
+        uint32_t index = 0;
+        for (std::string const code : {"hsa", "mmu"})
+        {
+            std::vector<mirna_vet_t> members;
+            for (int m = 0; m < 4; ++m)
+                members.push_back(make_mirna("UCAGGAC" + std::string(static_cast<std::size_t>(m + 1), 'G'), 40 - ++index));
+            species.push_back(make_specie(code, members));
+        }
+        seed_vet.push_back(make_seed("CAGGAC", species));
+        for (uint32_t t = 0, tags = below(40); t < tags; ++t)
+        {
+            std::vector<mirna_matched_vet_t> alignments;
+            for (uint32_t a = below(4); a > 0; --a)
+            {
+                mirna_matched_vet_t alignment = alignment_on(below(4), static_cast<alignment_class>(below(5)),
+                                                             below(2) == 1, below(2) == 1, below(2) == 1,
+                                                             static_cast<int32_t>(below(30)));
+                alignment.specie_index = below(2);
+                alignments.push_back(alignment);
+            }
+            tag_vet.push_back(tag_with("ACGUACGU", below(1000), t + 1, alignments));
+        }
+
+        // One tag after the other, as the split is described.
+        for (uint32_t p = 0; p < tag_vet.size(); ++p)
+        {
+            tag_vet_t const & tag = tag_vet[p];
+            read_count_experiment += tag.tag_count;
+            if (tag.mirna_matched_vet.empty())
+                continue;
+            bool const ambiguous = tag.mirna_matched_vet.size() >= 2;
+            (ambiguous ? ambigue_reads_mapped_on_library : unique_reads_mapped_on_library) += tag.tag_count;
+            (ambiguous ? result_tag_ambig_vet : result_tag_uniq_vet).push_back(tag);
+            fill_mirna_result_vector(p, ambiguous);
+        }
+        std::string const rows = rows_text();
+        std::string const unique = tag_table_text(result_tag_uniq_vet);
+        std::string const ambiguous = tag_table_text(result_tag_ambig_vet);
+        std::string const sums = sums_text();
+
+        for (uint32_t threads : {1u, 2u, 3u, 8u})
+        {
+            SCOPED_TRACE("round " + std::to_string(round) + ", " + std::to_string(threads) + " threads");
+            free_all_structures_but_tags();
+            EXPECT_EQ(0, output_structures_generation_threads(threads));
+            EXPECT_EQ(rows, rows_text());
+            EXPECT_EQ(unique, tag_table_text(result_tag_uniq_vet));
+            EXPECT_EQ(ambiguous, tag_table_text(result_tag_ambig_vet));
+            EXPECT_EQ(sums, sums_text());
+        }
+    }
 }

@@ -1,13 +1,15 @@
+// Tag-count loading: the file is read whole, cut into line-aligned chunks,
+// and the chunks are parsed in parallel straight into their places in tag_vet.
 #include "tags/load_reads_db_buffer.hpp"
 
-#include <algorithm>
+#include <array>
+#include <cstring>
 #include <fstream>
 #include <limits>
 #include <vector>
 
-#include <sys/stat.h>
-
 #include "driver/globals.hpp"
+#include "tags/parallel_chunks.hpp"
 
 namespace
 {
@@ -23,24 +25,21 @@ bool is_white_space(char c)
     return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
 }
 
-// Reads the read count that follows the tab at `tab` in `line`: optional
-// white space, then decimal digits up to the first other character. A count
-// that does not fit in 64 bits is held at the largest 64-bit value.
-count_reading read_tag_count(std::string const & line, std::size_t tab, uint64_t & count)
+// Reads the read count in [text, end), the bytes after the tag's tab:
+// optional white space, then decimal digits up to the first other character.
+// A count that does not fit in 64 bits is held at the largest 64-bit value.
+count_reading read_tag_count(char const * text, char const * end, uint64_t & count)
 {
     count = 0;
-    if (tab == std::string::npos)
-        return count_reading::missing;
-    std::size_t pos = tab + 1;
-    while (pos < line.size() && is_white_space(line[pos]))
-        ++pos;
-    if (pos == line.size() || line[pos] < '0' || line[pos] > '9')
+    while (text != end && is_white_space(*text))
+        ++text;
+    if (text == end || *text < '0' || *text > '9')
         return count_reading::missing;
     constexpr uint64_t largest = std::numeric_limits<uint64_t>::max();
     count_reading result = count_reading::read;
-    for (; pos < line.size() && line[pos] >= '0' && line[pos] <= '9'; ++pos)
+    for (; text != end && *text >= '0' && *text <= '9'; ++text)
     {
-        uint64_t const digit = static_cast<uint64_t>(line[pos] - '0');
+        uint64_t const digit = static_cast<uint64_t>(*text - '0');
         if (count > (largest - digit) / 10)
         {
             count = largest;
@@ -54,35 +53,182 @@ count_reading read_tag_count(std::string const & line, std::size_t tab, uint64_t
     return result;
 }
 
-// Number of lines of a regular file (the last one may lack its newline), read
-// ahead so that the tag table is allocated once; 0 for anything else. The
-// stream is rewound.
-std::size_t count_lines_ahead(std::ifstream & in, std::string const & path)
+// One line of the file, without its line feed and one carriage return.
+struct line_view
 {
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
-        return 0;
-    std::vector<char> buffer(1 << 20);
-    std::size_t lines = 0;
-    char last = '\n';
-    while (in)
+    char const * begin = nullptr;
+    char const * end = nullptr;
+    char const * tab = nullptr;  // first tab, or end when there is none
+
+    std::size_t tag_length() const { return static_cast<std::size_t>(tab - begin); }
+};
+
+// Calls visit(line) for every line in [text, end), which starts at a line
+// start; a last line without a line feed counts when it is not empty.
+template <typename Visit>
+void for_each_line(char const * text, char const * end, Visit && visit)
+{
+    while (text != end)
     {
-        in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
-        auto const got = in.gcount();
+        auto const * feed = static_cast<char const *>(std::memchr(text, '\n', static_cast<std::size_t>(end - text)));
+        char const * const next = feed ? feed + 1 : end;
+        line_view line;
+        line.begin = text;
+        line.end = feed ? feed : end;
+        if (line.end != line.begin && line.end[-1] == '\r')
+            --line.end;
+        auto const * tab = static_cast<char const *>(std::memchr(line.begin, '\t', static_cast<std::size_t>(line.end - line.begin)));
+        line.tab = tab ? tab : line.end;
+        visit(line);
+        text = next;
+    }
+}
+
+// Rna5 symbol values by byte: A, C, G, U in either case keep their letter,
+// an upper-case T reads as U when converting, everything else is N.
+std::array<unsigned char, 256> symbol_table(bool rna_conversion)
+{
+    std::array<unsigned char, 256> table;
+    table.fill(4);
+    table['A'] = table['a'] = 0;
+    table['C'] = table['c'] = 1;
+    table['G'] = table['g'] = 2;
+    table['U'] = table['u'] = 3;
+    if (rna_conversion)
+        table['T'] = 3;
+    return table;
+}
+
+// The whole content of the open file, in `content`. False on a read error.
+// A regular file is read in one piece; what its size cannot tell (a pipe, a
+// file that grew meanwhile) is read on in blocks.
+bool read_whole_file(std::ifstream & in, std::string & content)
+{
+    in.seekg(0, std::ios::end);
+    std::streamoff const size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size > 0 && in)
+    {
+        content.resize(static_cast<std::size_t>(size));
+        in.read(&content[0], size);
+        content.resize(static_cast<std::size_t>(in.gcount()));
+    }
+    if (in.bad())
+        return false;
+    in.clear();
+    std::vector<char> block(1 << 16);
+    while (true)
+    {
+        in.read(block.data(), static_cast<std::streamsize>(block.size()));
+        std::streamsize const got = in.gcount();
         if (got <= 0)
             break;
-        lines += static_cast<std::size_t>(std::count(buffer.data(), buffer.data() + got, '\n'));
-        last = buffer[static_cast<std::size_t>(got) - 1];
+        content.append(block.data(), static_cast<std::size_t>(got));
     }
-    if (last != '\n')
-        ++lines;
-    in.clear();
-    in.seekg(0);
-    return lines;
+    return !in.bad();
+}
+
+// A line-aligned part of the file with what its lines produce.
+struct file_chunk
+{
+    char const * begin = nullptr;
+    char const * end = nullptr;
+    uint32_t lines = 0;
+    uint32_t kept = 0;
+    uint32_t first_line = 0;  // lines before the chunk
+    uint64_t first_tag = 0;   // position in tag_vet of its first kept tag
+    std::vector<std::string> warnings;  // its warning messages, in line order
+};
+
+// Cuts the content into `parts` chunks that start at line starts.
+std::vector<file_chunk> cut_into_chunks(std::string const & content, uint32_t parts)
+{
+    std::vector<file_chunk> chunks(parts);
+    char const * const text = content.data();
+    char const * const end = text + content.size();
+    char const * begin = text;
+    for (uint32_t c = 0; c < parts; ++c)
+    {
+        char const * cut = text + chunk_begin(content.size(), parts, c + 1);
+        if (cut != end && cut > begin)
+        {
+            // Move the cut to just after the line feed that ends the line it falls in.
+            auto const * feed = static_cast<char const *>(std::memchr(cut - 1, '\n', static_cast<std::size_t>(end - cut + 1)));
+            cut = feed ? feed + 1 : end;
+        }
+        if (cut < begin)
+            cut = begin;
+        chunks[c].begin = begin;
+        chunks[c].end = cut;
+        begin = cut;
+    }
+    return chunks;
+}
+
+// Counts the lines of a chunk and the tags it keeps (those longer than seed_size).
+void count_chunk_lines(file_chunk & chunk, uint32_t seed_size)
+{
+    for_each_line(chunk.begin, chunk.end, [&](line_view const & line) {
+        ++chunk.lines;
+        if (line.tag_length() > seed_size)
+            ++chunk.kept;
+    });
+}
+
+// Adds the warning of an unreadable count on line `line_number`, if any.
+void note_count_reading(file_chunk & chunk, std::string const & tag_file, uint32_t line_number,
+                        count_reading reading, uint64_t count)
+{
+    if (reading == count_reading::read)
+        return;
+    std::string message = tag_file + ":" + std::to_string(line_number) + ": ";
+    if (reading == count_reading::missing)
+        message += "read count missing or not a number; count set to 0";
+    else
+        message += "read count does not fit in 64 bits; count set to " + std::to_string(count);
+    chunk.warnings.push_back(std::move(message));
+}
+
+// Fills the chunk's tags into tag_vet from position first_tag on. Sequence
+// and quality get exactly the room they need.
+void parse_chunk(file_chunk & chunk, std::string const & tag_file, std::array<unsigned char, 256> const & symbols,
+                 uint32_t seed_size)
+{
+    char_string const quality = "\xC3\xA8";  // the letter è in UTF-8
+    uint32_t line_number = chunk.first_line;
+    uint64_t position = chunk.first_tag;
+    for_each_line(chunk.begin, chunk.end, [&](line_view const & line) {
+        ++line_number;
+        std::size_t const tag_length = line.tag_length();
+        if (tag_length <= seed_size)
+            return;  // only tags longer than the seed are kept
+
+        tag_vet_t & tag = tag_vet[position++];
+        uint64_t count = 0;
+        count_reading const reading =
+            line.tab == line.end ? count_reading::missing : read_tag_count(line.tab + 1, line.end, count);
+        note_count_reading(chunk, tag_file, line_number, reading, count);
+
+        seqan::reserve(tag.tag_sequence, tag_length, seqan::Exact());
+        seqan::resize(tag.tag_sequence, tag_length, seqan::Exact());
+        seqan::Rna5 * letters = seqan::begin(tag.tag_sequence, seqan::Standard());
+        for (std::size_t i = 0; i < tag_length; ++i)
+            letters[i].value = symbols[static_cast<unsigned char>(line.begin[i])];
+        seqan::reserve(tag.tag_quality, seqan::length(quality), seqan::Exact());
+        tag.tag_quality = quality;
+        tag.tag_count = count;
+        tag.tag_index = line_number;
+    });
 }
 }  // namespace
 
 int32_t load_reads_db_buffer(std::string const & tag_file, bool rna_conversion, uint32_t seed_size)
+{
+    return load_reads_db_buffer_threads(tag_file, rna_conversion, seed_size, 1);
+}
+
+int32_t load_reads_db_buffer_threads(std::string const & tag_file, bool rna_conversion,
+                                     uint32_t seed_size, uint32_t thread_count)
 {
     std::ifstream in;
     std::string reason;
@@ -91,50 +237,41 @@ int32_t load_reads_db_buffer(std::string const & tag_file, bool rna_conversion, 
         print_error("cannot open tag-count file '" + tag_file + "': " + reason);
         return -2;
     }
-    tag_vet.reserve(tag_vet.size() + count_lines_ahead(in, tag_file));
-
-    char_string const quality = "\xC3\xA8";  // the letter è in UTF-8
-    uint32_t line_number = 0;
-    std::string line;
-    while (read_text_line(in, line))
-    {
-        ++line_number;
-        std::size_t const tab = line.find('\t');
-        std::size_t const tag_length = tab == std::string::npos ? line.size() : tab;
-        // Only tags longer than the seed are kept.
-        if (tag_length <= seed_size)
-        {
-            ++discarded_tag;
-            continue;
-        }
-
-        uint64_t count = 0;
-        count_reading const reading = read_tag_count(line, tab, count);
-        if (reading == count_reading::missing)
-            print_warning(tag_file + ":" + std::to_string(line_number) +
-                          ": read count missing or not a number; count set to 0");
-        else if (reading == count_reading::saturated)
-            print_warning(tag_file + ":" + std::to_string(line_number) +
-                          ": read count does not fit in 64 bits; count set to " +
-                          std::to_string(count));
-
-        line.resize(tag_length);
-        if (rna_conversion)
-            std::replace(line.begin(), line.end(), 'T', 'U');
-        rna_string sequence = text_to_rna5(line);
-
-        tag_vet.emplace_back();
-        tag_vet_t & tag = tag_vet.back();
-        seqan::swap(tag.tag_sequence, sequence);  // hands the letters over, no copy
-        tag.tag_quality = quality;
-        tag.tag_count = count;
-        tag.tag_index = line_number;
-    }
-    if (in.bad())
+    std::string content;
+    if (!read_whole_file(in, content))
     {
         print_error("cannot read tag-count file '" + tag_file + "'");
         return -1;
     }
-    tot_total_tag_count = line_number;
+
+    std::vector<file_chunk> chunks = cut_into_chunks(content, chunk_count(content.size(), thread_count));
+    run_in_chunks(chunks.size(), thread_count, [&](uint32_t, uint64_t first, uint64_t last) {
+        for (uint64_t c = first; c < last; ++c)
+            count_chunk_lines(chunks[c], seed_size);
+    });
+
+    // Line numbers and tag positions run on from chunk to chunk.
+    uint32_t lines = 0;
+    uint64_t tags = tag_vet.size();
+    for (file_chunk & chunk : chunks)
+    {
+        chunk.first_line = lines;
+        chunk.first_tag = tags;
+        lines += chunk.lines;
+        tags += chunk.kept;
+        discarded_tag += chunk.lines - chunk.kept;
+    }
+    tag_vet.reserve(tags);
+    tag_vet.resize(tags);
+
+    std::array<unsigned char, 256> const symbols = symbol_table(rna_conversion);
+    run_in_chunks(chunks.size(), thread_count, [&](uint32_t, uint64_t first, uint64_t last) {
+        for (uint64_t c = first; c < last; ++c)
+            parse_chunk(chunks[c], tag_file, symbols, seed_size);
+    });
+    for (file_chunk const & chunk : chunks)
+        for (std::string const & warning : chunk.warnings)
+            print_warning(warning);
+    tot_total_tag_count = lines;
     return 0;
 }

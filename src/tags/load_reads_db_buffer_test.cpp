@@ -1,5 +1,9 @@
 #include "tags/load_reads_db_buffer.hpp"
 
+#include <thread>
+
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "driver/test_support.hpp"
@@ -141,4 +145,104 @@ TEST(load_reads_db_buffer, missing_file_is_reported)
         << errors;
     EXPECT_TRUE(tag_vet.empty());
     EXPECT_EQ(tot_total_tag_count, 0u);
+}
+
+namespace
+{
+// A file that holds every kind of line, with more lines than any thread count.
+std::string mixed_file()
+{
+    std::string file;
+    for (int i = 0; i < 60; ++i)
+    {
+        file += "ACGTacgtNNCG" + std::string(static_cast<std::size_t>(i % 9), 'U') + "\t" + std::to_string(i * 7) + "\n";
+        if (i % 7 == 0)
+            file += "\n";
+        if (i % 11 == 0)
+            file += "ACGU\t5\r\n";  // too short
+        if (i % 13 == 0)
+            file += "CCCCCCCCC\tnone\n";
+        if (i % 17 == 0)
+            file += "GGGGGGGGG\t12\r\n";
+    }
+    return file + "UUUUUUUUUU";  // last line without count or line feed
+}
+}  // namespace
+
+// Any number of threads gives the same tags, counters and warnings, in order.
+TEST(load_reads_db_buffer, thread_counts_load_the_same_tags)
+{
+    struct file_case
+    {
+        char const * name;
+        std::string file;
+    };
+    std::vector<file_case> const cases = {
+        {"mixed lines", mixed_file()},
+        {"one line without line feed", "ACGUACGUAC\t3"},
+        {"only line feeds", "\n\n\n"},
+        {"one long line", std::string(100000, 'A') + "\t9\n"},
+        {"empty", ""},
+    };
+    for (file_case const & c : cases)
+    {
+        reset_run_state();
+        load_run const one = load_text(c.file);
+        std::string const tags = tags_text();
+        uint32_t const lines = tot_total_tag_count;
+        uint32_t const discarded = discarded_tag;
+        for (uint32_t threads : {2u, 3u, 7u, 64u})
+        {
+            reset_run_state();
+            scratch_dir dir;
+            write_file(dir.file("tags.txt"), c.file);
+            testing::internal::CaptureStderr();
+            EXPECT_EQ(0, load_reads_db_buffer_threads(dir.file("tags.txt"), true, 6, threads));
+            std::string const errors = testing::internal::GetCapturedStderr();
+            SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(threads) + " threads");
+            EXPECT_EQ(tags, tags_text());
+            EXPECT_EQ(lines, tot_total_tag_count);
+            EXPECT_EQ(discarded, discarded_tag);
+            // The scratch folders differ; the messages after the path do not.
+            auto after_paths = [](std::string text) {
+                for (std::size_t at = text.find("/tmp/"); at != std::string::npos; at = text.find("/tmp/", at))
+                    text.erase(at, text.find("tags.txt", at) - at);
+                return text;
+            };
+            EXPECT_EQ(after_paths(one.errors), after_paths(errors));
+        }
+    }
+    reset_run_state();
+    load_text(mixed_file());
+    EXPECT_EQ(tot_total_tag_count, 60u + 9u + 6u + 5u + 4u + 1u);
+}
+
+// Sequences and qualities hold exactly their letters: no spare room per tag.
+TEST(load_reads_db_buffer, tags_take_only_the_room_they_need)
+{
+    reset_run_state();
+    load_text("ACGUACGUACGUACGUACGUACG\t5\nACGUACGU\t1\n");
+    ASSERT_EQ(2u, tag_vet.size());
+    for (tag_vet_t const & tag : tag_vet)
+    {
+        EXPECT_EQ(seqan::length(tag.tag_sequence), seqan::capacity(tag.tag_sequence));
+        EXPECT_EQ(2u, seqan::capacity(tag.tag_quality));
+    }
+}
+
+// A pipe has no size to read ahead; its lines are read all the same.
+TEST(load_reads_db_buffer, reads_a_pipe)
+{
+    reset_run_state();
+    scratch_dir dir;
+    std::string const pipe = dir.file("tags.fifo");
+    ASSERT_EQ(0, mkfifo(pipe.c_str(), 0600));
+    std::thread writer([&] { write_file(pipe, "ACGUACGU\t4\nCCCC\t1\nGGGGGGGGG\t2\n"); });
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(0, load_reads_db_buffer_threads(pipe, true, 6, 2));
+    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+    writer.join();
+    EXPECT_EQ("1:ACGUACGU:4\n3:GGGGGGGGG:2\n", tags_text());
+    EXPECT_EQ(3u, tot_total_tag_count);
+    EXPECT_EQ(1u, discarded_tag);
 }

@@ -1,0 +1,228 @@
+// Seed search by q-gram lookup: one walk over each tag's windows instead of
+// one scan of the tag table per (seed, species) pass.
+#include "matching/seed_lookup.hpp"
+
+#include <algorithm>
+
+#include <seqan/index.h>
+
+#include "matching/ungapped_extension.hpp"
+#include "tags/parallel_chunks.hpp"
+
+namespace
+{
+using seed_shape = seqan::Shape<seqan::Rna5, seqan::SimpleShape>;
+
+// Hashes of words longer than this wrap in 64 bits (5^27 < 2^64 < 5^28).
+constexpr uint32_t longest_exact_hash = 27;
+
+// 5^exponent, or limit + 1 when it would exceed limit.
+uint64_t table_size_for(uint32_t exponent, uint64_t limit)
+{
+    uint64_t size = 1;
+    for (uint32_t e = 0; e < exponent; ++e)
+    {
+        if (size > limit / 5)
+            return limit + 1;
+        size *= 5;
+    }
+    return size;
+}
+
+// The number of windows, from the tag's start, that can lead to an accepted
+// alignment. The exact part of an alignment reaches at most begin_seed
+// symbols to the left of its seed occurrence and must start before
+// tag_begin, so an occurrence at tag_begin + begin_seed or later yields
+// nothing, and neither do the later occurrences that are never extended.
+uint64_t useful_windows(extension_parameters const & parameters)
+{
+    return uint64_t{parameters.tag_begin} + parameters.begin_seed;
+}
+
+// The searched seed first in the chain of hash `hash`, or no_seed.
+uint32_t first_with_hash(seed_lookup_t const & lookup, uint64_t hash)
+{
+    if (!lookup.direct_table.empty())
+        return lookup.direct_table[hash];
+    auto const found = lookup.hash_table.find(hash);
+    return found == lookup.hash_table.end() ? no_seed : found->second;
+}
+
+// True when the tag holds searched seed s at window `window`.
+bool window_equals_seed(seed_lookup_t const & lookup, uint32_t s, rna_string const & tag,
+                        std::size_t window)
+{
+    rna_string const & seed = seed_vet[lookup.searched_seed_index[s]].seed_seq;
+    for (std::size_t i = 0; i < lookup.seed_size; ++i)
+        if (tag[window + i] != seed[i])
+            return false;
+    return true;
+}
+
+// The leftmost occurrence of one searched seed in the current tag.
+struct seed_found_t
+{
+    uint32_t searched_seed = 0;
+    uint32_t seed_begin = 0;
+};
+
+// Working memory of one thread.
+struct tag_scratch
+{
+    explicit tag_scratch(seed_lookup_t const & lookup)
+        : found_in_tag(lookup.searched_seed_index.size(), 0)
+    {
+        seqan::resize(shape, lookup.seed_size);
+    }
+
+    seed_shape shape;
+    // Per searched seed: 1 + position in tag_vet of the last tag it was found in.
+    std::vector<uint32_t> found_in_tag;
+    std::vector<seed_found_t> found;  // the current tag's seeds, as met
+};
+
+// Records window `window` of tag t as the occurrence of every searched seed
+// with this hash that the tag holds there and that was not met before.
+void record_window(seed_lookup_t const & lookup, uint64_t hash, rna_string const & tag,
+                   uint32_t window, uint32_t t, tag_scratch & scratch)
+{
+    for (uint32_t s = first_with_hash(lookup, hash); s != no_seed; s = lookup.next_with_same_hash[s])
+    {
+        if (scratch.found_in_tag[s] == t + 1)
+            continue;
+        if (!lookup.exact_hash && !window_equals_seed(lookup, s, tag, window))
+            continue;
+        scratch.found_in_tag[s] = t + 1;
+        scratch.found.push_back({s, window});
+    }
+}
+
+// Finds the leftmost occurrence of every searched seed in tag t, then extends
+// them pass by pass in seed, species entry, selected code order.
+void search_tag(seed_lookup_t const & lookup, extension_parameters const & parameters, uint32_t t,
+                tag_scratch & scratch)
+{
+    rna_string const & tag = tag_vet[t].tag_sequence;
+    uint64_t const q = lookup.seed_size;
+    uint64_t const length = seqan::length(tag);
+    if (lookup.searched_seed_index.empty() || q == 0 || length < q)
+        return;
+    uint64_t const windows = std::min(length - q + 1, useful_windows(parameters));
+    if (windows == 0)
+        return;
+
+    scratch.found.clear();
+    auto const letters = seqan::begin(tag, seqan::Standard());
+    uint64_t hash = seqan::hash(scratch.shape, letters);
+    for (uint32_t window = 0;;)
+    {
+        record_window(lookup, hash, tag, window, t, scratch);
+        if (++window == windows)
+            break;
+        hash = seqan::hashNext(scratch.shape, letters + window);
+    }
+
+    std::sort(scratch.found.begin(), scratch.found.end(),
+              [](seed_found_t const & a, seed_found_t const & b) { return a.searched_seed < b.searched_seed; });
+    for (seed_found_t const & hit : scratch.found)
+    {
+        for (uint32_t p = lookup.first_pass[hit.searched_seed]; p < lookup.first_pass[hit.searched_seed + 1]; ++p)
+        {
+            seed_pass_t const & pass = lookup.passes[p];
+            ungapped_extension(parameters.min_tag_length, parameters.tag_begin, hit.seed_begin,
+                               hit.seed_begin + lookup.seed_size, pass.seed_index, pass.specie_index, t,
+                               parameters.begin_seed, parameters.end_seed, parameters.seed_size);
+        }
+    }
+}
+}  // namespace
+
+bool same_specie_code(char_string const & a, char_string const & b)
+{
+    if (seqan::length(a) != seqan::length(b))
+        return false;
+    for (std::size_t i = 0; i < seqan::length(a); ++i)
+        if (a[i] != b[i])
+            return false;
+    return true;
+}
+
+std::vector<seed_pass_t> list_seed_passes()
+{
+    std::vector<seed_pass_t> passes;
+    for (uint32_t i = 0; i < seed_vet.size(); ++i)
+    {
+        if (seqan::empty(seed_vet[i].seed_seq))
+            continue;
+        std::vector<specie_vet_t> const & species = seed_vet[i].specie_vet;
+        for (uint32_t j = 0; j < species.size(); ++j)
+            for (char_string const & selected : species_to_check_vet)
+                if (same_specie_code(species[j].specie_code, selected))
+                    passes.push_back({i, j});
+    }
+    return passes;
+}
+
+bool lookup_applies(std::vector<seed_pass_t> const & passes, uint32_t seed_size)
+{
+    for (seed_pass_t const & pass : passes)
+        if (seqan::length(seed_vet[pass.seed_index].seed_seq) != seed_size)
+            return false;
+    return true;
+}
+
+seed_lookup_t build_seed_lookup(std::vector<seed_pass_t> passes, uint32_t seed_size,
+                                uint64_t direct_table_limit)
+{
+    seed_lookup_t lookup;
+    lookup.seed_size = seed_size;
+    lookup.passes = std::move(passes);
+    for (uint32_t p = 0; p < lookup.passes.size(); ++p)
+    {
+        if (p == 0 || lookup.passes[p].seed_index != lookup.passes[p - 1].seed_index)
+        {
+            lookup.searched_seed_index.push_back(lookup.passes[p].seed_index);
+            lookup.first_pass.push_back(p);
+        }
+    }
+    lookup.first_pass.push_back(static_cast<uint32_t>(lookup.passes.size()));
+
+    std::size_t const searched = lookup.searched_seed_index.size();
+    lookup.next_with_same_hash.assign(searched, no_seed);
+    lookup.exact_hash = seed_size <= longest_exact_hash;
+    uint64_t const table_size = table_size_for(seed_size, direct_table_limit);
+    bool const direct = table_size <= direct_table_limit;
+    if (direct)
+        lookup.direct_table.assign(table_size, no_seed);
+    else
+        lookup.hash_table.reserve(searched);
+
+    // Linked from the last seed to the first, so that every chain ascends.
+    seed_shape shape;
+    seqan::resize(shape, seed_size);
+    for (std::size_t s = searched; s-- > 0;)
+    {
+        rna_string const & seed = seed_vet[lookup.searched_seed_index[s]].seed_seq;
+        uint64_t const hash = seqan::hash(shape, seqan::begin(seed, seqan::Standard()));
+        uint32_t & head = direct ? lookup.direct_table[hash] : lookup.hash_table.emplace(hash, no_seed).first->second;
+        lookup.next_with_same_hash[s] = head;
+        head = static_cast<uint32_t>(s);
+    }
+    return lookup;
+}
+
+void search_tag_range(seed_lookup_t const & lookup, extension_parameters const & parameters,
+                      uint32_t first_tag, uint32_t last_tag)
+{
+    tag_scratch scratch(lookup);
+    for (uint32_t t = first_tag; t < last_tag; ++t)
+        search_tag(lookup, parameters, t, scratch);
+}
+
+void search_all_tags(seed_lookup_t const & lookup, extension_parameters const & parameters,
+                     uint32_t thread_count)
+{
+    run_in_chunks(tag_vet.size(), thread_count, [&](uint32_t, uint64_t first, uint64_t last) {
+        search_tag_range(lookup, parameters, static_cast<uint32_t>(first), static_cast<uint32_t>(last));
+    });
+}
