@@ -16,10 +16,11 @@
 #              at the same relative path in the work folder
 #   absent     paths that must not exist afterwards, one per line (optional)
 #   same_as    name of a sibling case whose stdout and expected/ are used
+#   file_size_limit  the largest file the tool may write, in blocks of 1024 bytes
 # The work folder starts as a copy of the bundled Tests/ inputs.
 set -u
 binary=$(realpath "$1")
-case_dir=$2
+case_dir=$(realpath "$2")
 root=$3
 
 work=$(mktemp -d /tmp/mirsight_e2e_XXXXXX)
@@ -41,7 +42,12 @@ if [ -f "$case_dir/setup" ]; then
     (cd "$work" && bash "$case_dir/setup") || { echo "FAIL: setup of $case_dir failed"; exit 1; }
 fi
 
-(cd "$work" && "$binary" "${args[@]+"${args[@]}"}" > "$work/.stdout" 2> "$work/.stderr")
+limit=unlimited
+[ -f "$case_dir/file_size_limit" ] && limit=$(tr -d '\n' < "$case_dir/file_size_limit")
+# A file size limit (in blocks of 1024 bytes) stands in for a full disk: writes
+# past it fail with EFBIG (the signal it would raise is ignored).
+(cd "$work" && trap '' XFSZ && ulimit -f "$limit" &&
+    exec "$binary" "${args[@]+"${args[@]}"}" > "$work/.stdout" 2> "$work/.stderr")
 status=$?
 
 failed=0
@@ -96,6 +102,13 @@ if [ -f "$case_dir/absent" ]; then
             failed=1
         fi
     done < "$case_dir/absent"
+fi
+
+# A run never leaves its temporary files behind.
+leftovers=$(find "$work" -name '*.mirsight-*.tmp')
+if [ -n "$leftovers" ]; then
+    echo "FAIL: temporary files left behind: $leftovers"
+    failed=1
 fi
 
 if [ "$failed" = 0 ]; then

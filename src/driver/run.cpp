@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "driver/globals.hpp"
+#include "driver/staged_output.hpp"
 #include "matching/mirna_finder.hpp"
 #include "matching/result_aggregation.hpp"
 #include "mirna_db/check_specie_code.hpp"
@@ -40,13 +41,10 @@ void print_total(char const * label, uint64_t value)
 {
     std::cout << label << value << ";" << std::endl;
 }
-}  // namespace
 
-int run_pipeline(run_parameters const & p)
+// Every stage once, in order. Returns 0, or 1 when a stage failed.
+int run_stages(run_parameters const & p)
 {
-    if (!inputs_readable(p))
-        return 1;
-
     auto const begin_seed = static_cast<uint32_t>(p.begin_seed);
     auto const end_seed = static_cast<uint32_t>(p.end_seed);
     auto const seed_size = static_cast<uint32_t>(p.seed_size);
@@ -69,8 +67,26 @@ int run_pipeline(run_parameters const & p)
     output_structures_updating();
     int const written = output_file_print(p.output_prefix, p.align_score_threshold);
     free_all_structures();
-    if (written != 0)
+    return written == 0 ? 0 : 1;
+}
+}  // namespace
+
+int run_pipeline(run_parameters const & p)
+{
+    if (!inputs_readable(p))
         return 1;
+
+    // Output files appear under their names only once the whole run has
+    // succeeded; a failed run removes what it wrote and leaves earlier
+    // results in place.
+    set_output_staging(true);
+    int status = run_stages(p);
+    if (status == 0 && commit_staged_outputs() != 0)
+        status = 1;
+    discard_staged_outputs();
+    set_output_staging(false);
+    if (status != 0)
+        return status;
 
     print_total("uniq_mapped_total_tags_count = ", uniq_mapped_total_tags_count);
     print_total("ambigue_mapped_total_tag_count = ", ambigue_mapped_total_tag_count);

@@ -222,6 +222,8 @@ int32_t mirbase_file_formatter(std::string const & mature_file,
     std::vector<kept_record> const kept =
         keep_records_with_seed(records, mature_file, begin_seed, seed_size);
     numb_of_mirna += static_cast<uint32_t>(kept.size());
+    if (kept.empty())
+        print_warning(mature_file + ": no miRNA record can be searched; no tag will map");
 
     if (write_text_file(grouped_file, grouped_file_text(kept), "grouped miRNA file") != 0)
         return -1;

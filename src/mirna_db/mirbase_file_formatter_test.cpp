@@ -119,7 +119,7 @@ TEST(mirbase_file_formatter, grouping_and_skipped_records)
         std::vector<std::string> in_errors;  // texts the standard error must hold
     };
     std::vector<grouping_case> const cases = {
-        {"empty file", "", 1, 6, "$\n", 0, {}},
+        {"empty file", "", 1, 6, "$\n", 0, {"mature.fa: no miRNA record can be searched"}},
         {"pairs grouped by first occurrence, members in input order",
          ">abc-1\nAAAAAAAA\n>xyz-2\nAAAAAAAA\n>abc-3\nCAAAAAAA\n>abc-4\nGAAAAAAA\n", 1, 6,
          "$\tabc\txyz\n"

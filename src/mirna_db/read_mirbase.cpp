@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "driver/globals.hpp"
+#include "driver/staged_output.hpp"
 
 namespace
 {
@@ -50,7 +51,7 @@ int32_t read_mirbase(std::string const & sorted_grouped_file)
 {
     std::ifstream in;
     std::string reason;
-    if (!open_for_reading(in, sorted_grouped_file, reason))
+    if (!open_for_reading(in, readable_path(sorted_grouped_file), reason))
     {
         print_error("cannot open sorted grouped file '" + sorted_grouped_file + "': " + reason);
         return -2;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "driver/globals.hpp"
+#include "driver/staged_output.hpp"
 #include "mirna_db/text_file_output.hpp"
 
 namespace
@@ -32,7 +33,7 @@ int32_t sort_singlelinefile(std::string const & input_path, std::string const & 
 {
     std::ifstream in;
     std::string reason;
-    if (!open_for_reading(in, input_path, reason))
+    if (!open_for_reading(in, readable_path(input_path), reason))
     {
         print_error("cannot open file to sort '" + input_path + "': " + reason);
         return -2;

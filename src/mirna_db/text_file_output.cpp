@@ -5,11 +5,12 @@
 #include <fstream>
 
 #include "driver/globals.hpp"
+#include "driver/staged_output.hpp"
 
 int32_t write_text_file(std::string const & path, std::string const & text, std::string const & what)
 {
     errno = 0;
-    std::ofstream out(path, std::ios::out | std::ios::binary | std::ios::trunc);
+    std::ofstream out(staged_path(path), std::ios::out | std::ios::binary | std::ios::trunc);
     if (!out.is_open())
     {
         std::string const reason = errno != 0 ? std::strerror(errno) : "cannot be created";

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "driver/globals.hpp"
+#include "driver/staged_output.hpp"
 #include "report/ambiguous_selection.hpp"
 #include "report/mirna_tables.hpp"
 #include "report/tag_tables.hpp"
@@ -62,7 +63,7 @@ bool open_result_files(result_files & files, std::string const & output_prefix)
     {
         files[i].path = output_prefix + result_suffixes[i];
         errno = 0;
-        files[i].stream.open(files[i].path, std::ios::out | std::ios::trunc | std::ios::binary);
+        files[i].stream.open(staged_path(files[i].path), std::ios::out | std::ios::trunc | std::ios::binary);
         if (!files[i].stream.is_open())
         {
             print_error("cannot create result file '" + files[i].path
