@@ -17,7 +17,7 @@ enum class count_reading
 {
     read,       // digits found and read
     missing,    // no tab, or no digit after it
-    saturated,  // more than 64 bits: held at the largest value
+    too_large,  // more than 64 bits
 };
 
 bool is_white_space(char c)
@@ -27,7 +27,7 @@ bool is_white_space(char c)
 
 // Reads the read count in [text, end), the bytes after the tag's tab:
 // optional white space, then decimal digits up to the first other character.
-// A count that does not fit in 64 bits is held at the largest 64-bit value.
+// A count that does not fit in 64 bits is reported as too large.
 count_reading read_tag_count(char const * text, char const * end, uint64_t & count)
 {
     count = 0;
@@ -42,8 +42,8 @@ count_reading read_tag_count(char const * text, char const * end, uint64_t & cou
         uint64_t const digit = static_cast<uint64_t>(*text - '0');
         if (count > (largest - digit) / 10)
         {
-            count = largest;
-            result = count_reading::saturated;
+            count = 0;
+            result = count_reading::too_large;
         }
         else if (result == count_reading::read)
         {
@@ -138,6 +138,7 @@ struct file_chunk
     uint32_t first_line = 0;  // lines before the chunk
     uint64_t first_tag = 0;   // position in tag_vet of its first kept tag
     std::vector<std::string> warnings;  // its warning messages, in line order
+    uint32_t first_too_large_line = 0;  // line of its first count beyond 64 bits, or 0
 };
 
 // Cuts the content into `parts` chunks that start at line starts.
@@ -175,18 +176,16 @@ void count_chunk_lines(file_chunk & chunk, uint32_t seed_size)
     });
 }
 
-// Adds the warning of an unreadable count on line `line_number`, if any.
+// Notes an unreadable count on line `line_number`: a missing count is a
+// warning (the count is 0), a count beyond 64 bits an error of the file.
 void note_count_reading(file_chunk & chunk, std::string const & tag_file, uint32_t line_number,
-                        count_reading reading, uint64_t count)
+                        count_reading reading)
 {
-    if (reading == count_reading::read)
-        return;
-    std::string message = tag_file + ":" + std::to_string(line_number) + ": ";
     if (reading == count_reading::missing)
-        message += "read count missing or not a number; count set to 0";
-    else
-        message += "read count does not fit in 64 bits; count set to " + std::to_string(count);
-    chunk.warnings.push_back(std::move(message));
+        chunk.warnings.push_back(tag_file + ":" + std::to_string(line_number)
+                                 + ": read count missing or not a number; count set to 0");
+    else if (reading == count_reading::too_large && chunk.first_too_large_line == 0)
+        chunk.first_too_large_line = line_number;
 }
 
 // Fills the chunk's tags into tag_vet from position first_tag on. Sequence
@@ -207,7 +206,7 @@ void parse_chunk(file_chunk & chunk, std::string const & tag_file, std::array<un
         uint64_t count = 0;
         count_reading const reading =
             line.tab == line.end ? count_reading::missing : read_tag_count(line.tab + 1, line.end, count);
-        note_count_reading(chunk, tag_file, line_number, reading, count);
+        note_count_reading(chunk, tag_file, line_number, reading);
 
         seqan::reserve(tag.tag_sequence, tag_length, seqan::Exact());
         seqan::resize(tag.tag_sequence, tag_length, seqan::Exact());
@@ -272,6 +271,16 @@ int32_t load_reads_db_buffer_threads(std::string const & tag_file, bool rna_conv
     for (file_chunk const & chunk : chunks)
         for (std::string const & warning : chunk.warnings)
             print_warning(warning);
+    for (file_chunk const & chunk : chunks)
+        if (chunk.first_too_large_line != 0)
+        {
+            print_error(tag_file + ":" + std::to_string(chunk.first_too_large_line)
+                        + ": read count does not fit in 64 bits (at most 18446744073709551615)");
+            return -1;
+        }
     tot_total_tag_count = lines;
+    if (tag_vet.empty())
+        print_warning(tag_file + ": no tag is longer than the seed (" + std::to_string(seed_size)
+                      + " letters); no tag can map");
     return 0;
 }
