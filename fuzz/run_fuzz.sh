@@ -20,6 +20,8 @@ cmake --build "$build" -j"$(nproc)" --target \
     fuzz_command_line fuzz_family_comparator fuzz_whole_run > /dev/null
 
 status=0
+passed=0
+failed=0
 summary=""
 for target in fuzz_mature_reader fuzz_line_sort fuzz_grouped_loader fuzz_tag_loader \
               fuzz_command_line fuzz_family_comparator fuzz_whole_run; do
@@ -31,6 +33,7 @@ for target in fuzz_mature_reader fuzz_line_sort fuzz_grouped_loader fuzz_tag_loa
         if ! "$binary" -close_fd_mask=1 "fuzz/regressions/$target"/* > "$log.replay" 2>&1; then
             echo "FAIL: $target crashes on a kept regression input (see $log.replay)"
             status=1
+            failed=$((failed + 1))
             continue
         fi
     fi
@@ -40,11 +43,14 @@ for target in fuzz_mature_reader fuzz_line_sort fuzz_grouped_loader fuzz_tag_loa
             -artifact_prefix="$target-" "../$corpus" "${seeds[@]/#/../}" > "$target.log" 2>&1); then
         runs=$(grep -a -E '^#[0-9]+[[:space:]]+DONE' "$log" | tail -1 | sed -E 's/^#([0-9]+).*/\1/')
         summary+="$target: ${runs:-0} executions, no finding"$'\n'
+        passed=$((passed + 1))
     else
         echo "FAIL: $target found a crash (see $log and $build/$target-*)"
         grep -a -A5 'ERROR\|deadly' "$log" | head -20 || true
         status=1
+        failed=$((failed + 1))
     fi
 done
 printf '%s' "$summary"
+echo "fuzz: $passed passed, $failed failed"
 exit "$status"

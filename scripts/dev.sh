@@ -1,11 +1,15 @@
 #!/usr/bin/env bash
 # Sets up a Debian 12 machine for mirsight (installs the missing packages),
 # configures and builds it, then either runs it on the bundled example
-# ("run") or runs the whole test suite ("test").
+# ("run") or runs the whole test suite ("test"): the unit and end-to-end
+# tests, the same suite built with AddressSanitizer and UBSan, and a short
+# run of every fuzz target.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+mode=${1:-run}
 
 packages=(g++ cmake make libseqan2-dev libgtest-dev)
+[ "$mode" = test ] && packages+=(clang libclang-rt-14-dev)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
@@ -16,16 +20,27 @@ if [ ${#missing[@]} -gt 0 ]; then
     apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
+jobs=$(nproc)
 cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-cmake --build build -j"$(nproc)"
+cmake --build build -j"$jobs"
 
-case "${1:-run}" in
+case "$mode" in
     run)
         ./build/mirsight
         ;;
     test)
-        cd build
-        ctest --output-on-failure -j"$(nproc)"
+        (cd build && ctest --output-on-failure -j"$jobs")
+
+        echo "== the same suite under AddressSanitizer and UndefinedBehaviorSanitizer"
+        sanitize="-fsanitize=address,undefined -fno-sanitize-recover=all"
+        cmake -S . -B build-sanitize -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            "-DCMAKE_CXX_FLAGS=$sanitize -DSEQAN_ENABLE_DEBUG=1" \
+            "-DCMAKE_EXE_LINKER_FLAGS=$sanitize" > /dev/null
+        cmake --build build-sanitize -j"$jobs" > /dev/null
+        (cd build-sanitize && ctest --output-on-failure -j"$jobs")
+
+        echo "== fuzz targets, ${FUZZ_SECONDS:-30} s each"
+        bash fuzz/run_fuzz.sh "${FUZZ_SECONDS:-30}"
         ;;
     *)
         echo "usage: bash scripts/dev.sh [run|test]" >&2
