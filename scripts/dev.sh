@@ -8,8 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-run}
 
-packages=(g++ cmake make libseqan2-dev libgtest-dev)
-[ "$mode" = test ] && packages+=(clang libclang-rt-14-dev)
+packages=(g++ cmake make libseqan2-dev libgtest-dev zlib1g-dev)
+[ "$mode" = test ] && packages+=(clang libclang-rt-14-dev cutadapt python3-mirtop mirtop)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

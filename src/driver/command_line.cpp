@@ -40,7 +40,8 @@ uint32_t as_thread_count(std::string const & value)
 bool takes_value(std::string const & option)
 {
     static char const * const options[] = {"-s", "-l", "-ss", "-sb", "-se", "-b",
-                                           "-p", "-i", "-m", "-t", "-h", "--threads"};
+                                           "-p", "-i", "-m", "-t", "-h", "--threads",
+                                           "--gff3", "--hairpin"};
     for (char const * known : options)
         if (option == known)
             return true;
@@ -79,6 +80,37 @@ void apply_option(std::string const & option, std::string const & value, run_par
         p.tag_file = p.input_dir + value + ".txt";
     else if (option == "--threads")
         p.thread_count = as_thread_count(value);
+    else if (option == "--gff3")
+        p.gff3_file = value;
+    else if (option == "--hairpin")
+        p.hairpin_file = value;
+}
+
+// The mirGFF3 export needs both files: 0, or 2 after printing an error
+// naming the option that is missing its partner or its file name.
+int check_gff3_options(bool gff3_given, bool hairpin_given, run_parameters const & p)
+{
+    if (gff3_given && p.gff3_file.empty())
+    {
+        print_error("option --gff3 needs a file name");
+        return 2;
+    }
+    if (hairpin_given && p.hairpin_file.empty())
+    {
+        print_error("option --hairpin needs a file name");
+        return 2;
+    }
+    if (gff3_given && !hairpin_given)
+    {
+        print_error("option --gff3 needs --hairpin FILE (the precursor FASTA file)");
+        return 2;
+    }
+    if (hairpin_given && !gff3_given)
+    {
+        print_error("option --hairpin needs --gff3 FILE (the mirGFF3 file to write)");
+        return 2;
+    }
+    return 0;
 }
 }  // namespace
 
@@ -86,6 +118,8 @@ int parse_command_line(std::vector<std::string> const & arguments, run_parameter
 {
     // A value is examined again as an argument in the next step, so a value
     // that equals an option string also acts as that option.
+    bool gff3_given = false;
+    bool hairpin_given = false;
     for (std::size_t position = 0; position < arguments.size(); ++position)
     {
         std::string const & argument = arguments[position];
@@ -97,6 +131,8 @@ int parse_command_line(std::vector<std::string> const & arguments, run_parameter
                 return 2;
             }
             apply_option(argument, arguments[position + 1], parameters);
+            gff3_given = gff3_given || argument == "--gff3";
+            hairpin_given = hairpin_given || argument == "--hairpin";
         }
         else if (argument == "-r")
         {
@@ -105,6 +141,14 @@ int parse_command_line(std::vector<std::string> const & arguments, run_parameter
         else if (argument == "--reference-search")
         {
             parameters.reference_search = true;
+        }
+        else if (argument == "--help")
+        {
+            parameters.show_help = true;
+        }
+        else if (argument == "--version")
+        {
+            parameters.show_version = true;
         }
     }
     if (parameters.seed_size == 0)
@@ -117,5 +161,5 @@ int parse_command_line(std::vector<std::string> const & arguments, run_parameter
         print_error("option --threads needs a whole number from 1 to " + std::to_string(max_thread_count));
         return 2;
     }
-    return 0;
+    return check_gff3_options(gff3_given, hairpin_given, parameters);
 }

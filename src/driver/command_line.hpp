@@ -28,6 +28,13 @@ struct run_parameters
     // for comparisons; that search runs on one thread).
     uint32_t thread_count = 1;
     bool reference_search = false;
+    // mirGFF3 export ("--gff3 FILE" with "--hairpin FILE"): the file to write
+    // and the precursor FASTA file; both empty when not asked for.
+    std::string gff3_file;
+    std::string hairpin_file;
+    // "--help" and "--version": print the usage or the version and stop.
+    bool show_help = false;
+    bool show_version = false;
 };
 
 // The largest value "--threads" accepts.
@@ -37,6 +44,8 @@ constexpr uint32_t max_thread_count = 256;
 std::vector<std::string> BuildParameterList(int const & argc, char * argv[]);
 
 // Applies the options of `arguments` to `parameters`. Returns 0, or 2 after
-// printing an error when an option lacks its value, "-ss" ends up 0, or
-// "--threads" ends up anything but a whole number from 1 to max_thread_count.
+// printing an error when an option lacks its value, "-ss" ends up 0,
+// "--threads" ends up anything but a whole number from 1 to max_thread_count,
+// or one of "--gff3" and "--hairpin" is given without the other or with an
+// empty file name.
 int parse_command_line(std::vector<std::string> const & arguments, run_parameters & parameters);

@@ -238,3 +238,57 @@ TEST(OpenForReading, RefusesDirectoriesAndMissingFiles)
     std::ifstream c;
     EXPECT_TRUE(open_for_reading(c, dir.file("x.txt"), reason));
 }
+
+TEST(CommandLine, Gff3ExportNeedsBothFiles)
+{
+    run_parameters const defaults = parse({});
+    EXPECT_EQ(defaults.gff3_file, "");
+    EXPECT_EQ(defaults.hairpin_file, "");
+
+    run_parameters const p = parse({"--gff3", "out.gff", "-l", "8", "--hairpin", "hp.fa"});
+    EXPECT_EQ(p.gff3_file, "out.gff");
+    EXPECT_EQ(p.hairpin_file, "hp.fa");
+    EXPECT_EQ(p.min_tag_length, 8);
+
+    // A value is examined again as an argument: "-s" takes "--gff3", which then takes "x.gff".
+    run_parameters const q = parse({"-s", "--gff3", "x.gff", "--hairpin", "h.fa"});
+    EXPECT_EQ(q.specie_codes, "--gff3");
+    EXPECT_EQ(q.gff3_file, "x.gff");
+
+    struct
+    {
+        std::vector<std::string> arguments;
+        char const * message;
+    } const refused[] = {
+        {{"--gff3", "out.gff"}, "option --gff3 needs --hairpin FILE"},
+        {{"--hairpin", "hp.fa", "-s", "hsa"}, "option --hairpin needs --gff3 FILE"},
+        {{"--hairpin", "hp.fa", "--gff3"}, "option --gff3 needs a value"},
+        {{"--gff3", "out.gff", "--hairpin"}, "option --hairpin needs a value"},
+        {{"--gff3", "", "--hairpin", "hp.fa"}, "option --gff3 needs a file name"},
+        {{"--gff3", "out.gff", "--hairpin", ""}, "option --hairpin needs a file name"},
+    };
+    for (auto const & c : refused)
+    {
+        run_parameters r;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(parse_command_line(c.arguments, r), 2) << c.message;
+        std::string const errors = testing::internal::GetCapturedStderr();
+        EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
+    }
+}
+
+TEST(CommandLine, HelpAndVersionAreFlagsThatDoNotDisturbOtherOptions)
+{
+    run_parameters const p = parse({"-s", "hsa", "--help", "-l", "12"});
+    EXPECT_TRUE(p.show_help);
+    EXPECT_FALSE(p.show_version);
+    EXPECT_EQ(p.specie_codes, "hsa");
+    EXPECT_EQ(p.min_tag_length, 12);
+    EXPECT_TRUE(parse({"--version"}).show_version);
+    // "-h" stays the score threshold.
+    run_parameters const q = parse({"-h", "20"});
+    EXPECT_FALSE(q.show_help);
+    EXPECT_EQ(q.align_score_threshold, 20);
+    // A value is still examined again: "-s --help" selects species "--help" and asks for help.
+    EXPECT_TRUE(parse({"-s", "--help"}).show_help);
+}

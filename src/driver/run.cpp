@@ -5,6 +5,7 @@
 
 #include "driver/globals.hpp"
 #include "driver/staged_output.hpp"
+#include "export/gff3_writer.hpp"
 #include "matching/mirna_finder.hpp"
 #include "matching/result_aggregation.hpp"
 #include "mirna_db/check_specie_code.hpp"
@@ -15,7 +16,7 @@
 
 namespace
 {
-// Both input files must open before anything is written.
+// Every input file must open before anything is written.
 bool inputs_readable(run_parameters const & p)
 {
     struct input
@@ -23,9 +24,12 @@ bool inputs_readable(run_parameters const & p)
         char const * what;
         std::string const & path;
     };
-    input const inputs[] = {{"mature-miRNA file", p.mature_file}, {"tag-count file", p.tag_file}};
+    input const inputs[] = {{"mature-miRNA file", p.mature_file}, {"tag-count file", p.tag_file},
+                            {"hairpin file", p.hairpin_file}};
     for (input const & in : inputs)
     {
+        if (in.path.empty())
+            continue;  // the hairpin file is only given with --gff3
         std::ifstream stream;
         std::string reason;
         if (!open_for_reading(stream, in.path, reason))
@@ -66,8 +70,10 @@ int run_stages(run_parameters const & p)
     output_structures_generation_threads(p.thread_count);
     output_structures_updating();
     int const written = output_file_print(p.output_prefix, p.align_score_threshold);
+    int const exported = written == 0 && !p.gff3_file.empty()
+                             ? gff3_export(p.gff3_file, p.hairpin_file, p.tag_file) : 0;
     free_all_structures();
-    return written == 0 ? 0 : 1;
+    return written == 0 && exported == 0 ? 0 : 1;
 }
 }  // namespace
 

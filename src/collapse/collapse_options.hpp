@@ -1,0 +1,25 @@
+// The command line of mirsight-collapse.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "collapse/collapse_reads.hpp"
+
+struct collapse_options
+{
+    std::vector<std::string> read_files;  // FASTQ or FASTA, plain or gzip; collapsed together
+    std::string output_file;              // empty: standard output
+    length_limits limits;
+    bool show_help = false;
+};
+
+// The usage text printed by "--help".
+std::string collapse_usage();
+
+// Fills `options` from the arguments after the program name. Returns 0, or
+// 2 after printing an error when an option lacks its value, a length is not
+// a whole number, the minimum exceeds the maximum, an option is unknown, or
+// no reads file is named (unless "--help" was given).
+int parse_collapse_options(std::vector<std::string> const & arguments, collapse_options & options);

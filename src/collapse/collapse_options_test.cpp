@@ -1,0 +1,82 @@
+#include "collapse/collapse_options.hpp"
+
+#include <gtest/gtest.h>
+
+TEST(parse_collapse_options, accepted_command_lines)
+{
+    struct accepted_case
+    {
+        char const * name;
+        std::vector<std::string> arguments;
+        std::vector<std::string> read_files;
+        std::string output_file;
+        uint64_t min_length;
+        uint64_t max_length;
+    };
+    uint64_t const no_limit = length_limits{}.max_length;
+    std::vector<accepted_case> const cases = {
+        {"defaults", {"r.fq"}, {"r.fq"}, "", 1, no_limit},
+        {"short options", {"-m", "15", "-M", "40", "-o", "t.txt", "r.fq"}, {"r.fq"}, "t.txt", 15, 40},
+        {"long options after files", {"a.fq", "b.fa.gz", "--min-length", "0", "--max-length", "0", "--output", "o"},
+         {"a.fq", "b.fa.gz"}, "o", 0, 0},
+        {"standard input", {"-"}, {"-"}, "", 1, no_limit},
+        {"last value wins", {"-m", "3", "-m", "5", "r"}, {"r"}, "", 5, no_limit},
+        {"largest 64-bit-safe length", {"-M", "9999999999999999999", "r"}, {"r"}, "", 1, 9999999999999999999ull},
+    };
+    for (accepted_case const & c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        collapse_options options;
+        ASSERT_EQ(parse_collapse_options(c.arguments, options), 0);
+        EXPECT_EQ(options.read_files, c.read_files);
+        EXPECT_EQ(options.output_file, c.output_file);
+        EXPECT_EQ(options.limits.min_length, c.min_length);
+        EXPECT_EQ(options.limits.max_length, c.max_length);
+        EXPECT_FALSE(options.show_help);
+    }
+}
+
+TEST(parse_collapse_options, command_line_errors)
+{
+    struct error_case
+    {
+        std::vector<std::string> arguments;
+        std::string message;
+    };
+    std::vector<error_case> const cases = {
+        {{}, "no reads file"},
+        {{"-o", "out.txt"}, "no reads file"},
+        {{"r.fq", "-o"}, "option -o needs a value"},
+        {{"r.fq", "-o", ""}, "needs a file name"},
+        {{"r.fq", "-m"}, "option -m needs a value"},
+        {{"-m", "x", "r.fq"}, "needs a whole number, not 'x'"},
+        {{"-m", "-1", "r.fq"}, "needs a whole number, not '-1'"},
+        {{"-M", "12abc", "r.fq"}, "not '12abc'"},
+        {{"-M", "99999999999999999999", "r.fq"}, "whole number"},
+        {{"-m", "20", "-M", "19", "r.fq"}, "the minimum length (20) exceeds the maximum length (19)"},
+        {{"--threads", "2", "r.fq"}, "unknown option '--threads'"},
+    };
+    for (error_case const & c : cases)
+    {
+        std::string joined;
+        for (std::string const & argument : c.arguments)
+            joined += argument + " ";
+        SCOPED_TRACE(joined);
+        collapse_options options;
+        testing::internal::CaptureStderr();
+        int const status = parse_collapse_options(c.arguments, options);
+        std::string const errors = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, 2);
+        EXPECT_NE(errors.find(c.message), std::string::npos) << errors;
+    }
+}
+
+TEST(parse_collapse_options, help_needs_no_reads_file_and_names_every_option)
+{
+    collapse_options options;
+    ASSERT_EQ(parse_collapse_options({"--help"}, options), 0);
+    EXPECT_TRUE(options.show_help);
+    std::string const usage = collapse_usage();
+    for (char const * option : {"--output", "--min-length", "--max-length", "--help", "-o,", "-m,", "-M,"})
+        EXPECT_NE(usage.find(option), std::string::npos) << option;
+}

@@ -1,0 +1,9 @@
+// The whole run of mirsight-collapse.
+#pragma once
+
+#include "collapse/collapse_options.hpp"
+
+// Collapses every reads file of `options` and writes the tag-count file
+// (whole or not at all), then reports the read counts on standard error.
+// Returns the exit status: 0, or 1 after an error naming the file.
+int run_collapse(collapse_options const & options);

@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include "driver/test_support.hpp"
+#include "export/gff3_writer.hpp"
+#include "export/isomir_description.hpp"
+
+namespace
+{
+std::string const mir21 = "UAGCUUAUCAGACUGAUGUUGA";
+
+mirna_matched_vet_t alignment(uint32_t specie_index, uint32_t begin_mirna, uint32_t begin_tag)
+{
+    mirna_matched_vet_t a;
+    a.specie_index = specie_index;
+    a.begin_ungapped_mirna = begin_mirna;
+    a.begin_ungapped_tag = begin_tag;
+    return a;
+}
+
+tag_vet_t tag(uint32_t index, std::string const & letters, uint64_t count, std::vector<mirna_matched_vet_t> alignments)
+{
+    tag_vet_t t;
+    t.tag_index = index;
+    t.tag_sequence = text_to_rna5(letters);
+    t.tag_count = count;
+    t.mirna_matched_vet = std::move(alignments);
+    return t;
+}
+
+// One seed with a human and a mouse miR-21, and four mapped tags: the mature
+// (on both, ambiguous), one with N, one with an added A, one starting a
+// letter upstream.
+void fill_tables()
+{
+    reset_run_state();
+    seed_vet.resize(1);
+    seed_vet[0].seed_seq = text_to_rna5("AGCUUA");
+    seed_vet[0].specie_vet.resize(2);
+    seed_vet[0].specie_vet[0].specie_code = "hsa";
+    seed_vet[0].specie_vet[0].mirna_vet.push_back(
+        {text_to_rna5(mir21), ">hsa-miR-21-5p MIMAT0000076 Homo sapiens miR-21-5p", 1});
+    seed_vet[0].specie_vet[1].specie_code = "mmu";
+    seed_vet[0].specie_vet[1].mirna_vet.push_back(
+        {text_to_rna5(mir21), ">mmu-miR-21a-5p MIMAT0000530 Mus musculus miR-21a-5p", 2});
+    result_tag_ambig_vet.push_back(tag(1, mir21, 5, {alignment(0, 0, 0), alignment(1, 0, 0)}));
+    result_tag_uniq_vet.push_back(tag(2, "UAGCUUAUCNGACUGAUGUUGA", 4, {alignment(0, 0, 0)}));
+    result_tag_uniq_vet.push_back(tag(3, mir21 + "A", 7, {alignment(0, 0, 0)}));
+    result_tag_uniq_vet.push_back(tag(4, "A" + mir21, 9, {alignment(0, 0, 1)}));
+}
+
+// Precursor hsa-mir-21 holds the mature at letter 6, hsa-mir-21b at letter 1.
+std::string const hairpins = ">hsa-mir-21 MI0000077 Homo sapiens miR-21 stem-loop\n"
+                             "CCAAAUAGCUUAUCAGACUGAUGUUGAGCAUU\n"
+                             ">hsa-mir-21b MI9999999\nUAGCUUAUCAGACUGAUGUUGAUU\n";
+
+std::string record(std::string const & columns, std::string const & letters, std::string const & name,
+                   std::string const & parent, std::string const & variant, std::string const & cigar,
+                   std::string const & rest)
+{
+    std::string const read = dna_letters(letters);
+    return columns + "\t.\t+\t.\tRead=" + read + "; UID=" + license_plate(read) + "; Name=" + name +
+           "; Parent=" + parent + "; Variant=" + variant + "; Cigar=" + cigar + "; " + rest + "\n";
+}
+}  // namespace
+
+TEST(Gff3Export, OneRecordPerTagMirnaAndPrecursor)
+{
+    fill_tables();
+    scratch_dir dir;
+    write_file(dir.file("hairpin.fa"), hairpins);
+    testing::internal::CaptureStderr();
+    int32_t const status = gff3_export(dir.file("out.gff"), dir.file("hairpin.fa"), "in/sample_1.reads.txt");
+    std::string const errors = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(status, 0) << errors;
+
+    std::string const expected =
+        std::string("## mirGFF3. VERSION 1.2\n") +
+        "## source-ontology: miRBase doi:10.25504/fairsharing.hmgte8\n"
+        "## TOOLS: mirsight " + mirsight_version + "\n"
+        "## COLDATA: sample_1.reads\n" +
+        record("hsa-mir-21\tmiRBase\tref_miRNA\t6\t27", mir21, "hsa-miR-21-5p", "hsa-mir-21", "NA", "22M",
+               "Expression=5; Filter=Pass; Hits=2") +
+        record("hsa-mir-21b\tmiRBase\tref_miRNA\t1\t22", mir21, "hsa-miR-21-5p", "hsa-mir-21b", "NA", "22M",
+               "Expression=5; Filter=Pass; Hits=2") +
+        record("hsa-mir-21\tmiRBase\tisomiR\t6\t28", mir21 + "A", "hsa-miR-21-5p", "hsa-mir-21", "iso_add3p:1",
+               "22MG", "Expression=7; Filter=Pass; Hits=1") +
+        record("hsa-mir-21b\tmiRBase\tisomiR\t1\t23", mir21 + "A", "hsa-miR-21-5p", "hsa-mir-21b", "iso_add3p:1",
+               "22MT", "Expression=7; Filter=Pass; Hits=1") +
+        record("hsa-mir-21\tmiRBase\tisomiR\t5\t27", "A" + mir21, "hsa-miR-21-5p", "hsa-mir-21", "iso_5p:-1",
+               "23M", "Expression=9; Filter=Pass; Hits=1");
+    EXPECT_EQ(read_file(dir.file("out.gff")), expected);
+
+    // The mouse miRNA is warned about once, though two tags could use it.
+    EXPECT_NE(errors.find("mature miRNA 'mmu-miR-21a-5p' is found in no precursor of species 'mmu'"),
+              std::string::npos) << errors;
+    EXPECT_EQ(errors.find("mmu-miR-21a-5p"), errors.rfind("mmu-miR-21a-5p")) << errors;
+    EXPECT_NE(errors.find("in/sample_1.reads.txt: 1 mapped tag(s) hold N"), std::string::npos) << errors;
+    EXPECT_NE(errors.find(": 1 tag alignment(s) would start before their precursor's first letter"),
+              std::string::npos) << errors;
+    reset_run_state();
+}
+
+TEST(Gff3Export, ErrorsNameTheFile)
+{
+    fill_tables();
+    scratch_dir dir;
+    write_file(dir.file("hairpin.fa"), hairpins);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(gff3_export(dir.file("no/out.gff"), dir.file("hairpin.fa"), "t.txt"), -1);
+    EXPECT_EQ(gff3_export(dir.file("out.gff"), dir.file("missing.fa"), "t.txt"), -2);
+    std::string const errors = testing::internal::GetCapturedStderr();
+    EXPECT_NE(errors.find("cannot create mirGFF3 file '" + dir.file("no/out.gff") + "'"), std::string::npos)
+        << errors;
+    EXPECT_NE(errors.find("cannot open hairpin file '" + dir.file("missing.fa") + "'"), std::string::npos)
+        << errors;
+
+    // A full disk: /dev/full takes the file but refuses every write.
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(gff3_export("/dev/full", dir.file("hairpin.fa"), "t.txt"), -1);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot write mirGFF3 file '/dev/full'"),
+              std::string::npos);
+    reset_run_state();
+}
+
+TEST(Gff3Header, SampleNameAndSource)
+{
+    struct
+    {
+        char const * tag_file;
+        char const * sample;
+    } const cases[] = {
+        {"Tests/tag_count_iso_exampl.txt", "tag_count_iso_exampl"},
+        {"reads", "reads"},
+        {"a.b/c", "c"},
+        {"dir/x.y.txt", "x.y"},
+        {"dir/.hidden", ".hidden"},
+        {"s1,s2.txt", "s1_s2"},
+    };
+    for (auto const & c : cases)
+        EXPECT_EQ(sample_name(c.tag_file), c.sample) << c.tag_file;
+
+    fill_tables();
+    std::vector<hairpin_record> precursors(1);
+    precursors[0] = {"hsa-mir-21", "MI0000077", "hsa", mir21};
+    EXPECT_EQ(gff3_source(precursors), "miRBase");
+    precursors[0].accession = "MIMAT0000077x";
+    EXPECT_EQ(gff3_source(precursors), "Custom");
+    precursors[0].accession = "MI0000077";
+    seed_vet[0].specie_vet[1].mirna_vet[0].mirna_info = ">mmu-miR-21a-5p";
+    EXPECT_EQ(gff3_source(precursors), "Custom");
+    EXPECT_EQ(gff3_source({}), "Custom");
+    EXPECT_EQ(gff3_header("Custom", "s"),
+              std::string("## mirGFF3. VERSION 1.2\n## source-ontology: Custom Custom.\n## TOOLS: mirsight ") +
+                  mirsight_version + "\n## COLDATA: s\n");
+    reset_run_state();
+}

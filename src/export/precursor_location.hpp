@@ -1,0 +1,32 @@
+// Where a mature miRNA lies in the precursors of its species.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "export/hairpin_file.hpp"
+
+// One precursor holding a mature sequence.
+struct precursor_site
+{
+    std::size_t hairpin = 0;  // index into precursor_catalogue::hairpins
+    uint64_t position = 0;    // 0-based start of the leftmost occurrence of the mature
+};
+
+// The precursors, with the indices of each species' records in file order.
+struct precursor_catalogue
+{
+    std::vector<hairpin_record> hairpins;
+    std::unordered_map<std::string, std::vector<std::size_t>> by_species;
+};
+
+// Indexes `hairpins` by species code.
+precursor_catalogue make_precursor_catalogue(std::vector<hairpin_record> hairpins);
+
+// The precursors of species `specie_code` whose sequence holds `mature`
+// (letters A, C, G, U, N; N matches only N), in file order, each with the
+// leftmost position of the mature in it. Empty when none holds it.
+std::vector<precursor_site> locate_mature(precursor_catalogue const & catalogue, std::string const & mature,
+                                          std::string const & specie_code);
