@@ -69,7 +69,7 @@ int run_stages(run_parameters const & p)
         mirna_finder_threads(min_tag_length, tag_begin, begin_seed, end_seed, seed_size, p.thread_count);
     output_structures_generation_threads(p.thread_count);
     output_structures_updating();
-    int const written = output_file_print(p.output_prefix, p.align_score_threshold);
+    int const written = output_file_print_threads(p.output_prefix, p.align_score_threshold, p.thread_count);
     int const exported = written == 0 && !p.gff3_file.empty()
                              ? gff3_export(p.gff3_file, p.hairpin_file, p.tag_file) : 0;
     free_all_structures();

@@ -88,22 +88,35 @@ std::string tag_ambigue_selected_header()
                         "iso_3p", "offset_site", "suppl_compens_site", "central_site"});
 }
 
+bool append_selected_tag(std::string & selected_lines, tag_vet_t const & tag, int32_t align_score_threshold)
+{
+    std::vector<mirna_matched_vet_t> const & alignments = tag.mirna_matched_vet;
+    if (alignments.size() < 2 || !(alignments[0].align_score < align_score_threshold))
+        return false;
+    append_selected_line(selected_lines, tag, count_mirna_families(alignments));
+    return true;
+}
+
+void move_selected_tag(tag_vet_t const & tag,
+                       std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
+                       mirna_row_index const & row_of_mirna)
+{
+    mirna_matched_vet_t const & best = tag.mirna_matched_vet[0];
+    auto const row = row_of_mirna.find(matched_mirna(best).mirna_index);
+    if (row != row_of_mirna.end())
+        move_tag_to_unique(result_mirna_selected_vet[row->second], best, tag.tag_count);
+}
+
 bool select_ambiguous_tag(tag_vet_t const & tag, int32_t align_score_threshold,
                           std::ostream & selected_file,
                           std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
                           mirna_row_index const & row_of_mirna)
 {
-    std::vector<mirna_matched_vet_t> const & alignments = tag.mirna_matched_vet;
-    if (alignments.size() < 2 || !(alignments[0].align_score < align_score_threshold))
-        return false;
-
     std::string line;
-    append_selected_line(line, tag, count_mirna_families(alignments));
+    if (!append_selected_tag(line, tag, align_score_threshold))
+        return false;
     write_line(selected_file, line);
     ambigue_selected_mapped_total_tag_count += tag.tag_count;
-
-    auto const row = row_of_mirna.find(matched_mirna(alignments[0]).mirna_index);
-    if (row != row_of_mirna.end())
-        move_tag_to_unique(result_mirna_selected_vet[row->second], alignments[0], tag.tag_count);
+    move_selected_tag(tag, result_mirna_selected_vet, row_of_mirna);
     return true;
 }

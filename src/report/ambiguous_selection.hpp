@@ -20,6 +20,19 @@ mirna_row_index index_rows_by_mirna(std::vector<result_mirna_uniq_ambig_vet_t> c
 // The header line of "_tag_ambigue_selected.txt".
 std::string tag_ambigue_selected_header();
 
+// For an ambiguous tag whose alignments are sorted best first: true when its
+// best align_score is below `align_score_threshold` (the tag is selected),
+// and then its line of "_tag_ambigue_selected.txt" is appended to
+// `selected_lines`. Changes nothing else.
+bool append_selected_tag(std::string & selected_lines, tag_vet_t const & tag, int32_t align_score_threshold);
+
+// For a selected tag: moves its reads from the ambiguous to the unique
+// counters of the best miRNA's row in `result_mirna_selected_vet`, whose four
+// percentages become 0.
+void move_selected_tag(tag_vet_t const & tag,
+                       std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
+                       mirna_row_index const & row_of_mirna);
+
 // For an ambiguous tag whose alignments are sorted best first: when the best
 // align_score is below `align_score_threshold`, writes the tag's line to
 // `selected_file`, adds its reads to ambigue_selected_mapped_total_tag_count

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <utility>
 #include <vector>
 
 #include "driver/globals.hpp"
@@ -119,16 +120,17 @@ int32_t close_result_files(result_files & files, bool report)
 // The per-miRNA tables before selection, the tag tables with the selection
 // (which changes `result_mirna_selected_vet`), then the per-miRNA tables
 // after selection. False as soon as a stream fails.
-bool write_result_files(result_files & files, int32_t align_score_threshold)
+bool write_result_files(result_files & files, int32_t align_score_threshold, uint32_t thread_count)
 {
     std::vector<result_mirna_uniq_ambig_vet_t> result_mirna_selected_vet = result_mirna_uniq_ambig_vet;
     mirna_row_index const row_of_mirna = index_rows_by_mirna(result_mirna_selected_vet);
 
     return write_mirna_tables(files[unique_mirna_file].stream, files[ambigue_mirna_file].stream,
                               result_mirna_uniq_ambig_vet, true)
-           && write_tag_unique_table(files[tag_unique_file].stream)
+           && write_tag_unique_table(files[tag_unique_file].stream, thread_count)
            && write_tag_ambigue_tables(files[tag_ambigue_file].stream, files[tag_ambigue_selected_file].stream,
-                                       align_score_threshold, result_mirna_selected_vet, row_of_mirna)
+                                       align_score_threshold, result_mirna_selected_vet, row_of_mirna,
+                                       thread_count)
            && write_mirna_tables(files[unique_selected_mirna_file].stream,
                                  files[ambigue_selected_mirna_file].stream, result_mirna_selected_vet, false);
 }
@@ -136,13 +138,18 @@ bool write_result_files(result_files & files, int32_t align_score_threshold)
 
 int32_t output_file_print(std::string output_prefix, int32_t align_score_threshold)
 {
+    return output_file_print_threads(std::move(output_prefix), align_score_threshold, 1);
+}
+
+int32_t output_file_print_threads(std::string output_prefix, int32_t align_score_threshold, uint32_t thread_count)
+{
     result_files files;
     if (!open_result_files(files, output_prefix))
     {
         close_result_files(files, false);
         return -1;
     }
-    if (!write_result_files(files, align_score_threshold))
+    if (!write_result_files(files, align_score_threshold, thread_count))
     {
         report_write_failure(files);
         close_result_files(files, false);

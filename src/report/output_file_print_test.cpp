@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "driver/test_support.hpp"
@@ -213,19 +214,155 @@ TEST_F(output_files, stops_at_the_first_file_that_cannot_be_created)
 TEST_F(output_files, a_write_error_is_an_error_naming_the_file)
 {
     // A few lines fail only when the files are flushed at the end; many lines
-    // fail while the table is being written.
-    for (std::size_t unique_tags : {std::size_t{1}, std::size_t{5000}})
+    // fail while the table is being written, on one thread or several.
+    struct write_case
+    {
+        std::size_t tags;
+        uint32_t threads;
+        char const * file;
+    };
+    write_case const cases[] = {
+        {1, 1, "_tag_unique.txt"},           {50000, 1, "_tag_unique.txt"},
+        {50000, 2, "_tag_unique.txt"},       {50000, 3, "_tag_ambigue.txt"},
+        {50000, 2, "_tag_ambigue_selected.txt"},
+    };
+    for (write_case const & c : cases)
     {
         scratch_dir full_dir;
         std::string const full_prefix = full_dir.file("x");
         reset_run_state();
         fill_small_run();
-        result_tag_uniq_vet.resize(unique_tags, result_tag_uniq_vet[0]);
-        std::filesystem::create_symlink("/dev/full", full_prefix + "_tag_unique.txt");
+        result_tag_uniq_vet.resize(c.tags, result_tag_uniq_vet[0]);
+        result_tag_ambig_vet.resize(c.tags, result_tag_ambig_vet[0]);
+        std::filesystem::create_symlink("/dev/full", full_prefix + c.file);
         testing::internal::CaptureStderr();
-        EXPECT_EQ(output_file_print(full_prefix, 14), -1) << unique_tags << " tags";
+        EXPECT_EQ(output_file_print_threads(full_prefix, 14, c.threads), -1)
+            << c.tags << " tags, " << c.threads << " threads, " << c.file;
         std::string const message = testing::internal::GetCapturedStderr();
-        EXPECT_NE(message.find("'" + full_prefix + "_tag_unique.txt'"), std::string::npos) << message;
+        EXPECT_NE(message.find("'" + full_prefix + c.file + "'"), std::string::npos) << message;
+    }
+}
+
+// A run of many tags: unique tags on every miRNA, and ambiguous tags with 2
+// to 6 alignments, ties and scores around the threshold, so that selected
+// tags move reads of the same miRNAs from every part of the table.
+void fill_large_run(std::size_t unique_tags, std::size_t ambiguous_tags)
+{
+    std::vector<std::pair<std::string, std::string>> mirnas;
+    for (int m = 0; m < 40; ++m)
+        mirnas.push_back(
+            {">abc-miR-" + std::to_string(m % 13) + (m % 2 ? "a" : "b") + "-5p", "UGGAAUGUAAAGAAGUAUGUAU"});
+    set_mirnas(mirnas);
+
+    uint64_t state = 12345;
+    auto next = [&state](uint32_t below) {
+        state = state * 6364136223846793005u + 1442695040888963407u;
+        return static_cast<uint32_t>((state >> 33) % below);
+    };
+    auto random_alignment = [&]() {
+        mirna_matched_vet_t a = alignment(next(40), static_cast<int32_t>(next(30)), next(3), 10 + next(12),
+                                          11 + next(11), 12 + next(10), static_cast<int32_t>(next(7)) - 3);
+        a.seed_index = 0;
+        a.iso_5p = next(5) == 0;
+        a.iso_snp = next(4) == 0;
+        a.iso_multi_snp = next(6) == 0;
+        a.iso_3p = next(2) == 0;
+        a.offset_site = next(2) == 0;
+        a.suppl_compens_site = next(2) == 0;
+        a.central_site = next(3) == 0;
+        return a;
+    };
+
+    std::vector<uint64_t> unique_reads(40), ambiguous_reads(40);
+    std::vector<uint32_t> unique_count(40), ambiguous_count(40);
+    uint32_t index = 0;
+    for (std::size_t t = 0; result_tag_uniq_vet.size() + result_tag_ambig_vet.size() < unique_tags + ambiguous_tags;
+         ++t)
+    {
+        bool const ambiguous = result_tag_uniq_vet.size() == unique_tags
+                               || (t % 3 == 1 && result_tag_ambig_vet.size() < ambiguous_tags);
+        std::vector<mirna_matched_vet_t> alignments(ambiguous ? 2 + next(5) : 1);
+        for (mirna_matched_vet_t & a : alignments)
+            a = random_alignment();
+        uint64_t const count = 1 + next(1000);
+        tag_vet_t tag = make_tag(index += 1 + next(3), "UGGAAUGUAAAGAAGUAU", count, alignments);
+        for (mirna_matched_vet_t const & a : alignments)
+        {
+            (ambiguous ? ambiguous_reads : unique_reads)[a.mirna_vet_index] += count;
+            ++(ambiguous ? ambiguous_count : unique_count)[a.mirna_vet_index];
+        }
+        (ambiguous ? result_tag_ambig_vet : result_tag_uniq_vet).push_back(tag);
+    }
+    for (uint32_t m = 0; m < 40; ++m)
+    {
+        result_mirna_uniq_ambig_vet_t row = row_for(m);
+        row.uniq_different_tags = unique_count[m];
+        row.uniq_count_tags = row.uniq_mirna_exact_tags = unique_reads[m];
+        row.uniq_expressed_all = static_cast<float>(m) / 3.0f;
+        row.ambig_different_tags = ambiguous_count[m];
+        row.ambig_count_tags = row.ambig_iso_3p_tags = row.ambig_offset_site_tags = ambiguous_reads[m];
+        row.ambig_expressed_mapped = static_cast<float>(m) / 7.0f;
+        result_mirna_uniq_ambig_vet.push_back(row);
+    }
+}
+
+// Everything a call leaves: the seven files, the three totals and the
+// alignment order kept in the ambiguous table.
+struct print_outcome
+{
+    int32_t status = 0;
+    std::vector<std::string> files;
+    uint64_t totals[3] = {0, 0, 0};
+    std::vector<int32_t> kept_order;
+
+    bool operator==(print_outcome const & o) const
+    {
+        return status == o.status && files == o.files && totals[0] == o.totals[0] && totals[1] == o.totals[1]
+               && totals[2] == o.totals[2] && kept_order == o.kept_order;
+    }
+};
+
+print_outcome print_large_run(std::string const & prefix, uint32_t threads, std::size_t unique_tags,
+                              std::size_t ambiguous_tags)
+{
+    reset_run_state();
+    fill_large_run(unique_tags, ambiguous_tags);
+    print_outcome outcome;
+    outcome.status = output_file_print_threads(prefix, 14, threads);
+    for (std::string const & suffix : suffixes)
+        outcome.files.push_back(read_file(prefix + suffix));
+    outcome.totals[0] = uniq_mapped_total_tags_count;
+    outcome.totals[1] = ambigue_mapped_total_tag_count;
+    outcome.totals[2] = ambigue_selected_mapped_total_tag_count;
+    for (tag_vet_t const & tag : result_tag_ambig_vet)
+        for (mirna_matched_vet_t const & a : tag.mirna_matched_vet)
+            outcome.kept_order.push_back(static_cast<int32_t>(a.mirna_vet_index * 100) + a.align_score);
+    return outcome;
+}
+
+TEST_F(output_files, every_thread_count_writes_the_same_files_and_totals)
+{
+    // Sizes below, at and well above what one thread formats at a time.
+    std::pair<std::size_t, std::size_t> const sizes[] = {{0, 0}, {1, 2}, {5, 0}, {4096, 4097}, {30011, 17003}};
+    for (auto const & [unique_tags, ambiguous_tags] : sizes)
+    {
+        print_outcome const one = print_large_run(prefix(), 1, unique_tags, ambiguous_tags);
+        ASSERT_EQ(one.status, 0);
+        // Every tag has its line, and selection changed the tables after it.
+        EXPECT_EQ(std::count(one.files[2].begin(), one.files[2].end(), '\n'), 1 + static_cast<long>(unique_tags));
+        EXPECT_EQ(std::count(one.files[3].begin(), one.files[3].end(), '\n'), 1 + static_cast<long>(ambiguous_tags));
+        if (ambiguous_tags > 1000)
+        {
+            EXPECT_GT(one.totals[2], 0u);
+            EXPECT_LT(one.totals[2], one.totals[1]);
+            EXPECT_NE(one.files[1].substr(norm_header.size()), one.files[6].substr(no_norm_header.size()));
+        }
+        for (uint32_t threads : {2u, 3u, 8u})
+        {
+            print_outcome const many = print_large_run(prefix(), threads, unique_tags, ambiguous_tags);
+            EXPECT_TRUE(many == one) << threads << " threads, " << unique_tags << " unique and "
+                                     << ambiguous_tags << " ambiguous tags";
+        }
     }
 }
 }  // namespace

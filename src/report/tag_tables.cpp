@@ -1,8 +1,10 @@
 #include "report/tag_tables.hpp"
 
 #include <algorithm>
+#include <functional>
 
 #include "report/result_line.hpp"
+#include "tags/parallel_chunks.hpp"
 
 namespace
 {
@@ -50,6 +52,87 @@ std::string tag_ambigue_header()
                         "mirna_seq", "begin_ungapped_mirna", "begin_ungapped_tag", "size_ungapped",
                         "size_ungapped_1", "size_ungapped_2", "align_score", "mir_tag_size_diff"});
 }
+
+// What one range of consecutive tags adds to the tag tables. Aligned to a
+// cache line: threads filling neighbouring blocks do not share one.
+struct alignas(64) tag_lines
+{
+    std::string lines;                       // its lines of "_tag_unique.txt" or "_tag_ambigue.txt"
+    std::string selected;                    // its lines of "_tag_ambigue_selected.txt"
+    uint64_t reads = 0;                      // reads of its tags
+    uint64_t selected_reads = 0;             // reads of its selected tags
+    std::vector<std::size_t> selected_tags;  // positions of its selected tags in result_tag_ambig_vet
+};
+
+// The lines of result_tag_uniq_vet[first, last), appended to `out.lines`,
+// with their reads added to `out.reads`.
+void append_tag_unique_lines(tag_lines & out, std::size_t first, std::size_t last)
+{
+    for (std::size_t t = first; t < last; ++t)
+    {
+        tag_vet_t const & tag = result_tag_uniq_vet[t];
+        if (tag.mirna_matched_vet.empty())
+            continue;  // a unique tag always has its alignment; guard the access
+        append_unique_line(out.lines, tag);
+        out.reads += tag.tag_count;
+    }
+}
+
+// For result_tag_ambig_vet[first, last), in order: sorts each tag's
+// alignments in place best first, appends its line to `out.lines` and its
+// reads to `out.reads`; when the tag is selected, appends its selected line,
+// reads and position to `out.selected`, `out.selected_reads` and
+// `out.selected_tags`.
+void append_tag_ambigue_lines(tag_lines & out, std::size_t first, std::size_t last, int32_t align_score_threshold)
+{
+    for (std::size_t t = first; t < last; ++t)
+    {
+        tag_vet_t & tag = result_tag_ambig_vet[t];
+        std::vector<mirna_matched_vet_t> & alignments = tag.mirna_matched_vet;
+        append_tag_fields(out.lines, tag);
+        out.reads += tag.tag_count;
+        sort_by_align_score(alignments);
+        for (mirna_matched_vet_t const & a : alignments)
+            append_alignment_group(out.lines, a);
+        out.lines += '\n';
+        if (append_selected_tag(out.selected, tag, align_score_threshold))
+        {
+            out.selected_reads += tag.tag_count;
+            out.selected_tags.push_back(t);
+        }
+    }
+}
+
+// Tags per block: the lines of a few blocks per thread are held in memory
+// before they are written.
+constexpr std::size_t tags_per_block = 4096;
+
+void clear_lines(tag_lines & block)
+{
+    block.lines.clear();
+    block.selected.clear();
+    block.reads = 0;
+    block.selected_reads = 0;
+    block.selected_tags.clear();
+}
+
+// Formats the tags [0, tag_count) in blocks on thread_count threads with
+// format(block, first, last), and hands the blocks to take(block), in tag
+// order, on the calling thread. Stops and returns false as soon as `take`
+// returns false.
+bool format_in_blocks(std::size_t tag_count, uint32_t thread_count,
+                      std::function<void(tag_lines & block, std::size_t first, std::size_t last)> const & format,
+                      std::function<bool(tag_lines const & block)> const & take)
+{
+    std::vector<tag_lines> slots(ordered_block_slots(thread_count));
+    return run_in_ordered_blocks(
+        tag_count, tags_per_block, thread_count,
+        [&](uint32_t slot, uint64_t first, uint64_t last) {
+            clear_lines(slots[slot]);
+            format(slots[slot], first, last);
+        },
+        [&](uint32_t slot) { return take(slots[slot]); });
+}
 }  // namespace
 
 void sort_by_align_score(std::vector<mirna_matched_vet_t> & alignments)
@@ -60,52 +143,43 @@ void sort_by_align_score(std::vector<mirna_matched_vet_t> & alignments)
                      });
 }
 
-bool write_tag_unique_table(std::ostream & tag_unique_file)
+bool write_tag_unique_table(std::ostream & tag_unique_file, uint32_t thread_count)
 {
     if (!write_line(tag_unique_file, tag_unique_header()))
         return false;
-    std::string line;
-    for (tag_vet_t const & tag : result_tag_uniq_vet)
-    {
-        if (tag.mirna_matched_vet.empty())
-            continue;  // a unique tag always has its alignment; guard the access
-        line.clear();
-        append_unique_line(line, tag);
-        if (!write_line(tag_unique_file, line))
-            return false;
-        uniq_mapped_total_tags_count += tag.tag_count;
-    }
-    return true;
+    return format_in_blocks(
+        result_tag_uniq_vet.size(), thread_count,
+        [](tag_lines & block, std::size_t first, std::size_t last) {
+            append_tag_unique_lines(block, first, last);
+        },
+        [&](tag_lines const & block) {
+            if (!write_line(tag_unique_file, block.lines))
+                return false;
+            uniq_mapped_total_tags_count += block.reads;
+            return true;
+        });
 }
 
 bool write_tag_ambigue_tables(std::ostream & tag_ambigue_file, std::ostream & selected_file,
                               int32_t align_score_threshold,
                               std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
-                              mirna_row_index const & row_of_mirna)
+                              mirna_row_index const & row_of_mirna, uint32_t thread_count)
 {
     if (!write_line(tag_ambigue_file, tag_ambigue_header())
         || !write_line(selected_file, tag_ambigue_selected_header()))
         return false;
-    std::string line;
-    for (tag_vet_t & tag : result_tag_ambig_vet)
-    {
-        std::vector<mirna_matched_vet_t> & alignments = tag.mirna_matched_vet;
-        line.clear();
-        append_tag_fields(line, tag);
-        ambigue_mapped_total_tag_count += tag.tag_count;
-        sort_by_align_score(alignments);
-        if (!alignments.empty())
-            append_alignment_group(line, alignments[0]);
-        write_line(tag_ambigue_file, line);
-
-        select_ambiguous_tag(tag, align_score_threshold, selected_file, result_mirna_selected_vet, row_of_mirna);
-
-        line.clear();
-        for (std::size_t k = 1; k < alignments.size(); ++k)
-            append_alignment_group(line, alignments[k]);
-        line += '\n';
-        if (!write_line(tag_ambigue_file, line) || !selected_file)
-            return false;
-    }
-    return true;
+    return format_in_blocks(
+        result_tag_ambig_vet.size(), thread_count,
+        [&](tag_lines & block, std::size_t first, std::size_t last) {
+            append_tag_ambigue_lines(block, first, last, align_score_threshold);
+        },
+        [&](tag_lines const & block) {
+            if (!write_line(tag_ambigue_file, block.lines) || !write_line(selected_file, block.selected))
+                return false;
+            ambigue_mapped_total_tag_count += block.reads;
+            ambigue_selected_mapped_total_tag_count += block.selected_reads;
+            for (std::size_t t : block.selected_tags)
+                move_selected_tag(result_tag_ambig_vet[t], result_mirna_selected_vet, row_of_mirna);
+            return true;
+        });
 }

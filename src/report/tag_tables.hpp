@@ -1,6 +1,8 @@
 // The tag tables: "_tag_unique.txt" (one line per unique tag with its
 // alignment) and "_tag_ambigue.txt" (one line per ambiguous tag with all its
-// alignments, best first), with the reads totals of both.
+// alignments, best first), with the reads totals of both. The lines of
+// blocks of consecutive tags are formatted on several threads and written in
+// tag order, so the files are the same for any thread count.
 #pragma once
 #include <cstdint>
 #include <ostream>
@@ -14,17 +16,21 @@
 // order they were recorded.
 void sort_by_align_score(std::vector<mirna_matched_vet_t> & alignments);
 
-// Writes the header and one line per tag of result_tag_uniq_vet, adding
-// each tag's reads to uniq_mapped_total_tags_count. Stops and returns false
-// as soon as the stream fails.
-bool write_tag_unique_table(std::ostream & tag_unique_file);
+// Writes the header and one line per tag of result_tag_uniq_vet, adding the
+// tags' reads to uniq_mapped_total_tags_count; the lines are formatted by
+// thread_count threads (0 counts as 1). Stops and returns false as soon as
+// the stream fails.
+bool write_tag_unique_table(std::ostream & tag_unique_file, uint32_t thread_count);
 
 // Writes the headers of "_tag_ambigue.txt" and "_tag_ambigue_selected.txt",
 // then one line per tag of result_tag_ambig_vet: its alignments are sorted in
-// place best first, its reads added to ambigue_mapped_total_tag_count, and
-// the selection runs once its first alignment is written. Stops and returns
-// false as soon as either stream fails.
+// place best first, its reads added to ambigue_mapped_total_tag_count, and a
+// selected tag is written to `selected_file`, its reads added to
+// ambigue_selected_mapped_total_tag_count and moved in
+// `result_mirna_selected_vet`. The lines are formatted by thread_count
+// threads (0 counts as 1). Stops and returns false as soon as either stream
+// fails.
 bool write_tag_ambigue_tables(std::ostream & tag_ambigue_file, std::ostream & selected_file,
                               int32_t align_score_threshold,
                               std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
-                              mirna_row_index const & row_of_mirna);
+                              mirna_row_index const & row_of_mirna, uint32_t thread_count);

@@ -261,6 +261,7 @@ int32_t load_reads_db_buffer_threads(std::string const & tag_file, bool rna_conv
         discarded_tag += chunk.lines - chunk.kept;
     }
     tag_vet.reserve(tags);
+    prefault_in_chunks(tag_vet.data(), tag_vet.capacity() * sizeof(tag_vet_t), thread_count);
     tag_vet.resize(tags);
 
     std::array<unsigned char, 256> const symbols = symbol_table(rna_conversion);

@@ -1,9 +1,30 @@
 #include "tags/parallel_chunks.hpp"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <vector>
+
+#include <malloc.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+namespace
+{
+// glibc gives every further thread a heap of its own and, by default, makes
+// it writable one page at a time, with a system call that stalls the page
+// faults of every other thread; the parallel stages allocate millions of small
+// blocks on their threads. A padding as large as such a heap (64 MiB) has each
+// heap made writable whole when it is created. Only address space is
+// reserved: pages still take memory when they are first written.
+void prepare_heaps_for_threads()
+{
+    static std::once_flag prepared;
+    std::call_once(prepared, [] { mallopt(M_TOP_PAD, 64 << 20); });
+}
+}  // namespace
 
 uint32_t chunk_count(uint64_t item_count, uint32_t thread_count)
 {
@@ -26,6 +47,8 @@ void run_in_chunks(uint64_t item_count, uint32_t thread_count,
         work(c, chunk_begin(item_count, chunks, c), chunk_begin(item_count, chunks, c + 1));
     };
 
+    if (chunks > 1)
+        prepare_heaps_for_threads();
     std::vector<std::thread> workers;
     std::vector<uint32_t> left_over;
     for (uint32_t c = 1; c < chunks; ++c)
@@ -44,4 +67,138 @@ void run_in_chunks(uint64_t item_count, uint32_t thread_count,
         run_chunk(c);
     for (std::thread & worker : workers)
         worker.join();
+}
+
+void prefault_in_chunks(void const * begin, std::size_t bytes, uint32_t thread_count)
+{
+#ifdef MADV_POPULATE_WRITE
+    if (thread_count <= 1)
+        return;
+    std::uintptr_t const page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    std::uintptr_t const start = reinterpret_cast<std::uintptr_t>(begin);
+    std::uintptr_t const first_page = (start + page - 1) / page;  // whole pages inside the range
+    std::uintptr_t const end_page = (start + bytes) / page;
+    if (end_page <= first_page)
+        return;
+    run_in_chunks(end_page - first_page, thread_count, [&](uint32_t, uint64_t first, uint64_t last) {
+        // Fails harmlessly (the pages then fault in as they are written) on
+        // kernels before 5.14.
+        madvise(reinterpret_cast<void *>((first_page + first) * page), (last - first) * page, MADV_POPULATE_WRITE);
+    });
+#else
+    (void)begin;
+    (void)bytes;
+    (void)thread_count;
+#endif
+}
+
+uint32_t ordered_block_slots(uint32_t thread_count)
+{
+    // Room for every thread to run a few blocks ahead of the consumer.
+    return thread_count <= 1 ? 1 : 4 * std::min<uint32_t>(thread_count, 1024);
+}
+
+namespace
+{
+// Blocks handed out to the producing threads and taken back in order.
+struct block_queue
+{
+    uint64_t blocks = 0;
+    uint64_t block_size = 1;
+    uint64_t item_count = 0;
+    uint32_t slots = 1;
+
+    std::mutex guard;
+    std::condition_variable changed;
+    uint64_t next_block = 0;  // the next block to hand out
+    uint64_t consumed = 0;    // blocks consumed so far
+    bool stopped = false;     // consume failed: hand out no more blocks
+    std::vector<char> ready;  // by slot: its block is produced and not consumed
+
+    uint64_t first_item(uint64_t block) const { return block * block_size; }
+    uint64_t last_item(uint64_t block) const { return std::min(item_count, (block + 1) * block_size); }
+};
+
+// One producing thread: takes the next block while there is a free slot,
+// produces it and marks its slot ready, until every block is handed out.
+void produce_blocks(block_queue & queue,
+                    std::function<void(uint32_t slot, uint64_t first, uint64_t last)> const & produce)
+{
+    std::unique_lock<std::mutex> lock(queue.guard);
+    while (true)
+    {
+        queue.changed.wait(lock, [&] {
+            return queue.stopped || queue.next_block >= queue.blocks
+                   || queue.next_block < queue.consumed + queue.slots;
+        });
+        if (queue.stopped || queue.next_block >= queue.blocks)
+            return;
+        uint64_t const block = queue.next_block++;
+        auto const slot = static_cast<uint32_t>(block % queue.slots);
+        lock.unlock();
+        produce(slot, queue.first_item(block), queue.last_item(block));
+        lock.lock();
+        queue.ready[slot] = 1;
+        queue.changed.notify_all();
+    }
+}
+}  // namespace
+
+bool run_in_ordered_blocks(uint64_t item_count, uint64_t block_size, uint32_t thread_count,
+                           std::function<void(uint32_t slot, uint64_t first, uint64_t last)> const & produce,
+                           std::function<bool(uint32_t slot)> const & consume)
+{
+    block_queue queue;
+    queue.item_count = item_count;
+    queue.block_size = std::max<uint64_t>(block_size, 1);
+    queue.blocks = (item_count + queue.block_size - 1) / queue.block_size;
+    queue.slots = ordered_block_slots(thread_count);
+    queue.ready.assign(queue.slots, 0);
+
+    std::vector<std::thread> producers;
+    if (thread_count > 1 && queue.blocks > 0)
+    {
+        prepare_heaps_for_threads();
+        for (uint32_t t = 0; t < thread_count; ++t)
+        {
+            try
+            {
+                producers.emplace_back(produce_blocks, std::ref(queue), std::cref(produce));
+            }
+            catch (std::system_error const &)
+            {
+                break;
+            }
+        }
+    }
+    if (producers.empty())
+    {
+        // Everything on the calling thread, one block after the other.
+        for (uint64_t block = 0; block < queue.blocks; ++block)
+        {
+            produce(0, queue.first_item(block), queue.last_item(block));
+            if (!consume(0))
+                return false;
+        }
+        return true;
+    }
+
+    bool all_consumed = true;
+    for (uint64_t block = 0; block < queue.blocks && all_consumed; ++block)
+    {
+        auto const slot = static_cast<uint32_t>(block % queue.slots);
+        {
+            std::unique_lock<std::mutex> lock(queue.guard);
+            queue.changed.wait(lock, [&] { return queue.ready[slot] != 0; });
+        }
+        all_consumed = consume(slot);
+        std::lock_guard<std::mutex> lock(queue.guard);
+        queue.ready[slot] = 0;
+        ++queue.consumed;
+        queue.stopped = !all_consumed;
+        queue.changed.notify_all();
+    }
+    for (std::thread & producer : producers)
+        producer.join();
+    return all_consumed;
 }

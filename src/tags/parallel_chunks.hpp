@@ -1,7 +1,9 @@
 // Per-tag work spread over threads: a range of items is cut into contiguous
-// chunks, one per thread.
+// chunks, one per thread, or into blocks produced on several threads and
+// consumed in order on the calling thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 
@@ -19,3 +21,26 @@ uint64_t chunk_begin(uint64_t item_count, uint32_t chunks, uint32_t chunk);
 // done on the calling thread. Nothing is called when item_count is 0.
 void run_in_chunks(uint64_t item_count, uint32_t thread_count,
                    std::function<void(uint32_t chunk, uint64_t first, uint64_t last)> const & work);
+
+// Has the memory pages of the `bytes` bytes at `begin` (memory just
+// allocated for a table, say) mapped for writing, spread over thread_count
+// threads, so that filling the table does not take its page faults one after
+// the other on one thread. Changes no content. Does nothing with one thread,
+// or where the system offers no way to do it.
+void prefault_in_chunks(void const * begin, std::size_t bytes, uint32_t thread_count);
+
+// The number of slots run_in_ordered_blocks uses for thread_count threads:
+// the blocks produced and not yet consumed, at most.
+uint32_t ordered_block_slots(uint32_t thread_count);
+
+// Cuts [0, item_count) into blocks of block_size items (0 counts as 1), the
+// last one shorter. Calls produce(slot, first, last) for every block, on
+// thread_count threads of their own (0 counts as 1; with 1, or when no thread
+// can be started, on the calling thread), and consume(slot) for every block
+// on the calling thread, in block order, once the block is produced. A block
+// is produced into slot (block number modulo ordered_block_slots), which is
+// not handed out again before its block is consumed. Stops producing and
+// returns false once consume returns false; true when every block is consumed.
+bool run_in_ordered_blocks(uint64_t item_count, uint64_t block_size, uint32_t thread_count,
+                           std::function<void(uint32_t slot, uint64_t first, uint64_t last)> const & produce,
+                           std::function<bool(uint32_t slot)> const & consume);

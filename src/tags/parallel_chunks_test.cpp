@@ -1,6 +1,8 @@
 #include "tags/parallel_chunks.hpp"
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -55,5 +57,99 @@ TEST(RunInChunks, EveryItemOnceInContiguousChunks)
         {
             EXPECT_NE(runners[0], runners[1]);
         }
+    }
+}
+
+// Every block is produced once into a slot nobody else holds, and consumed
+// in block order on the calling thread, for any number of threads.
+TEST(RunInOrderedBlocks, ProducesEveryBlockAndConsumesInOrder)
+{
+    struct block_case
+    {
+        uint64_t items;
+        uint64_t block_size;
+        uint32_t threads;
+    };
+    std::vector<block_case> const cases = {
+        {0, 4, 2}, {1, 4, 1}, {10, 3, 1}, {10, 3, 2}, {1000, 7, 3}, {1000, 1000, 4}, {500, 0, 2}, {64, 1, 8},
+    };
+    for (block_case const & c : cases)
+    {
+        SCOPED_TRACE(std::to_string(c.items) + " items, blocks of " + std::to_string(c.block_size) + ", "
+                     + std::to_string(c.threads) + " threads");
+        uint32_t const slots = ordered_block_slots(c.threads);
+        std::vector<std::pair<uint64_t, uint64_t>> held(slots, {1, 0});  // the range in each slot
+        std::vector<std::atomic<int>> busy(slots);
+        std::atomic<bool> overlap{false};
+        std::vector<std::pair<uint64_t, uint64_t>> consumed;
+        std::thread::id const caller = std::this_thread::get_id();
+        bool const done = run_in_ordered_blocks(
+            c.items, c.block_size, c.threads,
+            [&](uint32_t slot, uint64_t first, uint64_t last) {
+                if (++busy.at(slot) != 1)
+                    overlap = true;
+                held[slot] = {first, last};
+            },
+            [&](uint32_t slot) {
+                EXPECT_EQ(caller, std::this_thread::get_id());
+                if (consumed.empty())  // let the producers run ahead into every free slot
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                consumed.push_back(held.at(slot));
+                --busy[slot];
+                return true;
+            });
+        EXPECT_TRUE(done);
+        EXPECT_FALSE(overlap.load()) << "a slot was handed out before its block was consumed";
+        uint64_t const size = std::max<uint64_t>(c.block_size, 1);
+        ASSERT_EQ((c.items + size - 1) / size, consumed.size());
+        uint64_t next = 0;
+        for (auto const & [first, last] : consumed)
+        {
+            EXPECT_EQ(next, first);
+            EXPECT_EQ(std::min(c.items, first + size), last);
+            next = last;
+        }
+    }
+}
+
+// A failed consume stops the run: no later block is consumed, and only the
+// blocks already in flight may still be produced.
+TEST(RunInOrderedBlocks, StopsAtTheFirstFailedConsume)
+{
+    for (uint32_t threads : {1u, 2u, 3u})
+    {
+        std::atomic<uint64_t> produced{0};
+        uint64_t consumed = 0;
+        bool const done = run_in_ordered_blocks(
+            1000, 10, threads, [&](uint32_t, uint64_t, uint64_t) { ++produced; },
+            [&](uint32_t) { return ++consumed < 5; });
+        EXPECT_FALSE(done);
+        EXPECT_EQ(5u, consumed) << threads << " threads";
+        EXPECT_LE(produced.load(), 5u + ordered_block_slots(threads)) << threads << " threads";
+    }
+}
+
+// Prefaulting leaves every byte as it was, whatever the range: unaligned
+// ends, less than a page, nothing at all.
+TEST(PrefaultInChunks, ChangesNoContent)
+{
+    std::vector<unsigned char> table(3 * 4096 * 7 + 123);
+    for (std::size_t i = 0; i < table.size(); ++i)
+        table[i] = static_cast<unsigned char>(i * 31 + 7);
+    std::vector<unsigned char> const before = table;
+    struct range_case
+    {
+        std::size_t offset;
+        std::size_t bytes;
+        uint32_t threads;
+    };
+    std::vector<range_case> const cases = {
+        {0, table.size(), 2}, {5, table.size() - 5, 3}, {1, 100, 2}, {17, 0, 2}, {0, table.size(), 1},
+    };
+    for (range_case const & c : cases)
+    {
+        prefault_in_chunks(table.data() + c.offset, c.bytes, c.threads);
+        EXPECT_TRUE(table == before) << "offset " << c.offset << ", " << c.bytes << " bytes, " << c.threads
+                                     << " threads";
     }
 }
