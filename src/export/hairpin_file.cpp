@@ -4,16 +4,10 @@
 #include <fstream>
 
 #include "driver/globals.hpp"
+#include "mirna_db/fasta_records.hpp"
 
 namespace
 {
-bool is_blank(std::string const & line)
-{
-    return std::all_of(line.begin(), line.end(), [](char c) {
-        return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
-    });
-}
-
 // The header's words after ">": its name and its accession.
 void split_header(std::string const & header, hairpin_record & record)
 {
@@ -27,8 +21,8 @@ void split_header(std::string const & header, hairpin_record & record)
 }
 
 // Keeps the record being read when it has a name and a sequence, else warns.
-void finish_record(std::string const & header, std::string const & text, uint64_t header_line,
-                   std::string const & path, std::vector<hairpin_record> & hairpins)
+void keep_hairpin(std::string const & header, std::string const & text, uint64_t header_line,
+                  std::string const & path, std::vector<hairpin_record> & hairpins)
 {
     std::string const where = path + ":" + std::to_string(header_line) + ": ";
     hairpin_record record;
@@ -66,44 +60,10 @@ int32_t read_hairpin_file(std::string const & path, std::vector<hairpin_record> 
         print_error("cannot open hairpin file '" + path + "' for reading: " + reason);
         return -2;
     }
-    std::string header;
-    std::string text;
-    uint64_t header_line = 0;
-    bool in_record = false;
-    uint64_t line_number = 0;
-    std::string line;
-    while (read_text_line(in, line))
-    {
-        ++line_number;
-        if (is_blank(line))
-            continue;
-        if (line[0] == '>')
-        {
-            if (in_record)
-                finish_record(header, text, header_line, path, hairpins);
-            in_record = true;
-            std::replace(line.begin(), line.end(), '\t', ' ');
-            header = line;
-            header_line = line_number;
-            text.clear();
-        }
-        else if (!in_record)
-        {
-            print_error(path + ":" + std::to_string(line_number) +
-                        ": text before the first FASTA header (a record starts with '>')");
-            return -1;
-        }
-        else
-        {
-            text += line;
-        }
-    }
-    if (in.bad())
-    {
-        print_error("cannot read hairpin file '" + path + "'");
+    std::vector<fasta_record> records;
+    if (read_fasta_records(in, path, "hairpin file", records) != 0)
         return -1;
-    }
-    if (in_record)
-        finish_record(header, text, header_line, path, hairpins);
+    for (fasta_record const & record : records)
+        keep_hairpin(record.header, record.sequence, record.header_line, path, hairpins);
     return 0;
 }

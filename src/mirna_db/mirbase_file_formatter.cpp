@@ -7,19 +7,12 @@
 #include <vector>
 
 #include "driver/globals.hpp"
+#include "mirna_db/fasta_records.hpp"
 #include "mirna_db/sort_singlelinefile.hpp"
 #include "mirna_db/text_file_output.hpp"
 
 namespace
 {
-// One record of the FASTA file as read: its header and its joined sequence.
-struct fasta_record
-{
-    std::string header;       // header line, ">" included, tabs made blanks
-    std::string sequence;     // all sequence lines of the record, joined
-    uint64_t header_line = 0;  // 1-based line number of the header
-};
-
 // One record that goes into the grouped file.
 struct kept_record
 {
@@ -37,68 +30,22 @@ struct group_line
     std::vector<std::size_t> members;  // indices into the kept records
 };
 
-bool is_blank(std::string const & line)
+// The records that have a sequence; a header without one is skipped with a
+// warning.
+std::vector<fasta_record> records_with_sequence(std::vector<fasta_record> records,
+                                                std::string const & path)
 {
-    return std::all_of(line.begin(), line.end(), [](char c) {
-        return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
-    });
-}
-
-// Closes the record being read: keeps it when it has a sequence, else warns.
-void finish_record(fasta_record & record, std::string const & path,
-                   std::vector<fasta_record> & records)
-{
-    if (record.sequence.empty())
-        print_warning(path + ":" + std::to_string(record.header_line) + ": header '" +
-                      record.header + "' has no sequence; record skipped");
-    else
-        records.push_back(std::move(record));
-    record = fasta_record();
-}
-
-// Reads every FASTA record of the file into `records`. Returns 0, or -1 after
-// printing an error when text stands before the first header or the file
-// cannot be read to its end.
-int32_t read_fasta_records(std::ifstream & in, std::string const & path,
-                           std::vector<fasta_record> & records)
-{
-    fasta_record current;
-    bool in_record = false;
-    uint64_t line_number = 0;
-    std::string line;
-    while (read_text_line(in, line))
+    std::vector<fasta_record> kept;
+    kept.reserve(records.size());
+    for (fasta_record & record : records)
     {
-        ++line_number;
-        if (is_blank(line))
-            continue;
-        if (line[0] == '>')
-        {
-            if (in_record)
-                finish_record(current, path, records);
-            in_record = true;
-            std::replace(line.begin(), line.end(), '\t', ' ');
-            current.header = line;
-            current.header_line = line_number;
-        }
-        else if (!in_record)
-        {
-            print_error(path + ":" + std::to_string(line_number) +
-                        ": text before the first FASTA header (a record starts with '>')");
-            return -1;
-        }
+        if (record.sequence.empty())
+            print_warning(path + ":" + std::to_string(record.header_line) + ": header '" +
+                          record.header + "' has no sequence; record skipped");
         else
-        {
-            current.sequence += line;
-        }
+            kept.push_back(std::move(record));
     }
-    if (in.bad())
-    {
-        print_error("cannot read miRNA file '" + path + "'");
-        return -1;
-    }
-    if (in_record)
-        finish_record(current, path, records);
-    return 0;
+    return kept;
 }
 
 // Warns once when sequences hold DNA letters, which are read as N.
@@ -215,9 +162,10 @@ int32_t mirbase_file_formatter(std::string const & mature_file,
     }
 
     // The whole FASTA file is read and checked before any output is touched.
-    std::vector<fasta_record> records;
-    if (read_fasta_records(in, mature_file, records) != 0)
+    std::vector<fasta_record> read;
+    if (read_fasta_records(in, mature_file, "miRNA file", read) != 0)
         return -1;
+    std::vector<fasta_record> const records = records_with_sequence(std::move(read), mature_file);
     warn_about_dna_letters(records, mature_file);
     std::vector<kept_record> const kept =
         keep_records_with_seed(records, mature_file, begin_seed, seed_size);
