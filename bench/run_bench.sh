@@ -21,7 +21,7 @@ set -euo pipefail
 export LC_ALL=C
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${BUILD_DIR:-$root/build-bench}
+build=$(realpath -m "${BUILD_DIR:-$root/build-bench}")  # a relative BUILD_DIR is taken from here
 runs=3
 quick=0
 keep=0
@@ -133,9 +133,13 @@ sample() {
 }
 
 # run_mirsight KEY SIZE [OPTION ...]: one run on tags_SIZE, writing into out/KEY.
+# Every run writes into an empty folder, as a pipeline does with one folder
+# per sample: on ext4, replacing the files of an earlier run costs more,
+# because the file system writes a file out when a rename replaces another.
 run_mirsight() {
     local key=$1 size=$2
     shift 2
+    rm -rf "$scratch/out/$key"
     mkdir -p "$scratch/out/$key"
     sample "$key" "$binary" -s hsa -p "$scratch/out/$key" -i "$data" -m mature -t "tags_$size" "$@"
     cp "$scratch/last_stdout" "$scratch/out/$key/log.txt"
@@ -165,6 +169,7 @@ for size in "${sizes[@]}"; do
             run_mirsight "reference_$size" "$size" --reference-search
         fi
         if [ "$have_bowtie" = 1 ] && [ "$size" = "$bowtie_size" ]; then
+            rm -f "$scratch/bowtie/hits.txt"
             sample "bowtie_$size" bowtie -f -v 2 -a --norc -p 1 "$scratch/bowtie/mature" "$scratch/bowtie/tags.fa" \
                 "$scratch/bowtie/hits.txt"
             cp "$scratch/last_stderr" "$scratch/bowtie/summary.txt"

@@ -4,8 +4,12 @@
 #include <cstring>
 #include <iostream>
 
+#include <new>
+
 #include <malloc.h>
 #include <sys/stat.h>
+
+#include "tags/parallel_chunks.hpp"
 
 std::vector<seed_vet_t> seed_vet;
 std::vector<std::string> specie_code_vet;
@@ -36,9 +40,30 @@ void release(std::vector<T> & table)
 {
     std::vector<T>().swap(table);
 }
+
+// Releases a tag table, the blocks every tag holds spread over the threads:
+// each thread frees the tags of the same range it filled, so mostly into the
+// heap that gave the blocks out.
+void release_tags(std::vector<tag_vet_t> & tags, uint32_t thread_count)
+{
+    if (thread_count > 1)
+        run_in_chunks(tags.size(), thread_count, [&](uint32_t, uint64_t first, uint64_t last) {
+            for (uint64_t i = first; i < last; ++i)
+            {
+                tags[i].~tag_vet_t();  // the sequence types cannot be moved from
+                new (&tags[i]) tag_vet_t();
+            }
+        });
+    release(tags);
+}
 }  // namespace
 
 int32_t free_all_structures()
+{
+    return free_all_structures_threads(1);
+}
+
+int32_t free_all_structures_threads(uint32_t thread_count)
 {
     // The tables hold millions of small blocks. glibc parks freed small
     // blocks in its fast lists and merges them with their neighbours later,
@@ -48,10 +73,10 @@ int32_t free_all_structures()
     release(seed_vet);
     release(specie_code_vet);
     release(species_to_check_vet);
-    release(tag_vet);
+    release_tags(tag_vet, thread_count);
     release(result_mirna_uniq_ambig_vet);
-    release(result_tag_uniq_vet);
-    release(result_tag_ambig_vet);
+    release_tags(result_tag_uniq_vet, thread_count);
+    release_tags(result_tag_ambig_vet, thread_count);
     mallopt(M_MXFAST, default_fast_block_limit);
     return 0;
 }

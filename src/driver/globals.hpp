@@ -135,6 +135,8 @@ extern uint64_t ambigue_selected_mapped_total_tag_count;
 
 // Empties the seven global tables; counters keep their values.
 int32_t free_all_structures();
+// The same, with the tags' blocks released on thread_count threads.
+int32_t free_all_structures_threads(uint32_t thread_count);
 
 // ---- shared helpers ------------------------------------------------------
 

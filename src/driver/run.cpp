@@ -72,7 +72,7 @@ int run_stages(run_parameters const & p)
     int const written = output_file_print_threads(p.output_prefix, p.align_score_threshold, p.thread_count);
     int const exported = written == 0 && !p.gff3_file.empty()
                              ? gff3_export(p.gff3_file, p.hairpin_file, p.tag_file) : 0;
-    free_all_structures();
+    free_all_structures_threads(p.thread_count);
     return written == 0 && exported == 0 ? 0 : 1;
 }
 }  // namespace

@@ -252,9 +252,9 @@ int32_t output_structures_generation_threads(uint32_t thread_count)
         unique += split.unique_tags;
         ambiguous += split.ambiguous_tags;
     }
-    result_tag_uniq_vet.reserve(unique);
+    reserve_prefaulted(result_tag_uniq_vet, unique, thread_count);
     result_tag_uniq_vet.resize(unique);
-    result_tag_ambig_vet.reserve(ambiguous);
+    reserve_prefaulted(result_tag_ambig_vet, ambiguous, thread_count);
     result_tag_ambig_vet.resize(ambiguous);
 
     run_in_chunks(tags, thread_count, [&](uint32_t chunk, uint64_t, uint64_t) { split_chunk(splits[chunk]); });

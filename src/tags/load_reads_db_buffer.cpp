@@ -100,15 +100,18 @@ std::array<unsigned char, 256> symbol_table(bool rna_conversion)
 }
 
 // The whole content of the open file, in `content`. False on a read error.
-// A regular file is read in one piece; what its size cannot tell (a pipe, a
-// file that grew meanwhile) is read on in blocks.
-bool read_whole_file(std::ifstream & in, std::string & content)
+// A regular file is read in one piece, into memory whose pages are first
+// mapped on thread_count threads; what its size cannot tell (a pipe, a file
+// that grew meanwhile) is read on in blocks.
+bool read_whole_file(std::ifstream & in, std::string & content, uint32_t thread_count)
 {
     in.seekg(0, std::ios::end);
     std::streamoff const size = in.tellg();
     in.seekg(0, std::ios::beg);
     if (size > 0 && in)
     {
+        content.reserve(static_cast<std::size_t>(size));
+        prefault_in_chunks(content.data(), static_cast<std::size_t>(size), thread_count);
         content.resize(static_cast<std::size_t>(size));
         in.read(&content[0], size);
         content.resize(static_cast<std::size_t>(in.gcount()));
@@ -237,7 +240,7 @@ int32_t load_reads_db_buffer_threads(std::string const & tag_file, bool rna_conv
         return -2;
     }
     std::string content;
-    if (!read_whole_file(in, content))
+    if (!read_whole_file(in, content, thread_count))
     {
         print_error("cannot read tag-count file '" + tag_file + "'");
         return -1;
@@ -260,8 +263,7 @@ int32_t load_reads_db_buffer_threads(std::string const & tag_file, bool rna_conv
         tags += chunk.kept;
         discarded_tag += chunk.lines - chunk.kept;
     }
-    tag_vet.reserve(tags);
-    prefault_in_chunks(tag_vet.data(), tag_vet.capacity() * sizeof(tag_vet_t), thread_count);
+    reserve_prefaulted(tag_vet, tags, thread_count);
     tag_vet.resize(tags);
 
     std::array<unsigned char, 256> const symbols = symbol_table(rna_conversion);

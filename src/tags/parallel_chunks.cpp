@@ -156,10 +156,10 @@ bool run_in_ordered_blocks(uint64_t item_count, uint64_t block_size, uint32_t th
     queue.ready.assign(queue.slots, 0);
 
     std::vector<std::thread> producers;
-    if (thread_count > 1 && queue.blocks > 0)
+    if (thread_count > 1 && queue.blocks > 1)
     {
         prepare_heaps_for_threads();
-        for (uint32_t t = 0; t < thread_count; ++t)
+        for (uint32_t t = 1; t < thread_count; ++t)
         {
             try
             {
@@ -171,33 +171,39 @@ bool run_in_ordered_blocks(uint64_t item_count, uint64_t block_size, uint32_t th
             }
         }
     }
-    if (producers.empty())
-    {
-        // Everything on the calling thread, one block after the other.
-        for (uint64_t block = 0; block < queue.blocks; ++block)
-        {
-            produce(0, queue.first_item(block), queue.last_item(block));
-            if (!consume(0))
-                return false;
-        }
-        return true;
-    }
 
+    // The calling thread consumes the blocks in order and, while the block
+    // it needs is not ready, produces the next one handed out.
     bool all_consumed = true;
+    std::unique_lock<std::mutex> lock(queue.guard);
     for (uint64_t block = 0; block < queue.blocks && all_consumed; ++block)
     {
         auto const slot = static_cast<uint32_t>(block % queue.slots);
+        while (queue.ready[slot] == 0)
         {
-            std::unique_lock<std::mutex> lock(queue.guard);
-            queue.changed.wait(lock, [&] { return queue.ready[slot] != 0; });
+            if (queue.next_block < queue.blocks && queue.next_block < queue.consumed + queue.slots)
+            {
+                uint64_t const next = queue.next_block++;
+                auto const next_slot = static_cast<uint32_t>(next % queue.slots);
+                lock.unlock();
+                produce(next_slot, queue.first_item(next), queue.last_item(next));
+                lock.lock();
+                queue.ready[next_slot] = 1;
+            }
+            else
+            {
+                queue.changed.wait(lock);
+            }
         }
+        lock.unlock();
         all_consumed = consume(slot);
-        std::lock_guard<std::mutex> lock(queue.guard);
+        lock.lock();
         queue.ready[slot] = 0;
         ++queue.consumed;
         queue.stopped = !all_consumed;
         queue.changed.notify_all();
     }
+    lock.unlock();
     for (std::thread & producer : producers)
         producer.join();
     return all_consumed;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <vector>
 
 // The number of chunks run_in_chunks cuts item_count items into: thread_count,
 // but at least 1 and at most item_count (1 when there are no items).
@@ -29,18 +30,28 @@ void run_in_chunks(uint64_t item_count, uint32_t thread_count,
 // or where the system offers no way to do it.
 void prefault_in_chunks(void const * begin, std::size_t bytes, uint32_t thread_count);
 
+// Reserves room for `count` items in `table` and has the pages of that room
+// mapped as prefault_in_chunks does.
+template <typename T>
+void reserve_prefaulted(std::vector<T> & table, std::size_t count, uint32_t thread_count)
+{
+    table.reserve(count);
+    prefault_in_chunks(table.data(), table.capacity() * sizeof(T), thread_count);
+}
+
 // The number of slots run_in_ordered_blocks uses for thread_count threads:
 // the blocks produced and not yet consumed, at most.
 uint32_t ordered_block_slots(uint32_t thread_count);
 
 // Cuts [0, item_count) into blocks of block_size items (0 counts as 1), the
-// last one shorter. Calls produce(slot, first, last) for every block, on
-// thread_count threads of their own (0 counts as 1; with 1, or when no thread
-// can be started, on the calling thread), and consume(slot) for every block
-// on the calling thread, in block order, once the block is produced. A block
-// is produced into slot (block number modulo ordered_block_slots), which is
-// not handed out again before its block is consumed. Stops producing and
-// returns false once consume returns false; true when every block is consumed.
+// last one shorter. Calls produce(slot, first, last) for every block and
+// consume(slot) for every block, in block order, once the block is produced.
+// consume runs on the calling thread; produce runs there too, whenever the
+// block to consume next is not ready yet, and on thread_count - 1 threads of
+// their own (none with 0 or 1, or when no thread can be started). A block is
+// produced into slot (block number modulo ordered_block_slots), which is not
+// handed out again before its block is consumed. Stops producing and returns
+// false once consume returns false; true when every block is consumed.
 bool run_in_ordered_blocks(uint64_t item_count, uint64_t block_size, uint32_t thread_count,
                            std::function<void(uint32_t slot, uint64_t first, uint64_t last)> const & produce,
                            std::function<bool(uint32_t slot)> const & consume);
