@@ -1,7 +1,9 @@
 #include "driver/run.hpp"
 
 #include <fstream>
+#include <future>
 #include <iostream>
+#include <system_error>
 
 #include "driver/globals.hpp"
 #include "driver/staged_output.hpp"
@@ -46,6 +48,34 @@ void print_total(char const * label, uint64_t value)
     std::cout << label << value << ";" << std::endl;
 }
 
+// Formats and indexes the miRNA file. Returns 0, or 1 when a stage failed.
+int build_seed_index(run_parameters const & p)
+{
+    auto const begin_seed = static_cast<uint32_t>(p.begin_seed);
+    auto const end_seed = static_cast<uint32_t>(p.end_seed);
+    auto const seed_size = static_cast<uint32_t>(p.seed_size);
+    if (mirbase_file_formatter(p.mature_file, p.grouped_file, p.sorted_grouped_file,
+                               begin_seed, end_seed, seed_size) != 0)
+        return 1;
+    return read_mirbase(p.sorted_grouped_file) != 0 ? 1 : 0;
+}
+
+// build_seed_index on a thread of its own, when the run has more than one;
+// otherwise (or when no thread can be started) nothing.
+std::future<int> start_building_seed_index(run_parameters const & p)
+{
+    if (p.thread_count <= 1)
+        return {};
+    try
+    {
+        return std::async(std::launch::async, build_seed_index, std::cref(p));
+    }
+    catch (std::system_error const &)
+    {
+        return {};
+    }
+}
+
 // Every stage once, in order. Returns 0, or 1 when a stage failed.
 int run_stages(run_parameters const & p)
 {
@@ -53,12 +83,18 @@ int run_stages(run_parameters const & p)
     auto const end_seed = static_cast<uint32_t>(p.end_seed);
     auto const seed_size = static_cast<uint32_t>(p.seed_size);
 
-    if (mirbase_file_formatter(p.mature_file, p.grouped_file, p.sorted_grouped_file,
-                               begin_seed, end_seed, seed_size) != 0)
+    // With more than one thread the miRNA file is formatted and indexed while
+    // the tag file is loaded. The loading prints its messages once the index
+    // is built, so that standard error reads as in a run of one stage after
+    // the other, and none when building the index failed.
+    std::future<int> index_built = start_building_seed_index(p);
+    if (!index_built.valid() && build_seed_index(p) != 0)
         return 1;
-    if (read_mirbase(p.sorted_grouped_file) != 0)
+    tag_load_report const tags = load_reads_db_buffer_quietly(p.tag_file, p.rna_conversion, seed_size,
+                                                              p.thread_count);
+    if (index_built.valid() && index_built.get() != 0)
         return 1;
-    if (load_reads_db_buffer_threads(p.tag_file, p.rna_conversion, seed_size, p.thread_count) != 0)
+    if (print_tag_load_report(tags) != 0)
         return 1;
     check_specie_code(p.specie_codes);
     auto const min_tag_length = static_cast<uint32_t>(p.min_tag_length);

@@ -232,18 +232,27 @@ int32_t load_reads_db_buffer(std::string const & tag_file, bool rna_conversion, 
 int32_t load_reads_db_buffer_threads(std::string const & tag_file, bool rna_conversion,
                                      uint32_t seed_size, uint32_t thread_count)
 {
+    return print_tag_load_report(load_reads_db_buffer_quietly(tag_file, rna_conversion, seed_size, thread_count));
+}
+
+tag_load_report load_reads_db_buffer_quietly(std::string const & tag_file, bool rna_conversion,
+                                             uint32_t seed_size, uint32_t thread_count)
+{
+    tag_load_report report;
     std::ifstream in;
     std::string reason;
     if (!open_for_reading(in, tag_file, reason))
     {
-        print_error("cannot open tag-count file '" + tag_file + "': " + reason);
-        return -2;
+        report.messages.push_back({true, "cannot open tag-count file '" + tag_file + "': " + reason});
+        report.status = -2;
+        return report;
     }
     std::string content;
     if (!read_whole_file(in, content, thread_count))
     {
-        print_error("cannot read tag-count file '" + tag_file + "'");
-        return -1;
+        report.messages.push_back({true, "cannot read tag-count file '" + tag_file + "'"});
+        report.status = -1;
+        return report;
     }
 
     std::vector<file_chunk> chunks = cut_into_chunks(content, chunk_count(content.size(), thread_count));
@@ -271,19 +280,32 @@ int32_t load_reads_db_buffer_threads(std::string const & tag_file, bool rna_conv
         for (uint64_t c = first; c < last; ++c)
             parse_chunk(chunks[c], tag_file, symbols, seed_size);
     });
-    for (file_chunk const & chunk : chunks)
-        for (std::string const & warning : chunk.warnings)
-            print_warning(warning);
+    for (file_chunk & chunk : chunks)
+        for (std::string & warning : chunk.warnings)
+            report.messages.push_back({false, std::move(warning)});
     for (file_chunk const & chunk : chunks)
         if (chunk.first_too_large_line != 0)
         {
-            print_error(tag_file + ":" + std::to_string(chunk.first_too_large_line)
-                        + ": read count does not fit in 64 bits (at most 18446744073709551615)");
-            return -1;
+            report.messages.push_back({true, tag_file + ":" + std::to_string(chunk.first_too_large_line)
+                                                 + ": read count does not fit in 64 bits (at most 18446744073709551615)"});
+            report.status = -1;
+            return report;
         }
     tot_total_tag_count = lines;
     if (tag_vet.empty())
-        print_warning(tag_file + ": no tag is longer than the seed (" + std::to_string(seed_size)
-                      + " letters); no tag can map");
-    return 0;
+        report.messages.push_back({false, tag_file + ": no tag is longer than the seed ("
+                                              + std::to_string(seed_size) + " letters); no tag can map"});
+    return report;
+}
+
+int32_t print_tag_load_report(tag_load_report const & report)
+{
+    for (tag_load_report::message const & m : report.messages)
+    {
+        if (m.error)
+            print_error(m.text);
+        else
+            print_warning(m.text);
+    }
+    return report.status;
 }
