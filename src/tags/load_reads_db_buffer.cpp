@@ -3,10 +3,15 @@
 #include "tags/load_reads_db_buffer.hpp"
 
 #include <array>
+#include <cerrno>
 #include <cstring>
-#include <fstream>
 #include <limits>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "driver/globals.hpp"
 #include "tags/parallel_chunks.hpp"
@@ -99,37 +104,90 @@ std::array<unsigned char, 256> symbol_table(bool rna_conversion)
     return table;
 }
 
-// The whole content of the open file, in `content`. False on a read error.
-// A regular file is read in one piece, into memory whose pages are first
-// mapped on thread_count threads; what its size cannot tell (a pipe, a file
-// that grew meanwhile) is read on in blocks.
-bool read_whole_file(std::ifstream & in, std::string & content, uint32_t thread_count)
+// The bytes of the tag file. A regular file is mapped into memory, so that
+// its bytes are read straight from the system's file cache, with no copy;
+// anything else (a pipe, say), or a file that cannot be mapped, is read into
+// memory in blocks. A mapped file is taken at the size it has when opened.
+class file_text
 {
-    in.seekg(0, std::ios::end);
-    std::streamoff const size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size > 0 && in)
+public:
+    file_text() = default;
+    file_text(file_text const &) = delete;
+    file_text & operator=(file_text const &) = delete;
+    ~file_text()
     {
-        content.reserve(static_cast<std::size_t>(size));
-        prefault_in_chunks(content.data(), static_cast<std::size_t>(size), thread_count);
-        content.resize(static_cast<std::size_t>(size));
-        in.read(&content[0], size);
-        content.resize(static_cast<std::size_t>(in.gcount()));
+        if (mapping != nullptr)
+            munmap(mapping, length);
     }
-    if (in.bad())
-        return false;
-    in.clear();
-    std::vector<char> block(1 << 16);
-    while (true)
+
+    enum class outcome
     {
-        in.read(block.data(), static_cast<std::streamsize>(block.size()));
-        std::streamsize const got = in.gcount();
-        if (got <= 0)
-            break;
-        content.append(block.data(), static_cast<std::size_t>(got));
+        loaded,
+        cannot_open,  // with the reason in `reason`
+        cannot_read,
+    };
+
+    // Takes the bytes of the file at `path`, opened once (a pipe gives its
+    // bytes to one reader only).
+    outcome load(std::string const & path, std::string & reason)
+    {
+        int const descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (descriptor < 0)
+        {
+            reason = std::strerror(errno);
+            return outcome::cannot_open;
+        }
+        struct stat info;
+        bool const known = fstat(descriptor, &info) == 0;
+        if (known && S_ISDIR(info.st_mode))
+        {
+            close(descriptor);
+            reason = "Is a directory";
+            return outcome::cannot_open;
+        }
+        if (known && S_ISREG(info.st_mode) && info.st_size > 0)
+        {
+            void * const mapped = mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE,
+                                       descriptor, 0);
+            if (mapped != MAP_FAILED)
+            {
+                mapping = mapped;
+                length = static_cast<std::size_t>(info.st_size);
+                close(descriptor);
+                return outcome::loaded;
+            }
+        }
+        bool const read_all = read_blocks(descriptor);
+        close(descriptor);
+        return read_all ? outcome::loaded : outcome::cannot_read;
     }
-    return !in.bad();
-}
+
+    char const * data() const { return mapping != nullptr ? static_cast<char const *>(mapping) : content.data(); }
+    std::size_t size() const { return mapping != nullptr ? length : content.size(); }
+
+private:
+    bool read_blocks(int descriptor)
+    {
+        std::vector<char> block(1 << 16);
+        while (true)
+        {
+            ssize_t const got = read(descriptor, block.data(), block.size());
+            if (got == 0)
+                return true;
+            if (got < 0)
+            {
+                if (errno == EINTR)
+                    continue;
+                return false;
+            }
+            content.append(block.data(), static_cast<std::size_t>(got));
+        }
+    }
+
+    void * mapping = nullptr;
+    std::size_t length = 0;
+    std::string content;
+};
 
 // A line-aligned part of the file with what its lines produce.
 struct file_chunk
@@ -145,7 +203,7 @@ struct file_chunk
 };
 
 // Cuts the content into `parts` chunks that start at line starts.
-std::vector<file_chunk> cut_into_chunks(std::string const & content, uint32_t parts)
+std::vector<file_chunk> cut_into_chunks(file_text const & content, uint32_t parts)
 {
     std::vector<file_chunk> chunks(parts);
     char const * const text = content.data();
@@ -239,20 +297,20 @@ tag_load_report load_reads_db_buffer_quietly(std::string const & tag_file, bool 
                                              uint32_t seed_size, uint32_t thread_count)
 {
     tag_load_report report;
-    std::ifstream in;
     std::string reason;
-    if (!open_for_reading(in, tag_file, reason))
+    file_text content;
+    switch (content.load(tag_file, reason))
     {
-        report.messages.push_back({true, "cannot open tag-count file '" + tag_file + "': " + reason});
-        report.status = -2;
-        return report;
-    }
-    std::string content;
-    if (!read_whole_file(in, content, thread_count))
-    {
-        report.messages.push_back({true, "cannot read tag-count file '" + tag_file + "'"});
-        report.status = -1;
-        return report;
+        case file_text::outcome::cannot_open:
+            report.messages.push_back({true, "cannot open tag-count file '" + tag_file + "': " + reason});
+            report.status = -2;
+            return report;
+        case file_text::outcome::cannot_read:
+            report.messages.push_back({true, "cannot read tag-count file '" + tag_file + "'"});
+            report.status = -1;
+            return report;
+        case file_text::outcome::loaded:
+            break;
     }
 
     std::vector<file_chunk> chunks = cut_into_chunks(content, chunk_count(content.size(), thread_count));
