@@ -14,7 +14,7 @@
 #   - bowtie 1 (bowtie -f -v 2 -a --norc -p 1; index of the same miRNA file
 #     in DNA letters; the tags as FASTA) on 1,000,000 tags.
 # The runs of one size take turns, so the ratios compare runs made side by
-# side. --quick leaves out the 5,000,000-tag size and the reference engine
+# side; the program that starts a round moves on from round to round. --quick leaves out the 5,000,000-tag size and the reference engine
 # on 1,000,000 tags. bowtie and the time command are installed with apt-get
 # when missing (as root). Ends with a plain table of times and ratios.
 set -euo pipefail
@@ -115,6 +115,7 @@ sample() {
     local key=$1
     shift
     local start end rss
+    sync  # the files of the run before are written out before this one starts
     start=$EPOCHREALTIME
     if ! /usr/bin/time -f %M -o "$scratch/rss" "$@" > "$scratch/last_stdout" 2> "$scratch/last_stderr"; then
         echo "error: this run failed: $*" >&2
@@ -160,20 +161,33 @@ if [ "$have_bowtie" = 1 ]; then
     bowtie_build_seconds=$(awk -v a="$build_start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.3f", b - a }')
 fi
 
-for size in "${sizes[@]}"; do
-    for ((run = 1; run <= runs; ++run)); do
-        echo "$size tags, run $run of $runs"
-        run_mirsight "new_t1_$size" "$size" --threads 1
-        run_mirsight "new_t2_$size" "$size" --threads 2
-        if [[ " ${reference_sizes[*]} " == *" $size "* ]]; then
-            run_mirsight "reference_$size" "$size" --reference-search
-        fi
-        if [ "$have_bowtie" = 1 ] && [ "$size" = "$bowtie_size" ]; then
+# run_variant SIZE VARIANT: one run of t1, t2, reference or bowtie on tags_SIZE.
+run_variant() {
+    local size=$1
+    case $2 in
+        t1) run_mirsight "new_t1_$size" "$size" --threads 1 ;;
+        t2) run_mirsight "new_t2_$size" "$size" --threads 2 ;;
+        reference) run_mirsight "reference_$size" "$size" --reference-search ;;
+        bowtie)
             rm -f "$scratch/bowtie/hits.txt"
             sample "bowtie_$size" bowtie -f -v 2 -a --norc -p 1 "$scratch/bowtie/mature" "$scratch/bowtie/tags.fa" \
                 "$scratch/bowtie/hits.txt"
             cp "$scratch/last_stderr" "$scratch/bowtie/summary.txt"
-        fi
+            ;;
+    esac
+}
+
+# The variants of one size take turns, and the one that starts a round moves
+# on from round to round, so that none always runs right after the same other.
+for size in "${sizes[@]}"; do
+    variants=(t1 t2)
+    [[ " ${reference_sizes[*]} " == *" $size "* ]] && variants+=(reference)
+    [ "$have_bowtie" = 1 ] && [ "$size" = "$bowtie_size" ] && variants+=(bowtie)
+    for ((run = 1; run <= runs; ++run)); do
+        echo "$size tags, run $run of $runs"
+        for ((v = 0; v < ${#variants[@]}; ++v)); do
+            run_variant "$size" "${variants[$(((v + run - 1) % ${#variants[@]}))]}"
+        done
     done
 done
 
