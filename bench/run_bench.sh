@@ -84,7 +84,7 @@ fi
 echo "building in $build (Release)"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release > "$scratch/cmake.log" 2>&1 ||
     { cat "$scratch/cmake.log" >&2; exit 1; }
-cmake --build "$build" --target mirsight make_bench_data -j"$(nproc)" >> "$scratch/cmake.log" 2>&1 ||
+cmake --build "$build" --target mirsight make_bench_data machine_scaling -j"$(nproc)" >> "$scratch/cmake.log" 2>&1 ||
     { tail -30 "$scratch/cmake.log" >&2; exit 1; }
 binary=$build/mirsight
 generator=$build/bench/make_bench_data
@@ -252,3 +252,9 @@ done
 largest=${sizes[${#sizes[@]} - 1]}
 printf '%-44s %8s   %s\n' "peak RSS at $largest tags, MiB (threads 1, 2)" \
     "$((peak[new_t1_$largest] / 1024)), $((peak[new_t2_$largest] / 1024))" "<= 1536 at 5M"
+
+# What a second thread gains on this machine for each kind of work, apart
+# from mirsight: the ceiling of the threads 1 / threads 2 ratio above.
+echo
+echo "this machine, 1 thread against 2 (bench/machine_scaling.cpp):"
+"$build/bench/machine_scaling"
