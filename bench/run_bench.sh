@@ -14,8 +14,9 @@
 #   - bowtie 1 (bowtie -f -v 2 -a --norc -p 1; index of the same miRNA file
 #     in DNA letters; the tags as FASTA) on 1,000,000 tags.
 # The runs of one size take turns, so the ratios compare runs made side by
-# side; the program that starts a round moves on from round to round. --quick leaves out the 5,000,000-tag size and the reference engine
-# on 1,000,000 tags. bowtie and the time command are installed with apt-get
+# side; the program that starts a round moves on from round to round.
+# --quick leaves out the 5,000,000-tag size and the reference engine on
+# 1,000,000 tags. bowtie and the time command are installed with apt-get
 # when missing (as root). Ends with a plain table of times and ratios.
 set -euo pipefail
 export LC_ALL=C

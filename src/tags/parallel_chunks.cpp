@@ -117,7 +117,23 @@ struct block_queue
 
     uint64_t first_item(uint64_t block) const { return block * block_size; }
     uint64_t last_item(uint64_t block) const { return std::min(item_count, (block + 1) * block_size); }
+    // A block is left to hand out, and a slot is free for it.
+    bool can_hand_out() const { return next_block < blocks && next_block < consumed + slots; }
 };
+
+// Hands out the next block and produces it, with `lock` (held on the
+// queue's guard) released meanwhile, then marks its slot ready.
+void produce_next_block(block_queue & queue, std::unique_lock<std::mutex> & lock,
+                        std::function<void(uint32_t slot, uint64_t first, uint64_t last)> const & produce)
+{
+    uint64_t const block = queue.next_block++;
+    auto const slot = static_cast<uint32_t>(block % queue.slots);
+    lock.unlock();
+    produce(slot, queue.first_item(block), queue.last_item(block));
+    lock.lock();
+    queue.ready[slot] = 1;
+    queue.changed.notify_all();
+}
 
 // One producing thread: takes the next block while there is a free slot,
 // produces it and marks its slot ready, until every block is handed out.
@@ -128,18 +144,11 @@ void produce_blocks(block_queue & queue,
     while (true)
     {
         queue.changed.wait(lock, [&] {
-            return queue.stopped || queue.next_block >= queue.blocks
-                   || queue.next_block < queue.consumed + queue.slots;
+            return queue.stopped || queue.next_block >= queue.blocks || queue.can_hand_out();
         });
         if (queue.stopped || queue.next_block >= queue.blocks)
             return;
-        uint64_t const block = queue.next_block++;
-        auto const slot = static_cast<uint32_t>(block % queue.slots);
-        lock.unlock();
-        produce(slot, queue.first_item(block), queue.last_item(block));
-        lock.lock();
-        queue.ready[slot] = 1;
-        queue.changed.notify_all();
+        produce_next_block(queue, lock, produce);
     }
 }
 }  // namespace
@@ -181,19 +190,10 @@ bool run_in_ordered_blocks(uint64_t item_count, uint64_t block_size, uint32_t th
         auto const slot = static_cast<uint32_t>(block % queue.slots);
         while (queue.ready[slot] == 0)
         {
-            if (queue.next_block < queue.blocks && queue.next_block < queue.consumed + queue.slots)
-            {
-                uint64_t const next = queue.next_block++;
-                auto const next_slot = static_cast<uint32_t>(next % queue.slots);
-                lock.unlock();
-                produce(next_slot, queue.first_item(next), queue.last_item(next));
-                lock.lock();
-                queue.ready[next_slot] = 1;
-            }
+            if (queue.can_hand_out())
+                produce_next_block(queue, lock, produce);
             else
-            {
                 queue.changed.wait(lock);
-            }
         }
         lock.unlock();
         all_consumed = consume(slot);
