@@ -11,6 +11,9 @@
 
 using rna_string = seqan::String<seqan::Rna5>;
 using char_string = seqan::String<char>;
+// The quality text of a tag is always the two bytes of "è": it is kept in the
+// record itself rather than in a heap block of its own.
+using quality_string = seqan::String<char, seqan::Array<2>>;
 
 // One mature miRNA of the seed index.
 struct mirna_vet_t
@@ -64,7 +67,7 @@ struct mirna_matched_vet_t
 struct tag_vet_t
 {
     rna_string tag_sequence;
-    char_string tag_quality;  // always "è"
+    quality_string tag_quality;  // always "è"
     uint64_t tag_count = 0;   // reads with this sequence (64-bit: never wraps)
     uint32_t tag_index = 0;   // 1-based line number in the tag-count file
     std::vector<mirna_matched_vet_t> mirna_matched_vet;

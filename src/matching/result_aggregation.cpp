@@ -154,7 +154,7 @@ void merge_rows(row_table & later, indexed_rows & rows)
 void take_tag(tag_vet_t & into, tag_vet_t & from)
 {
     seqan::swap(into.tag_sequence, from.tag_sequence);
-    seqan::swap(into.tag_quality, from.tag_quality);
+    into.tag_quality = from.tag_quality;
     into.tag_count = from.tag_count;
     into.tag_index = from.tag_index;
     into.mirna_matched_vet.swap(from.mirna_matched_vet);

@@ -57,6 +57,12 @@ void add_field(std::string & line, char_string const & text)
         line += text[i];
 }
 
+void add_field(std::string & line, quality_string const & text)
+{
+    line += '\t';
+    line.append(seqan::begin(text, seqan::Standard()), seqan::length(text));
+}
+
 void add_percentage(std::string & line, float value)
 {
     char text[48];

@@ -21,6 +21,7 @@ void add_field(std::string & line, int64_t value);
 void add_field(std::string & line, bool flag);
 void add_field(std::string & line, rna_string const & seq);
 void add_field(std::string & line, char_string const & text);
+void add_field(std::string & line, quality_string const & text);
 
 // Appends a tab, then a percentage: 10 significant digits, general
 // notation, right-aligned in 10 characters ("      12.5", "33.33333588").

@@ -249,12 +249,12 @@ void note_count_reading(file_chunk & chunk, std::string const & tag_file, uint32
         chunk.first_too_large_line = line_number;
 }
 
-// Fills the chunk's tags into tag_vet from position first_tag on. Sequence
-// and quality get exactly the room they need.
+// Fills the chunk's tags into tag_vet from position first_tag on. The sequence
+// gets exactly the room it needs.
 void parse_chunk(file_chunk & chunk, std::string const & tag_file, std::array<unsigned char, 256> const & symbols,
                  uint32_t seed_size)
 {
-    char_string const quality = "\xC3\xA8";  // the letter è in UTF-8
+    quality_string const quality = "\xC3\xA8";  // the letter è in UTF-8
     uint32_t line_number = chunk.first_line;
     uint64_t position = chunk.first_tag;
     for_each_line(chunk.begin, chunk.end, [&](line_view const & line) {
@@ -274,7 +274,6 @@ void parse_chunk(file_chunk & chunk, std::string const & tag_file, std::array<un
         seqan::Rna5 * letters = seqan::begin(tag.tag_sequence, seqan::Standard());
         for (std::size_t i = 0; i < tag_length; ++i)
             letters[i].value = symbols[static_cast<unsigned char>(line.begin[i])];
-        seqan::reserve(tag.tag_quality, seqan::length(quality), seqan::Exact());
         tag.tag_quality = quality;
         tag.tag_count = count;
         tag.tag_index = line_number;
