@@ -5,6 +5,8 @@
 #include <iostream>
 
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include <malloc.h>
 #include <sys/stat.h>
@@ -43,18 +45,34 @@ void release(std::vector<T> & table)
 
 // Releases a tag table, the blocks every tag holds spread over the threads:
 // each thread frees the tags of the same range it filled, so mostly into the
-// heap that gave the blocks out.
-void release_tags(std::vector<tag_vet_t> & tags, uint32_t thread_count)
+// heap that gave the blocks out. With more than one thread, the emptied
+// records and the table's own memory are given back on a thread of their own
+// (`giving_back`, joined by the caller), while the calling thread goes on with
+// the next table; the table itself is empty on return either way.
+void release_tags(std::vector<tag_vet_t> & tags, uint32_t thread_count, std::vector<std::thread> & giving_back)
 {
-    if (thread_count > 1)
-        run_in_chunks(tags.size(), thread_count, [&](uint32_t, uint64_t first, uint64_t last) {
-            for (uint64_t i = first; i < last; ++i)
-            {
-                tags[i].~tag_vet_t();  // the sequence types cannot be moved from
-                new (&tags[i]) tag_vet_t();
-            }
-        });
-    release(tags);
+    if (thread_count <= 1)
+    {
+        release(tags);
+        return;
+    }
+    run_in_chunks(tags.size(), thread_count, [&](uint32_t, uint64_t first, uint64_t last) {
+        for (uint64_t i = first; i < last; ++i)
+        {
+            tags[i].~tag_vet_t();  // the sequence types cannot be moved from
+            new (&tags[i]) tag_vet_t();
+        }
+    });
+    std::vector<tag_vet_t> emptied;
+    emptied.swap(tags);
+    try
+    {
+        giving_back.emplace_back([records = std::move(emptied)]() mutable { release(records); });
+    }
+    catch (std::system_error const &)
+    {
+        release(emptied);  // no thread: given back here
+    }
 }
 }  // namespace
 
@@ -73,10 +91,13 @@ int32_t free_all_structures_threads(uint32_t thread_count)
     release(seed_vet);
     release(specie_code_vet);
     release(species_to_check_vet);
-    release_tags(tag_vet, thread_count);
+    std::vector<std::thread> giving_back;
+    release_tags(tag_vet, thread_count, giving_back);
     release(result_mirna_uniq_ambig_vet);
-    release_tags(result_tag_uniq_vet, thread_count);
-    release_tags(result_tag_ambig_vet, thread_count);
+    release_tags(result_tag_uniq_vet, thread_count, giving_back);
+    release_tags(result_tag_ambig_vet, thread_count, giving_back);
+    for (std::thread & thread : giving_back)
+        thread.join();
     mallopt(M_MXFAST, default_fast_block_limit);
     return 0;
 }
