@@ -312,11 +312,11 @@ tag_load_report load_reads_db_buffer_quietly(std::string const & tag_file, bool 
             break;
     }
 
-    std::vector<file_chunk> chunks = cut_into_chunks(content, chunk_count(content.size(), thread_count));
-    run_in_chunks(chunks.size(), thread_count, [&](uint32_t, uint64_t first, uint64_t last) {
-        for (uint64_t c = first; c < last; ++c)
-            count_chunk_lines(chunks[c], seed_size);
-    });
+    // Several chunks a thread, taken as the threads come free: a thread that
+    // shares its core with the index being built takes fewer.
+    uint32_t const pieces = thread_count <= 1 ? 1 : pieces_per_thread * thread_count;
+    std::vector<file_chunk> chunks = cut_into_chunks(content, chunk_count(content.size(), pieces));
+    run_in_pieces(chunks.size(), thread_count, [&](uint64_t c) { count_chunk_lines(chunks[c], seed_size); });
 
     // Line numbers and tag positions run on from chunk to chunk.
     uint32_t lines = 0;
@@ -333,10 +333,8 @@ tag_load_report load_reads_db_buffer_quietly(std::string const & tag_file, bool 
     tag_vet.resize(tags);
 
     std::array<unsigned char, 256> const symbols = symbol_table(rna_conversion);
-    run_in_chunks(chunks.size(), thread_count, [&](uint32_t, uint64_t first, uint64_t last) {
-        for (uint64_t c = first; c < last; ++c)
-            parse_chunk(chunks[c], tag_file, symbols, seed_size);
-    });
+    run_in_pieces(chunks.size(), thread_count,
+                  [&](uint64_t c) { parse_chunk(chunks[c], tag_file, symbols, seed_size); });
     for (file_chunk & chunk : chunks)
         for (std::string & warning : chunk.warnings)
             report.messages.push_back({false, std::move(warning)});

@@ -1,6 +1,7 @@
 #include "tags/parallel_chunks.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -67,6 +68,78 @@ void run_in_chunks(uint64_t item_count, uint32_t thread_count,
         run_chunk(c);
     for (std::thread & worker : workers)
         worker.join();
+}
+
+namespace
+{
+// The pieces not yet taken: thread t's own run of consecutive pieces is
+// [front[t], back[t]). A thread takes from the front of its own run and,
+// once that is used up, from the back of the longest run left, so that the
+// pieces one thread does stay next to one another.
+struct piece_runs
+{
+    std::mutex guard;
+    std::vector<uint64_t> front;
+    std::vector<uint64_t> back;
+
+    piece_runs(uint64_t piece_count, uint32_t threads) : front(threads), back(threads)
+    {
+        for (uint32_t t = 0; t < threads; ++t)
+        {
+            front[t] = chunk_begin(piece_count, threads, t);
+            back[t] = chunk_begin(piece_count, threads, t + 1);
+        }
+    }
+
+    // The next piece for thread t, or false when none is left.
+    bool take(uint32_t t, uint64_t & piece)
+    {
+        std::lock_guard<std::mutex> lock(guard);
+        if (front[t] < back[t])
+        {
+            piece = front[t]++;
+            return true;
+        }
+        uint32_t longest = t;
+        for (uint32_t r = 0; r < front.size(); ++r)
+            if (back[r] - front[r] > back[longest] - front[longest])
+                longest = r;
+        if (front[longest] == back[longest])
+            return false;
+        piece = --back[longest];
+        return true;
+    }
+};
+}  // namespace
+
+void run_in_pieces(uint64_t piece_count, uint32_t thread_count, std::function<void(uint64_t piece)> const & work)
+{
+    if (piece_count == 0)
+        return;
+    uint32_t const threads = chunk_count(piece_count, thread_count);
+    piece_runs runs(piece_count, threads);
+    auto take_pieces = [&](uint32_t t) {
+        uint64_t piece = 0;
+        while (runs.take(t, piece))
+            work(piece);
+    };
+    if (threads > 1)
+        prepare_heaps_for_threads();
+    std::vector<std::thread> helpers;
+    for (uint32_t t = 1; t < threads; ++t)
+    {
+        try
+        {
+            helpers.emplace_back(take_pieces, t);
+        }
+        catch (std::system_error const &)
+        {
+            break;  // the runs of threads not started are taken by the others
+        }
+    }
+    take_pieces(0);
+    for (std::thread & helper : helpers)
+        helper.join();
 }
 
 void prefault_in_chunks(void const * begin, std::size_t bytes, uint32_t thread_count)

@@ -23,6 +23,21 @@ uint64_t chunk_begin(uint64_t item_count, uint32_t chunks, uint32_t chunk);
 void run_in_chunks(uint64_t item_count, uint32_t thread_count,
                    std::function<void(uint32_t chunk, uint64_t first, uint64_t last)> const & work);
 
+// Pieces a thread for run_in_pieces: enough that a thread slowed down by
+// other work can leave some of its pieces to the others.
+constexpr uint32_t pieces_per_thread = 8;
+
+// Calls work(piece) once for every piece in [0, piece_count), on the calling
+// thread and on thread_count - 1 threads of their own (as many as there are
+// pieces, at most), and returns when all are done. Each thread starts on the
+// run of consecutive pieces run_in_chunks would give it, in order; a thread
+// done with its own run takes the last pieces of the longest run left. So a
+// thread slowed down by other work does fewer pieces, and the pieces of one
+// thread form few stretches of consecutive pieces (the tags it allocates
+// mostly stay together). With one thread, or when no thread can be started,
+// the calling thread does every piece.
+void run_in_pieces(uint64_t piece_count, uint32_t thread_count, std::function<void(uint64_t piece)> const & work);
+
 // Has the memory pages of the `bytes` bytes at `begin` (memory just
 // allocated for a table, say) mapped for writing, spread over thread_count
 // threads, so that filling the table does not take its page faults one after

@@ -60,6 +60,61 @@ TEST(RunInChunks, EveryItemOnceInContiguousChunks)
     }
 }
 
+// Every piece runs exactly once; one thread runs them all, in order, on the
+// calling thread.
+TEST(RunInPieces, EveryPieceOnce)
+{
+    struct piece_case
+    {
+        uint64_t pieces;
+        uint32_t threads;
+    };
+    for (piece_case const c : std::vector<piece_case>{{0, 2}, {1, 4}, {5, 0}, {16, 2}, {37, 3}, {200, 8}})
+    {
+        SCOPED_TRACE(std::to_string(c.pieces) + " pieces, " + std::to_string(c.threads) + " threads");
+        std::vector<std::atomic<int>> seen(c.pieces);
+        run_in_pieces(c.pieces, c.threads, [&](uint64_t piece) { ++seen.at(piece); });
+        for (uint64_t i = 0; i < c.pieces; ++i)
+            EXPECT_EQ(1, seen[i].load()) << "piece " << i;
+    }
+
+    std::thread::id const caller = std::this_thread::get_id();
+    std::vector<uint64_t> order;
+    run_in_pieces(6, 1, [&](uint64_t piece) {
+        EXPECT_EQ(caller, std::this_thread::get_id());
+        order.push_back(piece);
+    });
+    EXPECT_EQ((std::vector<uint64_t>{0, 1, 2, 3, 4, 5}), order);
+}
+
+// A thread held up on its pieces leaves the rest of its run to the other
+// thread, which takes them from the back of that run.
+TEST(RunInPieces, AFreeThreadTakesOverTheRunOfASlowOne)
+{
+    std::thread::id const caller = std::this_thread::get_id();
+    std::mutex guard;
+    std::vector<uint64_t> by_caller;
+    std::vector<uint64_t> by_helper;
+    run_in_pieces(16, 2, [&](uint64_t piece) {
+        bool const on_caller = std::this_thread::get_id() == caller;
+        if (on_caller)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::lock_guard<std::mutex> lock(guard);
+        (on_caller ? by_caller : by_helper).push_back(piece);
+    });
+    ASSERT_FALSE(by_caller.empty());
+    EXPECT_EQ(0u, by_caller.front());  // the caller's run is [0, 8), taken from its front
+    EXPECT_LT(by_caller.size(), 8u);
+    EXPECT_EQ(16u, by_caller.size() + by_helper.size());
+    // The helper's own run [8, 16) in order, then the caller's from its back.
+    std::vector<uint64_t> expected_helper;
+    for (uint64_t p = 8; p < 16; ++p)
+        expected_helper.push_back(p);
+    for (uint64_t p = 7; expected_helper.size() < by_helper.size(); --p)
+        expected_helper.push_back(p);
+    EXPECT_EQ(expected_helper, by_helper);
+}
+
 // Every block is produced once into a slot nobody else holds, and consumed
 // in block order on the calling thread, for any number of threads.
 TEST(RunInOrderedBlocks, ProducesEveryBlockAndConsumesInOrder)
