@@ -222,7 +222,14 @@ void search_tag_range(seed_lookup_t const & lookup, extension_parameters const &
 void search_all_tags(seed_lookup_t const & lookup, extension_parameters const & parameters,
                      uint32_t thread_count)
 {
-    run_in_chunks(tag_vet.size(), thread_count, [&](uint32_t, uint64_t first, uint64_t last) {
-        search_tag_range(lookup, parameters, static_cast<uint32_t>(first), static_cast<uint32_t>(last));
+    // In many short pieces, so that the threads finish within a short piece
+    // of one another: some parts of the table take longer to extend.
+    constexpr uint32_t pieces_per_search_thread = 64;
+    uint64_t const tags = tag_vet.size();
+    uint32_t const pieces = thread_count <= 1 ? 1 : chunk_count(tags, pieces_per_search_thread * thread_count);
+    run_in_pieces(pieces, thread_count, [&](uint64_t piece) {
+        auto const p = static_cast<uint32_t>(piece);
+        search_tag_range(lookup, parameters, static_cast<uint32_t>(chunk_begin(tags, pieces, p)),
+                         static_cast<uint32_t>(chunk_begin(tags, pieces, p + 1)));
     });
 }
