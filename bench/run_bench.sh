@@ -134,6 +134,14 @@ sample() {
     echo "  $key: $seconds s, $((rss / 1024)) MiB"
 }
 
+# warm FILE...: reads the files, so that the run after finds them in the file
+# cache. This machine drops files it has not read for a while from its cache
+# within minutes; without this, a run could read its input from the disk or
+# not, depending on what ran before it.
+warm() {
+    cat "$@" > /dev/null
+}
+
 # run_mirsight KEY SIZE [OPTION ...]: one run on tags_SIZE, writing into out/KEY.
 # Every run writes into an empty folder, as a pipeline does with one folder
 # per sample: on ext4, replacing the files of an earlier run costs more,
@@ -143,6 +151,7 @@ run_mirsight() {
     shift 2
     rm -rf "$scratch/out/$key"
     mkdir -p "$scratch/out/$key"
+    warm "$data/tags_$size.txt" "$data/mature.txt"
     sample "$key" "$binary" -s hsa -p "$scratch/out/$key" -i "$data" -m mature -t "tags_$size" "$@"
     cp "$scratch/last_stdout" "$scratch/out/$key/log.txt"
 }
@@ -171,6 +180,7 @@ run_variant() {
         reference) run_mirsight "reference_$size" "$size" --reference-search ;;
         bowtie)
             rm -f "$scratch/bowtie/hits.txt"
+            warm "$scratch/bowtie/tags.fa" "$scratch/bowtie/mature".*
             sample "bowtie_$size" bowtie -f -v 2 -a --norc -p 1 "$scratch/bowtie/mature" "$scratch/bowtie/tags.fa" \
                 "$scratch/bowtie/hits.txt"
             cp "$scratch/last_stderr" "$scratch/bowtie/summary.txt"
@@ -178,8 +188,21 @@ run_variant() {
     esac
 }
 
+# same_outputs KEY: "yes" when run KEY wrote the same files and log as new_t1 of its size.
+same_outputs() {
+    local key=$1 size=${1##*_} file
+    for file in "$scratch/out/new_t1_$size"/*; do
+        cmp -s "$file" "$scratch/out/$key/$(basename "$file")" || { echo "NO"; return; }
+    done
+    echo "yes"
+}
+
 # The variants of one size take turns, and the one that starts a round moves
 # on from round to round, so that none always runs right after the same other.
+# Once a size is done, the outputs of its last round are compared with those
+# of --threads 1 and removed (unless --keep), so that the next size does not
+# run with them in the file cache.
+declare -A same_output
 for size in "${sizes[@]}"; do
     variants=(t1 t2)
     [[ " ${reference_sizes[*]} " == *" $size "* ]] && variants+=(reference)
@@ -190,18 +213,16 @@ for size in "${sizes[@]}"; do
             run_variant "$size" "${variants[$(((v + run - 1) % ${#variants[@]}))]}"
         done
     done
+    for key in "new_t2_$size" "reference_$size"; do
+        [ -d "$scratch/out/$key" ] && same_output[$key]=$(same_outputs "$key")
+    done
+    if [ "$keep" = 0 ]; then
+        rm -rf "$scratch/out/"*"_$size"
+        rm -f "$scratch/bowtie/hits.txt"
+    fi
 done
 
 # ---- report
-# same_outputs KEY: "yes" when run KEY wrote the same files and log as new_t1 of its size.
-same_outputs() {
-    local key=$1 size=${1##*_} file
-    for file in "$scratch/out/new_t1_$size"/*; do
-        cmp -s "$file" "$scratch/out/$key/$(basename "$file")" || { echo "NO"; return; }
-    done
-    echo "yes"
-}
-
 ratio() {  # ratio A B: A / B with two decimals
     awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'
 }
@@ -220,7 +241,7 @@ row() {  # row KEY ENGINE THREADS SIZE
     local key=$1
     [ -n "${wall[$key]:-}" ] || return 0
     local count=${tag_count[$4]} same=-
-    [[ $key == bowtie_* || $key == new_t1_* ]] || same=$(same_outputs "$key")
+    [[ $key == bowtie_* || $key == new_t1_* ]] || same=${same_output[$key]:-NO}
     printf '%-12s %-8s %10s %12s %14s %12s %s\n' "$2" "$3" "$count" "${wall[$key]}" "$((peak[$key] / 1024))" \
         "$(awk -v n="$count" -v s="${wall[$key]}" 'BEGIN { printf "%.0f", n / s }')" "$same"
 }
