@@ -224,9 +224,8 @@ void search_all_tags(seed_lookup_t const & lookup, extension_parameters const & 
 {
     // In many short pieces, so that the threads finish within a short piece
     // of one another: some parts of the table take longer to extend.
-    constexpr uint32_t pieces_per_search_thread = 64;
     uint64_t const tags = tag_vet.size();
-    uint32_t const pieces = thread_count <= 1 ? 1 : chunk_count(tags, pieces_per_search_thread * thread_count);
+    uint32_t const pieces = piece_count(tags, thread_count, 64);
     run_in_pieces(pieces, thread_count, [&](uint64_t piece) {
         auto const p = static_cast<uint32_t>(piece);
         search_tag_range(lookup, parameters, static_cast<uint32_t>(chunk_begin(tags, pieces, p)),

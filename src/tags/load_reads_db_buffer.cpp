@@ -314,8 +314,7 @@ tag_load_report load_reads_db_buffer_quietly(std::string const & tag_file, bool 
 
     // Several chunks a thread, taken as the threads come free: a thread that
     // shares its core with the index being built takes fewer.
-    uint32_t const pieces = thread_count <= 1 ? 1 : pieces_per_thread * thread_count;
-    std::vector<file_chunk> chunks = cut_into_chunks(content, chunk_count(content.size(), pieces));
+    std::vector<file_chunk> chunks = cut_into_chunks(content, piece_count(content.size(), thread_count, 8));
     run_in_pieces(chunks.size(), thread_count, [&](uint64_t c) { count_chunk_lines(chunks[c], seed_size); });
 
     // Line numbers and tag positions run on from chunk to chunk.

@@ -1,7 +1,6 @@
 #include "tags/parallel_chunks.hpp"
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -111,6 +110,14 @@ struct piece_runs
     }
 };
 }  // namespace
+
+uint32_t piece_count(uint64_t item_count, uint32_t thread_count, uint32_t pieces_per_thread)
+{
+    if (thread_count <= 1)
+        return 1;
+    uint64_t const wanted = static_cast<uint64_t>(pieces_per_thread) * thread_count;
+    return chunk_count(item_count, static_cast<uint32_t>(std::min<uint64_t>(wanted, UINT32_MAX)));
+}
 
 void run_in_pieces(uint64_t piece_count, uint32_t thread_count, std::function<void(uint64_t piece)> const & work)
 {

@@ -23,9 +23,11 @@ uint64_t chunk_begin(uint64_t item_count, uint32_t chunks, uint32_t chunk);
 void run_in_chunks(uint64_t item_count, uint32_t thread_count,
                    std::function<void(uint32_t chunk, uint64_t first, uint64_t last)> const & work);
 
-// Pieces a thread for run_in_pieces: enough that a thread slowed down by
-// other work can leave some of its pieces to the others.
-constexpr uint32_t pieces_per_thread = 8;
+// The number of pieces to cut item_count items into for run_in_pieces:
+// pieces_per_thread for every thread (enough that a thread slowed down by
+// other work can leave some of its pieces to the others), at most
+// item_count, at least 1; 1 with one thread.
+uint32_t piece_count(uint64_t item_count, uint32_t thread_count, uint32_t pieces_per_thread);
 
 // Calls work(piece) once for every piece in [0, piece_count), on the calling
 // thread and on thread_count - 1 threads of their own (as many as there are

@@ -78,6 +78,11 @@ TEST(RunInPieces, EveryPieceOnce)
             EXPECT_EQ(1, seen[i].load()) << "piece " << i;
     }
 
+    EXPECT_EQ(1u, piece_count(1000, 1, 8));   // one thread: one piece
+    EXPECT_EQ(16u, piece_count(1000, 2, 8));
+    EXPECT_EQ(5u, piece_count(5, 2, 8));      // never more pieces than items
+    EXPECT_EQ(1u, piece_count(0, 2, 8));
+
     std::thread::id const caller = std::this_thread::get_id();
     std::vector<uint64_t> order;
     run_in_pieces(6, 1, [&](uint64_t piece) {
