@@ -73,29 +73,12 @@ void append_mirna_line(std::string & line, result_mirna_uniq_ambig_vet_t const &
 }
 }  // namespace
 
-bool write_mirna_tables(std::ostream & unique_file, std::ostream & ambigue_file,
-                        std::vector<result_mirna_uniq_ambig_vet_t> const & rows, bool normalised)
+std::string mirna_table_text(std::vector<result_mirna_uniq_ambig_vet_t> const & rows, bool normalised,
+                             bool ambiguous)
 {
-    std::string const header = mirna_table_header(normalised);
-    if (!write_line(unique_file, header) || !write_line(ambigue_file, header))
-        return false;
-    std::string line;
+    std::string text = mirna_table_header(normalised);
     for (result_mirna_uniq_ambig_vet_t const & row : rows)
-    {
-        if (row.uniq_different_tags != 0)
-        {
-            line.clear();
-            append_mirna_line(line, row, false);
-            if (!write_line(unique_file, line))
-                return false;
-        }
-        if (row.ambig_different_tags != 0)
-        {
-            line.clear();
-            append_mirna_line(line, row, true);
-            if (!write_line(ambigue_file, line))
-                return false;
-        }
-    }
-    return true;
+        if ((ambiguous ? row.ambig_different_tags : row.uniq_different_tags) != 0)
+            append_mirna_line(text, row, ambiguous);
+    return text;
 }

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fstream>
+#include <future>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -11,7 +13,9 @@
 #include "driver/staged_output.hpp"
 #include "report/ambiguous_selection.hpp"
 #include "report/mirna_tables.hpp"
+#include "report/result_line.hpp"
 #include "report/tag_tables.hpp"
+#include "tags/parallel_chunks.hpp"
 
 namespace
 {
@@ -117,22 +121,66 @@ int32_t close_result_files(result_files & files, bool report)
     return status;
 }
 
+// The texts of the unique and the ambiguous per-miRNA table of `rows`, the
+// two side by side when there is more than one thread.
+struct mirna_table_texts
+{
+    std::string unique;
+    std::string ambiguous;
+};
+
+mirna_table_texts format_mirna_tables(std::vector<result_mirna_uniq_ambig_vet_t> const & rows, bool normalised,
+                                      uint32_t thread_count)
+{
+    mirna_table_texts texts;
+    run_in_chunks(2, thread_count, [&](uint32_t, uint64_t first, uint64_t last) {
+        for (uint64_t table = first; table < last; ++table)
+            (table == 0 ? texts.unique : texts.ambiguous) = mirna_table_text(rows, normalised, table == 1);
+    });
+    return texts;
+}
+
+// format_mirna_tables of the rows before the selection, on a thread of its
+// own when there is more than one (or else when the result is asked for).
+// Nothing changes those rows while the tag tables are written.
+std::future<mirna_table_texts> start_formatting_mirna_tables(uint32_t thread_count)
+{
+    auto format = [] { return format_mirna_tables(result_mirna_uniq_ambig_vet, true, 1); };
+    if (thread_count > 1)
+    {
+        try
+        {
+            return std::async(std::launch::async, format);
+        }
+        catch (std::system_error const &)
+        {
+        }
+    }
+    return std::async(std::launch::deferred, format);
+}
+
+bool write_mirna_tables(result_file & unique_file, result_file & ambigue_file, mirna_table_texts const & texts)
+{
+    return write_line(unique_file.stream, texts.unique) && write_line(ambigue_file.stream, texts.ambiguous);
+}
+
 // The per-miRNA tables before selection, the tag tables with the selection
 // (which changes `result_mirna_selected_vet`), then the per-miRNA tables
-// after selection. False as soon as a stream fails.
+// after selection. The tables before selection are formatted while the
+// unique-tag table is written. False as soon as a stream fails.
 bool write_result_files(result_files & files, int32_t align_score_threshold, uint32_t thread_count)
 {
     std::vector<result_mirna_uniq_ambig_vet_t> result_mirna_selected_vet = result_mirna_uniq_ambig_vet;
     mirna_row_index const row_of_mirna = index_rows_by_mirna(result_mirna_selected_vet);
+    std::future<mirna_table_texts> before_selection = start_formatting_mirna_tables(thread_count);
 
-    return write_mirna_tables(files[unique_mirna_file].stream, files[ambigue_mirna_file].stream,
-                              result_mirna_uniq_ambig_vet, true)
-           && write_tag_unique_table(files[tag_unique_file].stream, thread_count)
+    return write_tag_unique_table(files[tag_unique_file].stream, thread_count)
+           && write_mirna_tables(files[unique_mirna_file], files[ambigue_mirna_file], before_selection.get())
            && write_tag_ambigue_tables(files[tag_ambigue_file].stream, files[tag_ambigue_selected_file].stream,
                                        align_score_threshold, result_mirna_selected_vet, row_of_mirna,
                                        thread_count)
-           && write_mirna_tables(files[unique_selected_mirna_file].stream,
-                                 files[ambigue_selected_mirna_file].stream, result_mirna_selected_vet, false);
+           && write_mirna_tables(files[unique_selected_mirna_file], files[ambigue_selected_mirna_file],
+                                 format_mirna_tables(result_mirna_selected_vet, false, thread_count));
 }
 }  // namespace
 
