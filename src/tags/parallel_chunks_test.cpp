@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -93,30 +94,38 @@ TEST(RunInPieces, EveryPieceOnce)
 }
 
 // A thread held up on its pieces leaves the rest of its run to the other
-// thread, which takes them from the back of that run.
+// thread, which takes them from the back of that run. The caller is held on
+// its first piece until the helper has done every other one; the helper
+// waits for the caller to start, so that neither can run ahead of the other
+// however the threads are scheduled.
 TEST(RunInPieces, AFreeThreadTakesOverTheRunOfASlowOne)
 {
     std::thread::id const caller = std::this_thread::get_id();
     std::mutex guard;
+    std::condition_variable changed;
+    bool caller_started = false;
     std::vector<uint64_t> by_caller;
     std::vector<uint64_t> by_helper;
+    auto const patience = std::chrono::seconds(10);  // only a broken run_in_pieces waits that long
     run_in_pieces(16, 2, [&](uint64_t piece) {
-        bool const on_caller = std::this_thread::get_id() == caller;
-        if (on_caller)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        std::lock_guard<std::mutex> lock(guard);
-        (on_caller ? by_caller : by_helper).push_back(piece);
+        std::unique_lock<std::mutex> lock(guard);
+        if (std::this_thread::get_id() == caller)
+        {
+            by_caller.push_back(piece);
+            caller_started = true;
+            changed.notify_all();
+            changed.wait_for(lock, patience, [&] { return by_helper.size() == 15; });
+        }
+        else
+        {
+            changed.wait_for(lock, patience, [&] { return caller_started; });
+            by_helper.push_back(piece);
+            changed.notify_all();
+        }
     });
-    ASSERT_FALSE(by_caller.empty());
-    EXPECT_EQ(0u, by_caller.front());  // the caller's run is [0, 8), taken from its front
-    EXPECT_LT(by_caller.size(), 8u);
-    EXPECT_EQ(16u, by_caller.size() + by_helper.size());
+    EXPECT_EQ(std::vector<uint64_t>{0}, by_caller);  // the caller's run is [0, 8), taken from its front
     // The helper's own run [8, 16) in order, then the caller's from its back.
-    std::vector<uint64_t> expected_helper;
-    for (uint64_t p = 8; p < 16; ++p)
-        expected_helper.push_back(p);
-    for (uint64_t p = 7; expected_helper.size() < by_helper.size(); --p)
-        expected_helper.push_back(p);
+    std::vector<uint64_t> const expected_helper = {8, 9, 10, 11, 12, 13, 14, 15, 7, 6, 5, 4, 3, 2, 1};
     EXPECT_EQ(expected_helper, by_helper);
 }
 
