@@ -15,6 +15,7 @@
 #include "mirna_db/read_mirbase.hpp"
 #include "report/output_file_print.hpp"
 #include "tags/load_reads_db_buffer.hpp"
+#include "tags/parallel_chunks.hpp"
 
 namespace
 {
@@ -117,6 +118,7 @@ int run_pipeline(run_parameters const & p)
 {
     if (!inputs_readable(p))
         return 1;
+    prepare_heap_growth();  // before the seed index is built on a thread of its own
 
     // Output files appear under their names only once the whole run has
     // succeeded; a failed run removes what it wrote and leaves earlier

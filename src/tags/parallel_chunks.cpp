@@ -11,20 +11,11 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-namespace
-{
-// glibc gives every further thread a heap of its own and, by default, makes
-// it writable one page at a time, with a system call that stalls the page
-// faults of every other thread; the parallel stages allocate millions of small
-// blocks on their threads. A padding as large as such a heap (64 MiB) has each
-// heap made writable whole when it is created. Only address space is
-// reserved: pages still take memory when they are first written.
-void prepare_heaps_for_threads()
+void prepare_heap_growth()
 {
     static std::once_flag prepared;
     std::call_once(prepared, [] { mallopt(M_TOP_PAD, 64 << 20); });
 }
-}  // namespace
 
 uint32_t chunk_count(uint64_t item_count, uint32_t thread_count)
 {
@@ -48,7 +39,7 @@ void run_in_chunks(uint64_t item_count, uint32_t thread_count,
     };
 
     if (chunks > 1)
-        prepare_heaps_for_threads();
+        prepare_heap_growth();
     std::vector<std::thread> workers;
     std::vector<uint32_t> left_over;
     for (uint32_t c = 1; c < chunks; ++c)
@@ -131,7 +122,7 @@ void run_in_pieces(uint64_t piece_count, uint32_t thread_count, std::function<vo
             work(piece);
     };
     if (threads > 1)
-        prepare_heaps_for_threads();
+        prepare_heap_growth();
     std::vector<std::thread> helpers;
     for (uint32_t t = 1; t < threads; ++t)
     {
@@ -247,7 +238,7 @@ bool run_in_ordered_blocks(uint64_t item_count, uint64_t block_size, uint32_t th
     std::vector<std::thread> producers;
     if (thread_count > 1 && queue.blocks > 1)
     {
-        prepare_heaps_for_threads();
+        prepare_heap_growth();
         for (uint32_t t = 1; t < thread_count; ++t)
         {
             try
