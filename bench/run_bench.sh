@@ -275,6 +275,27 @@ largest=${sizes[${#sizes[@]} - 1]}
 printf '%-44s %8s   %s\n' "peak RSS at $largest tags, MiB (threads 1, 2)" \
     "$((peak[new_t1_$largest] / 1024)), $((peak[new_t2_$largest] / 1024))" "<= 1536 at 5M"
 
+# How far the runs of one kind spread: on a shared machine other work slows
+# some runs down, and the fastest runs show what is left without it. The
+# targets above stay on the medians.
+extreme() {  # extreme "1.2 0.9 1.4 " head|tail: the fastest or the slowest
+    tr ' ' '\n' <<< "$1" | grep . | sort -g | "$2" -n 1
+}
+echo
+printf '%-44s %8s %8s %8s\n' "spread of the runs, s" fastest median slowest
+for size in "${sizes[@]}"; do
+    for threads in 1 2; do
+        key="new_t${threads}_$size"
+        [ -n "${wall[$key]:-}" ] || continue
+        printf '%-44s %8s %8s %8s\n' "new, $threads thread(s), $size tags" "$(extreme "${samples[$key]}" head)" \
+            "${wall[$key]}" "$(extreme "${samples[$key]}" tail)"
+    done
+    if [ -n "${wall[new_t1_$size]:-}" ] && [ -n "${wall[new_t2_$size]:-}" ]; then
+        printf '%-44s %8s\n' "threads 1 / threads 2, $size tags, fastest runs" \
+            "$(ratio "$(extreme "${samples[new_t1_$size]}" head)" "$(extreme "${samples[new_t2_$size]}" head)")"
+    fi
+done
+
 # What a second thread gains on this machine for each kind of work, apart
 # from mirsight: the ceiling of the threads 1 / threads 2 ratio above.
 echo
