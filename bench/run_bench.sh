@@ -156,8 +156,12 @@ run_mirsight() {
     cp "$scratch/last_stdout" "$scratch/out/$key/log.txt"
 }
 
+sorted() {  # sorted "1.2 0.9 1.4 ": the times one a line, fastest first
+    tr ' ' '\n' <<< "$1" | grep . | sort -g
+}
+
 median() {  # median "1.2 0.9 1.4 "
-    tr ' ' '\n' <<< "$1" | grep . | sort -g |
+    sorted "$1" |
         awk '{ v[NR] = $1 } END { m = NR % 2 ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2; printf "%.3f", m }'
 }
 
@@ -279,7 +283,7 @@ printf '%-44s %8s   %s\n' "peak RSS at $largest tags, MiB (threads 1, 2)" \
 # some runs down, and the fastest runs show what is left without it. The
 # targets above stay on the medians.
 extreme() {  # extreme "1.2 0.9 1.4 " head|tail: the fastest or the slowest
-    tr ' ' '\n' <<< "$1" | grep . | sort -g | "$2" -n 1
+    sorted "$1" | "$2" -n 1
 }
 echo
 printf '%-44s %8s %8s %8s\n' "spread of the runs, s" fastest median slowest
