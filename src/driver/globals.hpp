@@ -63,15 +63,18 @@ struct mirna_matched_vet_t
     bool central_site = false;
 };
 
-// One distinct read sequence with its alignments.
+// One distinct read sequence with its alignments. `tag_index` sits in the
+// padding after the two quality bytes, so that a record fills one 64-byte
+// cache line: the tables hold millions of them.
 struct tag_vet_t
 {
     rna_string tag_sequence;
     quality_string tag_quality;  // always "è"
-    uint64_t tag_count = 0;   // reads with this sequence (64-bit: never wraps)
     uint32_t tag_index = 0;   // 1-based line number in the tag-count file
+    uint64_t tag_count = 0;   // reads with this sequence (64-bit: never wraps)
     std::vector<mirna_matched_vet_t> mirna_matched_vet;
 };
+static_assert(sizeof(void *) != 8 || sizeof(tag_vet_t) <= 64, "a tag record outgrew its cache line");
 
 // One occurrence of a seed in a tag (working data of the seed search).
 struct seed_in_tag_vet_t
