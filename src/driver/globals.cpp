@@ -88,6 +88,7 @@ int32_t free_all_structures_threads(uint32_t thread_count)
     // in one pass that costs about twice as much as merging each block as it
     // is freed; so the fast lists are off while the tables are released.
     mallopt(M_MXFAST, 0);
+    drop_heap_padding();
     release(seed_vet);
     release(specie_code_vet);
     release(species_to_check_vet);

@@ -11,10 +11,27 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+namespace
+{
+std::mutex heap_padding_guard;
+enum class heap_padding { glibc_default, padded, dropped };
+heap_padding padding = heap_padding::glibc_default;
+}  // namespace
+
 void prepare_heap_growth()
 {
-    static std::once_flag prepared;
-    std::call_once(prepared, [] { mallopt(M_TOP_PAD, 64 << 20); });
+    std::lock_guard<std::mutex> lock(heap_padding_guard);
+    if (padding != heap_padding::glibc_default)
+        return;  // mallopt also tidies the main heap each time: set it once
+    mallopt(M_TOP_PAD, 64 << 20);
+    padding = heap_padding::padded;
+}
+
+void drop_heap_padding()
+{
+    std::lock_guard<std::mutex> lock(heap_padding_guard);
+    mallopt(M_TOP_PAD, 0);
+    padding = heap_padding::dropped;
 }
 
 uint32_t chunk_count(uint64_t item_count, uint32_t thread_count)

@@ -8,15 +8,22 @@
 #include <functional>
 #include <vector>
 
-// Has the C library grow its heaps in steps of 64 MiB (once per process;
-// run_in_chunks, run_in_pieces and run_in_ordered_blocks do it before they
-// start threads). By default glibc grows the heap of the first thread 128 KiB
-// at a time and makes the heap of every further thread writable page by
-// page, each step a system call that also stalls the page faults of the other
-// threads; the stages allocate millions of small blocks. Only address space
-// is reserved: pages still take memory when they are first written. Call it
-// before the first thread is started, so that its heap is made writable whole.
+// Has the C library grow its heaps in steps of 64 MiB (once per process,
+// and not after drop_heap_padding; run_in_chunks, run_in_pieces and
+// run_in_ordered_blocks do it before they start threads). By default glibc
+// grows the heap of the first thread 128 KiB at a time and makes the heap of
+// every further thread writable page by page, each step a system call that
+// also stalls the page faults of the other threads; the stages allocate
+// millions of small blocks. Only address space is reserved: pages still take
+// memory when they are first written. Call it before the first thread is
+// started, so that its heap is made writable whole.
 void prepare_heap_growth();
+
+// Ends the padding of prepare_heap_growth for the rest of the process: memory
+// freed at the top of a heap then goes back to the system as soon as it is
+// freed, on the thread that frees it, instead of all of it on one thread when
+// the process exits. For the release of the tables at the end of a run.
+void drop_heap_padding();
 
 // The number of chunks run_in_chunks cuts item_count items into: thread_count,
 // but at least 1 and at most item_count (1 when there are no items).
