@@ -14,24 +14,23 @@
 namespace
 {
 std::mutex heap_padding_guard;
-enum class heap_padding { glibc_default, padded, dropped };
-heap_padding padding = heap_padding::glibc_default;
+bool heap_padding_settled = false;  // set by either function below: not set again
 }  // namespace
 
 void prepare_heap_growth()
 {
     std::lock_guard<std::mutex> lock(heap_padding_guard);
-    if (padding != heap_padding::glibc_default)
+    if (heap_padding_settled)
         return;  // mallopt also tidies the main heap each time: set it once
     mallopt(M_TOP_PAD, 64 << 20);
-    padding = heap_padding::padded;
+    heap_padding_settled = true;
 }
 
 void drop_heap_padding()
 {
     std::lock_guard<std::mutex> lock(heap_padding_guard);
     mallopt(M_TOP_PAD, 0);
-    padding = heap_padding::dropped;
+    heap_padding_settled = true;
 }
 
 uint32_t chunk_count(uint64_t item_count, uint32_t thread_count)
