@@ -1,6 +1,6 @@
 #include "collapse/collapse_options.hpp"
 
-#include "driver/globals.hpp"
+#include "core/messages.hpp"
 
 namespace
 {

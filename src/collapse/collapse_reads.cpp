@@ -17,7 +17,7 @@
 
 #include <seqan/seq_io.h>
 
-#include "driver/globals.hpp"
+#include "core/messages.hpp"
 
 namespace
 {

@@ -3,10 +3,12 @@
 #include <iostream>
 
 #include "collapse/collapse_options.hpp"
+#include "core/messages.hpp"
 #include "collapse/run_collapse.hpp"
 
 int main(int argc, char * argv[])
 {
+    set_program_name("mirsight-collapse");
     collapse_options options;
     std::vector<std::string> const arguments(argv + 1, argv + argc);
     int const status = parse_collapse_options(arguments, options);

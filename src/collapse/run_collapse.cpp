@@ -3,8 +3,7 @@
 #include <cstdio>
 #include <iostream>
 
-#include "driver/globals.hpp"
-#include "driver/staged_output.hpp"
+#include "core/staged_output.hpp"
 
 namespace
 {
@@ -14,14 +13,10 @@ int32_t write_output(std::string const & output_file, std::vector<tag_count> con
 {
     if (output_file.empty())
         return write_tag_counts(stdout, "standard output", tags);
-    set_output_staging(true);
-    std::string const temporary = staged_path(output_file);
-    if (write_tag_counts(temporary, output_file, tags) != 0)
-    {
-        discard_staged_outputs();
-        return -1;
-    }
-    return commit_staged_outputs();
+    output_staging outputs;
+    if (write_tag_counts(outputs.staged_path(output_file), output_file, tags) != 0)
+        return -1;  // the staged file is removed with `outputs`
+    return outputs.commit();
 }
 }  // namespace
 

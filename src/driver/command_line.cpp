@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "driver/globals.hpp"
+#include "core/messages.hpp"
 
 std::vector<std::string> BuildParameterList(int const & argc, char * argv[])
 {
@@ -113,6 +113,17 @@ int check_gff3_options(bool gff3_given, bool hairpin_given, run_parameters const
     return 0;
 }
 }  // namespace
+
+search_parameters to_search_parameters(run_parameters const & p)
+{
+    search_parameters search;
+    search.min_tag_length = static_cast<uint32_t>(p.min_tag_length);
+    search.tag_begin = static_cast<uint32_t>(p.tag_begin);
+    search.begin_seed = static_cast<uint32_t>(p.begin_seed);
+    search.end_seed = static_cast<uint32_t>(p.end_seed);
+    search.seed_size = static_cast<uint32_t>(p.seed_size);
+    return search;
+}
 
 int parse_command_line(std::vector<std::string> const & arguments, run_parameters & parameters)
 {

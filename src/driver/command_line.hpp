@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/search_parameters.hpp"
+
 // Every run parameter with its built-in default.
 struct run_parameters
 {
@@ -36,6 +38,10 @@ struct run_parameters
     bool show_help = false;
     bool show_version = false;
 };
+
+// The five search numbers of `parameters` as the stages take them (a
+// negative value becomes a large one: "-l -1" lets no alignment pass).
+search_parameters to_search_parameters(run_parameters const & parameters);
 
 // The largest value "--threads" accepts.
 constexpr uint32_t max_thread_count = 256;

@@ -2,13 +2,16 @@
 // which form (exact or isomiR), and writes per-miRNA and per-tag tables.
 #include <iostream>
 
+#include "core/messages.hpp"
+#include "core/run_state.hpp"
+#include "core/version.hpp"
 #include "driver/command_line.hpp"
 #include "driver/run.hpp"
 #include "driver/usage.hpp"
-#include "driver/version.hpp"
 
 int main(int argc, char * argv[])
 {
+    set_program_name("mirsight");
     run_parameters parameters;
     int const status = parse_command_line(BuildParameterList(argc, argv), parameters);
     if (status != 0)
@@ -23,5 +26,6 @@ int main(int argc, char * argv[])
         std::cout << "mirsight " << mirsight_version << std::endl;
         return 0;
     }
-    return run_pipeline(parameters);
+    run_state state;
+    return run_pipeline(parameters, state);
 }

@@ -5,17 +5,19 @@
 #include <iostream>
 #include <system_error>
 
-#include "driver/globals.hpp"
-#include "driver/staged_output.hpp"
+#include "core/messages.hpp"
+#include "core/parallel_chunks.hpp"
+#include "core/run_state.hpp"
+#include "core/staged_output.hpp"
+#include "core/text_input.hpp"
 #include "export/gff3_writer.hpp"
 #include "matching/mirna_finder.hpp"
-#include "matching/result_aggregation.hpp"
 #include "mirna_db/check_specie_code.hpp"
 #include "mirna_db/mirbase_file_formatter.hpp"
 #include "mirna_db/read_mirbase.hpp"
 #include "report/output_file_print.hpp"
+#include "report/result_aggregation.hpp"
 #include "tags/load_reads_db_buffer.hpp"
-#include "tags/parallel_chunks.hpp"
 
 namespace
 {
@@ -49,27 +51,27 @@ void print_total(char const * label, uint64_t value)
     std::cout << label << value << ";" << std::endl;
 }
 
-// Formats and indexes the miRNA file. Returns 0, or 1 when a stage failed.
-int build_seed_index(run_parameters const & p)
+// Formats and indexes the miRNA file into `mirna_db`. Returns 0, or 1 when a
+// stage failed.
+int build_seed_index(run_parameters const & p, search_parameters const & search, output_staging & outputs,
+                     mirna_db_tables & mirna_db)
 {
-    auto const begin_seed = static_cast<uint32_t>(p.begin_seed);
-    auto const end_seed = static_cast<uint32_t>(p.end_seed);
-    auto const seed_size = static_cast<uint32_t>(p.seed_size);
-    if (mirbase_file_formatter(p.mature_file, p.grouped_file, p.sorted_grouped_file,
-                               begin_seed, end_seed, seed_size) != 0)
+    if (mirbase_file_formatter(p.mature_file, p.grouped_file, p.sorted_grouped_file, search, outputs) != 0)
         return 1;
-    return read_mirbase(p.sorted_grouped_file) != 0 ? 1 : 0;
+    return read_mirbase(p.sorted_grouped_file, outputs, mirna_db) != 0 ? 1 : 0;
 }
 
 // build_seed_index on a thread of its own, when the run has more than one;
 // otherwise (or when no thread can be started) nothing.
-std::future<int> start_building_seed_index(run_parameters const & p)
+std::future<int> start_building_seed_index(run_parameters const & p, search_parameters const & search,
+                                           output_staging & outputs, mirna_db_tables & mirna_db)
 {
     if (p.thread_count <= 1)
         return {};
     try
     {
-        return std::async(std::launch::async, build_seed_index, std::cref(p));
+        return std::async(std::launch::async, build_seed_index, std::cref(p), std::cref(search),
+                          std::ref(outputs), std::ref(mirna_db));
     }
     catch (std::system_error const &)
     {
@@ -78,43 +80,42 @@ std::future<int> start_building_seed_index(run_parameters const & p)
 }
 
 // Every stage once, in order. Returns 0, or 1 when a stage failed.
-int run_stages(run_parameters const & p)
+int run_stages(run_parameters const & p, run_state & state, output_staging & outputs)
 {
-    auto const begin_seed = static_cast<uint32_t>(p.begin_seed);
-    auto const end_seed = static_cast<uint32_t>(p.end_seed);
-    auto const seed_size = static_cast<uint32_t>(p.seed_size);
+    search_parameters const search = to_search_parameters(p);
 
     // With more than one thread the miRNA file is formatted and indexed while
-    // the tag file is loaded. The loading prints its messages once the index
-    // is built, so that standard error reads as in a run of one stage after
-    // the other, and none when building the index failed.
-    std::future<int> index_built = start_building_seed_index(p);
-    if (!index_built.valid() && build_seed_index(p) != 0)
+    // the tag file is loaded: the two stages share nothing. The loading
+    // prints its messages once the index is built, so that standard error
+    // reads as in a run of one stage after the other, and none when building
+    // the index failed.
+    std::future<int> index_built = start_building_seed_index(p, search, outputs, state.mirna_db);
+    if (!index_built.valid() && build_seed_index(p, search, outputs, state.mirna_db) != 0)
         return 1;
-    tag_load_report const tags = load_reads_db_buffer_quietly(p.tag_file, p.rna_conversion, seed_size,
-                                                              p.thread_count);
+    tag_load_report const loaded =
+        load_reads_db_buffer(p.tag_file, p.rna_conversion, search.seed_size, p.thread_count, state.tags);
     if (index_built.valid() && index_built.get() != 0)
         return 1;
-    if (print_tag_load_report(tags) != 0)
+    if (print_tag_load_report(loaded) != 0)
         return 1;
-    check_specie_code(p.specie_codes);
-    auto const min_tag_length = static_cast<uint32_t>(p.min_tag_length);
-    auto const tag_begin = static_cast<uint32_t>(p.tag_begin);
-    if (p.reference_search)
-        mirna_finder_reference(min_tag_length, tag_begin, begin_seed, end_seed, seed_size);
-    else
-        mirna_finder_threads(min_tag_length, tag_begin, begin_seed, end_seed, seed_size, p.thread_count);
-    output_structures_generation_threads(p.thread_count);
-    output_structures_updating();
-    int const written = output_file_print_threads(p.output_prefix, p.align_score_threshold, p.thread_count);
+    check_specie_code(p.specie_codes, state.mirna_db);
+    mirna_finder(search, state.mirna_db, state.tags, state.search, p.thread_count,
+                 p.reference_search ? seed_search::reference : seed_search::lookup);
+    output_structures_generation(state.mirna_db.seed_vet, state.tags.tag_vet, p.thread_count, state.results);
+    output_structures_updating(state.results);
+    int const written = output_file_print(result_paths_with_prefix(p.output_prefix), p.align_score_threshold,
+                                          p.thread_count, state.mirna_db.seed_vet, state.results, state.totals,
+                                          outputs);
     int const exported = written == 0 && !p.gff3_file.empty()
-                             ? gff3_export(p.gff3_file, p.hairpin_file, p.tag_file) : 0;
-    free_all_structures_threads(p.thread_count);
+                             ? gff3_export(p.gff3_file, p.hairpin_file, p.tag_file, state.mirna_db.seed_vet,
+                                           state.results, outputs)
+                             : 0;
+    free_all_structures(state, p.thread_count);
     return written == 0 && exported == 0 ? 0 : 1;
 }
 }  // namespace
 
-int run_pipeline(run_parameters const & p)
+int run_pipeline(run_parameters const & p, run_state & state)
 {
     if (!inputs_readable(p))
         return 1;
@@ -123,17 +124,16 @@ int run_pipeline(run_parameters const & p)
     // Output files appear under their names only once the whole run has
     // succeeded; a failed run removes what it wrote and leaves earlier
     // results in place.
-    set_output_staging(true);
-    int status = run_stages(p);
-    if (status == 0 && commit_staged_outputs() != 0)
+    output_staging outputs;
+    int status = run_stages(p, state, outputs);
+    if (status == 0 && outputs.commit() != 0)
         status = 1;
-    discard_staged_outputs();
-    set_output_staging(false);
+    outputs.discard();
     if (status != 0)
         return status;
 
-    print_total("uniq_mapped_total_tags_count = ", uniq_mapped_total_tags_count);
-    print_total("ambigue_mapped_total_tag_count = ", ambigue_mapped_total_tag_count);
-    print_total("ambigue_selected_mapped_total_tag_count = ", ambigue_selected_mapped_total_tag_count);
+    print_total("uniq_mapped_total_tags_count = ", state.totals.uniq_mapped_total_tags_count);
+    print_total("ambigue_mapped_total_tag_count = ", state.totals.ambigue_mapped_total_tag_count);
+    print_total("ambigue_selected_mapped_total_tag_count = ", state.totals.ambigue_selected_mapped_total_tag_count);
     return 0;
 }

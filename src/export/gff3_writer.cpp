@@ -1,13 +1,12 @@
 #include "export/gff3_writer.hpp"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <unordered_map>
 
-#include "driver/globals.hpp"
-#include "driver/staged_output.hpp"
+#include "core/checked_file.hpp"
+#include "core/messages.hpp"
+#include "core/sequence_text.hpp"
+#include "core/version.hpp"
 #include "export/isomir_description.hpp"
 #include "export/precursor_location.hpp"
 
@@ -46,12 +45,12 @@ std::string mature_name(mirna_vet_t const & mirna)
 }
 
 // The number of distinct miRNAs among a tag's alignments.
-std::size_t distinct_mirnas(tag_vet_t const & tag)
+std::size_t distinct_mirnas(std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag)
 {
     std::vector<uint32_t> indices;
     indices.reserve(tag.mirna_matched_vet.size());
     for (mirna_matched_vet_t const & a : tag.mirna_matched_vet)
-        indices.push_back(matched_mirna(a).mirna_index);
+        indices.push_back(matched_mirna(seed_vet, a).mirna_index);
     std::sort(indices.begin(), indices.end());
     return static_cast<std::size_t>(std::unique(indices.begin(), indices.end()) - indices.begin());
 }
@@ -59,6 +58,7 @@ std::size_t distinct_mirnas(tag_vet_t const & tag)
 // Everything the records need while the tags are written.
 struct export_state
 {
+    std::vector<seed_vet_t> const & seed_vet;
     precursor_catalogue catalogue;
     std::string source;
     std::string hairpin_path;
@@ -71,11 +71,11 @@ struct export_state
 // in none is warned about then.
 std::vector<precursor_site> const & sites_of(export_state & state, mirna_matched_vet_t const & a)
 {
-    mirna_vet_t const & mirna = matched_mirna(a);
+    mirna_vet_t const & mirna = matched_mirna(state.seed_vet, a);
     auto const known = state.sites_of_mirna.find(mirna.mirna_index);
     if (known != state.sites_of_mirna.end())
         return known->second;
-    char_string const & code = seed_vet[a.seed_index].specie_vet[a.specie_index].specie_code;
+    char_string const & code = state.seed_vet[a.seed_index].specie_vet[a.specie_index].specie_code;
     std::string const specie_code(seqan::begin(code), seqan::end(code));
     std::vector<precursor_site> sites = locate_mature(state.catalogue, rna5_to_text(mirna.mirna_seq), specie_code);
     if (sites.empty())
@@ -97,10 +97,10 @@ void append_tag_records(export_state & state, tag_vet_t const & tag, std::string
         return;
     }
     std::string const tail = "; Expression=" + std::to_string(tag.tag_count) +
-                             "; Filter=Pass; Hits=" + std::to_string(distinct_mirnas(tag)) + "\n";
+                             "; Filter=Pass; Hits=" + std::to_string(distinct_mirnas(state.seed_vet, tag)) + "\n";
     for (mirna_matched_vet_t const & a : tag.mirna_matched_vet)
     {
-        mirna_vet_t const & mirna = matched_mirna(a);
+        mirna_vet_t const & mirna = matched_mirna(state.seed_vet, a);
         std::string const mature = rna5_to_text(mirna.mirna_seq);
         bool const is_reference = letters == mature;
         for (precursor_site const & site : sites_of(state, a))
@@ -129,32 +129,29 @@ void append_tag_records(export_state & state, tag_vet_t const & tag, std::string
     }
 }
 
-// Writes every result tag, unique and ambiguous merged in tag-file order.
-// False as soon as the stream fails.
-bool write_records(export_state & state, std::ofstream & stream)
+// The records of every result tag, unique and ambiguous merged in tag-file
+// order, handed to `write` in pieces of about 64 KiB. False as soon as
+// `write` returns false.
+bool write_records(export_state & state, result_tables const & results, checked_file & file)
 {
+    std::vector<tag_vet_t> const & unique = results.result_tag_uniq_vet;
+    std::vector<tag_vet_t> const & ambiguous = results.result_tag_ambig_vet;
     std::string buffer;
     std::size_t u = 0;
     std::size_t m = 0;
-    while (u < result_tag_uniq_vet.size() || m < result_tag_ambig_vet.size())
+    while (u < unique.size() || m < ambiguous.size())
     {
-        bool const take_unique = m == result_tag_ambig_vet.size() ||
-                                 (u < result_tag_uniq_vet.size() &&
-                                  result_tag_uniq_vet[u].tag_index <= result_tag_ambig_vet[m].tag_index);
-        append_tag_records(state, take_unique ? result_tag_uniq_vet[u++] : result_tag_ambig_vet[m++], buffer);
+        bool const take_unique =
+            m == ambiguous.size() || (u < unique.size() && unique[u].tag_index <= ambiguous[m].tag_index);
+        append_tag_records(state, take_unique ? unique[u++] : ambiguous[m++], buffer);
         if (buffer.size() >= (1u << 16))
         {
-            if (!stream.write(buffer.data(), static_cast<std::streamsize>(buffer.size())))
+            if (!file.write(buffer))
                 return false;
             buffer.clear();
         }
     }
-    return static_cast<bool>(stream.write(buffer.data(), static_cast<std::streamsize>(buffer.size())));
-}
-
-std::string errno_reason(int error, char const * fallback)
-{
-    return error != 0 ? std::strerror(error) : fallback;
+    return file.write(buffer);
 }
 }  // namespace
 
@@ -169,7 +166,7 @@ std::string sample_name(std::string const & tag_file)
     return name;
 }
 
-std::string gff3_source(std::vector<hairpin_record> const & hairpins)
+std::string gff3_source(std::vector<hairpin_record> const & hairpins, std::vector<seed_vet_t> const & seed_vet)
 {
     if (hairpins.empty())
         return "Custom";
@@ -194,40 +191,26 @@ std::string gff3_header(std::string const & source, std::string const & sample)
            "## TOOLS: mirsight " + mirsight_version + "\n" + "## COLDATA: " + sample + "\n";
 }
 
-int32_t gff3_export(std::string const & gff_path, std::string const & hairpin_path, std::string const & tag_file)
+int32_t gff3_export(std::string const & gff_path, std::string const & hairpin_path, std::string const & tag_file,
+                    std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
+                    output_staging & outputs)
 {
     std::vector<hairpin_record> hairpins;
     int32_t const read_status = read_hairpin_file(hairpin_path, hairpins);
     if (read_status != 0)
         return read_status;
-
-    export_state state;
-    state.source = gff3_source(hairpins);
+    export_state state{seed_vet, {}, {}, {}, {}, 0, 0};
+    state.source = gff3_source(hairpins, seed_vet);
     state.catalogue = make_precursor_catalogue(std::move(hairpins));
     state.hairpin_path = hairpin_path;
 
-    errno = 0;
-    std::ofstream stream(staged_path(gff_path), std::ios::out | std::ios::trunc | std::ios::binary);
-    if (!stream.is_open())
-    {
-        print_error("cannot create mirGFF3 file '" + gff_path + "': " + errno_reason(errno, "cannot be created"));
+    checked_file file(gff_path, "mirGFF3 file");
+    if (!file.open(outputs))
         return -1;
-    }
-    std::string const header = gff3_header(state.source, sample_name(tag_file));
-    bool written = stream.write(header.data(), static_cast<std::streamsize>(header.size())) &&
-                   write_records(state, stream) && stream.flush();
-    int error = errno;
-    stream.close();
-    if (written && stream.fail())
-    {
-        written = false;
-        error = errno;
-    }
-    if (!written)
-    {
-        print_error("cannot write mirGFF3 file '" + gff_path + "': " + errno_reason(error, "write failed"));
+    bool const written = file.write(gff3_header(state.source, sample_name(tag_file)))
+                         && write_records(state, results, file);
+    if (!file.close(true) || !written)
         return -1;
-    }
     if (state.tags_with_n > 0)
         print_warning(tag_file + ": " + std::to_string(state.tags_with_n) +
                       " mapped tag(s) hold N and get no mirGFF3 record (no UID can be made for them)");

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <fstream>
 
-#include "driver/globals.hpp"
-#include "mirna_db/fasta_records.hpp"
+#include "core/messages.hpp"
+#include "core/sequence_text.hpp"
+#include "core/text_input.hpp"
+#include "core/fasta_records.hpp"
 
 namespace
 {

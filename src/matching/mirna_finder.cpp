@@ -8,7 +8,6 @@
 
 #include <seqan/find.h>
 
-#include "driver/globals.hpp"
 #include "matching/seed_lookup.hpp"
 #include "matching/ungapped_extension.hpp"
 
@@ -38,16 +37,15 @@ bool find_leftmost_seed(seed_pattern & pattern, rna_string const & tag, seed_in_
 
 // Searches the seed in every tag and extends each leftmost occurrence with
 // the miRNAs of species entry j of seed i.
-void scan_all_tags(seed_pattern & pattern, uint32_t i, uint32_t j, uint32_t min_tag_length,
-                   uint32_t tag_begin, uint32_t begin_seed, uint32_t end_seed, uint32_t seed_size)
+void scan_all_tags(seed_pattern & pattern, uint32_t i, uint32_t j, search_parameters const & parameters,
+                   std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet)
 {
-    for (uint32_t t = 0; t < tag_vet.size(); ++t)
+    for (tag_vet_t & tag : tag_vet)
     {
         seed_in_tag_vet_t hit;
-        if (!find_leftmost_seed(pattern, tag_vet[t].tag_sequence, hit))
+        if (!find_leftmost_seed(pattern, tag.tag_sequence, hit))
             continue;
-        ungapped_extension(min_tag_length, tag_begin, hit.seed_begin, hit.seed_end, i, j, t,
-                           begin_seed, end_seed, seed_size);
+        ungapped_extension(parameters, hit, seed_vet, i, j, tag);
     }
 }
 
@@ -57,47 +55,26 @@ void print_log_line(char const * label, uint64_t value)
 }
 
 // The ten lines that close the search.
-void print_search_lines(uint32_t min_tag_length, uint32_t tag_begin, uint32_t begin_seed,
-                        uint32_t end_seed, uint32_t seed_size)
+void print_search_lines(search_parameters const & p, mirna_db_tables const & mirna_db, tag_table const & tags,
+                        search_counters const & counters)
 {
-    print_log_line("min_tag_length = ", min_tag_length);
-    print_log_line("tag_begin = ", tag_begin);
-    print_log_line("begin_seed = ", begin_seed);
-    print_log_line("end_seed = ", end_seed);
-    print_log_line("seed_size = ", seed_size);
-    print_log_line("seed_vet.size() = ", seed_vet.size());
-    print_log_line("tag_vet.size() = ", tag_vet.size());
-    print_log_line("tot_total_tag_count = ", tot_total_tag_count);
-    print_log_line("discarded_tag = ", discarded_tag);
-    print_log_line("mirna_elaborated = ", mirna_elaborated);
-}
-}  // namespace
-
-int32_t mirna_finder(uint32_t min_tag_length, uint32_t tag_begin,
-                     uint32_t begin_seed, uint32_t end_seed, uint32_t seed_size)
-{
-    return mirna_finder_threads(min_tag_length, tag_begin, begin_seed, end_seed, seed_size, 1);
+    print_log_line("min_tag_length = ", p.min_tag_length);
+    print_log_line("tag_begin = ", p.tag_begin);
+    print_log_line("begin_seed = ", p.begin_seed);
+    print_log_line("end_seed = ", p.end_seed);
+    print_log_line("seed_size = ", p.seed_size);
+    print_log_line("seed_vet.size() = ", mirna_db.seed_vet.size());
+    print_log_line("tag_vet.size() = ", tags.tag_vet.size());
+    print_log_line("tot_total_tag_count = ", tags.tot_total_tag_count);
+    print_log_line("discarded_tag = ", tags.discarded_tag);
+    print_log_line("mirna_elaborated = ", counters.mirna_elaborated);
 }
 
-int32_t mirna_finder_threads(uint32_t min_tag_length, uint32_t tag_begin,
-                             uint32_t begin_seed, uint32_t end_seed, uint32_t seed_size,
-                             uint32_t thread_count)
+// The reference search: every pass scans the whole tag table.
+void search_pass_by_pass(search_parameters const & parameters, mirna_db_tables const & mirna_db,
+                         tag_table & tags, search_counters & counters)
 {
-    std::vector<seed_pass_t> passes = list_seed_passes();
-    if (!lookup_applies(passes, seed_size))
-        return mirna_finder_reference(min_tag_length, tag_begin, begin_seed, end_seed, seed_size);
-
-    mirna_elaborated += static_cast<uint32_t>(passes.size());  // one per pass, tags or not
-    seed_lookup_t const lookup = build_seed_lookup(std::move(passes), seed_size);
-    search_all_tags(lookup, {min_tag_length, tag_begin, begin_seed, end_seed, seed_size}, thread_count);
-
-    print_search_lines(min_tag_length, tag_begin, begin_seed, end_seed, seed_size);
-    return 0;
-}
-
-int32_t mirna_finder_reference(uint32_t min_tag_length, uint32_t tag_begin,
-                               uint32_t begin_seed, uint32_t end_seed, uint32_t seed_size)
-{
+    std::vector<seed_vet_t> const & seed_vet = mirna_db.seed_vet;
     for (uint32_t i = 0; i < seed_vet.size(); ++i)
     {
         seed_vet_t const & seed = seed_vet[i];
@@ -107,17 +84,34 @@ int32_t mirna_finder_reference(uint32_t min_tag_length, uint32_t tag_begin,
         seed_pattern pattern(seed.seed_seq);  // shift table built once per seed
         for (uint32_t j = 0; j < seed.specie_vet.size(); ++j)
         {
-            for (uint32_t k = 0; k < species_to_check_vet.size(); ++k)
+            for (char_string const & selected : mirna_db.species_to_check_vet)
             {
-                if (!same_specie_code(seed.specie_vet[j].specie_code, species_to_check_vet[k]))
+                if (!same_specie_code(seed.specie_vet[j].specie_code, selected))
                     continue;
-                scan_all_tags(pattern, i, j, min_tag_length, tag_begin, begin_seed, end_seed,
-                              seed_size);
-                ++mirna_elaborated;
+                scan_all_tags(pattern, i, j, parameters, seed_vet, tags.tag_vet);
+                ++counters.mirna_elaborated;
             }
         }
     }
+}
+}  // namespace
 
-    print_search_lines(min_tag_length, tag_begin, begin_seed, end_seed, seed_size);
+int32_t mirna_finder(search_parameters const & parameters, mirna_db_tables const & mirna_db, tag_table & tags,
+                     search_counters & counters, uint32_t thread_count, seed_search search)
+{
+    std::vector<seed_pass_t> passes;
+    if (search == seed_search::lookup)
+        passes = list_seed_passes(mirna_db);
+    if (search == seed_search::reference || !lookup_applies(mirna_db.seed_vet, passes, parameters.seed_size))
+    {
+        search_pass_by_pass(parameters, mirna_db, tags, counters);
+    }
+    else
+    {
+        counters.mirna_elaborated += static_cast<uint32_t>(passes.size());  // one per pass, tags or not
+        seed_lookup_t const lookup = build_seed_lookup(mirna_db.seed_vet, std::move(passes), parameters.seed_size);
+        search_all_tags(lookup, parameters, mirna_db.seed_vet, tags.tag_vet, thread_count);
+    }
+    print_search_lines(parameters, mirna_db, tags, counters);
     return 0;
 }

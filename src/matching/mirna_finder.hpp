@@ -1,22 +1,24 @@
+// The seed search: every selected (seed, species) pair is searched in every
+// tag, and the leftmost occurrence of the seed is extended into alignments.
 #pragma once
 #include <cstdint>
 
-// Searches every selected seed in every tag, extends the leftmost occurrence
-// with ungapped_extension, then prints the ten search lines. Returns 0.
-// Uses the one-pass seed lookup on one thread.
-int32_t mirna_finder(uint32_t min_tag_length, uint32_t tag_begin,
-                     uint32_t begin_seed, uint32_t end_seed, uint32_t seed_size);
+#include "core/run_state.hpp"
+#include "core/search_parameters.hpp"
 
-// mirna_finder with the tags split among thread_count threads (0 counts as
-// 1). Every tag receives the same alignments, in the same order, for any
-// thread count. Falls back to mirna_finder_reference when a searched seed is
-// not seed_size long. Returns 0.
-int32_t mirna_finder_threads(uint32_t min_tag_length, uint32_t tag_begin,
-                             uint32_t begin_seed, uint32_t end_seed, uint32_t seed_size,
-                             uint32_t thread_count);
+// Which search finds the seed occurrences. Both give every tag the same
+// alignments in the same order.
+enum class seed_search
+{
+    lookup,     // one pass over the tags, each tag's windows looked up in a table of the seeds
+    reference,  // one Horspool scan of the whole tag table per (seed, species, selected code) pass; slow
+};
 
-// The reference search: one Horspool scan of the whole tag table per
-// (seed, species entry, selected code) pass. Same results as mirna_finder,
-// far slower. Returns 0.
-int32_t mirna_finder_reference(uint32_t min_tag_length, uint32_t tag_begin,
-                               uint32_t begin_seed, uint32_t end_seed, uint32_t seed_size);
+// Searches every selected seed of `mirna_db` in every tag of `tags`, extends
+// the leftmost occurrence with ungapped_extension (alignments are appended to
+// the tags), counts the passes in `counters`, then prints the ten search
+// lines. The lookup runs on thread_count threads (0 counts as 1) and falls
+// back to the reference search when a searched seed is not seed_size long.
+// Returns 0.
+int32_t mirna_finder(search_parameters const & parameters, mirna_db_tables const & mirna_db, tag_table & tags,
+                     search_counters & counters, uint32_t thread_count, seed_search search = seed_search::lookup);

@@ -7,7 +7,7 @@
 #include <seqan/index.h>
 
 #include "matching/ungapped_extension.hpp"
-#include "tags/parallel_chunks.hpp"
+#include "core/parallel_chunks.hpp"
 
 namespace
 {
@@ -34,7 +34,7 @@ uint64_t table_size_for(uint32_t exponent, uint64_t limit)
 // symbols to the left of its seed occurrence and must start before
 // tag_begin, so an occurrence at tag_begin + begin_seed or later yields
 // nothing, and neither do the later occurrences that are never extended.
-uint64_t useful_windows(extension_parameters const & parameters)
+uint64_t useful_windows(search_parameters const & parameters)
 {
     return uint64_t{parameters.tag_begin} + parameters.begin_seed;
 }
@@ -49,8 +49,8 @@ uint32_t first_with_hash(seed_lookup_t const & lookup, uint64_t hash)
 }
 
 // True when the tag holds searched seed s at window `window`.
-bool window_equals_seed(seed_lookup_t const & lookup, uint32_t s, rna_string const & tag,
-                        std::size_t window)
+bool window_equals_seed(seed_lookup_t const & lookup, std::vector<seed_vet_t> const & seed_vet, uint32_t s,
+                        rna_string const & tag, std::size_t window)
 {
     rna_string const & seed = seed_vet[lookup.searched_seed_index[s]].seed_seq;
     for (std::size_t i = 0; i < lookup.seed_size; ++i)
@@ -83,14 +83,14 @@ struct tag_scratch
 
 // Records window `window` of tag t as the occurrence of every searched seed
 // with this hash that the tag holds there and that was not met before.
-void record_window(seed_lookup_t const & lookup, uint64_t hash, rna_string const & tag,
-                   uint32_t window, uint32_t t, tag_scratch & scratch)
+void record_window(seed_lookup_t const & lookup, std::vector<seed_vet_t> const & seed_vet, uint64_t hash,
+                   rna_string const & tag, uint32_t window, uint32_t t, tag_scratch & scratch)
 {
     for (uint32_t s = first_with_hash(lookup, hash); s != no_seed; s = lookup.next_with_same_hash[s])
     {
         if (scratch.found_in_tag[s] == t + 1)
             continue;
-        if (!lookup.exact_hash && !window_equals_seed(lookup, s, tag, window))
+        if (!lookup.exact_hash && !window_equals_seed(lookup, seed_vet, s, tag, window))
             continue;
         scratch.found_in_tag[s] = t + 1;
         scratch.found.push_back({s, window});
@@ -99,10 +99,10 @@ void record_window(seed_lookup_t const & lookup, uint64_t hash, rna_string const
 
 // Finds the leftmost occurrence of every searched seed in tag t, then extends
 // them pass by pass in seed, species entry, selected code order.
-void search_tag(seed_lookup_t const & lookup, extension_parameters const & parameters, uint32_t t,
-                tag_scratch & scratch)
+void search_tag(seed_lookup_t const & lookup, search_parameters const & parameters,
+                std::vector<seed_vet_t> const & seed_vet, tag_vet_t & tag_record, uint32_t t, tag_scratch & scratch)
 {
-    rna_string const & tag = tag_vet[t].tag_sequence;
+    rna_string const & tag = tag_record.tag_sequence;
     uint64_t const q = lookup.seed_size;
     uint64_t const length = seqan::length(tag);
     if (lookup.searched_seed_index.empty() || q == 0 || length < q)
@@ -116,7 +116,7 @@ void search_tag(seed_lookup_t const & lookup, extension_parameters const & param
     uint64_t hash = seqan::hash(scratch.shape, letters);
     for (uint32_t window = 0;;)
     {
-        record_window(lookup, hash, tag, window, t, scratch);
+        record_window(lookup, seed_vet, hash, tag, window, t, scratch);
         if (++window == windows)
             break;
         hash = seqan::hashNext(scratch.shape, letters + window);
@@ -129,9 +129,8 @@ void search_tag(seed_lookup_t const & lookup, extension_parameters const & param
         for (uint32_t p = lookup.first_pass[hit.searched_seed]; p < lookup.first_pass[hit.searched_seed + 1]; ++p)
         {
             seed_pass_t const & pass = lookup.passes[p];
-            ungapped_extension(parameters.min_tag_length, parameters.tag_begin, hit.seed_begin,
-                               hit.seed_begin + lookup.seed_size, pass.seed_index, pass.specie_index, t,
-                               parameters.begin_seed, parameters.end_seed, parameters.seed_size);
+            seed_in_tag_vet_t const occurrence{hit.seed_begin, hit.seed_begin + lookup.seed_size};
+            ungapped_extension(parameters, occurrence, seed_vet, pass.seed_index, pass.specie_index, tag_record);
         }
     }
 }
@@ -147,8 +146,9 @@ bool same_specie_code(char_string const & a, char_string const & b)
     return true;
 }
 
-std::vector<seed_pass_t> list_seed_passes()
+std::vector<seed_pass_t> list_seed_passes(mirna_db_tables const & mirna_db)
 {
+    std::vector<seed_vet_t> const & seed_vet = mirna_db.seed_vet;
     std::vector<seed_pass_t> passes;
     for (uint32_t i = 0; i < seed_vet.size(); ++i)
     {
@@ -156,14 +156,15 @@ std::vector<seed_pass_t> list_seed_passes()
             continue;
         std::vector<specie_vet_t> const & species = seed_vet[i].specie_vet;
         for (uint32_t j = 0; j < species.size(); ++j)
-            for (char_string const & selected : species_to_check_vet)
+            for (char_string const & selected : mirna_db.species_to_check_vet)
                 if (same_specie_code(species[j].specie_code, selected))
                     passes.push_back({i, j});
     }
     return passes;
 }
 
-bool lookup_applies(std::vector<seed_pass_t> const & passes, uint32_t seed_size)
+bool lookup_applies(std::vector<seed_vet_t> const & seed_vet, std::vector<seed_pass_t> const & passes,
+                    uint32_t seed_size)
 {
     for (seed_pass_t const & pass : passes)
         if (seqan::length(seed_vet[pass.seed_index].seed_seq) != seed_size)
@@ -171,8 +172,8 @@ bool lookup_applies(std::vector<seed_pass_t> const & passes, uint32_t seed_size)
     return true;
 }
 
-seed_lookup_t build_seed_lookup(std::vector<seed_pass_t> passes, uint32_t seed_size,
-                                uint64_t direct_table_limit)
+seed_lookup_t build_seed_lookup(std::vector<seed_vet_t> const & seed_vet, std::vector<seed_pass_t> passes,
+                                uint32_t seed_size, uint64_t direct_table_limit)
 {
     seed_lookup_t lookup;
     lookup.seed_size = seed_size;
@@ -211,15 +212,17 @@ seed_lookup_t build_seed_lookup(std::vector<seed_pass_t> passes, uint32_t seed_s
     return lookup;
 }
 
-void search_tag_range(seed_lookup_t const & lookup, extension_parameters const & parameters,
+void search_tag_range(seed_lookup_t const & lookup, search_parameters const & parameters,
+                      std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet,
                       uint32_t first_tag, uint32_t last_tag)
 {
     tag_scratch scratch(lookup);
     for (uint32_t t = first_tag; t < last_tag; ++t)
-        search_tag(lookup, parameters, t, scratch);
+        search_tag(lookup, parameters, seed_vet, tag_vet[t], t, scratch);
 }
 
-void search_all_tags(seed_lookup_t const & lookup, extension_parameters const & parameters,
+void search_all_tags(seed_lookup_t const & lookup, search_parameters const & parameters,
+                     std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet,
                      uint32_t thread_count)
 {
     // In many short pieces, so that the threads finish within a short piece
@@ -228,7 +231,7 @@ void search_all_tags(seed_lookup_t const & lookup, extension_parameters const & 
     uint32_t const pieces = piece_count(tags, thread_count, 64);
     run_in_pieces(pieces, thread_count, [&](uint64_t piece) {
         auto const p = static_cast<uint32_t>(piece);
-        search_tag_range(lookup, parameters, static_cast<uint32_t>(chunk_begin(tags, pieces, p)),
+        search_tag_range(lookup, parameters, seed_vet, tag_vet, static_cast<uint32_t>(chunk_begin(tags, pieces, p)),
                          static_cast<uint32_t>(chunk_begin(tags, pieces, p + 1)));
     });
 }

@@ -8,7 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "driver/globals.hpp"
+#include "core/run_state.hpp"
+#include "core/search_parameters.hpp"
 
 // One search pass: species entry specie_index of seed seed_index, searched
 // once for every selected code equal to its species code.
@@ -41,38 +42,33 @@ struct seed_lookup_t
 
 constexpr uint32_t no_seed = UINT32_MAX;
 
-// The parameters handed through to ungapped_extension.
-struct extension_parameters
-{
-    uint32_t min_tag_length = 10;
-    uint32_t tag_begin = 4;
-    uint32_t begin_seed = 1;
-    uint32_t end_seed = 7;
-    uint32_t seed_size = 6;
-};
-
 // True when both species codes have the same length and the same bytes.
 bool same_specie_code(char_string const & a, char_string const & b);
 
 // Every (seed, species entry, selected code) pass over the tags, in that
 // order, from seed_vet and species_to_check_vet. Empty seeds have none.
-std::vector<seed_pass_t> list_seed_passes();
+std::vector<seed_pass_t> list_seed_passes(mirna_db_tables const & mirna_db);
 
 // True when every seed with a pass is seed_size long, which the lookup needs.
-bool lookup_applies(std::vector<seed_pass_t> const & passes, uint32_t seed_size);
+bool lookup_applies(std::vector<seed_vet_t> const & seed_vet, std::vector<seed_pass_t> const & passes,
+                    uint32_t seed_size);
 
 // The lookup over the seeds of `passes` (all seed_size long), with a direct
 // table when 5^seed_size entries take at most `direct_table_limit` slots.
-seed_lookup_t build_seed_lookup(std::vector<seed_pass_t> passes, uint32_t seed_size,
+seed_lookup_t build_seed_lookup(std::vector<seed_vet_t> const & seed_vet, std::vector<seed_pass_t> passes,
+                                uint32_t seed_size,
                                 uint64_t direct_table_limit = uint64_t{1} << 24);
 
 // Searches the tags of tag_vet in [first_tag, last_tag) and calls
 // ungapped_extension for the leftmost occurrence of each searched seed, pass
-// by pass in the order of lookup.passes.
-void search_tag_range(seed_lookup_t const & lookup, extension_parameters const & parameters,
+// by pass in the order of lookup.passes (`seed_vet` is the one the lookup
+// was built from).
+void search_tag_range(seed_lookup_t const & lookup, search_parameters const & parameters,
+                      std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet,
                       uint32_t first_tag, uint32_t last_tag);
 
-// search_tag_range over all of tag_vet, split into thread_count contiguous
-// chunks searched in parallel (one chunk when thread_count is 0 or 1).
-void search_all_tags(seed_lookup_t const & lookup, extension_parameters const & parameters,
+// search_tag_range over all of tag_vet, in short pieces searched by
+// thread_count threads (0 counts as 1).
+void search_all_tags(seed_lookup_t const & lookup, search_parameters const & parameters,
+                     std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet,
                      uint32_t thread_count);

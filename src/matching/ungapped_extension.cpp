@@ -8,7 +8,6 @@
 
 #include <seqan/seeds.h>
 
-#include "driver/globals.hpp"
 
 namespace
 {
@@ -142,10 +141,11 @@ void set_site_flags(mirna_matched_vet_t & record, uint64_t e0, uint64_t e1, uint
 
 // Tries one miRNA on the tag. Fills `record` and returns true when the
 // alignment passes the placement, start and length tests.
-bool align_mirna(rna_string const & mirna, rna_string const & tag, uint32_t min_tag_length,
-                 uint32_t tag_begin, uint32_t seed_begin, uint32_t begin_seed, uint32_t end_seed,
-                 uint32_t seed_size, mirna_matched_vet_t & record)
+bool align_mirna(rna_string const & mirna, rna_string const & tag, search_parameters const & parameters,
+                 uint32_t seed_begin, mirna_matched_vet_t & record)
 {
+    uint32_t const begin_seed = parameters.begin_seed;
+    uint32_t const seed_size = parameters.seed_size;
     uint64_t const mirna_length = seqan::length(mirna);
     uint64_t const tag_length = seqan::length(tag);
 
@@ -154,11 +154,11 @@ bool align_mirna(rna_string const & mirna, rna_string const & tag, uint32_t min_
         return false;
 
     alignment_seed const exact = exact_extension(mirna, tag, begin_seed, seed_begin, seed_size);
-    if (seqan::beginPositionV(exact) >= tag_begin)
+    if (seqan::beginPositionV(exact) >= parameters.tag_begin)
         return false;
 
     alignment_seed const first = tolerant_extension(mirna, tag, exact);
-    if (tag_span(first) <= min_tag_length)
+    if (tag_span(first) <= parameters.min_tag_length)
         return false;
 
     alignment_seed const second = tolerant_extension(mirna, tag, first);
@@ -183,29 +183,23 @@ bool align_mirna(rna_string const & mirna, rna_string const & tag, uint32_t min_
     record.iso_3p = !(seqan::endPositionH(second) == mirna_length &&
                       uint64_t{record.begin_ungapped_tag} + record.size_ungapped_2 == tag_length);
     set_site_flags(record, seqan::endPositionH(exact), seqan::endPositionH(first),
-                   seqan::endPositionH(second), end_seed);
+                   seqan::endPositionH(second), parameters.end_seed);
     return true;
 }
 }  // namespace
 
-int32_t ungapped_extension(uint32_t min_tag_length, uint32_t tag_begin,
-                           uint32_t seed_begin, uint32_t /*seed_end*/,
-                           uint32_t seed_index, uint32_t specie_index, uint32_t tag_vet_index,
-                           uint32_t begin_seed, uint32_t end_seed, uint32_t seed_size)
+int32_t ungapped_extension(search_parameters const & parameters, seed_in_tag_vet_t const & occurrence,
+                           std::vector<seed_vet_t> const & seed_vet, uint32_t seed_index, uint32_t specie_index,
+                           tag_vet_t & tag)
 {
-    // The occurrence end is taken as seed_begin + seed_size, not from seed_end.
-    if (seed_index >= seed_vet.size() || specie_index >= seed_vet[seed_index].specie_vet.size() ||
-        tag_vet_index >= tag_vet.size())
+    if (seed_index >= seed_vet.size() || specie_index >= seed_vet[seed_index].specie_vet.size())
         return 0;
 
     std::vector<mirna_vet_t> const & mirnas = seed_vet[seed_index].specie_vet[specie_index].mirna_vet;
-    tag_vet_t & tag = tag_vet[tag_vet_index];
-
     for (std::size_t m = 0; m < mirnas.size(); ++m)
     {
         mirna_matched_vet_t record;
-        if (!align_mirna(mirnas[m].mirna_seq, tag.tag_sequence, min_tag_length, tag_begin, seed_begin,
-                         begin_seed, end_seed, seed_size, record))
+        if (!align_mirna(mirnas[m].mirna_seq, tag.tag_sequence, parameters, occurrence.seed_begin, record))
             continue;
         record.seed_index = seed_index;
         record.specie_index = specie_index;

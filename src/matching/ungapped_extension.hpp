@@ -1,10 +1,14 @@
 #pragma once
 #include <cstdint>
+#include <vector>
 
-// Tries every miRNA of one (seed, species) entry on the tag at tag_vet_index,
-// from the seed occurrence at seed_begin, and appends each accepted,
-// classified alignment to the tag's mirna_matched_vet. Returns 0.
-int32_t ungapped_extension(uint32_t min_tag_length, uint32_t tag_begin,
-                           uint32_t seed_begin, uint32_t seed_end,
-                           uint32_t seed_index, uint32_t specie_index, uint32_t tag_vet_index,
-                           uint32_t begin_seed, uint32_t end_seed, uint32_t seed_size);
+#include "core/records.hpp"
+#include "core/search_parameters.hpp"
+
+// Tries every miRNA of species entry specie_index of seed seed_index on
+// `tag`, from the seed occurrence in the tag (its end is taken as
+// seed_begin + seed_size), and appends each accepted, classified alignment
+// to the tag's mirna_matched_vet. Returns 0.
+int32_t ungapped_extension(search_parameters const & parameters, seed_in_tag_vet_t const & occurrence,
+                           std::vector<seed_vet_t> const & seed_vet, uint32_t seed_index, uint32_t specie_index,
+                           tag_vet_t & tag);

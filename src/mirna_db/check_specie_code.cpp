@@ -2,9 +2,9 @@
 
 #include <iostream>
 
-#include "driver/globals.hpp"
 
-int32_t check_specie_code(std::string specie_codes)
+
+int32_t check_specie_code(std::string const & specie_codes, mirna_db_tables & mirna_db)
 {
     std::cout << "specie_codes = " << specie_codes << "\n" << std::flush;
 
@@ -12,11 +12,11 @@ int32_t check_specie_code(std::string specie_codes)
     // by the species string; the selection keeps the database order.
     std::string const search_text = "--" + specie_codes;
     bool found_any = false;
-    for (std::string const & code : specie_code_vet)
+    for (std::string const & code : mirna_db.specie_code_vet)
     {
         if (code.empty() || search_text.find(code) == std::string::npos)
             continue;
-        species_to_check_vet.push_back(char_string(code));
+        mirna_db.species_to_check_vet.push_back(char_string(code));
         found_any = true;
     }
     if (!found_any)

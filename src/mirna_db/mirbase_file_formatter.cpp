@@ -6,10 +6,12 @@
 #include <unordered_set>
 #include <vector>
 
-#include "driver/globals.hpp"
-#include "mirna_db/fasta_records.hpp"
+#include "core/checked_file.hpp"
+#include "core/fasta_records.hpp"
+#include "core/messages.hpp"
+#include "core/sequence_text.hpp"
+#include "core/text_input.hpp"
 #include "mirna_db/sort_singlelinefile.hpp"
-#include "mirna_db/text_file_output.hpp"
 
 namespace
 {
@@ -146,8 +148,10 @@ std::string grouped_file_text(std::vector<kept_record> const & kept)
 int32_t mirbase_file_formatter(std::string const & mature_file,
                                std::string const & grouped_file,
                                std::string const & sorted_grouped_file,
-                               uint32_t begin_seed, uint32_t /*end_seed*/, uint32_t seed_size)
+                               search_parameters const & parameters, output_staging & outputs)
 {
+    uint32_t const begin_seed = parameters.begin_seed;
+    uint32_t const seed_size = parameters.seed_size;
     if (seed_size == 0)
     {
         print_error("the seed size must be at least 1");
@@ -169,12 +173,11 @@ int32_t mirbase_file_formatter(std::string const & mature_file,
     warn_about_dna_letters(records, mature_file);
     std::vector<kept_record> const kept =
         keep_records_with_seed(records, mature_file, begin_seed, seed_size);
-    numb_of_mirna += static_cast<uint32_t>(kept.size());
     if (kept.empty())
         print_warning(mature_file + ": no miRNA record can be searched; no tag will map");
 
-    if (write_text_file(grouped_file, grouped_file_text(kept), "grouped miRNA file") != 0)
+    if (write_text_file(grouped_file, grouped_file_text(kept), "grouped miRNA file", outputs) != 0)
         return -1;
     // The grouped file was just written, so any failure here is not the input's.
-    return sort_singlelinefile(grouped_file, sorted_grouped_file) == 0 ? 0 : -1;
+    return sort_singlelinefile(grouped_file, sorted_grouped_file, outputs) == 0 ? 0 : -1;
 }

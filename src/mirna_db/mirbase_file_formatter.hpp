@@ -2,12 +2,16 @@
 #include <cstdint>
 #include <string>
 
+#include "core/search_parameters.hpp"
+#include "core/staged_output.hpp"
+
 // Reads the mature-miRNA FASTA file and writes the grouped file (one line per
-// seed and species), then has sort_singlelinefile write its sorted copy.
+// seed and species; begin_seed and seed_size place each seed), then has
+// sort_singlelinefile write its sorted copy, both as outputs of `outputs`.
 // Returns 0; -2 when the FASTA file cannot be opened; -1 on any other error
 // (bad FASTA content, grouped or sorted file not writable). Errors are
 // printed on standard error before returning.
 int32_t mirbase_file_formatter(std::string const & mature_file,
                                std::string const & grouped_file,
                                std::string const & sorted_grouped_file,
-                               uint32_t begin_seed, uint32_t end_seed, uint32_t seed_size);
+                               search_parameters const & parameters, output_staging & outputs);

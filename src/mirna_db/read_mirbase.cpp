@@ -3,8 +3,9 @@
 #include <fstream>
 #include <vector>
 
-#include "driver/globals.hpp"
-#include "driver/staged_output.hpp"
+#include "core/messages.hpp"
+#include "core/sequence_text.hpp"
+#include "core/text_input.hpp"
 
 namespace
 {
@@ -47,11 +48,12 @@ specie_vet_t species_of_group_line(std::vector<std::string> const & fields, uint
 }
 }  // namespace
 
-int32_t read_mirbase(std::string const & sorted_grouped_file)
+int32_t read_mirbase(std::string const & sorted_grouped_file, output_staging const & outputs,
+                     mirna_db_tables & mirna_db)
 {
     std::ifstream in;
     std::string reason;
-    if (!open_for_reading(in, readable_path(sorted_grouped_file), reason))
+    if (!open_for_reading(in, outputs.readable_path(sorted_grouped_file), reason))
     {
         print_error("cannot open sorted grouped file '" + sorted_grouped_file + "': " + reason);
         return -2;
@@ -62,7 +64,7 @@ int32_t read_mirbase(std::string const & sorted_grouped_file)
     if (std::getline(in, line))
     {
         std::vector<std::string> const codes = split_at_tabs(line);
-        specie_code_vet.insert(specie_code_vet.end(), codes.begin() + 1, codes.end());
+        mirna_db.specie_code_vet.insert(mirna_db.specie_code_vet.end(), codes.begin() + 1, codes.end());
     }
 
     // Group lines come sorted by seed: consecutive lines with one seed text
@@ -80,7 +82,7 @@ int32_t read_mirbase(std::string const & sorted_grouped_file)
         {
             if (!first_group_line)
             {
-                seed_vet.push_back(std::move(working_seed));
+                mirna_db.seed_vet.push_back(std::move(working_seed));
                 working_seed = seed_vet_t();
             }
             working_seed.seed_seq = text_to_rna5(fields[0]);
@@ -90,6 +92,6 @@ int32_t read_mirbase(std::string const & sorted_grouped_file)
         working_seed.specie_vet.push_back(species_of_group_line(fields, mirna_counter));
     }
     // The working seed is appended even when no group line was read.
-    seed_vet.push_back(std::move(working_seed));
+    mirna_db.seed_vet.push_back(std::move(working_seed));
     return 0;
 }

@@ -5,9 +5,9 @@
 #include <sstream>
 #include <vector>
 
-#include "driver/globals.hpp"
-#include "driver/staged_output.hpp"
-#include "mirna_db/text_file_output.hpp"
+#include "core/checked_file.hpp"
+#include "core/messages.hpp"
+#include "core/text_input.hpp"
 
 namespace
 {
@@ -29,11 +29,12 @@ std::vector<std::string> split_lines(std::string const & content)
 }
 }  // namespace
 
-int32_t sort_singlelinefile(std::string const & input_path, std::string const & output_path)
+int32_t sort_singlelinefile(std::string const & input_path, std::string const & output_path,
+                            output_staging & outputs)
 {
     std::ifstream in;
     std::string reason;
-    if (!open_for_reading(in, readable_path(input_path), reason))
+    if (!open_for_reading(in, outputs.readable_path(input_path), reason))
     {
         print_error("cannot open file to sort '" + input_path + "': " + reason);
         return -2;
@@ -56,5 +57,5 @@ int32_t sort_singlelinefile(std::string const & input_path, std::string const & 
         sorted += line;
         sorted += '\n';
     }
-    return write_text_file(output_path, sorted, "sorted file");
+    return write_text_file(output_path, sorted, "sorted file", outputs);
 }

@@ -7,23 +7,25 @@ namespace
 {
 // 1 for the best alignment's family, plus 1 for every other alignment whose
 // miRNA lies outside that family.
-int32_t count_mirna_families(std::vector<mirna_matched_vet_t> const & alignments)
+int32_t count_mirna_families(std::vector<seed_vet_t> const & seed_vet,
+                             std::vector<mirna_matched_vet_t> const & alignments)
 {
-    char_string const & best_info = matched_mirna(alignments[0]).mirna_info;
+    char_string const & best_info = matched_mirna(seed_vet, alignments[0]).mirna_info;
     int32_t num_mir_family = 1;
     for (std::size_t j = 1; j < alignments.size(); ++j)
-        num_mir_family += family_comparator(best_info, matched_mirna(alignments[j]).mirna_info);
+        num_mir_family += family_comparator(best_info, matched_mirna(seed_vet, alignments[j]).mirna_info);
     return num_mir_family;
 }
 
 // The 26 values of a selected tag's line, with its line feed.
-void append_selected_line(std::string & line, tag_vet_t const & tag, int32_t num_mir_family)
+void append_selected_line(std::string & line, mirna_vet_t const & mirna, tag_vet_t const & tag,
+                          int32_t num_mir_family)
 {
     mirna_matched_vet_t const & best = tag.mirna_matched_vet[0];
     int64_t const score_gap = int64_t{tag.mirna_matched_vet[1].align_score} - best.align_score;
 
     append_tag_fields(line, tag);
-    add_mirna_alignment_fields(line, best);
+    add_mirna_alignment_fields(line, mirna, best);
     add_field(line, score_gap);
     add_field(line, num_mir_family);
     add_field(line, static_cast<uint64_t>(tag.mirna_matched_vet.size()));
@@ -88,35 +90,23 @@ std::string tag_ambigue_selected_header()
                         "iso_3p", "offset_site", "suppl_compens_site", "central_site"});
 }
 
-bool append_selected_tag(std::string & selected_lines, tag_vet_t const & tag, int32_t align_score_threshold)
+bool append_selected_tag(std::string & selected_lines, std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag,
+                         int32_t align_score_threshold)
 {
     std::vector<mirna_matched_vet_t> const & alignments = tag.mirna_matched_vet;
     if (alignments.size() < 2 || !(alignments[0].align_score < align_score_threshold))
         return false;
-    append_selected_line(selected_lines, tag, count_mirna_families(alignments));
+    append_selected_line(selected_lines, matched_mirna(seed_vet, alignments[0]), tag,
+                         count_mirna_families(seed_vet, alignments));
     return true;
 }
 
-void move_selected_tag(tag_vet_t const & tag,
+void move_selected_tag(std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag,
                        std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
                        mirna_row_index const & row_of_mirna)
 {
     mirna_matched_vet_t const & best = tag.mirna_matched_vet[0];
-    auto const row = row_of_mirna.find(matched_mirna(best).mirna_index);
+    auto const row = row_of_mirna.find(matched_mirna(seed_vet, best).mirna_index);
     if (row != row_of_mirna.end())
         move_tag_to_unique(result_mirna_selected_vet[row->second], best, tag.tag_count);
-}
-
-bool select_ambiguous_tag(tag_vet_t const & tag, int32_t align_score_threshold,
-                          std::ostream & selected_file,
-                          std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
-                          mirna_row_index const & row_of_mirna)
-{
-    std::string line;
-    if (!append_selected_tag(line, tag, align_score_threshold))
-        return false;
-    write_line(selected_file, line);
-    ambigue_selected_mapped_total_tag_count += tag.tag_count;
-    move_selected_tag(tag, result_mirna_selected_vet, row_of_mirna);
-    return true;
 }

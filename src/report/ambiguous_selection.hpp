@@ -3,12 +3,11 @@
 // and the per-miRNA tables after selection).
 #pragma once
 #include <cstdint>
-#include <ostream>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
-#include "driver/globals.hpp"
+#include "core/records.hpp"
 
 // Position of each row in a per-miRNA table, by its mirna_index.
 using mirna_row_index = std::unordered_map<uint32_t, std::size_t>;
@@ -24,21 +23,12 @@ std::string tag_ambigue_selected_header();
 // best align_score is below `align_score_threshold` (the tag is selected),
 // and then its line of "_tag_ambigue_selected.txt" is appended to
 // `selected_lines`. Changes nothing else.
-bool append_selected_tag(std::string & selected_lines, tag_vet_t const & tag, int32_t align_score_threshold);
+bool append_selected_tag(std::string & selected_lines, std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag,
+                         int32_t align_score_threshold);
 
 // For a selected tag: moves its reads from the ambiguous to the unique
 // counters of the best miRNA's row in `result_mirna_selected_vet`, whose four
 // percentages become 0.
-void move_selected_tag(tag_vet_t const & tag,
+void move_selected_tag(std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag,
                        std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
                        mirna_row_index const & row_of_mirna);
-
-// For an ambiguous tag whose alignments are sorted best first: when the best
-// align_score is below `align_score_threshold`, writes the tag's line to
-// `selected_file`, adds its reads to ambigue_selected_mapped_total_tag_count
-// and moves them from the ambiguous to the unique counters of the best
-// miRNA's row in `result_mirna_selected_vet`. Returns true when selected.
-bool select_ambiguous_tag(tag_vet_t const & tag, int32_t align_score_threshold,
-                          std::ostream & selected_file,
-                          std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
-                          mirna_row_index const & row_of_mirna);

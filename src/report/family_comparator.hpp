@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "driver/globals.hpp"
+#include "core/records.hpp"
 
 // 0 when the two FASTA header texts name miRNAs of one family, 1 otherwise.
 int32_t family_comparator(char_string a, char_string b);

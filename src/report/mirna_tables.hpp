@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/globals.hpp"
+#include "core/records.hpp"
 
 // The whole text of one table: the header ("norm_expressed_..." when
 // `normalised`, for the tables before the selection, else

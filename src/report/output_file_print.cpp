@@ -1,38 +1,20 @@
 #include "report/output_file_print.hpp"
 
-#include <array>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
 #include <future>
+#include <memory>
 #include <system_error>
 #include <utility>
-#include <vector>
 
-#include "driver/globals.hpp"
-#include "driver/staged_output.hpp"
+#include "core/checked_file.hpp"
+#include "core/parallel_chunks.hpp"
 #include "report/ambiguous_selection.hpp"
 #include "report/mirna_tables.hpp"
 #include "report/result_line.hpp"
 #include "report/tag_tables.hpp"
-#include "tags/parallel_chunks.hpp"
 
 namespace
 {
-// The seven result files, in the order they are opened.
-enum result_slot : std::size_t
-{
-    unique_mirna_file,
-    ambigue_mirna_file,
-    tag_unique_file,
-    tag_ambigue_file,
-    tag_ambigue_selected_file,
-    unique_selected_mirna_file,
-    ambigue_selected_mirna_file,
-    result_file_count
-};
-
-constexpr std::array<char const *, result_file_count> result_suffixes = {
+constexpr std::array<char const *, result_table_count> result_suffixes = {
     "_unique.txt",
     "_ambigue.txt",
     "_tag_unique.txt",
@@ -42,51 +24,34 @@ constexpr std::array<char const *, result_file_count> result_suffixes = {
     "_ambigue_ambigue_selected.txt",
 };
 
-constexpr std::array<result_slot, result_file_count> close_order = {
+constexpr std::array<result_table, result_table_count> close_order = {
     ambigue_mirna_file, unique_mirna_file, tag_unique_file, tag_ambigue_file,
     tag_ambigue_selected_file, unique_selected_mirna_file, ambigue_selected_mirna_file,
 };
 
-struct result_file
-{
-    std::string path;
-    std::ofstream stream;
-};
-
-using result_files = std::array<result_file, result_file_count>;
-
-std::string errno_reason(int error, char const * fallback)
-{
-    return error != 0 ? std::strerror(error) : fallback;
-}
+using result_files = std::vector<checked_file>;
 
 // Creates (or truncates) the seven files in order; on the first that cannot
 // be created, reports it and returns false.
-bool open_result_files(result_files & files, std::string const & output_prefix)
+bool open_result_files(result_files & files, result_paths const & paths, output_staging & outputs)
 {
-    for (std::size_t i = 0; i < result_file_count; ++i)
+    files.reserve(result_table_count);
+    for (std::string const & path : paths)
     {
-        files[i].path = output_prefix + result_suffixes[i];
-        errno = 0;
-        files[i].stream.open(staged_path(files[i].path), std::ios::out | std::ios::trunc | std::ios::binary);
-        if (!files[i].stream.is_open())
-        {
-            print_error("cannot create result file '" + files[i].path
-                        + "': " + errno_reason(errno, "cannot be created"));
+        files.emplace_back(path, "result file");
+        if (!files.back().open(outputs))
             return false;
-        }
     }
     return true;
 }
 
 // Reports the first file whose stream has failed while being written.
-void report_write_failure(result_files const & files)
+void report_write_failure(result_files & files)
 {
-    int const error = errno;
-    for (result_file const & file : files)
-        if (!file.stream)
+    for (checked_file & file : files)
+        if (file.failed())
         {
-            print_error("cannot write result file '" + file.path + "': " + errno_reason(error, "write failed"));
+            file.report_write_failure();
             return;
         }
 }
@@ -96,28 +61,9 @@ void report_write_failure(result_files const & files)
 int32_t close_result_files(result_files & files, bool report)
 {
     int32_t status = 0;
-    for (result_slot slot : close_order)
-    {
-        result_file & file = files[slot];
-        if (!file.stream.is_open())
-            continue;
-        errno = 0;
-        bool written = static_cast<bool>(file.stream.flush());
-        int error = errno;
-        file.stream.close();
-        if (written && file.stream.fail())
-        {
-            written = false;
-            error = errno;
-        }
-        if (!written)
-        {
+    for (result_table table : close_order)
+        if (table < files.size() && !files[table].close(report))
             status = -1;
-            if (report)
-                print_error("cannot write result file '" + file.path
-                            + "': " + errno_reason(error, "write failed"));
-        }
-    }
     return status;
 }
 
@@ -143,9 +89,10 @@ mirna_table_texts format_mirna_tables(std::vector<result_mirna_uniq_ambig_vet_t>
 // format_mirna_tables of the rows before the selection, on a thread of its
 // own when there is more than one (or else when the result is asked for).
 // Nothing changes those rows while the tag tables are written.
-std::future<mirna_table_texts> start_formatting_mirna_tables(uint32_t thread_count)
+std::future<mirna_table_texts> start_formatting_mirna_tables(
+    std::vector<result_mirna_uniq_ambig_vet_t> const & rows, uint32_t thread_count)
 {
-    auto format = [] { return format_mirna_tables(result_mirna_uniq_ambig_vet, true, 1); };
+    auto format = [&rows] { return format_mirna_tables(rows, true, 1); };
     if (thread_count > 1)
     {
         try
@@ -159,45 +106,53 @@ std::future<mirna_table_texts> start_formatting_mirna_tables(uint32_t thread_cou
     return std::async(std::launch::deferred, format);
 }
 
-bool write_mirna_tables(result_file & unique_file, result_file & ambigue_file, mirna_table_texts const & texts)
+bool write_mirna_tables(checked_file & unique_file, checked_file & ambigue_file, mirna_table_texts const & texts)
 {
-    return write_line(unique_file.stream, texts.unique) && write_line(ambigue_file.stream, texts.ambiguous);
+    return unique_file.write(texts.unique) && ambigue_file.write(texts.ambiguous);
 }
 
 // The per-miRNA tables before selection, the tag tables with the selection
 // (which changes `result_mirna_selected_vet`), then the per-miRNA tables
 // after selection. The tables before selection are formatted while the
 // unique-tag table is written. False as soon as a stream fails.
-bool write_result_files(result_files & files, int32_t align_score_threshold, uint32_t thread_count)
+bool write_result_files(result_files & files, int32_t align_score_threshold, uint32_t thread_count,
+                        std::vector<seed_vet_t> const & seed_vet, result_tables & results, mapped_totals & totals)
 {
-    std::vector<result_mirna_uniq_ambig_vet_t> result_mirna_selected_vet = result_mirna_uniq_ambig_vet;
+    std::vector<result_mirna_uniq_ambig_vet_t> result_mirna_selected_vet = results.result_mirna_uniq_ambig_vet;
     mirna_row_index const row_of_mirna = index_rows_by_mirna(result_mirna_selected_vet);
-    std::future<mirna_table_texts> before_selection = start_formatting_mirna_tables(thread_count);
+    std::future<mirna_table_texts> before_selection =
+        start_formatting_mirna_tables(results.result_mirna_uniq_ambig_vet, thread_count);
 
-    return write_tag_unique_table(files[tag_unique_file].stream, thread_count)
+    return write_tag_unique_table(files[tag_unique_file].stream(), seed_vet, results.result_tag_uniq_vet,
+                                  thread_count, totals)
            && write_mirna_tables(files[unique_mirna_file], files[ambigue_mirna_file], before_selection.get())
-           && write_tag_ambigue_tables(files[tag_ambigue_file].stream, files[tag_ambigue_selected_file].stream,
-                                       align_score_threshold, result_mirna_selected_vet, row_of_mirna,
-                                       thread_count)
+           && write_tag_ambigue_tables(files[tag_ambigue_file].stream(), files[tag_ambigue_selected_file].stream(),
+                                       align_score_threshold, seed_vet, results.result_tag_ambig_vet,
+                                       result_mirna_selected_vet, row_of_mirna, thread_count, totals)
            && write_mirna_tables(files[unique_selected_mirna_file], files[ambigue_selected_mirna_file],
                                  format_mirna_tables(result_mirna_selected_vet, false, thread_count));
 }
 }  // namespace
 
-int32_t output_file_print(std::string output_prefix, int32_t align_score_threshold)
+result_paths result_paths_with_prefix(std::string const & output_prefix)
 {
-    return output_file_print_threads(std::move(output_prefix), align_score_threshold, 1);
+    result_paths paths;
+    for (std::size_t i = 0; i < result_table_count; ++i)
+        paths[i] = output_prefix + result_suffixes[i];
+    return paths;
 }
 
-int32_t output_file_print_threads(std::string output_prefix, int32_t align_score_threshold, uint32_t thread_count)
+int32_t output_file_print(result_paths const & paths, int32_t align_score_threshold, uint32_t thread_count,
+                          std::vector<seed_vet_t> const & seed_vet, result_tables & results, mapped_totals & totals,
+                          output_staging & outputs)
 {
     result_files files;
-    if (!open_result_files(files, output_prefix))
+    if (!open_result_files(files, paths, outputs))
     {
         close_result_files(files, false);
         return -1;
     }
-    if (!write_result_files(files, align_score_threshold, thread_count))
+    if (!write_result_files(files, align_score_threshold, thread_count, seed_vet, results, totals))
     {
         report_write_failure(files);
         close_result_files(files, false);

@@ -85,12 +85,6 @@ std::string header_line(std::initializer_list<char const *> names)
     return line;
 }
 
-bool write_line(std::ostream & file, std::string const & line)
-{
-    file.write(line.data(), static_cast<std::streamsize>(line.size()));
-    return static_cast<bool>(file);
-}
-
 void append_tag_fields(std::string & line, tag_vet_t const & tag)
 {
     append_unsigned(line, tag.tag_index);
@@ -99,9 +93,8 @@ void append_tag_fields(std::string & line, tag_vet_t const & tag)
     add_field(line, tag.tag_count);
 }
 
-void add_mirna_alignment_fields(std::string & line, mirna_matched_vet_t const & a)
+void add_mirna_alignment_fields(std::string & line, mirna_vet_t const & mirna, mirna_matched_vet_t const & a)
 {
-    mirna_vet_t const & mirna = matched_mirna(a);
     add_field(line, mirna.mirna_index);
     add_field(line, mirna.mirna_info);
     add_field(line, mirna.mirna_seq);

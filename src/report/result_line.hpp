@@ -3,10 +3,9 @@
 #pragma once
 #include <cstdint>
 #include <initializer_list>
-#include <ostream>
 #include <string>
 
-#include "driver/globals.hpp"
+#include "core/records.hpp"
 
 // Appends the value in decimal, without a tab before it.
 void append_unsigned(std::string & line, uint64_t value);
@@ -33,7 +32,7 @@ void append_tag_fields(std::string & line, tag_vet_t const & tag);
 
 // The aligned miRNA (mirna_index, mirna_info, mirna_seq) and the alignment's
 // seed_index, begins, sizes, align_score and mir_tag_size_diff.
-void add_mirna_alignment_fields(std::string & line, mirna_matched_vet_t const & a);
+void add_mirna_alignment_fields(std::string & line, mirna_vet_t const & mirna, mirna_matched_vet_t const & a);
 
 // mirna_exact and the seven isoform and site flags.
 void add_alignment_flags(std::string & line, mirna_matched_vet_t const & a);
@@ -41,6 +40,4 @@ void add_alignment_flags(std::string & line, mirna_matched_vet_t const & a);
 // The header line made of the column names, tab-separated, with its line feed.
 std::string header_line(std::initializer_list<char const *> names);
 
-// Writes a finished line to a result file (buffered, not flushed). False
-// when the stream has failed.
-bool write_line(std::ostream & file, std::string const & line);
+

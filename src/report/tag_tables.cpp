@@ -4,25 +4,24 @@
 #include <functional>
 
 #include "report/result_line.hpp"
-#include "tags/parallel_chunks.hpp"
+#include "core/parallel_chunks.hpp"
 
 namespace
 {
 // The 23 values of a unique tag's line, with its line feed.
-void append_unique_line(std::string & line, tag_vet_t const & tag)
+void append_unique_line(std::string & line, std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag)
 {
     mirna_matched_vet_t const & a = tag.mirna_matched_vet[0];
     append_tag_fields(line, tag);
-    add_mirna_alignment_fields(line, a);
+    add_mirna_alignment_fields(line, matched_mirna(seed_vet, a), a);
     add_alignment_flags(line, a);
     line += '\n';
 }
 
 
 // One alignment group: ten values, each after a tab, then a tab and "|".
-void append_alignment_group(std::string & line, mirna_matched_vet_t const & a)
+void append_alignment_group(std::string & line, mirna_vet_t const & mirna, mirna_matched_vet_t const & a)
 {
-    mirna_vet_t const & mirna = matched_mirna(a);
     add_field(line, mirna.mirna_index);
     add_field(line, mirna.mirna_info);
     add_field(line, mirna.mirna_seq);
@@ -66,14 +65,15 @@ struct alignas(64) tag_lines
 
 // The lines of result_tag_uniq_vet[first, last), appended to `out.lines`,
 // with their reads added to `out.reads`.
-void append_tag_unique_lines(tag_lines & out, std::size_t first, std::size_t last)
+void append_tag_unique_lines(tag_lines & out, std::vector<seed_vet_t> const & seed_vet,
+                             std::vector<tag_vet_t> const & result_tag_uniq_vet, std::size_t first, std::size_t last)
 {
     for (std::size_t t = first; t < last; ++t)
     {
         tag_vet_t const & tag = result_tag_uniq_vet[t];
         if (tag.mirna_matched_vet.empty())
             continue;  // a unique tag always has its alignment; guard the access
-        append_unique_line(out.lines, tag);
+        append_unique_line(out.lines, seed_vet, tag);
         out.reads += tag.tag_count;
     }
 }
@@ -83,7 +83,9 @@ void append_tag_unique_lines(tag_lines & out, std::size_t first, std::size_t las
 // reads to `out.reads`; when the tag is selected, appends its selected line,
 // reads and position to `out.selected`, `out.selected_reads` and
 // `out.selected_tags`.
-void append_tag_ambigue_lines(tag_lines & out, std::size_t first, std::size_t last, int32_t align_score_threshold)
+void append_tag_ambigue_lines(tag_lines & out, std::vector<seed_vet_t> const & seed_vet,
+                              std::vector<tag_vet_t> & result_tag_ambig_vet, std::size_t first, std::size_t last,
+                              int32_t align_score_threshold)
 {
     for (std::size_t t = first; t < last; ++t)
     {
@@ -93,9 +95,9 @@ void append_tag_ambigue_lines(tag_lines & out, std::size_t first, std::size_t la
         out.reads += tag.tag_count;
         sort_by_align_score(alignments);
         for (mirna_matched_vet_t const & a : alignments)
-            append_alignment_group(out.lines, a);
+            append_alignment_group(out.lines, matched_mirna(seed_vet, a), a);
         out.lines += '\n';
-        if (append_selected_tag(out.selected, tag, align_score_threshold))
+        if (append_selected_tag(out.selected, seed_vet, tag, align_score_threshold))
         {
             out.selected_reads += tag.tag_count;
             out.selected_tags.push_back(t);
@@ -133,37 +135,37 @@ bool format_in_blocks(std::size_t tag_count, uint32_t thread_count,
         },
         [&](uint32_t slot) { return take(slots[slot]); });
 }
+bool write_line(std::ostream & file, std::string const & line)
+{
+    file.write(line.data(), static_cast<std::streamsize>(line.size()));
+    return static_cast<bool>(file);
+}
 }  // namespace
 
-void sort_by_align_score(std::vector<mirna_matched_vet_t> & alignments)
-{
-    std::stable_sort(alignments.begin(), alignments.end(),
-                     [](mirna_matched_vet_t const & a, mirna_matched_vet_t const & b) {
-                         return a.align_score < b.align_score;
-                     });
-}
-
-bool write_tag_unique_table(std::ostream & tag_unique_file, uint32_t thread_count)
+bool write_tag_unique_table(std::ostream & tag_unique_file, std::vector<seed_vet_t> const & seed_vet,
+                            std::vector<tag_vet_t> const & result_tag_uniq_vet, uint32_t thread_count,
+                            mapped_totals & totals)
 {
     if (!write_line(tag_unique_file, tag_unique_header()))
         return false;
     return format_in_blocks(
         result_tag_uniq_vet.size(), thread_count,
-        [](tag_lines & block, std::size_t first, std::size_t last) {
-            append_tag_unique_lines(block, first, last);
+        [&](tag_lines & block, std::size_t first, std::size_t last) {
+            append_tag_unique_lines(block, seed_vet, result_tag_uniq_vet, first, last);
         },
         [&](tag_lines const & block) {
             if (!write_line(tag_unique_file, block.lines))
                 return false;
-            uniq_mapped_total_tags_count += block.reads;
+            totals.uniq_mapped_total_tags_count += block.reads;
             return true;
         });
 }
 
 bool write_tag_ambigue_tables(std::ostream & tag_ambigue_file, std::ostream & selected_file,
-                              int32_t align_score_threshold,
+                              int32_t align_score_threshold, std::vector<seed_vet_t> const & seed_vet,
+                              std::vector<tag_vet_t> & result_tag_ambig_vet,
                               std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
-                              mirna_row_index const & row_of_mirna, uint32_t thread_count)
+                              mirna_row_index const & row_of_mirna, uint32_t thread_count, mapped_totals & totals)
 {
     if (!write_line(tag_ambigue_file, tag_ambigue_header())
         || !write_line(selected_file, tag_ambigue_selected_header()))
@@ -171,15 +173,23 @@ bool write_tag_ambigue_tables(std::ostream & tag_ambigue_file, std::ostream & se
     return format_in_blocks(
         result_tag_ambig_vet.size(), thread_count,
         [&](tag_lines & block, std::size_t first, std::size_t last) {
-            append_tag_ambigue_lines(block, first, last, align_score_threshold);
+            append_tag_ambigue_lines(block, seed_vet, result_tag_ambig_vet, first, last, align_score_threshold);
         },
         [&](tag_lines const & block) {
             if (!write_line(tag_ambigue_file, block.lines) || !write_line(selected_file, block.selected))
                 return false;
-            ambigue_mapped_total_tag_count += block.reads;
-            ambigue_selected_mapped_total_tag_count += block.selected_reads;
+            totals.ambigue_mapped_total_tag_count += block.reads;
+            totals.ambigue_selected_mapped_total_tag_count += block.selected_reads;
             for (std::size_t t : block.selected_tags)
-                move_selected_tag(result_tag_ambig_vet[t], result_mirna_selected_vet, row_of_mirna);
+                move_selected_tag(seed_vet, result_tag_ambig_vet[t], result_mirna_selected_vet, row_of_mirna);
             return true;
         });
+}
+
+void sort_by_align_score(std::vector<mirna_matched_vet_t> & alignments)
+{
+    std::stable_sort(alignments.begin(), alignments.end(),
+                     [](mirna_matched_vet_t const & a, mirna_matched_vet_t const & b) {
+                         return a.align_score < b.align_score;
+                     });
 }

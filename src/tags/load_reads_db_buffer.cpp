@@ -1,5 +1,5 @@
 // Tag-count loading: the file is read whole, cut into line-aligned chunks,
-// and the chunks are parsed in parallel straight into their places in tag_vet.
+// and the chunks are parsed in parallel straight into their places in the tag table.
 #include "tags/load_reads_db_buffer.hpp"
 
 #include <array>
@@ -13,8 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "driver/globals.hpp"
-#include "tags/parallel_chunks.hpp"
+#include "core/messages.hpp"
+#include "core/parallel_chunks.hpp"
 
 namespace
 {
@@ -252,7 +252,7 @@ void note_count_reading(file_chunk & chunk, std::string const & tag_file, uint32
 // Fills the chunk's tags into tag_vet from position first_tag on. The sequence
 // gets exactly the room it needs.
 void parse_chunk(file_chunk & chunk, std::string const & tag_file, std::array<unsigned char, 256> const & symbols,
-                 uint32_t seed_size)
+                 uint32_t seed_size, std::vector<tag_vet_t> & tag_vet)
 {
     quality_string const quality = "\xC3\xA8";  // the letter è in UTF-8
     uint32_t line_number = chunk.first_line;
@@ -281,20 +281,10 @@ void parse_chunk(file_chunk & chunk, std::string const & tag_file, std::array<un
 }
 }  // namespace
 
-int32_t load_reads_db_buffer(std::string const & tag_file, bool rna_conversion, uint32_t seed_size)
+tag_load_report load_reads_db_buffer(std::string const & tag_file, bool rna_conversion, uint32_t seed_size,
+                                     uint32_t thread_count, tag_table & tags)
 {
-    return load_reads_db_buffer_threads(tag_file, rna_conversion, seed_size, 1);
-}
-
-int32_t load_reads_db_buffer_threads(std::string const & tag_file, bool rna_conversion,
-                                     uint32_t seed_size, uint32_t thread_count)
-{
-    return print_tag_load_report(load_reads_db_buffer_quietly(tag_file, rna_conversion, seed_size, thread_count));
-}
-
-tag_load_report load_reads_db_buffer_quietly(std::string const & tag_file, bool rna_conversion,
-                                             uint32_t seed_size, uint32_t thread_count)
-{
+    std::vector<tag_vet_t> & tag_vet = tags.tag_vet;
     tag_load_report report;
     std::string reason;
     file_text content;
@@ -319,21 +309,21 @@ tag_load_report load_reads_db_buffer_quietly(std::string const & tag_file, bool 
 
     // Line numbers and tag positions run on from chunk to chunk.
     uint32_t lines = 0;
-    uint64_t tags = tag_vet.size();
+    uint64_t kept = tag_vet.size();
     for (file_chunk & chunk : chunks)
     {
         chunk.first_line = lines;
-        chunk.first_tag = tags;
+        chunk.first_tag = kept;
         lines += chunk.lines;
-        tags += chunk.kept;
-        discarded_tag += chunk.lines - chunk.kept;
+        kept += chunk.kept;
+        tags.discarded_tag += chunk.lines - chunk.kept;
     }
-    reserve_prefaulted(tag_vet, tags, thread_count);
-    tag_vet.resize(tags);
+    reserve_prefaulted(tag_vet, kept, thread_count);
+    tag_vet.resize(kept);
 
     std::array<unsigned char, 256> const symbols = symbol_table(rna_conversion);
     run_in_pieces(chunks.size(), thread_count,
-                  [&](uint64_t c) { parse_chunk(chunks[c], tag_file, symbols, seed_size); });
+                  [&](uint64_t c) { parse_chunk(chunks[c], tag_file, symbols, seed_size, tag_vet); });
     for (file_chunk & chunk : chunks)
         for (std::string & warning : chunk.warnings)
             report.messages.push_back({false, std::move(warning)});
@@ -345,7 +335,7 @@ tag_load_report load_reads_db_buffer_quietly(std::string const & tag_file, bool 
             report.status = -1;
             return report;
         }
-    tot_total_tag_count = lines;
+    tags.tot_total_tag_count = lines;
     if (tag_vet.empty())
         report.messages.push_back({false, tag_file + ": no tag is longer than the seed ("
                                               + std::to_string(seed_size) + " letters); no tag can map"});

@@ -1,9 +1,8 @@
-// Records, global tables and counters shared by every stage of the run,
-// plus the few text helpers that several stages need.
+// The records every stage reads or writes: the seed index (seed, species,
+// miRNA), the tags with their alignments, and the per-miRNA result rows.
 #pragma once
 
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -118,55 +117,8 @@ struct result_mirna_uniq_ambig_vet_t
     uint64_t ambig_central_site_tags = 0;
 };
 
-// ---- global tables ------------------------------------------------------
-extern std::vector<seed_vet_t> seed_vet;
-extern std::vector<std::string> specie_code_vet;
-extern std::vector<char_string> species_to_check_vet;
-extern std::vector<tag_vet_t> tag_vet;
-extern std::vector<result_mirna_uniq_ambig_vet_t> result_mirna_uniq_ambig_vet;
-extern std::vector<tag_vet_t> result_tag_uniq_vet;
-extern std::vector<tag_vet_t> result_tag_ambig_vet;
-
-// ---- global counters ----------------------------------------------------
-extern uint32_t tot_total_tag_count;   // lines of the tag-count file
-extern uint32_t discarded_tag;         // lines whose tag was too short
-extern uint32_t mirna_elaborated;      // (seed, selected species) passes
-extern uint32_t numb_of_mirna;         // records read from the FASTA file
-extern uint64_t read_count_experiment;
-extern uint64_t unique_reads_mapped_on_library;
-extern uint64_t ambigue_reads_mapped_on_library;
-extern uint64_t uniq_mapped_total_tags_count;
-extern uint64_t ambigue_mapped_total_tag_count;
-extern uint64_t ambigue_selected_mapped_total_tag_count;
-
-// Empties the seven global tables; counters keep their values.
-int32_t free_all_structures();
-// The same, with the tags' blocks released on thread_count threads.
-int32_t free_all_structures_threads(uint32_t thread_count);
-
-// ---- shared helpers ------------------------------------------------------
-
-// Text to nucleotides, byte by byte: A/a, C/c, G/g, U/u keep their letter,
-// every other byte (T and t included) becomes N.
-rna_string text_to_rna5(std::string const & text);
-
-// Nucleotides to the letters A, C, G, U, N.
-std::string rna5_to_text(rna_string const & seq);
-
-// Opens a file for reading. Fails (with the reason in `reason`) when the path
-// cannot be opened or names a directory.
-bool open_for_reading(std::ifstream & in, std::string const & path, std::string & reason);
-
-// Reads one line and drops a single carriage return at its end.
-// Returns false when no line could be read.
-bool read_text_line(std::istream & in, std::string & line);
-
 // True when none of the four isoform flags is set.
 bool is_mirna_exact(mirna_matched_vet_t const & a);
 
-// The miRNA an alignment points at, through its three indices.
-mirna_vet_t const & matched_mirna(mirna_matched_vet_t const & a);
-
-// Messages on standard error, prefixed with the program name.
-void print_error(std::string const & message);
-void print_warning(std::string const & message);
+// The miRNA an alignment points at, through its three indices into `seed_vet`.
+mirna_vet_t const & matched_mirna(std::vector<seed_vet_t> const & seed_vet, mirna_matched_vet_t const & a);

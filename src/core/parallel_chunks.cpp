@@ -1,4 +1,4 @@
-#include "tags/parallel_chunks.hpp"
+#include "core/parallel_chunks.hpp"
 
 #include <algorithm>
 #include <condition_variable>

@@ -1,8 +1,9 @@
-#include "mirna_db/fasta_records.hpp"
+#include "core/fasta_records.hpp"
 
 #include <algorithm>
 
-#include "driver/globals.hpp"
+#include "core/messages.hpp"
+#include "core/text_input.hpp"
 
 namespace
 {

@@ -3,11 +3,11 @@
 // may run on contiguous chunks of tag_vet in parallel: each chunk copies its
 // tags into places counted beforehand and sums its own rows, and the chunks'
 // rows are then merged in chunk order.
-#include "matching/result_aggregation.hpp"
+#include "report/result_aggregation.hpp"
 
 #include <unordered_map>
 
-#include "tags/parallel_chunks.hpp"
+#include "core/parallel_chunks.hpp"
 
 namespace
 {
@@ -106,9 +106,10 @@ struct indexed_rows
 };
 
 // The row of the alignment's miRNA, appended (all zero) when none exists.
-result_mirna_uniq_ambig_vet_t & row_for(mirna_matched_vet_t const & a, indexed_rows & rows)
+result_mirna_uniq_ambig_vet_t & row_for(std::vector<seed_vet_t> const & seed_vet, mirna_matched_vet_t const & a,
+                                        indexed_rows & rows)
 {
-    mirna_vet_t const & mirna = matched_mirna(a);
+    mirna_vet_t const & mirna = matched_mirna(seed_vet, a);
     auto found = rows.index.find(mirna.mirna_index);
     if (found != rows.index.end())
         return rows.table[found->second];
@@ -124,10 +125,11 @@ result_mirna_uniq_ambig_vet_t & row_for(mirna_matched_vet_t const & a, indexed_r
 }
 
 // Adds every alignment of the tag to the rows, in recorded order.
-void add_tag_to_rows(tag_vet_t const & tag, bool ambiguous, indexed_rows & rows)
+void add_tag_to_rows(std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag, bool ambiguous,
+                     indexed_rows & rows)
 {
     for (mirna_matched_vet_t const & a : tag.mirna_matched_vet)
-        count_alignment(chosen_group(row_for(a, rows), ambiguous), a, tag.tag_count);
+        count_alignment(chosen_group(row_for(seed_vet, a, rows), ambiguous), a, tag.tag_count);
 }
 
 // Adds the rows of a later part of tag_vet to `rows`: counters of a miRNA
@@ -176,7 +178,7 @@ struct chunk_split
 };
 
 // Counts the chunk's unique and ambiguous tags and sums its reads.
-void count_chunk(chunk_split & chunk)
+void count_chunk(std::vector<tag_vet_t> const & tag_vet, chunk_split & chunk)
 {
     for (uint64_t t = chunk.first; t < chunk.last; ++t)
     {
@@ -198,7 +200,8 @@ void count_chunk(chunk_split & chunk)
 
 // Copies the mapped tags of the chunk into their places in the two tag
 // tables and sums their alignments into the chunk's own rows.
-void split_chunk(chunk_split & chunk)
+void split_chunk(std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> const & tag_vet,
+                 chunk_split & chunk, result_tables & results)
 {
     indexed_rows rows{chunk.rows, {}};
     std::size_t unique = chunk.first_unique;
@@ -211,8 +214,9 @@ void split_chunk(chunk_split & chunk)
             continue;
         // A copy made by construction holds exactly the room of the original.
         tag_vet_t copy = tag;
-        take_tag(alignments >= 2 ? result_tag_ambig_vet[ambiguous++] : result_tag_uniq_vet[unique++], copy);
-        add_tag_to_rows(tag, alignments >= 2, rows);
+        take_tag(alignments >= 2 ? results.result_tag_ambig_vet[ambiguous++] : results.result_tag_uniq_vet[unique++],
+                 copy);
+        add_tag_to_rows(seed_vet, tag, alignments >= 2, rows);
     }
 }
 
@@ -223,12 +227,8 @@ float percentage(uint64_t count, uint64_t total)
 }
 }  // namespace
 
-int32_t output_structures_generation()
-{
-    return output_structures_generation_threads(1);
-}
-
-int32_t output_structures_generation_threads(uint32_t thread_count)
+int32_t output_structures_generation(std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> const & tag_vet,
+                                     uint32_t thread_count, result_tables & results)
 {
     uint64_t const tags = tag_vet.size();
     std::vector<chunk_split> splits(chunk_count(tags, thread_count));
@@ -237,64 +237,53 @@ int32_t output_structures_generation_threads(uint32_t thread_count)
         splits[c].first = chunk_begin(tags, static_cast<uint32_t>(splits.size()), c);
         splits[c].last = chunk_begin(tags, static_cast<uint32_t>(splits.size()), c + 1);
     }
-    run_in_chunks(tags, thread_count, [&](uint32_t chunk, uint64_t, uint64_t) { count_chunk(splits[chunk]); });
+    run_in_chunks(tags, thread_count,
+                  [&](uint32_t chunk, uint64_t, uint64_t) { count_chunk(tag_vet, splits[chunk]); });
 
     // The sums, and where each chunk's copies start, chunk after chunk.
-    std::size_t unique = result_tag_uniq_vet.size();
-    std::size_t ambiguous = result_tag_ambig_vet.size();
+    std::size_t unique = results.result_tag_uniq_vet.size();
+    std::size_t ambiguous = results.result_tag_ambig_vet.size();
     for (chunk_split & split : splits)
     {
-        read_count_experiment += split.reads;
-        unique_reads_mapped_on_library += split.unique_reads;
-        ambigue_reads_mapped_on_library += split.ambiguous_reads;
+        results.read_count_experiment += split.reads;
+        results.unique_reads_mapped_on_library += split.unique_reads;
+        results.ambigue_reads_mapped_on_library += split.ambiguous_reads;
         split.first_unique = unique;
         split.first_ambiguous = ambiguous;
         unique += split.unique_tags;
         ambiguous += split.ambiguous_tags;
     }
-    reserve_prefaulted(result_tag_uniq_vet, unique, thread_count);
-    result_tag_uniq_vet.resize(unique);
-    reserve_prefaulted(result_tag_ambig_vet, ambiguous, thread_count);
-    result_tag_ambig_vet.resize(ambiguous);
+    reserve_prefaulted(results.result_tag_uniq_vet, unique, thread_count);
+    results.result_tag_uniq_vet.resize(unique);
+    reserve_prefaulted(results.result_tag_ambig_vet, ambiguous, thread_count);
+    results.result_tag_ambig_vet.resize(ambiguous);
 
-    run_in_chunks(tags, thread_count, [&](uint32_t chunk, uint64_t, uint64_t) { split_chunk(splits[chunk]); });
+    run_in_chunks(tags, thread_count, [&](uint32_t chunk, uint64_t, uint64_t) {
+        split_chunk(seed_vet, tag_vet, splits[chunk], results);
+    });
 
-    // Same rows as fill_mirna_result_vector for each mapped tag in order.
-    indexed_rows rows{result_mirna_uniq_ambig_vet, index_rows(result_mirna_uniq_ambig_vet)};
+    // The chunks' rows, merged in chunk order: rows in first-met order.
+    indexed_rows rows{results.result_mirna_uniq_ambig_vet, index_rows(results.result_mirna_uniq_ambig_vet)};
     for (chunk_split & split : splits)
         merge_rows(split.rows, rows);
     return 0;
 }
 
-int32_t fill_mirna_result_vector(uint32_t p, bool ambiguous)
+int32_t output_structures_updating(result_tables & results)
 {
-    if (p >= tag_vet.size())
-        return 0;
-    indexed_rows rows{result_mirna_uniq_ambig_vet, index_rows(result_mirna_uniq_ambig_vet)};
-    add_tag_to_rows(tag_vet[p], ambiguous, rows);
-    return 0;
-}
-
-int32_t output_structures_updating()
-{
-    uint64_t const mapped = unique_reads_mapped_on_library + ambigue_reads_mapped_on_library;
-    for (result_mirna_uniq_ambig_vet_t & row : result_mirna_uniq_ambig_vet)
+    uint64_t const mapped = results.unique_reads_mapped_on_library + results.ambigue_reads_mapped_on_library;
+    for (result_mirna_uniq_ambig_vet_t & row : results.result_mirna_uniq_ambig_vet)
     {
         if (row.ambig_count_tags != 0)
         {
             row.ambig_expressed_mapped = percentage(row.ambig_count_tags, mapped);
-            row.ambig_expressed_all = percentage(row.ambig_count_tags, read_count_experiment);
+            row.ambig_expressed_all = percentage(row.ambig_count_tags, results.read_count_experiment);
         }
         if (row.uniq_count_tags != 0)
         {
             row.uniq_expressed_mapped = percentage(row.uniq_count_tags, mapped);
-            row.uniq_expressed_all = percentage(row.uniq_count_tags, read_count_experiment);
+            row.uniq_expressed_all = percentage(row.uniq_count_tags, results.read_count_experiment);
         }
     }
     return 0;
-}
-
-bool sortBy_align_score(mirna_matched_vet_t const & a, mirna_matched_vet_t const & b)
-{
-    return a.align_score < b.align_score;
 }

@@ -1,0 +1,70 @@
+// The state of one run: the seven tables and the counters, grouped by the
+// stage that fills them. Each stage takes the groups it reads and writes as
+// arguments; a fresh run state is `run_state{}`, and `state = {}` resets one.
+//
+// With --threads the seed index is built while the tags load: the index
+// builder takes only `mirna_db_tables`, the tag loader only `tag_table`.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/records.hpp"
+
+// The seed index and the species selection (filled by the miRNA-file stages).
+struct mirna_db_tables
+{
+    std::vector<seed_vet_t> seed_vet;             // in ascending seed text order
+    std::vector<std::string> specie_code_vet;     // every species code of the miRNA file
+    std::vector<char_string> species_to_check_vet;  // the codes selected for the search
+};
+
+// The tags and what loading them counted (filled by the tag loader; the
+// search adds alignments to the tags).
+struct tag_table
+{
+    std::vector<tag_vet_t> tag_vet;  // tags longer than the seed, in file order
+    uint32_t tot_total_tag_count = 0;  // lines of the tag-count file
+    uint32_t discarded_tag = 0;        // lines whose tag was not longer than the seed
+};
+
+// What the seed search counted.
+struct search_counters
+{
+    uint32_t mirna_elaborated = 0;  // (seed, selected species) passes
+};
+
+// The split of the mapped tags and the per-miRNA rows, with the read sums
+// they are normalised by.
+struct result_tables
+{
+    std::vector<result_mirna_uniq_ambig_vet_t> result_mirna_uniq_ambig_vet;  // in first-met tag order
+    std::vector<tag_vet_t> result_tag_uniq_vet;   // tags with one alignment, in file order
+    std::vector<tag_vet_t> result_tag_ambig_vet;  // tags with several, in file order
+    uint64_t read_count_experiment = 0;           // reads of every kept tag
+    uint64_t unique_reads_mapped_on_library = 0;
+    uint64_t ambigue_reads_mapped_on_library = 0;
+};
+
+// The three totals of the log, summed while the tag tables are written.
+struct mapped_totals
+{
+    uint64_t uniq_mapped_total_tags_count = 0;
+    uint64_t ambigue_mapped_total_tag_count = 0;
+    uint64_t ambigue_selected_mapped_total_tag_count = 0;
+};
+
+struct run_state
+{
+    mirna_db_tables mirna_db;
+    tag_table tags;
+    search_counters search;
+    result_tables results;
+    mapped_totals totals;
+};
+
+// Empties the seven tables (counters keep their values), the tags' blocks
+// released on thread_count threads (0 counts as 1) and given back to the
+// system as they are freed.
+void free_all_structures(run_state & state, uint32_t thread_count);

@@ -1,0 +1,13 @@
+// Text to nucleotides and back.
+#pragma once
+
+#include <string>
+
+#include "core/records.hpp"
+
+// Text to nucleotides, byte by byte: A/a, C/c, G/g, U/u keep their letter,
+// every other byte (T and t included) becomes N.
+rna_string text_to_rna5(std::string const & text);
+
+// Nucleotides to the letters A, C, G, U, N.
+std::string rna5_to_text(rna_string const & seq);
