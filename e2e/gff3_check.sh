@@ -2,14 +2,14 @@
 # The mirGFF3 export end to end: runs the real binary on the bundled example
 # with --gff3 and the bundled precursor file, checks that the export changes
 # nothing else, that a failed run leaves no mirGFF3 file, and has mirtop
-# itself (through the project's mirgff3-check) validate the file and count its
-# total expression against the total our own tag tables imply.
+# itself (e2e/mirgff3_check.py) validate the file and count its total
+# expression against the total our own tag tables imply.
 #
 #   gff3_check.sh BINARY PROJECT_ROOT
 set -u
 binary=$(realpath "$1")
 root=$(realpath "$2")
-checker=$root/../shared/tools/mirgff3-check
+checker=$root/e2e/mirgff3_check.py
 
 work=$(mktemp -d /tmp/mirsight_gff3_XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -90,12 +90,8 @@ PY
 echo "expected total expression: $expected_total"
 [ -n "$expected_total" ] && [ "$expected_total" -gt 0 ] || fail "no expected total could be computed"
 
-if [ ! -x "$checker" ]; then
-    fail "$checker not found"
-else
-    "$checker" "$work/with/out.gff" --expect-total "${expected_total:-0}" 2>&1 | grep -v -i 'deprecat\|warnings.warn'
-    [ "${PIPESTATUS[0]}" = 0 ] || fail "mirgff3-check rejected out.gff"
-fi
+"$checker" "$work/with/out.gff" --expect-total "${expected_total:-0}" 2>&1 | grep -v -i 'deprecat\|warnings.warn'
+[ "${PIPESTATUS[0]}" = 0 ] || fail "mirgff3_check.py rejected out.gff"
 
 # A run that fails leaves no mirGFF3 file; a lone option is a command-line error.
 (cd "$work/with" && rm -f out.gff &&

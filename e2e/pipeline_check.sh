@@ -106,7 +106,8 @@ check_collapse() {
         "$collapse" -o kept.txt "$input" 2> errors.txt
         status=$?
         [ "$status" = 1 ] || fail "$input: exit status $status, not 1"
-        grep -q "'$input'" errors.txt || fail "$input: the error does not name the file: $(cat errors.txt)"
+        grep -q "^mirsight-collapse: error: .*'$input'" errors.txt ||
+            fail "$input: the error does not name the program and the file: $(cat errors.txt)"
         [ "$(cat kept.txt)" = "$(printf 'earlier\t1')" ] || fail "$input: the earlier output was changed"
     done
     ls -a | grep -q '\.tmp$' && fail "a temporary file was left: $(ls -a | grep '\.tmp$')"

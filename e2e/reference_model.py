@@ -1,8 +1,10 @@
 #!/usr/bin/env python3
 """Independent reference model of one mirsight run, for golden end-to-end tests.
 
-Written from the tool's documented behaviour, not from the C++ sources, so that
-the expected files it produces can catch faults in the C++ program.
+Written from the tool's behaviour as README.md describes it (options, input
+formats, output files and their columns) and as e2e/README.md checks it by
+hand, not from the C++ sources, so that the expected files it produces can
+catch faults in the C++ program.
 
     python3 e2e/reference_model.py [tool arguments...]
         Runs from the current working directory exactly as the tool would:
@@ -12,8 +14,10 @@ the expected files it produces can catch faults in the C++ program.
         tool's (1: unreadable input or uncreatable output, 2: bad option).
 
     python3 e2e/reference_model.py --self-test
-        Checks the model against the documented worked examples and edge
-        cases and prints how many checks passed.
+        Checks the model against small examples worked by hand (the
+        SelfTest functions at the end of this file: GROUPED_EXAMPLE_FASTA,
+        MIRNA_42 and their expected files) and edge cases, and prints how
+        many checks passed.
 
 Standard library only. All text is handled as bytes: the tool never decodes
 anything, and the quality text is the two UTF-8 bytes of "è".
@@ -168,7 +172,7 @@ class RunError(Exception):
 
 
 class NotModelled(Exception):
-    """An input whose outcome the tool's documented behaviour leaves open."""
+    """An input whose outcome README.md leaves open."""
 
 
 def warn(message):
@@ -1080,7 +1084,7 @@ def run(argv):
 
 
 # ---------------------------------------------------------------------------
-# Self-test: the documented worked examples and edge cases
+# Self-test: small examples worked by hand, and edge cases
 # ---------------------------------------------------------------------------
 
 class SelfTest:
@@ -1190,13 +1194,13 @@ def self_test_mirna_db(t):
                         b"GCUAGC\txyz\tCGCUAGCUUUUUUUUUUUUUUU\t>xyz-miR-30\n"
                         b"ACCGGN\tabc\tAACCGGNNAACCGGNNAACCGG\t>abc-let-5\n")
     g, s = formatted(GROUPED_EXAMPLE_FASTA)
-    t.check("grouped file of the worked example", g, expected_grouped)
+    t.check("grouped file of GROUPED_EXAMPLE_FASTA", g, expected_grouped)
     t.check("sorted grouped file", s, b"".join(sorted(expected_grouped.splitlines(True))))
     read_mirbase(sorted_)
     loaded = [(seed.seed_seq, [(sp.specie_code, [(m.mirna_index, m.mirna_info)
                                                 for m in sp.mirna_vet])
                                for sp in seed.specie_vet]) for seed in G.seed_vet]
-    t.check("seed index of the worked example", loaded,
+    t.check("seed index of GROUPED_EXAMPLE_FASTA", loaded,
             [(b"ACCGGN", [(b"abc", [(1, b">abc-let-5")])]),
              (b"GCUAGC", [(b"abc", [(2, b">abc-miR-10-5p"), (3, b">abc-miR-20-3p")]),
                           (b"xyz", [(4, b">xyz-miR-30")])])])

@@ -21,14 +21,18 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 jobs=$(nproc)
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-cmake --build build -j"$jobs"
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
 
 case "$mode" in
     run)
+        # Only the two tools: the tests and benchmarks are built by "test".
+        cmake --build build -j"$jobs" --target mirsight mirsight-collapse
         ./build/mirsight
+        echo "The tables are in Tests/out_mature_*.txt; the miRNA index in Tests/mirna_example_grouped*.txt."
+        echo "Install both tools with: cmake --install build (to /usr/local/bin)"
         ;;
     test)
+        cmake --build build -j"$jobs"
         (cd build && ctest --output-on-failure -j"$jobs")
 
         echo "== the same suite under AddressSanitizer and UndefinedBehaviorSanitizer"

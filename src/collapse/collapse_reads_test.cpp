@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/test_support.hpp"
+#include "core/test_support.hpp"
 
 namespace
 {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/test_support.hpp"
+#include "core/test_support.hpp"
 
 namespace
 {

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "driver/staged_output.hpp"
-#include "driver/test_support.hpp"
-#include "mirna_db/text_file_output.hpp"
+#include "core/checked_file.hpp"
+#include "core/staged_output.hpp"
+#include "core/test_support.hpp"
 
 #include <sys/stat.h>
 
@@ -18,40 +18,41 @@ bool exists(std::string const & path)
 TEST(StagedOutput, WithoutStagingFilesAreWrittenUnderTheirNames)
 {
     scratch_dir dir;
-    EXPECT_EQ(staged_path(dir.file("a.txt")), dir.file("a.txt"));
-    EXPECT_EQ(readable_path(dir.file("a.txt")), dir.file("a.txt"));
+    output_staging outputs(false);
+    EXPECT_EQ(outputs.staged_path(dir.file("a.txt")), dir.file("a.txt"));
+    EXPECT_EQ(outputs.readable_path(dir.file("a.txt")), dir.file("a.txt"));
 }
 
 TEST(StagedOutput, FilesAppearOnlyWhenCommitted)
 {
     scratch_dir dir;
     write_file(dir.file("a.txt"), "earlier run\n");
-    set_output_staging(true);
-    ASSERT_EQ(write_text_file(dir.file("a.txt"), "new\n", "test file"), 0);
-    ASSERT_EQ(write_text_file(dir.file("b.txt"), "new b\n", "test file"), 0);
+    output_staging outputs;
+    ASSERT_EQ(write_text_file(dir.file("a.txt"), "new\n", "test file", outputs), 0);
+    ASSERT_EQ(write_text_file(dir.file("b.txt"), "new b\n", "test file", outputs), 0);
     // Until the commit the earlier content stays and b does not exist, but
     // both can be read back under their temporary names.
     EXPECT_EQ(read_file(dir.file("a.txt")), "earlier run\n");
     EXPECT_FALSE(exists(dir.file("b.txt")));
-    EXPECT_EQ(read_file(readable_path(dir.file("b.txt"))), "new b\n");
+    EXPECT_EQ(read_file(outputs.readable_path(dir.file("b.txt"))), "new b\n");
 
-    EXPECT_EQ(commit_staged_outputs(), 0);
-    set_output_staging(false);
+    EXPECT_EQ(outputs.commit(), 0);
     EXPECT_EQ(read_file(dir.file("a.txt")), "new\n");
     EXPECT_EQ(read_file(dir.file("b.txt")), "new b\n");
-    EXPECT_EQ(readable_path(dir.file("b.txt")), dir.file("b.txt"));
+    EXPECT_EQ(outputs.readable_path(dir.file("b.txt")), dir.file("b.txt"));
 }
 
 TEST(StagedOutput, DiscardRemovesTemporariesAndKeepsEarlierFiles)
 {
     scratch_dir dir;
     write_file(dir.file("a.txt"), "earlier run\n");
-    set_output_staging(true);
-    ASSERT_EQ(write_text_file(dir.file("a.txt"), "partial\n", "test file"), 0);
-    std::string const temporary = readable_path(dir.file("a.txt"));
-    EXPECT_TRUE(exists(temporary));
-    discard_staged_outputs();
-    set_output_staging(false);
+    std::string temporary;
+    {
+        output_staging outputs;  // never committed: its end discards
+        ASSERT_EQ(write_text_file(dir.file("a.txt"), "partial\n", "test file", outputs), 0);
+        temporary = outputs.readable_path(dir.file("a.txt"));
+        EXPECT_TRUE(exists(temporary));
+    }
     EXPECT_FALSE(exists(temporary));
     EXPECT_EQ(read_file(dir.file("a.txt")), "earlier run\n");
 }

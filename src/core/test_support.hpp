@@ -1,4 +1,4 @@
-// Helpers for the unit tests: a clean global state and scratch files.
+// Helpers for the unit tests: scratch files.
 #pragma once
 
 #include <cstdlib>
@@ -8,24 +8,6 @@
 #include <string>
 
 #include <unistd.h>
-
-#include "driver/globals.hpp"
-
-// Empties every table and zeroes every counter, as at program start.
-inline void reset_run_state()
-{
-    free_all_structures();
-    tot_total_tag_count = 0;
-    discarded_tag = 0;
-    mirna_elaborated = 0;
-    numb_of_mirna = 0;
-    read_count_experiment = 0;
-    unique_reads_mapped_on_library = 0;
-    ambigue_reads_mapped_on_library = 0;
-    uniq_mapped_total_tags_count = 0;
-    ambigue_mapped_total_tag_count = 0;
-    ambigue_selected_mapped_total_tag_count = 0;
-}
 
 // A fresh directory under /tmp, removed when the object goes out of scope.
 class scratch_dir

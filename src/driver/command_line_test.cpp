@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "driver/command_line.hpp"
-#include "driver/test_support.hpp"
 
 namespace
 {
@@ -166,89 +165,6 @@ TEST(CommandLine, RefusesAThreadCountOutsideOneTo256)
     EXPECT_EQ(parse_command_line({"-l", "3", "--threads"}, p), 2);
     std::string const errors = testing::internal::GetCapturedStderr();
     EXPECT_NE(errors.find("option --threads needs a value"), std::string::npos) << errors;
-}
-
-// On any number of threads, every table ends empty, with the blocks its tags
-// held released once (the sanitizer build sees a double or a missed release).
-TEST(FreeAllStructures, EmptiesTablesAndKeepsCounters)
-{
-    for (uint32_t threads : {1u, 2u, 3u})
-    {
-        SCOPED_TRACE(std::to_string(threads) + " threads");
-        reset_run_state();
-        seed_vet.resize(2);
-        specie_code_vet.push_back("hsa");
-        species_to_check_vet.push_back(char_string("hsa"));
-        tag_vet.resize(5);
-        for (tag_vet_t & tag : tag_vet)
-        {
-            tag.tag_sequence = text_to_rna5("UGAGGUAGUAGGUUGUAUAGUU");
-            tag.tag_quality = "\xC3\xA8";
-            tag.mirna_matched_vet.resize(2);
-        }
-        result_mirna_uniq_ambig_vet.resize(1);
-        result_tag_uniq_vet = tag_vet;
-        result_tag_ambig_vet.assign(tag_vet.begin(), tag_vet.begin() + 1);
-        uniq_mapped_total_tags_count = 7;
-        ambigue_selected_mapped_total_tag_count = 5;
-        EXPECT_EQ(threads == 1 ? free_all_structures() : free_all_structures_threads(threads), 0);
-        EXPECT_TRUE(seed_vet.empty() && specie_code_vet.empty() && species_to_check_vet.empty()
-                    && tag_vet.empty() && result_mirna_uniq_ambig_vet.empty()
-                    && result_tag_uniq_vet.empty() && result_tag_ambig_vet.empty());
-        EXPECT_EQ(uniq_mapped_total_tags_count, 7u);
-        EXPECT_EQ(ambigue_selected_mapped_total_tag_count, 5u);
-    }
-    reset_run_state();
-}
-
-TEST(TextToRna5, OnlyACGUInEitherCaseKeepTheirLetter)
-{
-    std::string all;
-    for (int byte = 0; byte < 256; ++byte)
-        all.push_back(static_cast<char>(byte));
-    std::string const letters = rna5_to_text(text_to_rna5(all));
-    ASSERT_EQ(letters.size(), 256u);
-    for (int byte = 0; byte < 256; ++byte)
-    {
-        char expected = 'N';
-        switch (byte)
-        {
-            case 'A': case 'a': expected = 'A'; break;
-            case 'C': case 'c': expected = 'C'; break;
-            case 'G': case 'g': expected = 'G'; break;
-            case 'U': case 'u': expected = 'U'; break;
-            default: break;
-        }
-        EXPECT_EQ(letters[static_cast<std::size_t>(byte)], expected) << "byte " << byte;
-    }
-}
-
-TEST(ReadTextLine, DropsOneCarriageReturn)
-{
-    std::istringstream in("a\r\nb\r\r\nc");
-    std::string line;
-    ASSERT_TRUE(read_text_line(in, line));
-    EXPECT_EQ(line, "a");
-    ASSERT_TRUE(read_text_line(in, line));
-    EXPECT_EQ(line, "b\r");
-    ASSERT_TRUE(read_text_line(in, line));
-    EXPECT_EQ(line, "c");
-    EXPECT_FALSE(read_text_line(in, line));
-}
-
-TEST(OpenForReading, RefusesDirectoriesAndMissingFiles)
-{
-    scratch_dir dir;
-    std::string reason;
-    std::ifstream a;
-    EXPECT_FALSE(open_for_reading(a, dir.path(), reason));
-    EXPECT_EQ(reason, "Is a directory");
-    std::ifstream b;
-    EXPECT_FALSE(open_for_reading(b, dir.file("missing.txt"), reason));
-    EXPECT_EQ(reason, "No such file or directory");
-    write_file(dir.file("x.txt"), "x\n");
-    std::ifstream c;
-    EXPECT_TRUE(open_for_reading(c, dir.file("x.txt"), reason));
 }
 
 TEST(CommandLine, Gff3ExportNeedsBothFiles)

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/test_support.hpp"
-
 TEST(check_specie_code, selects_every_code_found_in_database_order)
 {
     struct selection_case
@@ -29,13 +27,13 @@ TEST(check_specie_code, selects_every_code_found_in_database_order)
     };
     for (selection_case const & c : cases)
     {
-        reset_run_state();
-        specie_code_vet = c.database;
+        mirna_db_tables mirna_db;
+        mirna_db.specie_code_vet = c.database;
         testing::internal::CaptureStdout();
-        EXPECT_EQ(check_specie_code(c.species), 0);
+        EXPECT_EQ(check_specie_code(c.species, mirna_db), 0);
         std::string const out = testing::internal::GetCapturedStdout();
         std::string selected;
-        for (char_string const & code : species_to_check_vet)
+        for (char_string const & code : mirna_db.species_to_check_vet)
             selected += std::string(seqan::begin(code), seqan::end(code)) + ",";
         EXPECT_EQ(selected, c.selected) << c.name;
         std::string expected_out = "specie_codes = " + c.species + "\n";

@@ -2,7 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/test_support.hpp"
+#include "core/sequence_text.hpp"
+#include "core/test_support.hpp"
 
 namespace
 {
@@ -12,7 +13,7 @@ std::string as_text(char_string const & s)
 }
 
 // The seed index as text: one line per seed, "seed: code[index info seq, ...]; ...".
-std::string seed_index_text()
+std::string seed_index_text(std::vector<seed_vet_t> const & seed_vet)
 {
     std::ostringstream text;
     for (seed_vet_t const & seed : seed_vet)
@@ -31,7 +32,7 @@ std::string seed_index_text()
     return text.str();
 }
 
-std::string codes_text()
+std::string codes_text(std::vector<std::string> const & specie_code_vet)
 {
     std::string text;
     for (std::string const & code : specie_code_vet)
@@ -72,22 +73,22 @@ TEST(read_mirbase, loads_the_seed_index)
     };
     for (load_case const & c : cases)
     {
-        reset_run_state();
+        mirna_db_tables mirna_db;
         scratch_dir dir;
         write_file(dir.file("sorted.txt"), c.file);
-        EXPECT_EQ(read_mirbase(dir.file("sorted.txt")), 0) << c.name;
-        EXPECT_EQ(codes_text(), c.codes) << c.name;
-        EXPECT_EQ(seed_index_text(), c.index) << c.name;
+        EXPECT_EQ(read_mirbase(dir.file("sorted.txt"), output_staging(false), mirna_db), 0) << c.name;
+        EXPECT_EQ(codes_text(mirna_db.specie_code_vet), c.codes) << c.name;
+        EXPECT_EQ(seed_index_text(mirna_db.seed_vet), c.index) << c.name;
     }
 }
 
 TEST(read_mirbase, missing_file_is_reported)
 {
-    reset_run_state();
+    mirna_db_tables mirna_db;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(read_mirbase("/nonexistent/sorted.txt"), -2);
+    EXPECT_EQ(read_mirbase("/nonexistent/sorted.txt", output_staging(false), mirna_db), -2);
     std::string const errors = testing::internal::GetCapturedStderr();
     EXPECT_NE(errors.find("'/nonexistent/sorted.txt': No such file or directory"), std::string::npos)
         << errors;
-    EXPECT_TRUE(seed_vet.empty());
+    EXPECT_TRUE(mirna_db.seed_vet.empty());
 }

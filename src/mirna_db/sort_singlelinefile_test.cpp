@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/test_support.hpp"
+#include "core/test_support.hpp"
 
 TEST(sort_singlelinefile, lines_in_ascending_byte_order)
 {
@@ -27,7 +27,8 @@ TEST(sort_singlelinefile, lines_in_ascending_byte_order)
     {
         scratch_dir dir;
         write_file(dir.file("in.txt"), c.input);
-        EXPECT_EQ(sort_singlelinefile(dir.file("in.txt"), dir.file("out.txt")), 0) << c.name;
+        output_staging outputs(false);
+        EXPECT_EQ(sort_singlelinefile(dir.file("in.txt"), dir.file("out.txt"), outputs), 0) << c.name;
         EXPECT_EQ(read_file(dir.file("out.txt")), c.output) << c.name;
     }
 }
@@ -35,16 +36,17 @@ TEST(sort_singlelinefile, lines_in_ascending_byte_order)
 TEST(sort_singlelinefile, failures_name_the_path)
 {
     scratch_dir dir;
+    output_staging outputs(false);
     write_file(dir.file("out.txt"), "old\n");
     testing::internal::CaptureStderr();
-    EXPECT_EQ(sort_singlelinefile(dir.file("absent.txt"), dir.file("out.txt")), -2);
+    EXPECT_EQ(sort_singlelinefile(dir.file("absent.txt"), dir.file("out.txt"), outputs), -2);
     std::string errors = testing::internal::GetCapturedStderr();
     EXPECT_NE(errors.find("absent.txt': No such file or directory"), std::string::npos) << errors;
     EXPECT_EQ(read_file(dir.file("out.txt")), "old\n");
 
     write_file(dir.file("in.txt"), "b\na\n");
     testing::internal::CaptureStderr();
-    EXPECT_EQ(sort_singlelinefile(dir.file("in.txt"), dir.file("no/out.txt")), -1);
+    EXPECT_EQ(sort_singlelinefile(dir.file("in.txt"), dir.file("no/out.txt"), outputs), -1);
     errors = testing::internal::GetCapturedStderr();
     EXPECT_NE(errors.find("no/out.txt'"), std::string::npos) << errors;
 }

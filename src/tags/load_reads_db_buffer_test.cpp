@@ -6,32 +6,40 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/test_support.hpp"
+#include "core/sequence_text.hpp"
+#include "core/test_support.hpp"
 
 namespace
 {
 struct load_run
 {
     int32_t status = 0;
-    std::string errors;
+    std::string errors;  // the printed report
+    tag_table tags;
 };
 
-load_run load_text(std::string const & content, bool rna_conversion = true, uint32_t seed_size = 6)
+// Loads `path` and prints its report, as a run does.
+load_run load_path(std::string const & path, bool rna_conversion = true, uint32_t thread_count = 1)
 {
-    scratch_dir dir;
-    write_file(dir.file("tags.txt"), content);
     load_run run;
     testing::internal::CaptureStderr();
-    run.status = load_reads_db_buffer(dir.file("tags.txt"), rna_conversion, seed_size);
+    run.status = print_tag_load_report(load_reads_db_buffer(path, rna_conversion, 6, thread_count, run.tags));
     run.errors = testing::internal::GetCapturedStderr();
     return run;
 }
 
+load_run load_text(std::string const & content, bool rna_conversion = true, uint32_t thread_count = 1)
+{
+    scratch_dir dir;
+    write_file(dir.file("tags.txt"), content);
+    return load_path(dir.file("tags.txt"), rna_conversion, thread_count);
+}
+
 // The loaded tags as "index:sequence:count" lines.
-std::string tags_text()
+std::string tags_text(tag_table const & tags)
 {
     std::string text;
-    for (tag_vet_t const & tag : tag_vet)
+    for (tag_vet_t const & tag : tags.tag_vet)
         text += std::to_string(tag.tag_index) + ":" + rna5_to_text(tag.tag_sequence) + ":" +
                 std::to_string(tag.tag_count) + "\n";
     return text;
@@ -65,17 +73,16 @@ TEST(load_reads_db_buffer, lines_become_tags)
     };
     for (tag_case const & c : cases)
     {
-        reset_run_state();
         load_run const run = load_text(c.file, c.rna_conversion);
         EXPECT_EQ(run.status, 0) << c.name;
-        EXPECT_EQ(tags_text(), c.tags) << c.name;
-        EXPECT_EQ(tot_total_tag_count, c.lines) << c.name;
-        EXPECT_EQ(discarded_tag, c.discarded) << c.name;
-        if (!tag_vet.empty())
+        EXPECT_EQ(tags_text(run.tags), c.tags) << c.name;
+        EXPECT_EQ(run.tags.tot_total_tag_count, c.lines) << c.name;
+        EXPECT_EQ(run.tags.discarded_tag, c.discarded) << c.name;
+        if (!run.tags.tag_vet.empty())
         {
             EXPECT_EQ(run.errors, "") << c.name;
         }
-        for (tag_vet_t const & tag : tag_vet)
+        for (tag_vet_t const & tag : run.tags.tag_vet)
         {
             EXPECT_EQ(std::string(seqan::begin(tag.tag_quality), seqan::end(tag.tag_quality)), "\xC3\xA8");
             EXPECT_TRUE(tag.mirna_matched_vet.empty());
@@ -92,11 +99,10 @@ TEST(load_reads_db_buffer, crlf_file_loads_like_lf_file)
         crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     for (std::string const & file : {lf, crlf})
     {
-        reset_run_state();
         load_run const run = load_text(file);
-        EXPECT_EQ(tags_text(), "1:ACGUACGU:10\n3:ACGUACG:0\n5:UUUUUUUUU:2\n");
-        EXPECT_EQ(discarded_tag, 2u);
-        EXPECT_EQ(tot_total_tag_count, 5u);
+        EXPECT_EQ(tags_text(run.tags), "1:ACGUACGU:10\n3:ACGUACG:0\n5:UUUUUUUUU:2\n");
+        EXPECT_EQ(run.tags.discarded_tag, 2u);
+        EXPECT_EQ(run.tags.tot_total_tag_count, 5u);
         EXPECT_NE(run.errors.find("tags.txt:3: read count missing"), std::string::npos) << run.errors;
         EXPECT_EQ(run.errors.find("tags.txt:2:"), std::string::npos) << run.errors;
     }
@@ -120,54 +126,47 @@ TEST(load_reads_db_buffer, unreadable_counts_warn_with_line_number)
     };
     for (count_case const & c : cases)
     {
-        reset_run_state();
         load_run const run = load_text("CCCCCCCC\t1\n" + c.line + "\n");
         EXPECT_EQ(run.status, 0) << c.name;
         if (c.in_error.empty())
         {
             EXPECT_EQ(run.errors, "") << c.name;
-            EXPECT_EQ(tag_vet.size(), 1u) << c.name;
+            EXPECT_EQ(run.tags.tag_vet.size(), 1u) << c.name;
             continue;
         }
-        ASSERT_EQ(tag_vet.size(), 2u) << c.name;
-        EXPECT_EQ(tag_vet[1].tag_count, c.count) << c.name;
-        EXPECT_EQ(tag_vet[1].tag_index, 2u) << c.name;
+        ASSERT_EQ(run.tags.tag_vet.size(), 2u) << c.name;
+        EXPECT_EQ(run.tags.tag_vet[1].tag_count, c.count) << c.name;
+        EXPECT_EQ(run.tags.tag_vet[1].tag_index, 2u) << c.name;
         EXPECT_NE(run.errors.find(c.in_error), std::string::npos) << c.name << ": " << run.errors;
     }
 }
 
 TEST(load_reads_db_buffer, count_beyond_64_bits_is_an_error_naming_the_line)
 {
-    reset_run_state();
     load_run const run = load_text("CCCCCCCC\t18446744073709551615\nACGUACGU\t3\nACGUACGU\t18446744073709551616\n");
     EXPECT_EQ(run.status, -1);
     EXPECT_NE(run.errors.find("tags.txt:3: read count does not fit in 64 bits"), std::string::npos) << run.errors;
-    reset_run_state();
 }
 
 TEST(load_reads_db_buffer, a_file_without_usable_tags_warns)
 {
     for (std::string const text : {"", "ACG\t5\n\nACGUAC\t7\n"})
     {
-        reset_run_state();
         load_run const run = load_text(text);
         EXPECT_EQ(run.status, 0);
-        EXPECT_TRUE(tag_vet.empty());
+        EXPECT_TRUE(run.tags.tag_vet.empty());
         EXPECT_NE(run.errors.find("no tag is longer than the seed"), std::string::npos) << run.errors;
     }
-    reset_run_state();
 }
 
 TEST(load_reads_db_buffer, missing_file_is_reported)
 {
-    reset_run_state();
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(load_reads_db_buffer("/nonexistent/tags.txt", true, 6), -2);
-    std::string const errors = testing::internal::GetCapturedStderr();
-    EXPECT_NE(errors.find("'/nonexistent/tags.txt': No such file or directory"), std::string::npos)
-        << errors;
-    EXPECT_TRUE(tag_vet.empty());
-    EXPECT_EQ(tot_total_tag_count, 0u);
+    load_run const run = load_path("/nonexistent/tags.txt");
+    EXPECT_EQ(run.status, -2);
+    EXPECT_NE(run.errors.find("'/nonexistent/tags.txt': No such file or directory"), std::string::npos)
+        << run.errors;
+    EXPECT_TRUE(run.tags.tag_vet.empty());
+    EXPECT_EQ(run.tags.tot_total_tag_count, 0u);
 }
 
 namespace
@@ -209,44 +208,33 @@ TEST(load_reads_db_buffer, thread_counts_load_the_same_tags)
     };
     for (file_case const & c : cases)
     {
-        reset_run_state();
         load_run const one = load_text(c.file);
-        std::string const tags = tags_text();
-        uint32_t const lines = tot_total_tag_count;
-        uint32_t const discarded = discarded_tag;
-        for (uint32_t threads : {2u, 3u, 7u, 64u})
+        for (uint32_t threads : {0u, 2u, 3u, 7u, 64u})
         {
-            reset_run_state();
-            scratch_dir dir;
-            write_file(dir.file("tags.txt"), c.file);
-            testing::internal::CaptureStderr();
-            EXPECT_EQ(0, load_reads_db_buffer_threads(dir.file("tags.txt"), true, 6, threads));
-            std::string const errors = testing::internal::GetCapturedStderr();
+            load_run const run = load_text(c.file, true, threads);
             SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(threads) + " threads");
-            EXPECT_EQ(tags, tags_text());
-            EXPECT_EQ(lines, tot_total_tag_count);
-            EXPECT_EQ(discarded, discarded_tag);
+            EXPECT_EQ(0, run.status);
+            EXPECT_EQ(tags_text(one.tags), tags_text(run.tags));
+            EXPECT_EQ(one.tags.tot_total_tag_count, run.tags.tot_total_tag_count);
+            EXPECT_EQ(one.tags.discarded_tag, run.tags.discarded_tag);
             // The scratch folders differ; the messages after the path do not.
             auto after_paths = [](std::string text) {
                 for (std::size_t at = text.find("/tmp/"); at != std::string::npos; at = text.find("/tmp/", at))
                     text.erase(at, text.find("tags.txt", at) - at);
                 return text;
             };
-            EXPECT_EQ(after_paths(one.errors), after_paths(errors));
+            EXPECT_EQ(after_paths(one.errors), after_paths(run.errors));
         }
     }
-    reset_run_state();
-    load_text(mixed_file());
-    EXPECT_EQ(tot_total_tag_count, 60u + 9u + 6u + 5u + 4u + 1u);
+    EXPECT_EQ(load_text(mixed_file()).tags.tot_total_tag_count, 60u + 9u + 6u + 5u + 4u + 1u);
 }
 
 // Sequences hold exactly their letters: no spare room per tag.
 TEST(load_reads_db_buffer, tags_take_only_the_room_they_need)
 {
-    reset_run_state();
-    load_text("ACGUACGUACGUACGUACGUACG\t5\nACGUACGU\t1\n");
-    ASSERT_EQ(2u, tag_vet.size());
-    for (tag_vet_t const & tag : tag_vet)
+    load_run const run = load_text("ACGUACGUACGUACGUACGUACG\t5\nACGUACGU\t1\n");
+    ASSERT_EQ(2u, run.tags.tag_vet.size());
+    for (tag_vet_t const & tag : run.tags.tag_vet)
     {
         EXPECT_EQ(seqan::length(tag.tag_sequence), seqan::capacity(tag.tag_sequence));
         EXPECT_EQ(std::string(seqan::begin(tag.tag_quality), seqan::end(tag.tag_quality)), "\xC3\xA8");
@@ -256,16 +244,15 @@ TEST(load_reads_db_buffer, tags_take_only_the_room_they_need)
 // A pipe has no size to read ahead; its lines are read all the same.
 TEST(load_reads_db_buffer, reads_a_pipe)
 {
-    reset_run_state();
     scratch_dir dir;
     std::string const pipe = dir.file("tags.fifo");
     ASSERT_EQ(0, mkfifo(pipe.c_str(), 0600));
     std::thread writer([&] { write_file(pipe, "ACGUACGU\t4\nCCCC\t1\nGGGGGGGGG\t2\n"); });
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(0, load_reads_db_buffer_threads(pipe, true, 6, 2));
-    EXPECT_EQ("", testing::internal::GetCapturedStderr());
+    load_run const run = load_path(pipe, true, 2);
     writer.join();
-    EXPECT_EQ("1:ACGUACGU:4\n3:GGGGGGGGG:2\n", tags_text());
-    EXPECT_EQ(3u, tot_total_tag_count);
-    EXPECT_EQ(1u, discarded_tag);
+    EXPECT_EQ(0, run.status);
+    EXPECT_EQ("", run.errors);
+    EXPECT_EQ("1:ACGUACGU:4\n3:GGGGGGGGG:2\n", tags_text(run.tags));
+    EXPECT_EQ(3u, run.tags.tot_total_tag_count);
+    EXPECT_EQ(1u, run.tags.discarded_tag);
 }
