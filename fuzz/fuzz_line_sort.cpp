@@ -10,7 +10,8 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const * data, std::size_t size)
 {
     std::string const input(reinterpret_cast<char const *>(data), size);
     write_file(fuzz_file("unsorted.txt"), input);
-    if (sort_singlelinefile(fuzz_file("unsorted.txt"), fuzz_file("sorted.txt")) != 0)
+    output_staging outputs(false);
+    if (sort_singlelinefile(fuzz_file("unsorted.txt"), fuzz_file("sorted.txt"), outputs) != 0)
         std::abort();
 
     std::vector<std::string> lines;

@@ -8,17 +8,18 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const * data, std::size_t size)
 {
     if (size < 2)
         return 0;
-    uint32_t const begin_seed = data[0] % 4;
-    uint32_t const seed_size = 1 + data[1] % 9;
-    reset_run_state();
+    search_parameters parameters;
+    parameters.begin_seed = data[0] % 4;
+    parameters.seed_size = 1 + data[1] % 9;
+    mirna_db_tables mirna_db;
+    output_staging outputs(false);
     write_file(fuzz_file("mature.txt"), std::string(reinterpret_cast<char const *>(data + 2), size - 2));
     if (mirbase_file_formatter(fuzz_file("mature.txt"), fuzz_file("grouped.txt"), fuzz_file("sorted.txt"),
-                               begin_seed, 7, seed_size) == 0)
-        read_mirbase(fuzz_file("sorted.txt"));
+                               parameters, outputs) == 0)
+        read_mirbase(fuzz_file("sorted.txt"), outputs, mirna_db);
     // Every seed the index holds must have the length asked for.
-    for (seed_vet_t const & seed : seed_vet)
-        if (!seqan::empty(seed.seed_seq) && seqan::length(seed.seed_seq) != seed_size)
+    for (seed_vet_t const & seed : mirna_db.seed_vet)
+        if (!seqan::empty(seed.seed_seq) && seqan::length(seed.seed_seq) != parameters.seed_size)
             std::abort();
-    reset_run_state();
     return 0;
 }

@@ -11,7 +11,7 @@
 
 #include <unistd.h>
 
-#include "driver/test_support.hpp"
+#include "core/test_support.hpp"
 
 // One scratch folder per process, removed at exit.
 inline std::string const & fuzz_dir()

@@ -10,21 +10,17 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const * data, std::size_t size)
         return 0;
     uint32_t const seed_size = 1 + data[0] % 8;
     bool const rna_conversion = (data[0] & 0x80) == 0;
-    reset_run_state();
     write_file(fuzz_file("tags.txt"), std::string(reinterpret_cast<char const *>(data + 1), size - 1));
-    int32_t const status = load_reads_db_buffer(fuzz_file("tags.txt"), rna_conversion, seed_size);
+    tag_table tags;
+    int32_t const status = load_reads_db_buffer(fuzz_file("tags.txt"), rna_conversion, seed_size, 1, tags).status;
     if (status == -1)  // a count beyond 64 bits
-    {
-        reset_run_state();
         return 0;
-    }
     if (status != 0)
         std::abort();
-    if (tot_total_tag_count != tag_vet.size() + discarded_tag)
+    if (tags.tot_total_tag_count != tags.tag_vet.size() + tags.discarded_tag)
         std::abort();
-    for (tag_vet_t const & tag : tag_vet)
+    for (tag_vet_t const & tag : tags.tag_vet)
         if (seqan::length(tag.tag_sequence) <= seed_size || tag.tag_index == 0)
             std::abort();
-    reset_run_state();
     return 0;
 }

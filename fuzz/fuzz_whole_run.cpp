@@ -23,13 +23,14 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const * data, std::size_t size)
     // The names given last win: every file stays in the scratch folder.
     arguments.insert(arguments.end(), {"-p", fuzz_dir(), "-i", fuzz_dir(), "-m", "db", "-t", "reads"});
 
-    reset_run_state();
     run_parameters parameters;
     std::ostringstream quiet;
     std::streambuf * const log = std::cout.rdbuf(quiet.rdbuf());
     if (parse_command_line(arguments, parameters) == 0)
-        run_pipeline(parameters);
+    {
+        run_state state;  // fresh for every input
+        run_pipeline(parameters, state);
+    }
     std::cout.rdbuf(log);
-    reset_run_state();
     return 0;
 }
