@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "driver/test_support.hpp"
+#include "core/sequence_text.hpp"
+#include "core/test_support.hpp"
+#include "core/version.hpp"
 #include "export/gff3_writer.hpp"
 #include "export/isomir_description.hpp"
 
@@ -30,9 +32,8 @@ tag_vet_t tag(uint32_t index, std::string const & letters, uint64_t count, std::
 // One seed with a human and a mouse miR-21, and four mapped tags: the mature
 // (on both, ambiguous), one with N, one with an added A, one starting a
 // letter upstream.
-void fill_tables()
+void fill_tables(std::vector<seed_vet_t> & seed_vet, result_tables & results)
 {
-    reset_run_state();
     seed_vet.resize(1);
     seed_vet[0].seed_seq = text_to_rna5("AGCUUA");
     seed_vet[0].specie_vet.resize(2);
@@ -42,10 +43,20 @@ void fill_tables()
     seed_vet[0].specie_vet[1].specie_code = "mmu";
     seed_vet[0].specie_vet[1].mirna_vet.push_back(
         {text_to_rna5(mir21), ">mmu-miR-21a-5p MIMAT0000530 Mus musculus miR-21a-5p", 2});
-    result_tag_ambig_vet.push_back(tag(1, mir21, 5, {alignment(0, 0, 0), alignment(1, 0, 0)}));
-    result_tag_uniq_vet.push_back(tag(2, "UAGCUUAUCNGACUGAUGUUGA", 4, {alignment(0, 0, 0)}));
-    result_tag_uniq_vet.push_back(tag(3, mir21 + "A", 7, {alignment(0, 0, 0)}));
-    result_tag_uniq_vet.push_back(tag(4, "A" + mir21, 9, {alignment(0, 0, 1)}));
+    results.result_tag_ambig_vet.push_back(tag(1, mir21, 5, {alignment(0, 0, 0), alignment(1, 0, 0)}));
+    results.result_tag_uniq_vet = {tag(2, "UAGCUUAUCNGACUGAUGUUGA", 4, {alignment(0, 0, 0)}),
+                                   tag(3, mir21 + "A", 7, {alignment(0, 0, 0)}),
+                                   tag(4, "A" + mir21, 9, {alignment(0, 0, 1)})};
+}
+
+// The export of those tables, files under their final names.
+int32_t export_tables(std::string const & gff_path, std::string const & hairpin_path, std::string const & tag_file)
+{
+    std::vector<seed_vet_t> seed_vet;
+    result_tables results;
+    fill_tables(seed_vet, results);
+    output_staging outputs(false);
+    return gff3_export(gff_path, hairpin_path, tag_file, seed_vet, results, outputs);
 }
 
 // Precursor hsa-mir-21 holds the mature at letter 6, hsa-mir-21b at letter 1.
@@ -65,11 +76,10 @@ std::string record(std::string const & columns, std::string const & letters, std
 
 TEST(Gff3Export, OneRecordPerTagMirnaAndPrecursor)
 {
-    fill_tables();
     scratch_dir dir;
     write_file(dir.file("hairpin.fa"), hairpins);
     testing::internal::CaptureStderr();
-    int32_t const status = gff3_export(dir.file("out.gff"), dir.file("hairpin.fa"), "in/sample_1.reads.txt");
+    int32_t const status = export_tables(dir.file("out.gff"), dir.file("hairpin.fa"), "in/sample_1.reads.txt");
     std::string const errors = testing::internal::GetCapturedStderr();
     ASSERT_EQ(status, 0) << errors;
 
@@ -97,17 +107,15 @@ TEST(Gff3Export, OneRecordPerTagMirnaAndPrecursor)
     EXPECT_NE(errors.find("in/sample_1.reads.txt: 1 mapped tag(s) hold N"), std::string::npos) << errors;
     EXPECT_NE(errors.find(": 1 tag alignment(s) would start before their precursor's first letter"),
               std::string::npos) << errors;
-    reset_run_state();
 }
 
 TEST(Gff3Export, ErrorsNameTheFile)
 {
-    fill_tables();
     scratch_dir dir;
     write_file(dir.file("hairpin.fa"), hairpins);
     testing::internal::CaptureStderr();
-    EXPECT_EQ(gff3_export(dir.file("no/out.gff"), dir.file("hairpin.fa"), "t.txt"), -1);
-    EXPECT_EQ(gff3_export(dir.file("out.gff"), dir.file("missing.fa"), "t.txt"), -2);
+    EXPECT_EQ(export_tables(dir.file("no/out.gff"), dir.file("hairpin.fa"), "t.txt"), -1);
+    EXPECT_EQ(export_tables(dir.file("out.gff"), dir.file("missing.fa"), "t.txt"), -2);
     std::string const errors = testing::internal::GetCapturedStderr();
     EXPECT_NE(errors.find("cannot create mirGFF3 file '" + dir.file("no/out.gff") + "'"), std::string::npos)
         << errors;
@@ -116,10 +124,9 @@ TEST(Gff3Export, ErrorsNameTheFile)
 
     // A full disk: /dev/full takes the file but refuses every write.
     testing::internal::CaptureStderr();
-    EXPECT_EQ(gff3_export("/dev/full", dir.file("hairpin.fa"), "t.txt"), -1);
+    EXPECT_EQ(export_tables("/dev/full", dir.file("hairpin.fa"), "t.txt"), -1);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot write mirGFF3 file '/dev/full'"),
               std::string::npos);
-    reset_run_state();
 }
 
 TEST(Gff3Header, SampleNameAndSource)
@@ -139,18 +146,19 @@ TEST(Gff3Header, SampleNameAndSource)
     for (auto const & c : cases)
         EXPECT_EQ(sample_name(c.tag_file), c.sample) << c.tag_file;
 
-    fill_tables();
+    std::vector<seed_vet_t> seed_vet;
+    result_tables results;
+    fill_tables(seed_vet, results);
     std::vector<hairpin_record> precursors(1);
     precursors[0] = {"hsa-mir-21", "MI0000077", "hsa", mir21};
-    EXPECT_EQ(gff3_source(precursors), "miRBase");
+    EXPECT_EQ(gff3_source(precursors, seed_vet), "miRBase");
     precursors[0].accession = "MIMAT0000077x";
-    EXPECT_EQ(gff3_source(precursors), "Custom");
+    EXPECT_EQ(gff3_source(precursors, seed_vet), "Custom");
     precursors[0].accession = "MI0000077";
     seed_vet[0].specie_vet[1].mirna_vet[0].mirna_info = ">mmu-miR-21a-5p";
-    EXPECT_EQ(gff3_source(precursors), "Custom");
-    EXPECT_EQ(gff3_source({}), "Custom");
+    EXPECT_EQ(gff3_source(precursors, seed_vet), "Custom");
+    EXPECT_EQ(gff3_source({}, seed_vet), "Custom");
     EXPECT_EQ(gff3_header("Custom", "s"),
               std::string("## mirGFF3. VERSION 1.2\n## source-ontology: Custom Custom.\n## TOOLS: mirsight ") +
                   mirsight_version + "\n## COLDATA: s\n");
-    reset_run_state();
 }

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "driver/test_support.hpp"
+#include "core/test_support.hpp"
 #include "export/hairpin_file.hpp"
 #include "export/precursor_location.hpp"
 

@@ -5,7 +5,8 @@
 #include <utility>
 #include <vector>
 
-#include "driver/globals.hpp"
+#include "core/run_state.hpp"
+#include "core/sequence_text.hpp"
 
 inline mirna_vet_t make_mirna(std::string const & sequence, uint32_t mirna_index,
                               std::string const & info = ">hsa-test")
@@ -41,6 +42,25 @@ inline tag_vet_t make_tag(std::string const & sequence, uint64_t count = 1, uint
     tag.tag_count = count;
     tag.tag_index = index;
     return tag;
+}
+
+// A seed index of the given seeds, searched for the given species codes.
+inline mirna_db_tables make_index(std::vector<seed_vet_t> seeds, std::vector<std::string> const & selected)
+{
+    mirna_db_tables index;
+    index.seed_vet = std::move(seeds);
+    for (std::string const & code : selected)
+        index.species_to_check_vet.push_back(char_string(code));
+    return index;
+}
+
+// A tag table of the given sequences, one read each, numbered 1, 2, ...
+inline tag_table make_tags(std::vector<std::string> const & sequences)
+{
+    tag_table tags;
+    for (std::string const & sequence : sequences)
+        tags.tag_vet.push_back(make_tag(sequence, 1, static_cast<uint32_t>(tags.tag_vet.size() + 1)));
+    return tags;
 }
 
 // The sequence with the given positions replaced.

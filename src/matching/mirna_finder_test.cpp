@@ -2,71 +2,54 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/test_support.hpp"
 #include "matching/matching_test_support.hpp"
 
 namespace
 {
 std::string const M = example_mirna;
 
-// The search engines every case runs through.
-enum class engine
+// The searches every case runs through.
+struct engine
 {
-    reference,
-    lookup,
-    lookup_three_threads,
+    char const * name;
+    seed_search search;
+    uint32_t threads;
 };
-
-int32_t run_engine(engine e, uint32_t min_tag_length, uint32_t tag_begin, uint32_t begin_seed,
-                   uint32_t end_seed, uint32_t seed_size)
-{
-    switch (e)
-    {
-        case engine::reference:
-            return mirna_finder_reference(min_tag_length, tag_begin, begin_seed, end_seed, seed_size);
-        case engine::lookup:
-            return mirna_finder(min_tag_length, tag_begin, begin_seed, end_seed, seed_size);
-        case engine::lookup_three_threads:
-            return mirna_finder_threads(min_tag_length, tag_begin, begin_seed, end_seed, seed_size, 3);
-    }
-    return -1;
-}
 
 class MirnaFinder : public testing::TestWithParam<engine>
 {
 protected:
-    // Runs the search with the given start limit and minimum length (other
-    // parameters at their defaults) and returns what it printed.
-    std::string run_finder(uint32_t tag_begin = 4, uint32_t min_tag_length = 10)
+    // Runs this engine's search of `index` in `tags` with fresh counters,
+    // keeps what it printed and returns the passes it counted.
+    uint32_t search(mirna_db_tables const & index, tag_table & tags, search_parameters const & parameters = {})
     {
+        search_counters counters;
         testing::internal::CaptureStdout();
-        EXPECT_EQ(0, run_engine(GetParam(), min_tag_length, tag_begin, 1, 7, 6));
-        return testing::internal::GetCapturedStdout();
+        EXPECT_EQ(0, mirna_finder(parameters, index, tags, counters, GetParam().threads, GetParam().search));
+        printed = testing::internal::GetCapturedStdout();
+        return counters.mirna_elaborated;
     }
+
+    std::string printed;
 };
 
-void select_species(std::vector<std::string> const & codes)
+std::vector<seed_vet_t> one_seed(std::string const & seed, std::string const & mirna)
 {
-    species_to_check_vet.clear();
-    for (std::string const & code : codes)
-        species_to_check_vet.push_back(char_string(code));
+    return {make_seed(seed, {make_specie("hsa", {make_mirna(mirna, 1)})})};
 }
 }  // namespace
 
 TEST_P(MirnaFinder, OnlyTheLeftmostOccurrenceIsExtended)
 {
-    reset_run_state();
-    seed_vet.push_back(make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 1)})}));
-    select_species({"hsa"});
     // CAGGAC at tag positions 1 and 12; with a start limit of 100 an
     // extension from position 12 would be accepted too (Bt 12, iso_5p).
     std::string const tag = M.substr(0, 12) + "CAGGACGUAACGG";
     ASSERT_EQ(12u, tag.find("CAGGAC", 2));
-    tag_vet.push_back(make_tag(tag));
+    tag_table tags = make_tags({tag});
 
-    run_finder(100);
+    search(make_index(one_seed("CAGGAC", M), {"hsa"}), tags, {10, 100, 1, 7, 6});
 
-    std::vector<mirna_matched_vet_t> const & found = tag_vet[0].mirna_matched_vet;
+    std::vector<mirna_matched_vet_t> const & found = tags.tag_vet[0].mirna_matched_vet;
     ASSERT_EQ(1u, found.size());
     EXPECT_EQ(0u, found[0].begin_ungapped_tag);
     EXPECT_EQ(0u, found[0].begin_ungapped_mirna);
@@ -94,19 +77,16 @@ TEST_P(MirnaFinder, PassesFollowSeedsSpeciesAndSelectedCodes)
     for (order_case const & c : cases)
     {
         SCOPED_TRACE(c.description);
-        reset_run_state();
-        seed_vet.push_back(make_seed("AAAAAA", {make_specie("hsa", {make_mirna("UAAAAAAGGGGGGGGG", 1)})}));
-        seed_vet.push_back(make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 2)}),
-                                               make_specie("mmu", {make_mirna(substituted(M, {{20, 'A'}}), 3)})}));
-        select_species(c.selected);
-        tag_vet.push_back(make_tag(M));
-        tag_vet.push_back(make_tag("GGGGGGGGGGGGGG"));
+        mirna_db_tables const index = make_index(
+            {make_seed("AAAAAA", {make_specie("hsa", {make_mirna("UAAAAAAGGGGGGGGG", 1)})}),
+             make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 2)}),
+                                  make_specie("mmu", {make_mirna(substituted(M, {{20, 'A'}}), 3)})})},
+            c.selected);
+        tag_table tags = make_tags({M, "GGGGGGGGGGGGGG"});
 
-        run_finder();
-
-        EXPECT_EQ(c.passes, mirna_elaborated);
-        EXPECT_TRUE(tag_vet[1].mirna_matched_vet.empty());
-        std::vector<mirna_matched_vet_t> const & found = tag_vet[0].mirna_matched_vet;
+        EXPECT_EQ(c.passes, search(index, tags));
+        EXPECT_TRUE(tags.tag_vet[1].mirna_matched_vet.empty());
+        std::vector<mirna_matched_vet_t> const & found = tags.tag_vet[0].mirna_matched_vet;
         ASSERT_EQ(c.specie_of_alignments.size(), found.size());
         for (std::size_t a = 0; a < found.size(); ++a)
         {
@@ -127,15 +107,10 @@ TEST_P(MirnaFinder, SpeciesCodesCompareExactly)
                                 code_case{"hs", 0}, code_case{"", 0}})
     {
         SCOPED_TRACE("selected code '" + c.selected + "'");
-        reset_run_state();
-        seed_vet.push_back(make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 1)})}));
-        select_species({c.selected});
-        tag_vet.push_back(make_tag(M));
+        tag_table tags = make_tags({M});
 
-        run_finder();
-
-        EXPECT_EQ(c.passes, mirna_elaborated);
-        EXPECT_EQ(c.passes, tag_vet[0].mirna_matched_vet.size());
+        EXPECT_EQ(c.passes, search(make_index(one_seed("CAGGAC", M), {c.selected}), tags));
+        EXPECT_EQ(c.passes, tags.tag_vet[0].mirna_matched_vet.size());
     }
 }
 
@@ -165,14 +140,11 @@ TEST_P(MirnaFinder, SeedOccurrencesAreExact)
     for (search_case const & c : cases)
     {
         SCOPED_TRACE(c.description);
-        reset_run_state();
-        seed_vet.push_back(make_seed(c.seed, {make_specie("hsa", {make_mirna(c.mirna, 1)})}));
-        select_species({"hsa"});
-        tag_vet.push_back(make_tag(c.tag));
+        tag_table tags = make_tags({c.tag});
 
-        run_finder(4, c.min_tag_length);
+        search(make_index(one_seed(c.seed, c.mirna), {"hsa"}), tags, {c.min_tag_length, 4, 1, 7, 6});
 
-        std::vector<mirna_matched_vet_t> const & found = tag_vet[0].mirna_matched_vet;
+        std::vector<mirna_matched_vet_t> const & found = tags.tag_vet[0].mirna_matched_vet;
         if (c.expected_tag_begin < 0)
         {
             EXPECT_TRUE(found.empty());
@@ -185,64 +157,48 @@ TEST_P(MirnaFinder, SeedOccurrencesAreExact)
 
 TEST_P(MirnaFinder, EmptySeedIsSkipped)
 {
-    reset_run_state();
-    seed_vet.push_back(make_seed("", {make_specie("hsa", {make_mirna(M, 1)})}));
-    seed_vet.push_back(make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 2)})}));
-    select_species({"hsa"});
-    tag_vet.push_back(make_tag(M));
+    tag_table tags = make_tags({M});
 
-    run_finder();
-
-    EXPECT_EQ(1u, mirna_elaborated);
-    ASSERT_EQ(1u, tag_vet[0].mirna_matched_vet.size());
-    EXPECT_EQ(1u, tag_vet[0].mirna_matched_vet[0].seed_index);
+    EXPECT_EQ(1u, search(make_index({make_seed("", {make_specie("hsa", {make_mirna(M, 1)})}),
+                                     make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 2)})})},
+                                    {"hsa"}),
+                         tags));
+    ASSERT_EQ(1u, tags.tag_vet[0].mirna_matched_vet.size());
+    EXPECT_EQ(1u, tags.tag_vet[0].mirna_matched_vet[0].seed_index);
 }
 
 // A seed whose length differs from the seed size is still searched as it
 // stands (the lookup leaves such an index to the reference search).
 TEST_P(MirnaFinder, ASeedOfAnotherLengthIsStillFound)
 {
-    reset_run_state();
-    seed_vet.push_back(make_seed("CAGGA", {make_specie("hsa", {make_mirna(M, 1)})}));
-    select_species({"hsa"});
-    tag_vet.push_back(make_tag("GGGGGGGG"));
-    tag_vet.push_back(make_tag(M));
+    tag_table tags = make_tags({"GGGGGGGG", M});
 
-    run_finder();
-
-    EXPECT_EQ(1u, mirna_elaborated);
-    EXPECT_TRUE(tag_vet[0].mirna_matched_vet.empty());
-    ASSERT_EQ(1u, tag_vet[1].mirna_matched_vet.size());
-    EXPECT_EQ(22u, tag_vet[1].mirna_matched_vet[0].size_ungapped);
+    EXPECT_EQ(1u, search(make_index(one_seed("CAGGA", M), {"hsa"}), tags));
+    EXPECT_TRUE(tags.tag_vet[0].mirna_matched_vet.empty());
+    ASSERT_EQ(1u, tags.tag_vet[1].mirna_matched_vet.size());
+    EXPECT_EQ(22u, tags.tag_vet[1].mirna_matched_vet[0].size_ungapped);
 }
 
 TEST_P(MirnaFinder, PassesAreCountedWithoutTags)
 {
-    reset_run_state();
-    seed_vet.push_back(make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 1)}),
-                                           make_specie("mmu", {make_mirna(M, 2)})}));
-    select_species({"mmu", "hsa"});
-
-    run_finder();
-
-    EXPECT_EQ(2u, mirna_elaborated);
+    tag_table tags;
+    EXPECT_EQ(2u, search(make_index({make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 1)}),
+                                                          make_specie("mmu", {make_mirna(M, 2)})})},
+                                    {"mmu", "hsa"}),
+                         tags));
 }
 
 TEST_P(MirnaFinder, PrintsTheTenSearchLines)
 {
-    reset_run_state();
-    seed_vet.push_back(make_seed("AAAAAA", {make_specie("hsa", {})}));
-    seed_vet.push_back(make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 1)})}));
-    select_species({"hsa"});
-    tag_vet.push_back(make_tag(M));
-    tag_vet.push_back(make_tag("GGGGGGGG"));
-    tag_vet.push_back(make_tag("UUUUUUUU"));
-    tot_total_tag_count = 5;
-    discarded_tag = 2;
+    tag_table tags = make_tags({M, "GGGGGGGG", "UUUUUUUU"});
+    tags.tot_total_tag_count = 5;
+    tags.discarded_tag = 2;
 
-    testing::internal::CaptureStdout();
-    run_engine(GetParam(), 4294967295u, 4, 1, 7, 6);  // "-l -1" reaches the search wrapped
-    std::string const printed = testing::internal::GetCapturedStdout();
+    // "-l -1" reaches the search wrapped.
+    search(make_index({make_seed("AAAAAA", {make_specie("hsa", {})}),
+                       make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 1)})})},
+                      {"hsa"}),
+           tags, {4294967295u, 4, 1, 7, 6});
 
     EXPECT_EQ("min_tag_length = 4294967295;\n"
               "tag_begin = 4;\n"
@@ -255,17 +211,11 @@ TEST_P(MirnaFinder, PrintsTheTenSearchLines)
               "discarded_tag = 2;\n"
               "mirna_elaborated = 2;\n",
               printed);
-    EXPECT_TRUE(tag_vet[0].mirna_matched_vet.empty());  // nothing is longer than 4294967295
+    EXPECT_TRUE(tags.tag_vet[0].mirna_matched_vet.empty());  // nothing is longer than 4294967295
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, MirnaFinder,
-                         testing::Values(engine::reference, engine::lookup, engine::lookup_three_threads),
-                         [](testing::TestParamInfo<engine> const & info) {
-                             switch (info.param)
-                             {
-                                 case engine::reference: return "reference";
-                                 case engine::lookup: return "lookup";
-                                 case engine::lookup_three_threads: return "lookup_three_threads";
-                             }
-                             return "unknown";
-                         });
+                         testing::Values(engine{"reference", seed_search::reference, 1},
+                                         engine{"lookup", seed_search::lookup, 1},
+                                         engine{"lookup_three_threads", seed_search::lookup, 3}),
+                         [](testing::TestParamInfo<engine> const & info) { return info.param.name; });

@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/test_support.hpp"
 #include "matching/matching_test_support.hpp"
 #include "matching/mirna_finder.hpp"
 
@@ -13,15 +12,8 @@ namespace
 {
 std::string const M = example_mirna;  // seed CAGGAC at position 1
 
-void select_species(std::vector<std::string> const & codes)
-{
-    species_to_check_vet.clear();
-    for (std::string const & code : codes)
-        species_to_check_vet.push_back(char_string(code));
-}
-
 // Every field of every alignment of every tag, one tag per line.
-std::string alignments_text()
+std::string alignments_text(std::vector<tag_vet_t> const & tag_vet)
 {
     std::ostringstream text;
     for (tag_vet_t const & tag : tag_vet)
@@ -38,11 +30,10 @@ std::string alignments_text()
     return text.str();
 }
 
-void clear_alignments()
+void clear_alignments(std::vector<tag_vet_t> & tag_vet)
 {
     for (tag_vet_t & tag : tag_vet)
         tag.mirna_matched_vet.clear();
-    mirna_elaborated = 0;
 }
 
 // ---- random seed indices and tags ---------------------------------------
@@ -61,19 +52,11 @@ struct random_source
     }
 };
 
-struct search_setting
-{
-    uint32_t min_tag_length;
-    uint32_t tag_begin;
-    uint32_t begin_seed;
-    uint32_t end_seed;
-    uint32_t seed_size;
-};
-
 // A seed index of seeds `seed_size` long, shared by several species and
 // sometimes repeated under a second seed entry, with the seed at begin_seed
-// of every miRNA; returns the miRNA sequences.
-std::vector<std::string> fill_random_index(random_source & random, search_setting const & s)
+// of every miRNA, into `seed_vet`; returns the miRNA sequences.
+std::vector<std::string> fill_random_index(random_source & random, search_parameters const & s,
+                                           std::vector<seed_vet_t> & seed_vet)
 {
     std::vector<std::string> mirnas;
     std::vector<std::string> seeds;
@@ -125,18 +108,14 @@ std::string random_tag(random_source & random, std::vector<std::string> const & 
     return tag;
 }
 
-std::string run_reference(search_setting const & s)
+// Runs one search with fresh counters; returns what it printed and the passes it counted.
+std::pair<std::string, uint32_t> run_search(search_parameters const & s, mirna_db_tables const & index,
+                                            tag_table & tags, seed_search search, uint32_t threads)
 {
+    search_counters counters;
     testing::internal::CaptureStdout();
-    mirna_finder_reference(s.min_tag_length, s.tag_begin, s.begin_seed, s.end_seed, s.seed_size);
-    return testing::internal::GetCapturedStdout();
-}
-
-std::string run_lookup(search_setting const & s, uint32_t threads)
-{
-    testing::internal::CaptureStdout();
-    mirna_finder_threads(s.min_tag_length, s.tag_begin, s.begin_seed, s.end_seed, s.seed_size, threads);
-    return testing::internal::GetCapturedStdout();
+    mirna_finder(s, index, tags, counters, threads, search);
+    return {testing::internal::GetCapturedStdout(), counters.mirna_elaborated};
 }
 }  // namespace
 
@@ -151,34 +130,35 @@ TEST(SeedLookup, SameAlignmentsAsTheReferenceSearch)
         {"hsa"}, {"hsa", "mmu"}, {"rno", "mmu", "hsa"}, {"mmu", "hsa", "hsa"}, {"xyz"}};
     for (int round = 0; round < 400; ++round)
     {
-        reset_run_state();
-        search_setting const s{random.chance(20) ? 4294967295u : random.below(14), random.below(8),
+        search_parameters const s{random.chance(20) ? 4294967295u : random.below(14), random.below(8),
                                random.below(4), random.below(12),
                                seed_sizes[random.below(sizeof seed_sizes / sizeof seed_sizes[0])]};
-        std::vector<std::string> const mirnas = fill_random_index(random, s);
-        select_species(selections[random.below(static_cast<uint32_t>(selections.size()))]);
+        std::vector<seed_vet_t> seeds;
+        std::vector<std::string> const mirnas = fill_random_index(random, s, seeds);
+        mirna_db_tables const index =
+            make_index(std::move(seeds), selections[random.below(static_cast<uint32_t>(selections.size()))]);
+        tag_table tags;
         for (uint32_t t = random.below(60); t > 0; --t)
-            tag_vet.push_back(make_tag(random_tag(random, mirnas), 1, static_cast<uint32_t>(tag_vet.size() + 1)));
+            tags.tag_vet.push_back(
+                make_tag(random_tag(random, mirnas), 1, static_cast<uint32_t>(tags.tag_vet.size() + 1)));
         SCOPED_TRACE("round " + std::to_string(round) + ", seed size " + std::to_string(s.seed_size) +
                      ", -sb " + std::to_string(s.begin_seed) + ", -b " + std::to_string(s.tag_begin));
 
-        std::string const reference_log = run_reference(s);
-        std::string const reference = alignments_text();
-        uint32_t const passes = mirna_elaborated;
+        auto const reference_run = run_search(s, index, tags, seed_search::reference, 1);
+        std::string const reference = alignments_text(tags.tag_vet);
 
         for (uint32_t threads : {1u, 2u, 5u})
         {
-            clear_alignments();
-            EXPECT_EQ(reference_log, run_lookup(s, threads)) << threads << " threads";
-            EXPECT_EQ(reference, alignments_text()) << threads << " threads";
-            EXPECT_EQ(passes, mirna_elaborated);
+            clear_alignments(tags.tag_vet);
+            EXPECT_EQ(reference_run, run_search(s, index, tags, seed_search::lookup, threads)) << threads << " threads";
+            EXPECT_EQ(reference, alignments_text(tags.tag_vet)) << threads << " threads";
         }
 
-        clear_alignments();
-        seed_lookup_t const hashed = build_seed_lookup(list_seed_passes(), s.seed_size, 0);
+        clear_alignments(tags.tag_vet);
+        seed_lookup_t const hashed = build_seed_lookup(index.seed_vet, list_seed_passes(index), s.seed_size, 0);
         EXPECT_TRUE(hashed.direct_table.empty());
-        search_all_tags(hashed, {s.min_tag_length, s.tag_begin, s.begin_seed, s.end_seed, s.seed_size}, 2);
-        EXPECT_EQ(reference, alignments_text()) << "hash table";
+        search_all_tags(hashed, s, index.seed_vet, tags.tag_vet, 2);
+        EXPECT_EQ(reference, alignments_text(tags.tag_vet)) << "hash table";
         if (HasFailure())
             break;
     }
@@ -205,14 +185,12 @@ TEST(SeedLookup, TheLastUsefulWindowIsSearched)
     for (window_case const & c : cases)
     {
         SCOPED_TRACE(c.description);
-        reset_run_state();
-        seed_vet.push_back(make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 1)})}));
-        select_species({"hsa"});
-        tag_vet.push_back(make_tag(c.tag));
+        tag_table tags = make_tags({c.tag});
 
-        run_lookup({10, 4, 1, 7, 6}, 1);
+        run_search({}, make_index({make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 1)})})}, {"hsa"}), tags,
+                   seed_search::lookup, 1);
 
-        std::vector<mirna_matched_vet_t> const & found = tag_vet[0].mirna_matched_vet;
+        std::vector<mirna_matched_vet_t> const & found = tags.tag_vet[0].mirna_matched_vet;
         if (c.expected_tag_begin < 0)
         {
             EXPECT_TRUE(found.empty());
@@ -227,25 +205,25 @@ TEST(SeedLookup, TheLastUsefulWindowIsSearched)
 // selected species are not indexed; entries with one seed text share a hash.
 TEST(SeedLookup, BuildsPassesAndTables)
 {
-    reset_run_state();
-    seed_vet.push_back(make_seed("", {}));
-    seed_vet.push_back(make_seed("AAAAAA", {make_specie("rno", {make_mirna("UAAAAAAGG", 1)})}));
-    seed_vet.push_back(make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 2)}),
-                                           make_specie("mmu", {make_mirna(M, 3)})}));
-    seed_vet.push_back(make_seed("CAGGAC", {make_specie("mmu", {make_mirna(M, 4)})}));
-    select_species({"mmu", "hsa", "mmu"});
+    mirna_db_tables const index =
+        make_index({make_seed("", {}), make_seed("AAAAAA", {make_specie("rno", {make_mirna("UAAAAAAGG", 1)})}),
+                    make_seed("CAGGAC",
+                              {make_specie("hsa", {make_mirna(M, 2)}), make_specie("mmu", {make_mirna(M, 3)})}),
+                    make_seed("CAGGAC", {make_specie("mmu", {make_mirna(M, 4)})})},
+                   {"mmu", "hsa", "mmu"});
+    std::vector<seed_vet_t> const & seed_vet = index.seed_vet;
 
-    std::vector<seed_pass_t> const passes = list_seed_passes();
+    std::vector<seed_pass_t> const passes = list_seed_passes(index);
     std::vector<std::pair<uint32_t, uint32_t>> listed;
     for (seed_pass_t const & pass : passes)
         listed.emplace_back(pass.seed_index, pass.specie_index);
     EXPECT_EQ((std::vector<std::pair<uint32_t, uint32_t>>{{2, 0}, {2, 1}, {2, 1}, {3, 0}, {3, 0}}), listed);
-    EXPECT_TRUE(lookup_applies(passes, 6));
-    EXPECT_FALSE(lookup_applies(passes, 5));
+    EXPECT_TRUE(lookup_applies(seed_vet, passes, 6));
+    EXPECT_FALSE(lookup_applies(seed_vet, passes, 5));
 
     for (uint64_t limit : {uint64_t{1} << 24, uint64_t{0}})
     {
-        seed_lookup_t const lookup = build_seed_lookup(passes, 6, limit);
+        seed_lookup_t const lookup = build_seed_lookup(seed_vet, passes, 6, limit);
         EXPECT_EQ((std::vector<uint32_t>{2, 3}), lookup.searched_seed_index);
         EXPECT_EQ((std::vector<uint32_t>{0, 3, 5}), lookup.first_pass);
         EXPECT_EQ((std::vector<uint32_t>{1, no_seed}), lookup.next_with_same_hash);
@@ -253,5 +231,5 @@ TEST(SeedLookup, BuildsPassesAndTables)
         EXPECT_EQ(limit == 0 ? 1u : 0u, lookup.hash_table.size());
         EXPECT_TRUE(lookup.exact_hash);
     }
-    EXPECT_FALSE(build_seed_lookup({}, 28).exact_hash);
+    EXPECT_FALSE(build_seed_lookup(seed_vet, {}, 28).exact_hash);
 }

@@ -2,31 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/test_support.hpp"
 #include "matching/matching_test_support.hpp"
 
 namespace
 {
-struct run_parameters
-{
-    uint32_t min_tag_length = 10;
-    uint32_t tag_begin = 4;
-    uint32_t begin_seed = 1;
-    uint32_t end_seed = 7;
-    uint32_t seed_size = 6;
-};
-
 // One miRNA under seed 0, species 0; one tag; ungapped_extension run once
 // from `seed_begin`. Returns the tag's alignments.
-std::vector<mirna_matched_vet_t> extend_one(std::string const & mirna, std::string const & tag,
-                                            uint32_t seed_begin, run_parameters const & p = {})
+std::vector<mirna_matched_vet_t> extend_one(std::string const & mirna, std::string const & tag_text,
+                                            uint32_t seed_begin, search_parameters const & p = {})
 {
-    reset_run_state();
-    seed_vet.push_back(make_seed("CAGGAC", {make_specie("hsa", {make_mirna(mirna, 1)})}));
-    tag_vet.push_back(make_tag(tag));
-    EXPECT_EQ(0, ungapped_extension(p.min_tag_length, p.tag_begin, seed_begin, seed_begin + p.seed_size,
-                                    0, 0, 0, p.begin_seed, p.end_seed, p.seed_size));
-    return tag_vet[0].mirna_matched_vet;
+    std::vector<seed_vet_t> const seed_vet = {make_seed("CAGGAC", {make_specie("hsa", {make_mirna(mirna, 1)})})};
+    tag_vet_t tag = make_tag(tag_text);
+    EXPECT_EQ(0, ungapped_extension(p, {seed_begin, seed_begin + p.seed_size}, seed_vet, 0, 0, tag));
+    return tag.mirna_matched_vet;
 }
 
 // Every column of one alignment, in one line, for table comparisons.
@@ -143,13 +131,13 @@ struct boundary_case
     std::string mirna;
     std::string tag;
     uint32_t seed_begin;
-    run_parameters parameters;
+    search_parameters parameters;
     std::string expected;  // summary of the one alignment, or "" when rejected
 };
 
-run_parameters with(uint32_t run_parameters::*field, uint32_t value)
+search_parameters with(uint32_t search_parameters::*field, uint32_t value)
 {
-    run_parameters p;
+    search_parameters p;
     p.*field = value;
     return p;
 }
@@ -163,14 +151,14 @@ TEST(UngappedExtension, BoundaryParameters)
 {
     std::string const exact_full = "Bm/Bt 0/0 sizes 22,22,22 score 0 diff 0 | ";
     std::vector<boundary_case> const cases = {
-        {"start at tag_begin - 1 passes", M, "GA" + M, 3, with(&run_parameters::tag_begin, 3),
+        {"start at tag_begin - 1 passes", M, "GA" + M, 3, with(&search_parameters::tag_begin, 3),
          "Bm/Bt 0/2 sizes 22,22,22 score 0 diff -2 | iso_5p offset_site suppl_compens_site central_site"},
-        {"start at tag_begin is rejected", M, "GA" + M, 3, with(&run_parameters::tag_begin, 2), ""},
+        {"start at tag_begin is rejected", M, "GA" + M, 3, with(&search_parameters::tag_begin, 2), ""},
         {"tag_begin 0 accepts nothing, even at tag position 0", M, M.substr(1), 0,
-         with(&run_parameters::tag_begin, 0), ""},
-        {"size_ungapped_1 = min_tag_length + 1 passes", M, M, 1, with(&run_parameters::min_tag_length, 21),
+         with(&search_parameters::tag_begin, 0), ""},
+        {"size_ungapped_1 = min_tag_length + 1 passes", M, M, 1, with(&search_parameters::min_tag_length, 21),
          "Bm/Bt 0/0 sizes 22,22,22 score 0 diff 0 | mirna_exact offset_site suppl_compens_site central_site"},
-        {"size_ungapped_1 = min_tag_length is rejected", M, M, 1, with(&run_parameters::min_tag_length, 22), ""},
+        {"size_ungapped_1 = min_tag_length is rejected", M, M, 1, with(&search_parameters::min_tag_length, 22), ""},
         {"seed at tag position 0: no left extension", M, M.substr(1, 15), 0, {},
          "Bm/Bt 1/0 sizes 15,15,15 score 31 diff 7 | iso_5p iso_3p offset_site suppl_compens_site central_site"},
         {"mismatch on the last tag position is trimmed", M, substituted(M.substr(0, 15), {{14, 'C'}}), 1, {},
@@ -184,28 +172,28 @@ TEST(UngappedExtension, BoundaryParameters)
          exact_full + "mirna_exact offset_site suppl_compens_site central_site"},
         {"N matches nothing else", substituted(M, {{15, 'N'}}), M, 1, {},
          "Bm/Bt 0/0 sizes 15,22,22 score 4 diff 0 | iso_snp offset_site"},
-        {"-l 4294967295 accepts nothing", M, M, 1, with(&run_parameters::min_tag_length, huge), ""},
-        {"-b 4294967295 rejects nothing for that reason", M, "GAG" + M, 4, with(&run_parameters::tag_begin, huge),
+        {"-l 4294967295 accepts nothing", M, M, 1, with(&search_parameters::min_tag_length, huge), ""},
+        {"-b 4294967295 rejects nothing for that reason", M, "GAG" + M, 4, with(&search_parameters::tag_begin, huge),
          "Bm/Bt 0/3 sizes 22,22,22 score 0 diff -3 | iso_5p offset_site suppl_compens_site central_site"},
-        {"-ss 12 inside both sequences", M, M, 1, with(&run_parameters::seed_size, 12),
+        {"-ss 12 inside both sequences", M, M, 1, with(&search_parameters::seed_size, 12),
          exact_full + "mirna_exact offset_site suppl_compens_site central_site"},
-        {"-ss 12 past the tag end is rejected", M, M.substr(0, 12), 1, with(&run_parameters::seed_size, 12), ""},
-        {"-ss 12 past the miRNA end is rejected", M.substr(0, 12), M, 1, with(&run_parameters::seed_size, 12), ""},
-        {"seed_size 4294967295 is rejected", M, M, 1, with(&run_parameters::seed_size, huge), ""},
-        {"-sb 0", M, M, 0, with(&run_parameters::begin_seed, 0),
+        {"-ss 12 past the tag end is rejected", M, M.substr(0, 12), 1, with(&search_parameters::seed_size, 12), ""},
+        {"-ss 12 past the miRNA end is rejected", M.substr(0, 12), M, 1, with(&search_parameters::seed_size, 12), ""},
+        {"seed_size 4294967295 is rejected", M, M, 1, with(&search_parameters::seed_size, huge), ""},
+        {"-sb 0", M, M, 0, with(&search_parameters::begin_seed, 0),
          exact_full + "mirna_exact offset_site suppl_compens_site central_site"},
-        {"begin_seed 4294967295 does not wrap onto the miRNA", M, M, 1, with(&run_parameters::begin_seed, huge), ""},
+        {"begin_seed 4294967295 does not wrap onto the miRNA", M, M, 1, with(&search_parameters::begin_seed, huge), ""},
         {"seed_begin 4294967295 does not wrap onto the tag", M, M, huge, {}, ""},
-        {"-se 0: every site range lies below the ends", M, M, 1, with(&run_parameters::end_seed, 0),
+        {"-se 0: every site range lies below the ends", M, M, 1, with(&search_parameters::end_seed, 0),
          exact_full + "mirna_exact offset_site suppl_compens_site central_site"},
-        {"-se 0 with E0 inside 5..8", M, substituted(M, {{7, 'U'}}), 1, with(&run_parameters::end_seed, 0),
+        {"-se 0 with E0 inside 5..8", M, substituted(M, {{7, 'U'}}), 1, with(&search_parameters::end_seed, 0),
          "Bm/Bt 0/0 sizes 7,22,22 score 4 diff 0 | iso_snp offset_site"},
-        {"end_seed 4294967295: end_seed + 8 does not wrap", M, M, 1, with(&run_parameters::end_seed, huge),
+        {"end_seed 4294967295: end_seed + 8 does not wrap", M, M, 1, with(&search_parameters::end_seed, huge),
          exact_full + "mirna_exact offset_site suppl_compens_site"},
-        {"end_seed equal to E0 clears offset_site", M, M, 1, with(&run_parameters::end_seed, 22),
+        {"end_seed equal to E0 clears offset_site", M, M, 1, with(&search_parameters::end_seed, 22),
          exact_full + "mirna_exact suppl_compens_site"},
         {"empty miRNA with seed_size 0 and min_tag_length 0", "", M, 0,
-         run_parameters{0, 4, 0, 7, 0}, ""},
+         search_parameters{0, 4, 0, 7, 0}, ""},
     };
 
     for (boundary_case const & c : cases)
@@ -226,20 +214,16 @@ TEST(UngappedExtension, BoundaryParameters)
 // record carrying the seed, species and miRNA positions it came from.
 TEST(UngappedExtension, EachMirnaOfTheEntryInOrder)
 {
-    reset_run_state();
-    seed_vet.push_back(make_seed("AAAAAA", {}));
-    seed_vet.push_back(make_seed("CAGGAC", {make_specie("cel", {}),
-                                           make_specie("hsa", {make_mirna(M, 1), make_mirna(M.substr(0, 10), 2),
-                                                               make_mirna(substituted(M, {{19, 'U'}}), 3)})}));
-    tag_vet.push_back(make_tag("GGG"));
-    tag_vet.push_back(make_tag(M));
-    tag_vet.push_back(make_tag("GGG"));
+    std::vector<seed_vet_t> const seed_vet = {
+        make_seed("AAAAAA", {}),
+        make_seed("CAGGAC", {make_specie("cel", {}),
+                             make_specie("hsa", {make_mirna(M, 1), make_mirna(M.substr(0, 10), 2),
+                                                 make_mirna(substituted(M, {{19, 'U'}}), 3)})})};
+    tag_vet_t tag = make_tag(M);
 
-    ungapped_extension(10, 4, 1, 7, 1, 1, 1, 1, 7, 6);
+    ungapped_extension({}, {1, 7}, seed_vet, 1, 1, tag);
 
-    EXPECT_TRUE(tag_vet[0].mirna_matched_vet.empty());
-    EXPECT_TRUE(tag_vet[2].mirna_matched_vet.empty());
-    std::vector<mirna_matched_vet_t> const & found = tag_vet[1].mirna_matched_vet;
+    std::vector<mirna_matched_vet_t> const & found = tag.mirna_matched_vet;
     ASSERT_EQ(2u, found.size());
     EXPECT_EQ(1u, found[0].seed_index);
     EXPECT_EQ(1u, found[0].specie_index);

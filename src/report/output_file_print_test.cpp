@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "driver/test_support.hpp"
+#include "core/test_support.hpp"
 #include "report/report_test_data.hpp"
 
 namespace
@@ -50,73 +50,79 @@ mirna_matched_vet_t alignment(uint32_t mirna, int32_t score, uint32_t begin_mirn
     return a;
 }
 
+// Writes the seven files `prefix` + suffix from `state`, threshold 14.
+int32_t print(run_state & state, std::string const & prefix, uint32_t threads = 1)
+{
+    output_staging outputs(false);
+    return output_file_print(result_paths_with_prefix(prefix), 14, threads, state.mirna_db.seed_vet, state.results,
+                             state.totals, outputs);
+}
+
+// Three miRNAs; one unique tag, one ambiguous tag selected for miR-1 and
+// one ambiguous tag not selected; a fourth tag of 4 reads mapped nowhere.
+void fill_small_run(run_state & state)
+{
+    std::vector<seed_vet_t> const & seed_vet = state.mirna_db.seed_vet = index_of(
+        {{">abc-miR-1-5p MIMAT1 first", "UGGAAUGUAA"}, {">abc-miR-2-3p", "UAUCACAGCC"}, {">abc-let-3", "UCACAACCUC"}});
+
+    mirna_matched_vet_t u = alignment(0, 0, 0, 10, 10, 10, -3);
+    u.offset_site = true;
+    state.results.result_tag_uniq_vet.push_back(make_tag(1, "UGGAAUGUAAAGA", 4, {u}));
+
+    mirna_matched_vet_t a = alignment(2, 20, 1, 8, 8, 8, 0);
+    a.iso_3p = true;
+    mirna_matched_vet_t b = alignment(0, 7, 0, 9, 10, 10, 0);
+    b.iso_snp = b.central_site = true;
+    mirna_matched_vet_t c = alignment(1, 7, 2, 7, 9, 9, 0);
+    c.iso_5p = c.offset_site = true;
+    state.results.result_tag_ambig_vet.push_back(make_tag(4, "UGGAAUGUAC", 8, {a, b, c}));
+
+    mirna_matched_vet_t d = alignment(1, 30, 0, 7, 8, 10, -1);
+    d.iso_5p = true;
+    mirna_matched_vet_t e = alignment(2, 40, 0, 6, 6, 6, -1);
+    state.results.result_tag_ambig_vet.push_back(make_tag(6, "UAUCACAGCCU", 4, {d, e}));
+
+    // Rows in first-met order: miR-1, let-3, miR-2 (20 reads, 16 mapped).
+    result_mirna_uniq_ambig_vet_t mir1 = row_for(seed_vet, 0);
+    mir1.uniq_different_tags = 1;
+    mir1.uniq_count_tags = mir1.uniq_mirna_exact_tags = mir1.uniq_offset_site_tags = 4;
+    mir1.uniq_expressed_all = 20.0f;
+    mir1.uniq_expressed_mapped = 25.0f;
+    mir1.ambig_different_tags = 1;
+    mir1.ambig_count_tags = mir1.ambig_iso_snp_tags = mir1.ambig_central_site_tags = 8;
+    mir1.ambig_expressed_all = 40.0f;
+    mir1.ambig_expressed_mapped = 50.0f;
+    result_mirna_uniq_ambig_vet_t let3 = row_for(seed_vet, 2);
+    let3.ambig_different_tags = 2;
+    let3.ambig_count_tags = 12;
+    let3.ambig_iso_3p_tags = 8;
+    let3.ambig_mirna_exact_tags = 4;
+    let3.ambig_expressed_all = 60.0f;
+    let3.ambig_expressed_mapped = 75.0f;
+    result_mirna_uniq_ambig_vet_t mir2 = row_for(seed_vet, 1);
+    mir2.ambig_different_tags = 2;
+    mir2.ambig_count_tags = mir2.ambig_iso_5p_tags = 12;
+    mir2.ambig_offset_site_tags = 8;
+    mir2.ambig_expressed_all = 60.0f;
+    mir2.ambig_expressed_mapped = 75.0f;
+    state.results.result_mirna_uniq_ambig_vet = {mir1, let3, mir2};
+}
+
 class output_files : public testing::Test
 {
 protected:
-    void SetUp() override { reset_run_state(); }
-
     std::string prefix() const { return dir.file("x"); }
     std::string result(std::string const & suffix) const { return read_file(prefix() + suffix); }
 
-    // Three miRNAs; one unique tag, one ambiguous tag selected for miR-1 and
-    // one ambiguous tag not selected; a fourth tag of 4 reads mapped nowhere.
-    void fill_small_run()
-    {
-        set_mirnas({{">abc-miR-1-5p MIMAT1 first", "UGGAAUGUAA"},
-                    {">abc-miR-2-3p", "UAUCACAGCC"},
-                    {">abc-let-3", "UCACAACCUC"}});
-
-        mirna_matched_vet_t u = alignment(0, 0, 0, 10, 10, 10, -3);
-        u.offset_site = true;
-        result_tag_uniq_vet.push_back(make_tag(1, "UGGAAUGUAAAGA", 4, {u}));
-
-        mirna_matched_vet_t a = alignment(2, 20, 1, 8, 8, 8, 0);
-        a.iso_3p = true;
-        mirna_matched_vet_t b = alignment(0, 7, 0, 9, 10, 10, 0);
-        b.iso_snp = b.central_site = true;
-        mirna_matched_vet_t c = alignment(1, 7, 2, 7, 9, 9, 0);
-        c.iso_5p = c.offset_site = true;
-        result_tag_ambig_vet.push_back(make_tag(4, "UGGAAUGUAC", 8, {a, b, c}));
-
-        mirna_matched_vet_t d = alignment(1, 30, 0, 7, 8, 10, -1);
-        d.iso_5p = true;
-        mirna_matched_vet_t e = alignment(2, 40, 0, 6, 6, 6, -1);
-        result_tag_ambig_vet.push_back(make_tag(6, "UAUCACAGCCU", 4, {d, e}));
-
-        // Rows in first-met order: miR-1, let-3, miR-2 (20 reads, 16 mapped).
-        result_mirna_uniq_ambig_vet_t mir1 = row_for(0);
-        mir1.uniq_different_tags = 1;
-        mir1.uniq_count_tags = mir1.uniq_mirna_exact_tags = mir1.uniq_offset_site_tags = 4;
-        mir1.uniq_expressed_all = 20.0f;
-        mir1.uniq_expressed_mapped = 25.0f;
-        mir1.ambig_different_tags = 1;
-        mir1.ambig_count_tags = mir1.ambig_iso_snp_tags = mir1.ambig_central_site_tags = 8;
-        mir1.ambig_expressed_all = 40.0f;
-        mir1.ambig_expressed_mapped = 50.0f;
-        result_mirna_uniq_ambig_vet_t let3 = row_for(2);
-        let3.ambig_different_tags = 2;
-        let3.ambig_count_tags = 12;
-        let3.ambig_iso_3p_tags = 8;
-        let3.ambig_mirna_exact_tags = 4;
-        let3.ambig_expressed_all = 60.0f;
-        let3.ambig_expressed_mapped = 75.0f;
-        result_mirna_uniq_ambig_vet_t mir2 = row_for(1);
-        mir2.ambig_different_tags = 2;
-        mir2.ambig_count_tags = mir2.ambig_iso_5p_tags = 12;
-        mir2.ambig_offset_site_tags = 8;
-        mir2.ambig_expressed_all = 60.0f;
-        mir2.ambig_expressed_mapped = 75.0f;
-        result_mirna_uniq_ambig_vet = {mir1, let3, mir2};
-    }
-
+    run_state state;
     scratch_dir dir;
 };
 
 TEST_F(output_files, writes_the_seven_tables_of_a_small_run)
 {
-    fill_small_run();
+    fill_small_run(state);
     testing::internal::CaptureStdout();
-    ASSERT_EQ(output_file_print(prefix(), 14), 0);
+    ASSERT_EQ(print(state, prefix()), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
 
     std::string const mir1 = "\tUGGAAUGUAA\t>abc-miR-1-5p MIMAT1 first\n";
@@ -153,57 +159,58 @@ TEST_F(output_files, writes_the_seven_tables_of_a_small_run)
     // miR-1's only ambiguous tag was selected for it: it has no line here.
     EXPECT_EQ(result("_ambigue_ambigue_selected.txt"), no_norm_header + ambiguous_lines);
 
-    EXPECT_EQ(uniq_mapped_total_tags_count, 4u);
-    EXPECT_EQ(ambigue_mapped_total_tag_count, 12u);
-    EXPECT_EQ(ambigue_selected_mapped_total_tag_count, 8u);
+    EXPECT_EQ(state.totals.uniq_mapped_total_tags_count, 4u);
+    EXPECT_EQ(state.totals.ambigue_mapped_total_tag_count, 12u);
+    EXPECT_EQ(state.totals.ambigue_selected_mapped_total_tag_count, 8u);
     // The sorted order stays in the table; the rows themselves are not changed.
-    EXPECT_EQ(result_tag_ambig_vet[0].mirna_matched_vet[0].mirna_vet_index, 0u);
-    EXPECT_EQ(result_mirna_uniq_ambig_vet[0].ambig_different_tags, 1u);
+    EXPECT_EQ(state.results.result_tag_ambig_vet[0].mirna_matched_vet[0].mirna_vet_index, 0u);
+    EXPECT_EQ(state.results.result_mirna_uniq_ambig_vet[0].ambig_different_tags, 1u);
 }
 
 TEST_F(output_files, empty_tables_give_header_only_files)
 {
-    ASSERT_EQ(output_file_print(prefix(), 14), 0);
+    ASSERT_EQ(print(state, prefix()), 0);
     std::string const expected[] = {norm_header, norm_header, tag_unique_header,
                                      tag_ambigue_header, selected_header, no_norm_header, no_norm_header};
     for (std::size_t i = 0; i < 7; ++i)
         EXPECT_EQ(result(suffixes[i]), expected[i]) << suffixes[i];
-    EXPECT_EQ(uniq_mapped_total_tags_count + ambigue_mapped_total_tag_count
-                  + ambigue_selected_mapped_total_tag_count, 0u);
+    EXPECT_EQ(state.totals.uniq_mapped_total_tags_count + state.totals.ambigue_mapped_total_tag_count
+                  + state.totals.ambigue_selected_mapped_total_tag_count, 0u);
 }
 
 TEST_F(output_files, read_totals_do_not_wrap_at_32_bits)
 {
-    fill_small_run();
-    result_tag_uniq_vet[0].tag_count = 4294967295u;
-    result_tag_uniq_vet.push_back(result_tag_uniq_vet[0]);
-    result_tag_uniq_vet.back().tag_count = 1;
-    result_tag_ambig_vet[0].tag_count = 5000000000u;
-    ASSERT_EQ(output_file_print(prefix(), 14), 0);
-    EXPECT_EQ(uniq_mapped_total_tags_count, 4294967296u);
-    EXPECT_EQ(ambigue_mapped_total_tag_count, 5000000004u);
-    EXPECT_EQ(ambigue_selected_mapped_total_tag_count, 5000000000u);
+    fill_small_run(state);
+    std::vector<tag_vet_t> & unique = state.results.result_tag_uniq_vet;
+    unique[0].tag_count = 4294967295u;
+    unique.push_back(unique[0]);
+    unique.back().tag_count = 1;
+    state.results.result_tag_ambig_vet[0].tag_count = 5000000000u;
+    ASSERT_EQ(print(state, prefix()), 0);
+    EXPECT_EQ(state.totals.uniq_mapped_total_tags_count, 4294967296u);
+    EXPECT_EQ(state.totals.ambigue_mapped_total_tag_count, 5000000004u);
+    EXPECT_EQ(state.totals.ambigue_selected_mapped_total_tag_count, 5000000000u);
     EXPECT_EQ(split_tabs(result("_tag_unique.txt").substr(tag_unique_header.size()))[3], "4294967295");
 }
 
 TEST_F(output_files, a_prefix_in_a_missing_directory_is_an_error_and_creates_nothing)
 {
-    fill_small_run();
+    fill_small_run(state);
     std::string const missing = dir.file("missing/x");
     testing::internal::CaptureStderr();
-    EXPECT_EQ(output_file_print(missing, 14), -1);
+    EXPECT_EQ(print(state, missing), -1);
     std::string const message = testing::internal::GetCapturedStderr();
     EXPECT_NE(message.find("'" + missing + "_unique.txt'"), std::string::npos) << message;
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
-    EXPECT_EQ(uniq_mapped_total_tags_count, 0u);
+    EXPECT_EQ(state.totals.uniq_mapped_total_tags_count, 0u);
 }
 
 TEST_F(output_files, stops_at_the_first_file_that_cannot_be_created)
 {
-    fill_small_run();
+    fill_small_run(state);
     std::filesystem::create_directory(prefix() + "_tag_unique.txt");
     testing::internal::CaptureStderr();
-    EXPECT_EQ(output_file_print(prefix(), 14), -1);
+    EXPECT_EQ(print(state, prefix()), -1);
     std::string const message = testing::internal::GetCapturedStderr();
     EXPECT_NE(message.find("'" + prefix() + "_tag_unique.txt'"), std::string::npos) << message;
     EXPECT_EQ(message.find("_tag_ambigue"), std::string::npos) << message;
@@ -230,13 +237,13 @@ TEST_F(output_files, a_write_error_is_an_error_naming_the_file)
     {
         scratch_dir full_dir;
         std::string const full_prefix = full_dir.file("x");
-        reset_run_state();
-        fill_small_run();
-        result_tag_uniq_vet.resize(c.tags, result_tag_uniq_vet[0]);
-        result_tag_ambig_vet.resize(c.tags, result_tag_ambig_vet[0]);
+        run_state full_run;
+        fill_small_run(full_run);
+        full_run.results.result_tag_uniq_vet.resize(c.tags, full_run.results.result_tag_uniq_vet[0]);
+        full_run.results.result_tag_ambig_vet.resize(c.tags, full_run.results.result_tag_ambig_vet[0]);
         std::filesystem::create_symlink("/dev/full", full_prefix + c.file);
         testing::internal::CaptureStderr();
-        EXPECT_EQ(output_file_print_threads(full_prefix, 14, c.threads), -1)
+        EXPECT_EQ(print(full_run, full_prefix, c.threads), -1)
             << c.tags << " tags, " << c.threads << " threads, " << c.file;
         std::string const message = testing::internal::GetCapturedStderr();
         EXPECT_NE(message.find("'" + full_prefix + c.file + "'"), std::string::npos) << message;
@@ -246,18 +253,20 @@ TEST_F(output_files, a_write_error_is_an_error_naming_the_file)
 // A run of many tags: unique tags on every miRNA, and ambiguous tags with 2
 // to 6 alignments, ties and scores around the threshold, so that selected
 // tags move reads of the same miRNAs from every part of the table.
-void fill_large_run(std::size_t unique_tags, std::size_t ambiguous_tags)
+void fill_large_run(run_state & state, std::size_t unique_tags, std::size_t ambiguous_tags)
 {
     std::vector<std::pair<std::string, std::string>> mirnas;
     for (int m = 0; m < 40; ++m)
         mirnas.push_back(
             {">abc-miR-" + std::to_string(m % 13) + (m % 2 ? "a" : "b") + "-5p", "UGGAAUGUAAAGAAGUAUGUAU"});
-    set_mirnas(mirnas);
+    std::vector<seed_vet_t> const & seed_vet = state.mirna_db.seed_vet = index_of(mirnas);
+    std::vector<tag_vet_t> & result_tag_uniq_vet = state.results.result_tag_uniq_vet;
+    std::vector<tag_vet_t> & result_tag_ambig_vet = state.results.result_tag_ambig_vet;
 
-    uint64_t state = 12345;
-    auto next = [&state](uint32_t below) {
-        state = state * 6364136223846793005u + 1442695040888963407u;
-        return static_cast<uint32_t>((state >> 33) % below);
+    uint64_t seed = 12345;
+    auto next = [&seed](uint32_t below) {
+        seed = seed * 6364136223846793005u + 1442695040888963407u;
+        return static_cast<uint32_t>((seed >> 33) % below);
     };
     auto random_alignment = [&]() {
         mirna_matched_vet_t a = alignment(next(40), static_cast<int32_t>(next(30)), next(3), 10 + next(12),
@@ -295,14 +304,14 @@ void fill_large_run(std::size_t unique_tags, std::size_t ambiguous_tags)
     }
     for (uint32_t m = 0; m < 40; ++m)
     {
-        result_mirna_uniq_ambig_vet_t row = row_for(m);
+        result_mirna_uniq_ambig_vet_t row = row_for(seed_vet, m);
         row.uniq_different_tags = unique_count[m];
         row.uniq_count_tags = row.uniq_mirna_exact_tags = unique_reads[m];
         row.uniq_expressed_all = static_cast<float>(m) / 3.0f;
         row.ambig_different_tags = ambiguous_count[m];
         row.ambig_count_tags = row.ambig_iso_3p_tags = row.ambig_offset_site_tags = ambiguous_reads[m];
         row.ambig_expressed_mapped = static_cast<float>(m) / 7.0f;
-        result_mirna_uniq_ambig_vet.push_back(row);
+        state.results.result_mirna_uniq_ambig_vet.push_back(row);
     }
 }
 
@@ -325,16 +334,16 @@ struct print_outcome
 print_outcome print_large_run(std::string const & prefix, uint32_t threads, std::size_t unique_tags,
                               std::size_t ambiguous_tags)
 {
-    reset_run_state();
-    fill_large_run(unique_tags, ambiguous_tags);
+    run_state state;
+    fill_large_run(state, unique_tags, ambiguous_tags);
     print_outcome outcome;
-    outcome.status = output_file_print_threads(prefix, 14, threads);
+    outcome.status = print(state, prefix, threads);
     for (std::string const & suffix : suffixes)
         outcome.files.push_back(read_file(prefix + suffix));
-    outcome.totals[0] = uniq_mapped_total_tags_count;
-    outcome.totals[1] = ambigue_mapped_total_tag_count;
-    outcome.totals[2] = ambigue_selected_mapped_total_tag_count;
-    for (tag_vet_t const & tag : result_tag_ambig_vet)
+    outcome.totals[0] = state.totals.uniq_mapped_total_tags_count;
+    outcome.totals[1] = state.totals.ambigue_mapped_total_tag_count;
+    outcome.totals[2] = state.totals.ambigue_selected_mapped_total_tag_count;
+    for (tag_vet_t const & tag : state.results.result_tag_ambig_vet)
         for (mirna_matched_vet_t const & a : tag.mirna_matched_vet)
             outcome.kept_order.push_back(static_cast<int32_t>(a.mirna_vet_index * 100) + a.align_score);
     return outcome;

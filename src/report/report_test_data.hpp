@@ -5,11 +5,12 @@
 #include <utility>
 #include <vector>
 
-#include "driver/globals.hpp"
+#include "core/records.hpp"
+#include "core/sequence_text.hpp"
 
 // A seed index of one seed and one species holding the given miRNAs
 // (header text, sequence), numbered 1, 2, ... in that order.
-inline void set_mirnas(std::vector<std::pair<std::string, std::string>> const & mirnas)
+inline std::vector<seed_vet_t> index_of(std::vector<std::pair<std::string, std::string>> const & mirnas)
 {
     specie_vet_t species;
     species.specie_code = "abc";
@@ -25,7 +26,7 @@ inline void set_mirnas(std::vector<std::pair<std::string, std::string>> const & 
     seed_vet_t seed;
     seed.seed_seq = text_to_rna5("GAGGUAG");
     seed.specie_vet.push_back(species);
-    seed_vet.assign(1, seed);
+    return {seed};
 }
 
 // An alignment with the given score on the miRNA at position `mirna` of the
@@ -50,8 +51,8 @@ inline tag_vet_t make_tag(uint32_t index, std::string const & seq, uint64_t coun
     return tag;
 }
 
-// A per-miRNA row for the miRNA at position `mirna`, all counters 0.
-inline result_mirna_uniq_ambig_vet_t row_for(uint32_t mirna)
+// A per-miRNA row for the miRNA at position `mirna` of that index, all counters 0.
+inline result_mirna_uniq_ambig_vet_t row_for(std::vector<seed_vet_t> const & seed_vet, uint32_t mirna)
 {
     mirna_vet_t const & m = seed_vet[0].specie_vet[0].mirna_vet[mirna];
     result_mirna_uniq_ambig_vet_t row;

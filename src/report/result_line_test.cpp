@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "core/sequence_text.hpp"
+
 namespace
 {
 std::string percentage_text(float value)

@@ -22,10 +22,11 @@ TEST(tag_tables, sorting_puts_the_best_score_first_and_keeps_ties_in_recorded_or
     EXPECT_EQ(alignments[0].mirna_vet_index, 1u);
     EXPECT_EQ(alignments[1].mirna_vet_index, 2u);
 
-    // More than 16 alignments: still ascending, ties still in recorded order.
+    // More than 16 alignments, negative scores among them: still ascending,
+    // ties still in recorded order.
     std::vector<mirna_matched_vet_t> many;
     for (uint32_t i = 0; i < 40; ++i)
-        many.push_back(alignment_on(i, static_cast<int32_t>((i * 7) % 5)));
+        many.push_back(alignment_on(i, static_cast<int32_t>((i * 7) % 5) - 2));
     sort_by_align_score(many);
     for (std::size_t k = 1; k < many.size(); ++k)
     {
