@@ -27,6 +27,7 @@ struct tag_table
     std::vector<tag_vet_t> tag_vet;  // tags longer than the seed, in file order
     uint32_t tot_total_tag_count = 0;  // lines of the tag-count file
     uint32_t discarded_tag = 0;        // lines whose tag was not longer than the seed
+    uint64_t discarded_reads = 0;      // their reads
 };
 
 // What the seed search counted.

@@ -149,6 +149,10 @@ int parse_command_line(std::vector<std::string> const & arguments, run_parameter
         {
             parameters.rna_conversion = false;
         }
+        else if (argument == "--gff3-all")
+        {
+            parameters.gff3_every_alignment = true;
+        }
         else if (argument == "--reference-search")
         {
             parameters.reference_search = true;

@@ -34,6 +34,9 @@ struct run_parameters
     // and the precursor FASTA file; both empty when not asked for.
     std::string gff3_file;
     std::string hairpin_file;
+    // "--gff3-all": every alignment and every locus in the mirGFF3 file, the
+    // records not counted marked by their Filter value.
+    bool gff3_every_alignment = false;
     // "--help" and "--version": print the usage or the version and stop.
     bool show_help = false;
     bool show_version = false;

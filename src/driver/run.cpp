@@ -79,6 +79,17 @@ std::future<int> start_building_seed_index(run_parameters const & p, search_para
     }
 }
 
+gff3_request gff3_request_of(run_parameters const & p)
+{
+    gff3_request request;
+    request.path = p.gff3_file;
+    request.hairpin_path = p.hairpin_file;
+    request.sample = sample_name(p.tag_file);
+    request.tag_file = p.tag_file;
+    request.records = p.gff3_every_alignment ? gff3_records::every_alignment : gff3_records::counted;
+    return request;
+}
+
 // Every stage once, in order. Returns 0, or 1 when a stage failed.
 int run_stages(run_parameters const & p, run_state & state, output_staging & outputs)
 {
@@ -107,8 +118,8 @@ int run_stages(run_parameters const & p, run_state & state, output_staging & out
                                           p.thread_count, state.mirna_db.seed_vet, state.results, state.totals,
                                           outputs);
     int const exported = written == 0 && !p.gff3_file.empty()
-                             ? gff3_export(p.gff3_file, p.hairpin_file, p.tag_file, state.mirna_db.seed_vet,
-                                           state.results, outputs)
+                             ? gff3_export(gff3_request_of(p), state.mirna_db.seed_vet, state.results,
+                                           p.align_score_threshold, outputs)
                              : 0;
     free_all_structures(state, p.thread_count);
     return written == 0 && exported == 0 ? 0 : 1;

@@ -1,6 +1,7 @@
 #include "export/gff3_writer.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <unordered_map>
 
 #include "core/checked_file.hpp"
@@ -36,12 +37,9 @@ std::string header_word(std::string const & header, std::size_t index)
     }
 }
 
-// The mature miRNA's name: its header after ">" up to the first blank.
-std::string mature_name(mirna_vet_t const & mirna)
+std::string header_text(mirna_vet_t const & mirna)
 {
-    std::string const header(seqan::begin(mirna.mirna_info), seqan::end(mirna.mirna_info));
-    std::size_t const end = std::min(header.find(' ', 1), header.size());
-    return header.size() > 1 ? header.substr(1, end - 1) : "";
+    return std::string(seqan::begin(mirna.mirna_info), seqan::end(mirna.mirna_info));
 }
 
 // The number of distinct miRNAs among a tag's alignments.
@@ -55,6 +53,36 @@ std::size_t distinct_mirnas(std::vector<seed_vet_t> const & seed_vet, tag_vet_t 
     return static_cast<std::size_t>(std::unique(indices.begin(), indices.end()) - indices.begin());
 }
 
+// The precursor names a mature's name points to: "hsa-miR-548ap-5p" gives
+// "hsa-mir-548ap"; a precursor is named so, or so followed by "-<digits>".
+std::string precursor_stem(std::string name)
+{
+    for (char const * arm : {"-5p", "-3p"})
+        if (name.size() > 3 && name.compare(name.size() - 3, 3, arm) == 0)
+            name.erase(name.size() - 3);
+    std::size_t const mir = name.find("-miR-");
+    if (mir != std::string::npos)
+        name.replace(mir, 5, "-mir-");
+    return name;
+}
+
+bool named_for(std::string const & precursor, std::string const & stem)
+{
+    if (precursor == stem)
+        return true;
+    if (precursor.size() <= stem.size() + 1 || precursor.compare(0, stem.size(), stem) != 0 ||
+        precursor[stem.size()] != '-')
+        return false;
+    return std::all_of(precursor.begin() + static_cast<std::ptrdiff_t>(stem.size() + 1), precursor.end(),
+                       [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
+}
+
+// The precursors holding one mature, the one its records are counted on first.
+struct mature_sites
+{
+    std::vector<precursor_site> sites;
+};
+
 // Everything the records need while the tags are written.
 struct export_state
 {
@@ -62,98 +90,190 @@ struct export_state
     precursor_catalogue catalogue;
     std::string source;
     std::string hairpin_path;
-    std::unordered_map<uint32_t, std::vector<precursor_site>> sites_of_mirna;  // by mirna_index
+    std::unordered_map<uint32_t, mature_sites> sites_of_mirna;  // by mirna_index
     uint64_t tags_with_n = 0;
     uint64_t beyond_5p_end = 0;
 };
 
-// The precursors of an aligned miRNA, located once per miRNA; a miRNA found
-// in none is warned about then.
+// The precursors of an aligned miRNA, located once per miRNA, the preferred
+// one first; a miRNA found in none is warned about then.
 std::vector<precursor_site> const & sites_of(export_state & state, mirna_matched_vet_t const & a)
 {
     mirna_vet_t const & mirna = matched_mirna(state.seed_vet, a);
     auto const known = state.sites_of_mirna.find(mirna.mirna_index);
     if (known != state.sites_of_mirna.end())
-        return known->second;
+        return known->second.sites;
     char_string const & code = state.seed_vet[a.seed_index].specie_vet[a.specie_index].specie_code;
     std::string const specie_code(seqan::begin(code), seqan::end(code));
     std::vector<precursor_site> sites = locate_mature(state.catalogue, rna5_to_text(mirna.mirna_seq), specie_code);
     if (sites.empty())
-        print_warning(state.hairpin_path + ": mature miRNA '" + mature_name(mirna) +
+        print_warning(state.hairpin_path + ": mature miRNA '" + mirna_name(mirna) +
                       "' is found in no precursor of species '" + specie_code +
                       "'; its alignments get no mirGFF3 record");
-    return state.sites_of_mirna.emplace(mirna.mirna_index, std::move(sites)).first->second;
+    std::string const stem = precursor_stem(mirna_name(mirna));
+    auto const preferred = std::find_if(sites.begin(), sites.end(), [&](precursor_site const & site) {
+        return named_for(state.catalogue.hairpins[site.hairpin].name, stem);
+    });
+    std::rotate(sites.begin(), preferred, preferred == sites.end() ? preferred : preferred + 1);
+    return state.sites_of_mirna.emplace(mirna.mirna_index, mature_sites{std::move(sites)}).first->second.sites;
+}
+
+// What every record of one tag shares.
+struct tag_text
+{
+    std::string letters;  // A, C, G, U, N
+    std::string read;     // DNA letters
+    std::string uid;
+    std::string tail;     // "; Expression=...; Filter=" up to the filter value
+    std::string hits;     // "; Hits=...\n"
+};
+
+// Appends the record of alignment `a` of the tag on precursor `site`.
+void append_record(export_state & state, tag_text const & tag, mirna_matched_vet_t const & a,
+                   precursor_site const & site, char const * filter, std::string & out)
+{
+    mirna_vet_t const & mirna = matched_mirna(state.seed_vet, a);
+    std::string const mature = rna5_to_text(mirna.mirna_seq);
+    bool const is_reference = tag.letters == mature;
+    hairpin_record const & hairpin = state.catalogue.hairpins[site.hairpin];
+    // The tag lies on the alignment's diagonal; the mature itself on its own place.
+    int64_t const start = is_reference ? static_cast<int64_t>(site.position)
+                                       : static_cast<int64_t>(site.position) + a.begin_ungapped_mirna -
+                                             static_cast<int64_t>(a.begin_ungapped_tag);
+    if (start < 0)
+    {
+        ++state.beyond_5p_end;
+        return;
+    }
+    isomir_description const d = describe_isomir(tag.letters, hairpin.sequence, static_cast<uint64_t>(start),
+                                                 site.position, mature.size());
+    out += hairpin.name;
+    out += '\t';
+    out += state.source;
+    out += is_reference ? "\tref_miRNA\t" : "\tisomiR\t";
+    out += std::to_string(start + 1) + '\t' + std::to_string(start + static_cast<int64_t>(tag.letters.size()));
+    out += "\t.\t+\t.\tRead=" + tag.read + "; UID=" + tag.uid + "; Name=" + mirna_name(mirna) +
+           "; Parent=" + hairpin.name + "; Variant=" + d.variant + "; Cigar=" + d.cigar;
+    out += tag.tail;
+    out += filter;
+    out += tag.hits;
 }
 
 // Appends the records of one tag to `out`.
-void append_tag_records(export_state & state, tag_vet_t const & tag, std::string & out)
+void append_tag_records(export_state & state, tag_vet_t const & tag, mirna_matched_vet_t const * counted,
+                        gff3_records records, std::string & out)
 {
-    std::string const letters = rna5_to_text(tag.tag_sequence);
-    std::string const read = dna_letters(letters);
-    std::string const uid = license_plate(read);
-    if (uid.empty())
+    tag_text text;
+    text.letters = rna5_to_text(tag.tag_sequence);
+    text.read = dna_letters(text.letters);
+    text.uid = license_plate(text.read);
+    if (text.uid.empty())
     {
         ++state.tags_with_n;
         return;
     }
-    std::string const tail = "; Expression=" + std::to_string(tag.tag_count) +
-                             "; Filter=Pass; Hits=" + std::to_string(distinct_mirnas(state.seed_vet, tag)) + "\n";
-    for (mirna_matched_vet_t const & a : tag.mirna_matched_vet)
+    text.tail = "; Expression=" + std::to_string(tag.tag_count) + "; Filter=";
+    text.hits = "; Hits=" + std::to_string(distinct_mirnas(state.seed_vet, tag)) + "\n";
+    if (counted != nullptr)
     {
-        mirna_vet_t const & mirna = matched_mirna(state.seed_vet, a);
-        std::string const mature = rna5_to_text(mirna.mirna_seq);
-        bool const is_reference = letters == mature;
-        for (precursor_site const & site : sites_of(state, a))
-        {
-            hairpin_record const & hairpin = state.catalogue.hairpins[site.hairpin];
-            // The tag lies on the alignment's diagonal; the mature itself on its own place.
-            int64_t const start = is_reference ? static_cast<int64_t>(site.position)
-                                               : static_cast<int64_t>(site.position) + a.begin_ungapped_mirna -
-                                                     static_cast<int64_t>(a.begin_ungapped_tag);
-            if (start < 0)
-            {
-                ++state.beyond_5p_end;
-                continue;
-            }
-            isomir_description const d = describe_isomir(letters, hairpin.sequence, static_cast<uint64_t>(start),
-                                                         site.position, mature.size());
-            out += hairpin.name;
-            out += '\t';
-            out += state.source;
-            out += is_reference ? "\tref_miRNA\t" : "\tisomiR\t";
-            out += std::to_string(start + 1) + '\t' + std::to_string(start + static_cast<int64_t>(letters.size()));
-            out += "\t.\t+\t.\tRead=" + read + "; UID=" + uid + "; Name=" + mature_name(mirna) +
-                   "; Parent=" + hairpin.name + "; Variant=" + d.variant + "; Cigar=" + d.cigar;
-            out += tail;
-        }
+        std::vector<precursor_site> const & sites = sites_of(state, *counted);
+        for (std::size_t s = 0; s < sites.size() && (s == 0 || records == gff3_records::every_alignment); ++s)
+            append_record(state, text, *counted, sites[s], s == 0 ? "Pass" : "other_locus", out);
     }
+    if (records != gff3_records::every_alignment)
+        return;
+    for (mirna_matched_vet_t const & a : tag.mirna_matched_vet)
+        if (&a != counted)
+            for (precursor_site const & site : sites_of(state, a))
+                append_record(state, text, a, site, "ambiguous", out);
 }
 
-// The records of every result tag, unique and ambiguous merged in tag-file
-// order, handed to `write` in pieces of about 64 KiB. False as soon as
-// `write` returns false.
-bool write_records(export_state & state, result_tables const & results, checked_file & file)
+// A counted tag, or every mapped tag, with what it is counted on.
+struct listed_tag
 {
-    std::vector<tag_vet_t> const & unique = results.result_tag_uniq_vet;
-    std::vector<tag_vet_t> const & ambiguous = results.result_tag_ambig_vet;
-    std::string buffer;
-    std::size_t u = 0;
-    std::size_t m = 0;
-    while (u < unique.size() || m < ambiguous.size())
-    {
-        bool const take_unique =
-            m == ambiguous.size() || (u < unique.size() && unique[u].tag_index <= ambiguous[m].tag_index);
-        append_tag_records(state, take_unique ? unique[u++] : ambiguous[m++], buffer);
-        if (buffer.size() >= (1u << 16))
+    tag_vet_t const * tag = nullptr;
+    mirna_matched_vet_t const * counted = nullptr;
+};
+
+// The tags of both tag tables that `keep` accepts, in the order asked for.
+std::vector<listed_tag> list_tags(result_tables const & results, int32_t align_score_threshold, tag_order order,
+                                  bool counted_only)
+{
+    std::vector<listed_tag> listed;
+    listed.reserve(results.result_tag_uniq_vet.size() + results.result_tag_ambig_vet.size());
+    for (auto const * table : {&results.result_tag_uniq_vet, &results.result_tag_ambig_vet})
+        for (tag_vet_t const & tag : *table)
         {
-            if (!file.write(buffer))
-                return false;
-            buffer.clear();
+            mirna_matched_vet_t const * counted = counted_alignment(tag, align_score_threshold);
+            if (counted != nullptr || !counted_only)
+                listed.push_back({&tag, counted});
         }
-    }
-    return file.write(buffer);
+    if (order == tag_order::tag_file)
+        std::sort(listed.begin(), listed.end(), [](listed_tag const & a, listed_tag const & b) {
+            return a.tag->tag_index < b.tag->tag_index;
+        });
+    else
+        std::sort(listed.begin(), listed.end(), [](listed_tag const & a, listed_tag const & b) {
+            return rna5_to_text(a.tag->tag_sequence) < rna5_to_text(b.tag->tag_sequence);
+        });
+    return listed;
+}
+
+// Writes `text` out once it holds 64 KiB, or when `last`. False when writing failed.
+bool flush_when_full(checked_file & file, std::string & text, bool last)
+{
+    if (!last && text.size() < (1u << 16))
+        return true;
+    bool const written = file.write(text);
+    text.clear();
+    return written;
+}
+
+// The variant of a counted tag against the mature alone: the letters before
+// the mature's 5' end are taken as templated, those past its 3' end as added.
+std::string variant_on_mature(std::string const & tag, std::string const & mature, mirna_matched_vet_t const & a)
+{
+    int64_t const offset = static_cast<int64_t>(a.begin_ungapped_mirna) - static_cast<int64_t>(a.begin_ungapped_tag);
+    if (offset >= 0)
+        return describe_isomir(tag, mature, static_cast<uint64_t>(offset), 0, mature.size()).variant;
+    auto const upstream = static_cast<std::size_t>(-offset);
+    std::string const extended = tag.substr(0, upstream) + mature;
+    return describe_isomir(tag, extended, 0, upstream, mature.size()).variant;
 }
 }  // namespace
+
+std::string mirna_name(mirna_vet_t const & mirna)
+{
+    return header_word(header_text(mirna), 0);
+}
+
+std::string mirna_accession(mirna_vet_t const & mirna)
+{
+    return header_word(header_text(mirna), 1);
+}
+
+char const * alignment_class(mirna_matched_vet_t const & a)
+{
+    if (a.iso_multi_snp)
+        return "iso_multi_snp";
+    if (a.iso_snp)
+        return "iso_snp";
+    if (a.iso_5p)
+        return "iso_5p";
+    if (a.iso_3p)
+        return "iso_3p";
+    return "exact";
+}
+
+mirna_matched_vet_t const * counted_alignment(tag_vet_t const & tag, int32_t align_score_threshold)
+{
+    std::vector<mirna_matched_vet_t> const & alignments = tag.mirna_matched_vet;
+    if (alignments.size() == 1)
+        return &alignments[0];
+    if (alignments.size() >= 2 && alignments[0].align_score < align_score_threshold)
+        return &alignments[0];
+    return nullptr;
+}
 
 std::string sample_name(std::string const & tag_file)
 {
@@ -176,47 +296,79 @@ std::string gff3_source(std::vector<hairpin_record> const & hairpins, std::vecto
     for (seed_vet_t const & seed : seed_vet)
         for (specie_vet_t const & species : seed.specie_vet)
             for (mirna_vet_t const & mirna : species.mirna_vet)
-            {
-                std::string const header(seqan::begin(mirna.mirna_info), seqan::end(mirna.mirna_info));
-                if (!is_accession(header_word(header, 1), "MIMAT"))
+                if (!is_accession(mirna_accession(mirna), "MIMAT"))
                     return "Custom";
-            }
     return "miRBase";
 }
 
-std::string gff3_header(std::string const & source, std::string const & sample)
+std::string gff3_header(std::string const & source, std::string const & sample, std::vector<std::string> const & extra)
 {
     std::string const ontology = source == "miRBase" ? "doi:10.25504/fairsharing.hmgte8" : "Custom.";
-    return std::string("## mirGFF3. VERSION 1.2\n") + "## source-ontology: " + source + " " + ontology + "\n" +
-           "## TOOLS: mirsight " + mirsight_version + "\n" + "## COLDATA: " + sample + "\n";
+    std::string header = std::string("## mirGFF3. VERSION 1.2\n") + "## source-ontology: " + source + " " + ontology +
+                         "\n" + "## TOOLS: mirsight " + mirsight_version + "\n";
+    for (std::string const & line : extra)
+        header += line + "\n";
+    return header + "## COLDATA: " + sample + "\n";
 }
 
-int32_t gff3_export(std::string const & gff_path, std::string const & hairpin_path, std::string const & tag_file,
-                    std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
-                    output_staging & outputs)
+int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const & seed_vet,
+                    result_tables const & results, int32_t align_score_threshold, output_staging & outputs)
 {
     std::vector<hairpin_record> hairpins;
-    int32_t const read_status = read_hairpin_file(hairpin_path, hairpins);
+    int32_t const read_status = read_hairpin_file(request.hairpin_path, hairpins);
     if (read_status != 0)
         return read_status;
     export_state state{seed_vet, {}, {}, {}, {}, 0, 0};
     state.source = gff3_source(hairpins, seed_vet);
     state.catalogue = make_precursor_catalogue(std::move(hairpins));
-    state.hairpin_path = hairpin_path;
+    state.hairpin_path = request.hairpin_path;
 
-    checked_file file(gff_path, "mirGFF3 file");
+    checked_file file(request.path, "mirGFF3 file");
     if (!file.open(outputs))
         return -1;
-    bool const written = file.write(gff3_header(state.source, sample_name(tag_file)))
-                         && write_records(state, results, file);
+    std::string text = gff3_header(state.source, request.sample, request.header_notes);
+    bool written = true;
+    for (listed_tag const & listed : list_tags(results, align_score_threshold, request.order,
+                                               request.records == gff3_records::counted))
+    {
+        append_tag_records(state, *listed.tag, listed.counted, request.records, text);
+        if (!(written = flush_when_full(file, text, false)))
+            break;
+    }
+    written = written && flush_when_full(file, text, true);
     if (!file.close(true) || !written)
         return -1;
     if (state.tags_with_n > 0)
-        print_warning(tag_file + ": " + std::to_string(state.tags_with_n) +
+        print_warning(request.tag_file + ": " + std::to_string(state.tags_with_n) +
                       " mapped tag(s) hold N and get no mirGFF3 record (no UID can be made for them)");
     if (state.beyond_5p_end > 0)
-        print_warning(hairpin_path + ": " + std::to_string(state.beyond_5p_end) +
+        print_warning(request.hairpin_path + ": " + std::to_string(state.beyond_5p_end) +
                       " tag alignment(s) would start before their precursor's first letter and get no "
                       "mirGFF3 record");
     return 0;
+}
+
+int32_t write_isomir_table(std::string const & path, std::vector<seed_vet_t> const & seed_vet,
+                           result_tables const & results, int32_t align_score_threshold, output_staging & outputs)
+{
+    checked_file file(path, "isomiR table");
+    if (!file.open(outputs))
+        return -1;
+    std::string text = "sequence\tuid\tmirna\tclass\tvariant\treads\n";
+    bool written = true;
+    for (listed_tag const & listed : list_tags(results, align_score_threshold, tag_order::sequence, true))
+    {
+        mirna_vet_t const & mirna = matched_mirna(seed_vet, *listed.counted);
+        std::string const letters = rna5_to_text(listed.tag->tag_sequence);
+        std::string const read = dna_letters(letters);
+        std::string const uid = license_plate(read);
+        text += read + '\t' + (uid.empty() ? "NA" : uid) + '\t' + mirna_name(mirna) + '\t' +
+                alignment_class(*listed.counted) + '\t' +
+                variant_on_mature(letters, rna5_to_text(mirna.mirna_seq), *listed.counted) + '\t' +
+                std::to_string(listed.tag->tag_count) + '\n';
+        if (!(written = flush_when_full(file, text, false)))
+            break;
+    }
+    written = written && flush_when_full(file, text, true);
+    return file.close(true) && written ? 0 : -1;
 }

@@ -1,5 +1,6 @@
-// The mirGFF3 (version 1.2) file: one record per tag, aligned miRNA and
-// precursor that holds that miRNA's mature sequence.
+// The mirGFF3 (version 1.2) file and the per-sample isomiR table: each
+// counted tag (a unique tag, or an ambiguous tag assigned to its best
+// miRNA) once, on one precursor of its miRNA.
 #pragma once
 
 #include <cstdint>
@@ -19,16 +20,74 @@ std::string sample_name(std::string const & tag_file);
 // else "Custom".
 std::string gff3_source(std::vector<hairpin_record> const & hairpins, std::vector<seed_vet_t> const & seed_vet);
 
-// The four header lines, each ended by a line feed.
-std::string gff3_header(std::string const & source, std::string const & sample);
+// The header lines, each ended by a line feed: version, source ontology,
+// tools, then `extra` lines (such as "## MODE: ..."), then COLDATA.
+std::string gff3_header(std::string const & source, std::string const & sample,
+                        std::vector<std::string> const & extra = {});
 
-// Reads the hairpin file and writes the mirGFF3 file `gff_path` (an output of
-// `outputs`) for every alignment of result_tag_uniq_vet and
-// result_tag_ambig_vet, tags in tag-file order, alignments in their stored
-// order, precursors in file order. A tag holding N gets no record (counted in
-// one warning); a mature found in no precursor of its species is warned
-// about once. Returns 0; -2 when the hairpin file cannot be opened; -1 on any
-// other failure (reported on standard error, naming the file).
-int32_t gff3_export(std::string const & gff_path, std::string const & hairpin_path, std::string const & tag_file,
-                    std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
-                    output_staging & outputs);
+// Which records a mirGFF3 file holds.
+enum class gff3_records
+{
+    // One record per counted tag, Filter=Pass: mirtop's totals equal the
+    // counted reads.
+    counted,
+    // Also every other alignment (Filter=ambiguous) and every other
+    // precursor holding the aligned mature (Filter=other_locus).
+    every_alignment,
+};
+
+// The order of the tags in the outputs.
+enum class tag_order
+{
+    tag_file,  // by tag_index
+    sequence,  // by sequence (byte order of the DNA letters), for merging samples
+};
+
+// What to write, and from what.
+struct gff3_request
+{
+    std::string path;          // the mirGFF3 file
+    std::string hairpin_path;  // the precursor FASTA file
+    std::string sample;        // its COLDATA name
+    std::string tag_file;      // named in warnings
+    gff3_records records = gff3_records::counted;
+    tag_order order = tag_order::tag_file;
+    std::vector<std::string> header_notes;  // extra header lines, "## " included
+};
+
+// The miRNA alignment a tag is counted on: its only alignment, or, for an
+// ambiguous tag whose alignments are sorted best first, the best one when
+// its align_score is below align_score_threshold; else none (nullptr).
+mirna_matched_vet_t const * counted_alignment(tag_vet_t const & tag, int32_t align_score_threshold);
+
+// Reads the hairpin file and writes the mirGFF3 file (an output of
+// `outputs`) for the tags of `results`, whose ambiguous tags have their
+// alignments sorted best first. A counted alignment's record lies on the
+// first precursor (file order) that the mature's name points to
+// (hsa-miR-548ap-5p: hsa-mir-548ap, hsa-mir-548ap-1, ...) and holds its
+// sequence, else on the first precursor of its species that holds it. A tag
+// holding N gets no record (counted in one warning); a mature found in no
+// precursor of its species is warned about once. Returns 0; -2 when the
+// hairpin file cannot be opened; -1 on any other failure (reported on
+// standard error, naming the file).
+int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const & seed_vet,
+                    result_tables const & results, int32_t align_score_threshold, output_staging & outputs);
+
+// Writes `path` (an output of `outputs`): a header line, then one line per
+// counted tag of `results` sorted by sequence: "sequence" (DNA letters),
+// "uid" (mirtop's license plate, "NA" for a tag holding N), "mirna",
+// "class" (exact, iso_5p, iso_3p, iso_snp, iso_multi_snp: the first that
+// applies of iso_multi_snp, iso_snp, iso_5p, iso_3p), "variant" (mirGFF3
+// Variant against the mature's sequence: letters past its 3' end count as
+// additions, letters before its 5' end as templated) and "reads".
+// Returns 0, or -1 after an error naming the file.
+int32_t write_isomir_table(std::string const & path, std::vector<seed_vet_t> const & seed_vet,
+                           result_tables const & results, int32_t align_score_threshold, output_staging & outputs);
+
+// The miRNA's name: its FASTA header after ">" up to the first blank; its
+// accession: the header's second word ("" when there is none).
+std::string mirna_name(mirna_vet_t const & mirna);
+std::string mirna_accession(mirna_vet_t const & mirna);
+
+// The class name of an alignment, as write_isomir_table writes it.
+char const * alignment_class(mirna_matched_vet_t const & a);

@@ -50,19 +50,27 @@ void fill_tables(std::vector<seed_vet_t> & seed_vet, result_tables & results)
 }
 
 // The export of those tables, files under their final names.
-int32_t export_tables(std::string const & gff_path, std::string const & hairpin_path, std::string const & tag_file)
+int32_t export_tables(std::string const & gff_path, std::string const & hairpin_path, std::string const & tag_file,
+                      gff3_records records = gff3_records::counted)
 {
     std::vector<seed_vet_t> seed_vet;
     result_tables results;
     fill_tables(seed_vet, results);
     output_staging outputs(false);
-    return gff3_export(gff_path, hairpin_path, tag_file, seed_vet, results, outputs);
+    gff3_request request;
+    request.path = gff_path;
+    request.hairpin_path = hairpin_path;
+    request.sample = sample_name(tag_file);
+    request.tag_file = tag_file;
+    request.records = records;
+    return gff3_export(request, seed_vet, results, 14, outputs);
 }
 
-// Precursor hsa-mir-21 holds the mature at letter 6, hsa-mir-21b at letter 1.
-std::string const hairpins = ">hsa-mir-21 MI0000077 Homo sapiens miR-21 stem-loop\n"
-                             "CCAAAUAGCUUAUCAGACUGAUGUUGAGCAUU\n"
-                             ">hsa-mir-21b MI9999999\nUAGCUUAUCAGACUGAUGUUGAUU\n";
+// hsa-mir-21b, first in the file, holds the mature at letter 1; hsa-mir-21,
+// which the mature's name points to, at letter 6.
+std::string const hairpins = ">hsa-mir-21b MI9999999\nUAGCUUAUCAGACUGAUGUUGAUU\n"
+                             ">hsa-mir-21 MI0000077 Homo sapiens miR-21 stem-loop\n"
+                             "CCAAAUAGCUUAUCAGACUGAUGUUGAGCAUU\n";
 
 std::string record(std::string const & columns, std::string const & letters, std::string const & name,
                    std::string const & parent, std::string const & variant, std::string const & cigar,
@@ -74,37 +82,49 @@ std::string record(std::string const & columns, std::string const & letters, std
 }
 }  // namespace
 
-TEST(Gff3Export, OneRecordPerTagMirnaAndPrecursor)
+TEST(Gff3Export, EachCountedTagOnceOnThePrecursorItsNamePointsTo)
 {
     scratch_dir dir;
     write_file(dir.file("hairpin.fa"), hairpins);
+    std::string const header = std::string("## mirGFF3. VERSION 1.2\n") +
+                               "## source-ontology: miRBase doi:10.25504/fairsharing.hmgte8\n"
+                               "## TOOLS: mirsight " + mirsight_version + "\n"
+                               "## COLDATA: sample_1.reads\n";
+    // By default: the ambiguous mature (assigned to the human miRNA, listed
+    // first among equal scores), the added A and the upstream letter, each
+    // once on hsa-mir-21; the tag with N has no UID and no record.
     testing::internal::CaptureStderr();
-    int32_t const status = export_tables(dir.file("out.gff"), dir.file("hairpin.fa"), "in/sample_1.reads.txt");
-    std::string const errors = testing::internal::GetCapturedStderr();
+    int32_t status = export_tables(dir.file("out.gff"), dir.file("hairpin.fa"), "in/sample_1.reads.txt");
+    std::string errors = testing::internal::GetCapturedStderr();
     ASSERT_EQ(status, 0) << errors;
-
-    std::string const expected =
-        std::string("## mirGFF3. VERSION 1.2\n") +
-        "## source-ontology: miRBase doi:10.25504/fairsharing.hmgte8\n"
-        "## TOOLS: mirsight " + mirsight_version + "\n"
-        "## COLDATA: sample_1.reads\n" +
+    std::string const counted =
         record("hsa-mir-21\tmiRBase\tref_miRNA\t6\t27", mir21, "hsa-miR-21-5p", "hsa-mir-21", "NA", "22M",
-               "Expression=5; Filter=Pass; Hits=2") +
-        record("hsa-mir-21b\tmiRBase\tref_miRNA\t1\t22", mir21, "hsa-miR-21-5p", "hsa-mir-21b", "NA", "22M",
                "Expression=5; Filter=Pass; Hits=2") +
         record("hsa-mir-21\tmiRBase\tisomiR\t6\t28", mir21 + "A", "hsa-miR-21-5p", "hsa-mir-21", "iso_add3p:1",
                "22MG", "Expression=7; Filter=Pass; Hits=1") +
-        record("hsa-mir-21b\tmiRBase\tisomiR\t1\t23", mir21 + "A", "hsa-miR-21-5p", "hsa-mir-21b", "iso_add3p:1",
-               "22MT", "Expression=7; Filter=Pass; Hits=1") +
         record("hsa-mir-21\tmiRBase\tisomiR\t5\t27", "A" + mir21, "hsa-miR-21-5p", "hsa-mir-21", "iso_5p:-1",
                "23M", "Expression=9; Filter=Pass; Hits=1");
-    EXPECT_EQ(read_file(dir.file("out.gff")), expected);
+    EXPECT_EQ(read_file(dir.file("out.gff")), header + counted);
+    EXPECT_NE(errors.find("in/sample_1.reads.txt: 1 mapped tag(s) hold N"), std::string::npos) << errors;
 
-    // The mouse miRNA is warned about once, though two tags could use it.
+    // Every alignment and locus: the other precursor as other_locus, the
+    // mouse alignment (no mouse precursor: warned about once) as ambiguous.
+    testing::internal::CaptureStderr();
+    status = export_tables(dir.file("all.gff"), dir.file("hairpin.fa"), "in/sample_1.reads.txt",
+                           gff3_records::every_alignment);
+    errors = testing::internal::GetCapturedStderr();
+    ASSERT_EQ(status, 0) << errors;
+    std::string const all = read_file(dir.file("all.gff"));
+    EXPECT_NE(all.find(record("hsa-mir-21b\tmiRBase\tref_miRNA\t1\t22", mir21, "hsa-miR-21-5p", "hsa-mir-21b", "NA",
+                              "22M", "Expression=5; Filter=other_locus; Hits=2")),
+              std::string::npos) << all;
+    EXPECT_NE(all.find(record("hsa-mir-21b\tmiRBase\tisomiR\t1\t23", mir21 + "A", "hsa-miR-21-5p", "hsa-mir-21b",
+                              "iso_add3p:1", "22MT", "Expression=7; Filter=other_locus; Hits=1")),
+              std::string::npos) << all;
+    EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 4 + 5) << all;
     EXPECT_NE(errors.find("mature miRNA 'mmu-miR-21a-5p' is found in no precursor of species 'mmu'"),
               std::string::npos) << errors;
     EXPECT_EQ(errors.find("mmu-miR-21a-5p"), errors.rfind("mmu-miR-21a-5p")) << errors;
-    EXPECT_NE(errors.find("in/sample_1.reads.txt: 1 mapped tag(s) hold N"), std::string::npos) << errors;
     EXPECT_NE(errors.find(": 1 tag alignment(s) would start before their precursor's first letter"),
               std::string::npos) << errors;
 }

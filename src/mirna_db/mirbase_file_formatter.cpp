@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <iostream>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -50,14 +51,18 @@ std::vector<fasta_record> records_with_sequence(std::vector<fasta_record> record
     return kept;
 }
 
-// Warns once when sequences hold DNA letters, which are read as N.
-void warn_about_dna_letters(std::vector<fasta_record> const & records, std::string const & path)
+// Warns once when sequences hold DNA letters, which are read as N; or, when
+// they are read as U, says so once.
+void warn_about_dna_letters(std::vector<fasta_record> const & records, std::string const & path,
+                            mature_letters letters)
 {
     std::size_t const with_t = static_cast<std::size_t>(
         std::count_if(records.begin(), records.end(), [](fasta_record const & r) {
             return r.sequence.find_first_of("Tt") != std::string::npos;
         }));
-    if (with_t > 0)
+    if (with_t > 0 && letters == mature_letters::t_is_u)
+        std::cerr << "note: " << path << ": " << with_t << " miRNA sequence(s) hold the letter T, read as U\n";
+    else if (with_t > 0)
         print_warning(path + ": " + std::to_string(with_t) +
                       " miRNA sequence(s) hold the letter T or t, which is read as N; "
                       "miRNA sequences are expected with U");
@@ -67,7 +72,7 @@ void warn_about_dna_letters(std::vector<fasta_record> const & records, std::stri
 // others are skipped with a warning.
 std::vector<kept_record> keep_records_with_seed(std::vector<fasta_record> const & records,
                                                 std::string const & path, uint32_t begin_seed,
-                                                uint32_t seed_size)
+                                                uint32_t seed_size, mature_letters letters)
 {
     uint64_t const needed = uint64_t{begin_seed} + uint64_t{seed_size};
     std::vector<kept_record> kept;
@@ -84,7 +89,10 @@ std::vector<kept_record> keep_records_with_seed(std::vector<fasta_record> const 
         }
         kept_record k;
         k.header = record.header;
-        k.letters = rna5_to_text(text_to_rna5(record.sequence));
+        std::string sequence = record.sequence;
+        if (letters == mature_letters::t_is_u)
+            std::replace_if(sequence.begin(), sequence.end(), [](char c) { return c == 'T' || c == 't'; }, 'U');
+        k.letters = rna5_to_text(text_to_rna5(sequence));
         k.seed = k.letters.substr(begin_seed, seed_size);
         k.code = record.header.substr(1, 3);
         kept.push_back(std::move(k));
@@ -148,7 +156,8 @@ std::string grouped_file_text(std::vector<kept_record> const & kept)
 int32_t mirbase_file_formatter(std::string const & mature_file,
                                std::string const & grouped_file,
                                std::string const & sorted_grouped_file,
-                               search_parameters const & parameters, output_staging & outputs)
+                               search_parameters const & parameters, output_staging & outputs,
+                               mature_letters letters)
 {
     uint32_t const begin_seed = parameters.begin_seed;
     uint32_t const seed_size = parameters.seed_size;
@@ -170,9 +179,9 @@ int32_t mirbase_file_formatter(std::string const & mature_file,
     if (read_fasta_records(in, mature_file, "miRNA file", read) != 0)
         return -1;
     std::vector<fasta_record> const records = records_with_sequence(std::move(read), mature_file);
-    warn_about_dna_letters(records, mature_file);
+    warn_about_dna_letters(records, mature_file, letters);
     std::vector<kept_record> const kept =
-        keep_records_with_seed(records, mature_file, begin_seed, seed_size);
+        keep_records_with_seed(records, mature_file, begin_seed, seed_size, letters);
     if (kept.empty())
         print_warning(mature_file + ": no miRNA record can be searched; no tag will map");
 

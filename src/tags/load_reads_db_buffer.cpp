@@ -200,10 +200,11 @@ struct file_chunk
     uint64_t first_tag = 0;   // position in tag_vet of its first kept tag
     std::vector<std::string> warnings;  // its warning messages, in line order
     uint32_t first_too_large_line = 0;  // line of its first count beyond 64 bits, or 0
+    uint64_t discarded_reads = 0;       // reads of the lines whose tag is too short
 };
 
 // Cuts the content into `parts` chunks that start at line starts.
-std::vector<file_chunk> cut_into_chunks(file_text const & content, uint32_t parts)
+std::vector<file_chunk> cut_into_chunks(std::string_view content, uint32_t parts)
 {
     std::vector<file_chunk> chunks(parts);
     char const * const text = content.data();
@@ -233,7 +234,13 @@ void count_chunk_lines(file_chunk & chunk, uint32_t seed_size)
     for_each_line(chunk.begin, chunk.end, [&](line_view const & line) {
         ++chunk.lines;
         if (line.tag_length() > seed_size)
+        {
             ++chunk.kept;
+            return;
+        }
+        uint64_t count = 0;
+        if (line.tab != line.end && read_tag_count(line.tab + 1, line.end, count) == count_reading::read)
+            chunk.discarded_reads += count;
     });
 }
 
@@ -284,7 +291,6 @@ void parse_chunk(file_chunk & chunk, std::string const & tag_file, std::array<un
 tag_load_report load_reads_db_buffer(std::string const & tag_file, bool rna_conversion, uint32_t seed_size,
                                      uint32_t thread_count, tag_table & tags)
 {
-    std::vector<tag_vet_t> & tag_vet = tags.tag_vet;
     tag_load_report report;
     std::string reason;
     file_text content;
@@ -301,7 +307,15 @@ tag_load_report load_reads_db_buffer(std::string const & tag_file, bool rna_conv
         case file_text::outcome::loaded:
             break;
     }
+    return load_tags_from_text(std::string_view(content.data(), content.size()), tag_file, rna_conversion, seed_size,
+                               thread_count, tags);
+}
 
+tag_load_report load_tags_from_text(std::string_view content, std::string const & tag_file, bool rna_conversion,
+                                    uint32_t seed_size, uint32_t thread_count, tag_table & tags)
+{
+    tag_load_report report;
+    std::vector<tag_vet_t> & tag_vet = tags.tag_vet;
     // Several chunks a thread, taken as the threads come free: a thread that
     // shares its core with the index being built takes fewer.
     std::vector<file_chunk> chunks = cut_into_chunks(content, piece_count(content.size(), thread_count, 8));
@@ -317,6 +331,7 @@ tag_load_report load_reads_db_buffer(std::string const & tag_file, bool rna_conv
         lines += chunk.lines;
         kept += chunk.kept;
         tags.discarded_tag += chunk.lines - chunk.kept;
+        tags.discarded_reads += chunk.discarded_reads;
     }
     reserve_prefaulted(tag_vet, kept, thread_count);
     tag_vet.resize(kept);

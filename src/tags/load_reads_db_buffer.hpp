@@ -2,6 +2,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/run_state.hpp"
@@ -26,6 +27,11 @@ struct tag_load_report
 // miRNA file is indexed on another thread.
 tag_load_report load_reads_db_buffer(std::string const & tag_file, bool rna_conversion, uint32_t seed_size,
                                      uint32_t thread_count, tag_table & tags);
+
+// load_reads_db_buffer on tag-count text already in memory; `tag_file` names
+// it in messages.
+tag_load_report load_tags_from_text(std::string_view text, std::string const & tag_file, bool rna_conversion,
+                                    uint32_t seed_size, uint32_t thread_count, tag_table & tags);
 
 // Prints the report's messages on standard error, in order; returns its status.
 int32_t print_tag_load_report(tag_load_report const & report);
