@@ -166,7 +166,7 @@ std::string multiqc_read_classes(std::vector<sample_summary> const & samples)
                        "before a 3' variant before exact.",
                        "bargraph") +
         "  \"pconfig\": {\"id\": \"mirsight_read_classes_plot\", \"title\": \"mirsight: reads by class\", "
-        "\"ylab\": \"Reads\", \"cpswitch_counts_label\": \"Reads\"},\n"
+        "\"ylab\": \"Reads\", \"cpswitch_counts_label\": \"Reads\", \"hide_zero_cats\": false},\n"
         "  \"categories\": {\n"
         "    \"exact\": {\"name\": \"exact\"},\n"
         "    \"iso_5p\": {\"name\": \"5' variant\"},\n"
