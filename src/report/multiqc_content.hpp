@@ -1,0 +1,79 @@
+// MultiQC custom content: the text of the `*_mqc.json` files that MultiQC
+// (1.14 and later) shows with no configuration when it is run over a results
+// folder. Four files, each holding one or more samples:
+//   <prefix>.general_stats_mqc.json  General Statistics columns: reads,
+//                                    % assigned, % ambiguous, miRNAs detected
+//   <prefix>.read_classes_mqc.json   stacked bar: reads of each sample by class
+//   <prefix>.tag_lengths_mqc.json    line graph: reads by tag length, one line
+//                                    "<sample> mapped" and one "<sample> unmapped"
+//   <prefix>.top_mirnas_mqc.json     table: the most abundant miRNAs per sample
+// MultiQC merges files of the same section id by sample name, so per-sample
+// files and a study file over the same samples may lie in one results folder:
+// each sample is shown once (when two files disagree on a sample, the one
+// MultiQC reads last wins).
+// Only the C++ standard library is used: the caller fills the records and
+// writes the returned text to the returned file names.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+// One sample's numbers for MultiQC. Every read of the sample is in exactly one
+// of: exact, 5' variant, 3' variant, one substitution, two substitutions
+// (these five together are the unique and the assigned ambiguous reads),
+// ambiguous-unassigned, unmapped, too short. A tag in several variant classes
+// counts once, with the precedence two substitutions > one substitution >
+// 5' variant > 3' variant > exact.
+struct sample_summary
+{
+    std::string sample;
+    uint64_t total_reads = 0;
+    uint64_t total_tags = 0;
+    uint64_t too_short_reads = 0;
+
+    uint64_t exact_reads = 0;
+    uint64_t iso_5p_reads = 0;
+    uint64_t iso_3p_reads = 0;
+    uint64_t snp_reads = 0;
+    uint64_t multi_snp_reads = 0;
+
+    uint64_t unique_reads = 0;
+    uint64_t assigned_reads = 0;              // ambiguous reads assigned to their best miRNA
+    uint64_t ambiguous_unassigned_reads = 0;  // ambiguous reads left unassigned
+    uint64_t unmapped_reads = 0;
+    uint64_t mirnas_detected = 0;
+
+    // Reads by tag length (index = length in nucleotides).
+    std::vector<uint64_t> mapped_reads_by_length;
+    std::vector<uint64_t> unmapped_reads_by_length;
+    // (miRNA name, reads), most abundant first.
+    std::vector<std::pair<std::string, uint64_t>> top_mirnas;
+};
+
+// 100 * (unique + assigned) / total, 0 when there are no reads.
+double percent_assigned(sample_summary const & summary);
+// 100 * (assigned + ambiguous-unassigned) / total, 0 when there are no reads.
+double percent_ambiguous(sample_summary const & summary);
+
+// The four file names for an output prefix such as "out/liver" (map) or
+// "merged/study" (merge).
+std::string multiqc_general_stats_file(std::string const & prefix);
+std::string multiqc_read_classes_file(std::string const & prefix);
+std::string multiqc_tag_lengths_file(std::string const & prefix);
+std::string multiqc_top_mirnas_file(std::string const & prefix);
+
+// The text of each file for the given samples, in their order.
+std::string multiqc_general_stats(std::vector<sample_summary> const & samples);
+std::string multiqc_read_classes(std::vector<sample_summary> const & samples);
+// Lengths from the shortest to the longest with reads in the sample (mapped
+// or unmapped), lengths between them without reads as 0.
+std::string multiqc_tag_lengths(std::vector<sample_summary> const & samples);
+// At most `most` miRNAs of each sample, columns "#1", "#2", ... with the
+// value "name (reads)".
+std::string multiqc_top_mirnas(std::vector<sample_summary> const & samples, std::size_t most = 5);
+
+// All four (file name, text) pairs for `prefix`.
+std::vector<std::pair<std::string, std::string>> multiqc_files(std::string const & prefix,
+                                                               std::vector<sample_summary> const & samples);
