@@ -87,8 +87,9 @@ def read_ambiguous(path):
         return {line.split("\t", 2)[1] for line in f}
 
 
-def run_mode(command, args, out_dir, runs):
-    """Runs command (a list) `runs` times; the fastest wall time."""
+def run_mode(command, extra, args, out_dir, runs):
+    """Runs command + the legacy command line + extra `runs` times; the
+    fastest wall time."""
     os.makedirs(out_dir, exist_ok=True)
     legacy = ["-s", args.species, "-p", out_dir, "-i", args.data, "-m", args.mature,
               "-t", args.tags]
@@ -97,7 +98,7 @@ def run_mode(command, args, out_dir, runs):
         start = time.perf_counter()
         with open(os.path.join(out_dir, "log"), "w") as log, \
                 open(os.path.join(out_dir, "stderr"), "w") as err:
-            status = subprocess.call(command[:1] + legacy + command[1:], stdout=log, stderr=err)
+            status = subprocess.call(command + legacy + extra, stdout=log, stderr=err)
         elapsed = time.perf_counter() - start
         if status != 0:
             sys.exit("accuracy_report: %s exited with %d (see %s/stderr)"
@@ -191,22 +192,22 @@ def main():
     modes = []
     for spec in args.mode:
         label, _, extra = spec.partition("=")
-        modes.append((label, [os.path.abspath(args.tool)] + shlex.split(extra)))
+        modes.append((label, [os.path.abspath(args.tool)], shlex.split(extra)))
     for spec in args.mode_command:
         label, _, command = spec.partition("=")
-        modes.append((label, shlex.split(command)))
+        modes.append((label, shlex.split(command), []))
     if not modes:
-        modes = [("default", [os.path.abspath(args.tool)])]
+        modes = [("default", [os.path.abspath(args.tool)], [])]
 
     truth = read_truth(os.path.join(args.data, args.tags + "_truth.tsv"))
     mature_seqs = read_fasta_sequences(os.path.join(args.data, args.mature + ".txt"))
     work = args.work or tempfile.mkdtemp(prefix="accuracy_")
     tables, times = {}, {}
-    for label, command in modes:
+    for label, command, extra in modes:
         out_dir = os.path.join(os.path.abspath(work), label)
-        times[label] = run_mode(command, args, out_dir, args.runs)
+        times[label] = run_mode(command, extra, args, out_dir, args.runs)
         tables[label] = tally(truth, classify(truth, out_dir, args.mature, mature_seqs))
-    labels = [label for label, _ in modes]
+    labels = [label for label, _, _ in modes]
     print("data %s/%s.txt: %d tags; miRNA file %s.txt; outputs in %s"
           % (args.data, args.tags, len(truth), args.mature, work))
     print_report(labels, tables, times, truth)
