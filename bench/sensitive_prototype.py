@@ -12,6 +12,7 @@ search, the order of a tag's alignments and the choice among them are
 replaced. The algorithm, step by step, is in bench/sensitive_mode.md.
 
 Prototype options (the names proposed for the C++ command line):
+  --sensitive-window N           length of the miRNA windows used as seeds (6)
   --sensitive-max-shift N        5' shift allowed either way (3)
   --sensitive-max-mismatches N   mismatches inside an alignment (2)
   --sensitive-min-matched N      an alignment matches at least N letters (15)
@@ -19,6 +20,7 @@ Prototype options (the names proposed for the C++ command line):
                                  together are not matched: T + L - 2M (5)
   --sensitive-same-sequence-tie first|unassigned   what a tie between
                                  miRNAs of one sequence gets (first)
+  --sensitive-stats 1            print the work done per tag to standard error
 
 Standard library only; slow (about a minute per 100,000 tags).
 """
@@ -30,8 +32,9 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import reference_model as rm  # noqa: E402
 
-PARAMS = {"max_shift": 3, "max_mismatches": 2, "min_matched": 15, "max_unmatched": 5,
-          "same_sequence_tie": "first"}
+PARAMS = {"window": 6, "max_shift": 3, "max_mismatches": 2, "min_matched": 15, "max_unmatched": 5,
+          "same_sequence_tie": "first", "stats": 0}
+STATS = {"tags": 0, "lookups": 0, "entries": 0, "on_diagonal": 0, "extended": 0, "accepted": 0}
 
 
 def split_prototype_options(argv):
@@ -107,10 +110,16 @@ def sensitive_finder(seed_size, end_seed):
         seq = tag.tag_sequence
         T = len(seq)
         candidates = set()
+        STATS["tags"] += 1
         for p in range(T - seed_size + 1):
-            for n, q in index.get(seq[p:p + seed_size], ()):
+            entries = index.get(seq[p:p + seed_size], ())
+            STATS["lookups"] += 1
+            STATS["entries"] += len(entries)
+            for n, q in entries:
                 if -P["max_shift"] <= p - q <= P["max_shift"]:
                     candidates.add((n, p - q))
+                    STATS["on_diagonal"] += 1
+        STATS["extended"] += len(candidates)
         best_per_mirna = {}
         for n, d in sorted(candidates):
             mir = mirnas[n][3]
@@ -119,6 +128,7 @@ def sensitive_finder(seed_size, end_seed):
             matched = a1 - a0 - k
             if matched < P["min_matched"] or T + len(mir) - 2 * matched > P["max_unmatched"]:
                 continue
+            STATS["accepted"] += 1
             key = (-matched, k, abs(len(mir) - T), abs(d), d)
             if n not in best_per_mirna or key < best_per_mirna[n][0]:
                 best_per_mirna[n] = (key, d, a0, a1, mm, led)
@@ -230,12 +240,17 @@ def main():
     argv = [os.fsencode(a) for a in sys.argv]
     argv = argv[:1] + split_prototype_options(argv[1:])
     rm.mirna_finder = lambda min_tag_length, tag_begin, begin_seed, end_seed, seed_size: \
-        sensitive_finder(seed_size, end_seed)
+        sensitive_finder(PARAMS["window"], end_seed)
     rm.sortBy_align_score = sensitive_order
     rm.select_ambiguous_tag = sensitive_select
     rm.fill_mirna_result_vector = fill_mirna_result_vector
     rm.copy = TagsShared()
-    return rm.run(argv)
+    status = rm.run(argv)
+    if PARAMS["stats"]:
+        n = max(1, STATS["tags"])
+        sys.stderr.write("per tag: %s\n" % ", ".join(
+            "%s %.2f" % (k, v / n) for k, v in STATS.items() if k != "tags"))
+    return status
 
 
 if __name__ == "__main__":

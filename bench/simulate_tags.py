@@ -45,9 +45,10 @@ and noise (--noise of all tags, split in three equal parts):
 Every tag is distinct. A draw that gives a sequence already made adds its
 reads to that tag and, when it comes from another miRNA or class, its
 origin to the truth; a noise draw equal to a miRNA-derived tag is dropped.
-Each class is filled to its share of distinct tags (the exact class cannot
-hold more than one tag per distinct mature: what it cannot hold goes to the
-substitution classes).
+Each class is filled to its share of distinct tags; a class stops early
+when 20,000 draws in a row give no new sequence (the exact class cannot
+hold more than one tag per distinct mature), and what a class could not hold
+goes to the substitution classes after it.
 
 Read counts are skewed: each miRNA gets an expression level from a
 Zipf-like law (rank^-1.1 over a random order), a tag's count is
@@ -244,14 +245,18 @@ def simulate(args):
     quotas = {c: int(round(n_mirna * f)) for c, f in mix.items()}
     quotas[max(quotas, key=quotas.get)] += n_mirna - sum(quotas.values())
     order_classes = [c for c in CLASS_FACTOR if c in quotas]
-    shortfall = 0
+    pending = 0                        # distinct tags the classes before could not hold
     for cls in order_classes:
         want = quotas[cls]
-        if cls in ("sub1", "sub2"):
-            want += shortfall // 2 if cls == "sub1" else shortfall - shortfall // 2
-        made, attempts = 0, 0
-        while made < want and attempts < 50 * want + 1000:
-            attempts += 1
+        if cls == "sub1":
+            want += pending // 2
+            pending -= pending // 2
+        elif cls == "sub2":
+            want += pending
+            pending = 0
+        made, misses = 0, 0
+        while made < want and misses < 20000:
+            misses += 1
             i = rng.randrange(len(placed))
             name, mature, hairpin, start = placed[i]
             drawn = draw_mirna_tag(rng, cls, mature, hairpin, start)
@@ -268,8 +273,8 @@ def simulate(args):
                 continue
             tags[seq] = [cls, [name], ["%s:%s:%s" % (name, cls, details)], count]
             made += 1
-        if cls not in ("sub1", "sub2"):
-            shortfall += want - made
+            misses = 0
+        pending += want - made
         if made < want:
             sys.stderr.write("simulate_tags: class %s holds %d distinct tags, not %d\n"
                              % (cls, made, want))
