@@ -12,10 +12,10 @@ search, the order of a tag's alignments and the choice among them are
 replaced. The algorithm, step by step, is in bench/sensitive_mode.md.
 
 Prototype options (the names proposed for the C++ command line):
-  --sensitive-window N           length of the miRNA windows used as seeds (6)
+  --sensitive-window N           length of the miRNA windows used as seeds (7)
   --sensitive-max-shift N        5' shift allowed either way (3)
   --sensitive-max-mismatches N   mismatches inside an alignment (2)
-  --sensitive-min-matched N      an alignment matches at least N letters (15)
+  --sensitive-min-matched N      an alignment matches at least N letters (14)
   --sensitive-max-unmatched N    at most N letters of the tag and the miRNA
                                  together are not matched: T + L - 2M (5)
   --sensitive-same-sequence-tie first|unassigned   what a tie between
@@ -32,7 +32,7 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import reference_model as rm  # noqa: E402
 
-PARAMS = {"window": 6, "max_shift": 3, "max_mismatches": 2, "min_matched": 15, "max_unmatched": 5,
+PARAMS = {"window": 7, "max_shift": 3, "max_mismatches": 2, "min_matched": 14, "max_unmatched": 5,
           "same_sequence_tie": "first", "stats": 0}
 STATS = {"tags": 0, "lookups": 0, "entries": 0, "on_diagonal": 0, "extended": 0, "accepted": 0}
 
