@@ -103,16 +103,17 @@ def extend_on_diagonal(tag, mir, d, max_mm):
     return a0, last_match_end, inside, led
 
 
-def sensitive_finder(seed_size, end_seed):
+def sensitive_finder(min_tag_length, tag_begin, begin_seed, end_seed, seed_size):
     P = PARAMS
-    index, mirnas = build_window_index(seed_size)
+    w = P["window"]
+    index, mirnas = build_window_index(w)
     for tag in rm.G.tag_vet:
         seq = tag.tag_sequence
         T = len(seq)
         candidates = set()
         STATS["tags"] += 1
-        for p in range(T - seed_size + 1):
-            entries = index.get(seq[p:p + seed_size], ())
+        for p in range(T - w + 1):
+            entries = index.get(seq[p:p + w], ())
             STATS["lookups"] += 1
             STATS["entries"] += len(entries)
             for n, q in entries:
@@ -136,9 +137,15 @@ def sensitive_finder(seed_size, end_seed):
             key, d, a0, a1, mm, led = best_per_mirna[n]
             tag.mirna_matched_vet.append(make_alignment(mirnas[n], seq, d, a0, a1, mm, led,
                                                         key, end_seed))
-    rm.G.mirna_elaborated = len(mirnas)
-    for label, value in ((b"min_tag_length = ", 0), (b"tag_begin = ", 0),
-                         (b"begin_seed = ", 0), (b"end_seed = ", end_seed),
+    # The log is the default mode's, with the same counts.
+    for seed in rm.G.seed_vet:
+        if seed.seed_seq:
+            for species in seed.specie_vet:
+                for code in rm.G.species_to_check_vet:
+                    if species.specie_code == code:
+                        rm.G.mirna_elaborated = rm.u32(rm.G.mirna_elaborated + 1)
+    for label, value in ((b"min_tag_length = ", min_tag_length), (b"tag_begin = ", tag_begin),
+                         (b"begin_seed = ", begin_seed), (b"end_seed = ", end_seed),
                          (b"seed_size = ", seed_size), (b"seed_vet.size() = ", len(rm.G.seed_vet)),
                          (b"tag_vet.size() = ", len(rm.G.tag_vet)),
                          (b"tot_total_tag_count = ", rm.G.tot_total_tag_count),
@@ -239,8 +246,7 @@ class TagsShared:
 def main():
     argv = [os.fsencode(a) for a in sys.argv]
     argv = argv[:1] + split_prototype_options(argv[1:])
-    rm.mirna_finder = lambda min_tag_length, tag_begin, begin_seed, end_seed, seed_size: \
-        sensitive_finder(PARAMS["window"], end_seed)
+    rm.mirna_finder = sensitive_finder
     rm.sortBy_align_score = sensitive_order
     rm.select_ambiguous_tag = sensitive_select
     rm.fill_mirna_result_vector = fill_mirna_result_vector

@@ -34,6 +34,8 @@ Classes (share of the miRNA-derived tags by default, see --mix):
   sub1                 one substitution, position uniform over the whole
                        mature (seed included)
   sub2                 two substitutions at two distinct positions
+  mixed                (not in the default mix) one substitution and one
+                       change of an end: 5' -1/+1 or 3' -2..+2 (templated)
 and noise (--noise of all tags, split in three equal parts):
   noise_hairpin        18-26 letters of a hairpin overlapping none of the
                        matures found in it
@@ -68,7 +70,7 @@ DEFAULT_MIX = ("exact=0.03,5p_trim=0.06,5p_ext=0.06,3p_trim=0.12,"
                "3p_ext_templated=0.08,3p_ext_nontemplated=0.15,sub1=0.25,sub2=0.25")
 CLASS_FACTOR = {"exact": 1.0, "5p_trim": 0.05, "5p_ext": 0.05, "3p_trim": 0.3,
                 "3p_ext_templated": 0.1, "3p_ext_nontemplated": 0.1,
-                "sub1": 0.02, "sub2": 0.005}
+                "sub1": 0.02, "sub2": 0.005, "mixed": 0.01}
 NOISE_CLASSES = ("noise_hairpin", "noise_rna_like", "noise_random")
 LETTERS = "ACGU"
 
@@ -144,6 +146,23 @@ def draw_mirna_tag(rng, cls, mature, hairpin, start):
     if cls == "sub2":
         seq, notes = substitute(rng, mature, sorted(rng.sample(range(L), 2)))
         return seq, "sub=" + notes
+    if cls == "mixed":
+        seq, notes = substitute(rng, mature, [rng.randrange(L)])
+        end_change = rng.choice(("5p=-1", "5p=+1", "3p=-1", "3p=-2", "3p=+1", "3p=+2"))
+        k = int(end_change[-1])
+        if end_change == "5p=-1":
+            seq = seq[1:]
+        elif end_change == "5p=+1":
+            if start < 1:
+                return None
+            seq = hairpin[start - 1] + seq
+        elif end_change.startswith("3p=-"):
+            seq = seq[:L - k]
+        else:
+            if end + k > len(hairpin):
+                return None
+            seq = seq + hairpin[end:end + k]
+        return seq, "sub=%s;%s" % (notes, end_change)
     raise ValueError(cls)
 
 
