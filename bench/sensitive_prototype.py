@@ -22,7 +22,7 @@ Prototype options (the names proposed for the C++ command line):
                                  miRNAs of one sequence gets (first)
   --sensitive-stats 1            print the work done per tag to standard error
 
-Standard library only; slow (about a minute per 100,000 tags).
+Standard library only; slow (10 to 30 seconds per 100,000 tags here).
 """
 
 import copy
