@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <istream>
+#include <iterator>
 #include <streambuf>
 #include <string_view>
 #include <utility>
@@ -227,6 +228,12 @@ void add_sequence(sequence_counts & counts, std::string const & sequence, uint64
 int32_t collapse_read_file(std::string const & path, length_limits const & limits, sequence_counts & counts,
                            collapse_summary & summary)
 {
+    return collapse_read_file_or_take(path, limits, counts, summary, nullptr);
+}
+
+int32_t collapse_read_file_or_take(std::string const & path, length_limits const & limits, sequence_counts & counts,
+                                   collapse_summary & summary, std::string * other)
+{
     bool const from_standard_input = path == "-";
     struct stat info;
     if (!from_standard_input && stat(path.c_str(), &info) != 0)
@@ -262,6 +269,16 @@ int32_t collapse_read_file(std::string const & path, length_limits const & limit
         return 0;  // an empty file holds no reads
     }
     char const first_letter = std::streambuf::traits_type::to_char_type(first);
+    if (first_letter != '@' && first_letter != '>' && other != nullptr)
+    {
+        other->assign(std::istreambuf_iterator<char>(&buffer), std::istreambuf_iterator<char>());
+        if (!buffer.error().empty())
+        {
+            print_error("cannot read file '" + path + "': " + buffer.error());
+            return -1;
+        }
+        return 1;
+    }
     if (first_letter != '@' && first_letter != '>')
     {
         print_error("reads file '" + path + "' is neither FASTQ (starting with '@') nor FASTA (starting with '>')");

@@ -81,6 +81,13 @@ void count_reads(std::vector<std::string> & reads, std::size_t read_count, lengt
 int32_t collapse_read_file(std::string const & path, length_limits const & limits, sequence_counts & counts,
                            collapse_summary & summary);
 
+// collapse_read_file, except that a file whose first visible byte is neither
+// "@" nor ">" is not an error when `other` is given: its content from that
+// byte on (decompressed) is put into `other`, and 1 is returned. The file
+// is opened once (a pipe can be read once).
+int32_t collapse_read_file_or_take(std::string const & path, length_limits const & limits, sequence_counts & counts,
+                                   collapse_summary & summary, std::string * other);
+
 // The tags of `counts` by decreasing count, then by sequence (byte order).
 // The sequences point into `counts`, which must outlive them.
 std::vector<tag_count> ordered_tags(sequence_counts const & counts);

@@ -122,3 +122,37 @@ bool is_mirna_exact(mirna_matched_vet_t const & a);
 
 // The miRNA an alignment points at, through its three indices into `seed_vet`.
 mirna_vet_t const & matched_mirna(std::vector<seed_vet_t> const & seed_vet, mirna_matched_vet_t const & a);
+
+// How an ambiguous tag (one with several alignments) is assigned to one of
+// its miRNAs, and in which order its alignments are listed.
+struct assignment_rule
+{
+    // false: alignments by align_score, lowest first, ties in recorded order;
+    // the first is assigned when its align_score is below
+    // align_score_threshold.
+    // true (sensitive mode): alignments by rank (more letters matched, then
+    // fewer substitutions, then a smaller length difference, then
+    // mirna_index); the first is assigned when it ranks strictly first, or
+    // when the alignments of equal rank are all on miRNAs of its sequence.
+    bool by_rank = false;
+    int32_t align_score_threshold = 14;
+};
+
+// Puts a tag's alignments in the order of `rule` (stable).
+void order_alignments(std::vector<mirna_matched_vet_t> & alignments, assignment_rule const & rule);
+
+// The alignment a tag is counted on: its only alignment, or, for an
+// ambiguous tag whose alignments are in the order of `rule`, the first one
+// when `rule` assigns the tag; else none (nullptr). `seed_vet` holds the
+// aligned miRNAs.
+mirna_matched_vet_t const * counted_alignment(tag_vet_t const & tag, assignment_rule const & rule,
+                                              std::vector<seed_vet_t> const & seed_vet);
+
+// The one class of an alignment, the first that applies of "iso_multi_snp",
+// "iso_snp", "iso_5p", "iso_3p", else "exact".
+char const * alignment_class(mirna_matched_vet_t const & a);
+
+// The miRNA's name: its FASTA header after ">" up to the first blank; its
+// accession: the header's second word ("" when there is none).
+std::string mirna_name(mirna_vet_t const & mirna);
+std::string mirna_accession(mirna_vet_t const & mirna);

@@ -79,6 +79,13 @@ std::future<int> start_building_seed_index(run_parameters const & p, search_para
     }
 }
 
+assignment_rule assignment_rule_of(run_parameters const & p)
+{
+    assignment_rule rule;
+    rule.align_score_threshold = p.align_score_threshold;
+    return rule;
+}
+
 gff3_request gff3_request_of(run_parameters const & p)
 {
     gff3_request request;
@@ -114,12 +121,12 @@ int run_stages(run_parameters const & p, run_state & state, output_staging & out
                  p.reference_search ? seed_search::reference : seed_search::lookup);
     output_structures_generation(state.mirna_db.seed_vet, state.tags.tag_vet, p.thread_count, state.results);
     output_structures_updating(state.results);
-    int const written = output_file_print(result_paths_with_prefix(p.output_prefix), p.align_score_threshold,
+    int const written = output_file_print(result_paths_with_prefix(p.output_prefix), assignment_rule_of(p),
                                           p.thread_count, state.mirna_db.seed_vet, state.results, state.totals,
                                           outputs);
     int const exported = written == 0 && !p.gff3_file.empty()
                              ? gff3_export(gff3_request_of(p), state.mirna_db.seed_vet, state.results,
-                                           p.align_score_threshold, outputs)
+                                           assignment_rule_of(p), outputs)
                              : 0;
     free_all_structures(state, p.thread_count);
     return written == 0 && exported == 0 ? 0 : 1;

@@ -21,27 +21,6 @@ bool is_accession(std::string const & word, std::string const & prefix)
                        [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The header's word number `index` (0 = the name after ">").
-std::string header_word(std::string const & header, std::size_t index)
-{
-    std::size_t begin = header.empty() || header[0] != '>' ? 0 : 1;
-    for (std::size_t word = 0;; ++word)
-    {
-        begin = header.find_first_not_of(' ', begin);
-        if (begin == std::string::npos)
-            return "";
-        std::size_t const end = std::min(header.find(' ', begin), header.size());
-        if (word == index)
-            return header.substr(begin, end - begin);
-        begin = end;
-    }
-}
-
-std::string header_text(mirna_vet_t const & mirna)
-{
-    return std::string(seqan::begin(mirna.mirna_info), seqan::end(mirna.mirna_info));
-}
-
 // The number of distinct miRNAs among a tag's alignments.
 std::size_t distinct_mirnas(std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag)
 {
@@ -196,7 +175,8 @@ struct listed_tag
 };
 
 // The tags of both tag tables that `keep` accepts, in the order asked for.
-std::vector<listed_tag> list_tags(result_tables const & results, int32_t align_score_threshold, tag_order order,
+std::vector<listed_tag> list_tags(std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
+                                  assignment_rule const & rule, tag_order order,
                                   bool counted_only)
 {
     std::vector<listed_tag> listed;
@@ -204,7 +184,7 @@ std::vector<listed_tag> list_tags(result_tables const & results, int32_t align_s
     for (auto const * table : {&results.result_tag_uniq_vet, &results.result_tag_ambig_vet})
         for (tag_vet_t const & tag : *table)
         {
-            mirna_matched_vet_t const * counted = counted_alignment(tag, align_score_threshold);
+            mirna_matched_vet_t const * counted = counted_alignment(tag, rule, seed_vet);
             if (counted != nullptr || !counted_only)
                 listed.push_back({&tag, counted});
         }
@@ -241,39 +221,6 @@ std::string variant_on_mature(std::string const & tag, std::string const & matur
     return describe_isomir(tag, extended, 0, upstream, mature.size()).variant;
 }
 }  // namespace
-
-std::string mirna_name(mirna_vet_t const & mirna)
-{
-    return header_word(header_text(mirna), 0);
-}
-
-std::string mirna_accession(mirna_vet_t const & mirna)
-{
-    return header_word(header_text(mirna), 1);
-}
-
-char const * alignment_class(mirna_matched_vet_t const & a)
-{
-    if (a.iso_multi_snp)
-        return "iso_multi_snp";
-    if (a.iso_snp)
-        return "iso_snp";
-    if (a.iso_5p)
-        return "iso_5p";
-    if (a.iso_3p)
-        return "iso_3p";
-    return "exact";
-}
-
-mirna_matched_vet_t const * counted_alignment(tag_vet_t const & tag, int32_t align_score_threshold)
-{
-    std::vector<mirna_matched_vet_t> const & alignments = tag.mirna_matched_vet;
-    if (alignments.size() == 1)
-        return &alignments[0];
-    if (alignments.size() >= 2 && alignments[0].align_score < align_score_threshold)
-        return &alignments[0];
-    return nullptr;
-}
 
 std::string sample_name(std::string const & tag_file)
 {
@@ -312,7 +259,7 @@ std::string gff3_header(std::string const & source, std::string const & sample, 
 }
 
 int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const & seed_vet,
-                    result_tables const & results, int32_t align_score_threshold, output_staging & outputs)
+                    result_tables const & results, assignment_rule const & rule, output_staging & outputs)
 {
     std::vector<hairpin_record> hairpins;
     int32_t const read_status = read_hairpin_file(request.hairpin_path, hairpins);
@@ -328,7 +275,7 @@ int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const 
         return -1;
     std::string text = gff3_header(state.source, request.sample, request.header_notes);
     bool written = true;
-    for (listed_tag const & listed : list_tags(results, align_score_threshold, request.order,
+    for (listed_tag const & listed : list_tags(seed_vet, results, rule, request.order,
                                                request.records == gff3_records::counted))
     {
         append_tag_records(state, *listed.tag, listed.counted, request.records, text);
@@ -349,14 +296,14 @@ int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const 
 }
 
 int32_t write_isomir_table(std::string const & path, std::vector<seed_vet_t> const & seed_vet,
-                           result_tables const & results, int32_t align_score_threshold, output_staging & outputs)
+                           result_tables const & results, assignment_rule const & rule, output_staging & outputs)
 {
     checked_file file(path, "isomiR table");
     if (!file.open(outputs))
         return -1;
     std::string text = "sequence\tuid\tmirna\tclass\tvariant\treads\n";
     bool written = true;
-    for (listed_tag const & listed : list_tags(results, align_score_threshold, tag_order::sequence, true))
+    for (listed_tag const & listed : list_tags(seed_vet, results, rule, tag_order::sequence, true))
     {
         mirna_vet_t const & mirna = matched_mirna(seed_vet, *listed.counted);
         std::string const letters = rna5_to_text(listed.tag->tag_sequence);

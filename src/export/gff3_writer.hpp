@@ -55,11 +55,6 @@ struct gff3_request
     std::vector<std::string> header_notes;  // extra header lines, "## " included
 };
 
-// The miRNA alignment a tag is counted on: its only alignment, or, for an
-// ambiguous tag whose alignments are sorted best first, the best one when
-// its align_score is below align_score_threshold; else none (nullptr).
-mirna_matched_vet_t const * counted_alignment(tag_vet_t const & tag, int32_t align_score_threshold);
-
 // Reads the hairpin file and writes the mirGFF3 file (an output of
 // `outputs`) for the tags of `results`, whose ambiguous tags have their
 // alignments sorted best first. A counted alignment's record lies on the
@@ -71,7 +66,7 @@ mirna_matched_vet_t const * counted_alignment(tag_vet_t const & tag, int32_t ali
 // hairpin file cannot be opened; -1 on any other failure (reported on
 // standard error, naming the file).
 int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const & seed_vet,
-                    result_tables const & results, int32_t align_score_threshold, output_staging & outputs);
+                    result_tables const & results, assignment_rule const & rule, output_staging & outputs);
 
 // Writes `path` (an output of `outputs`): a header line, then one line per
 // counted tag of `results` sorted by sequence: "sequence" (DNA letters),
@@ -82,12 +77,4 @@ int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const 
 // additions, letters before its 5' end as templated) and "reads".
 // Returns 0, or -1 after an error naming the file.
 int32_t write_isomir_table(std::string const & path, std::vector<seed_vet_t> const & seed_vet,
-                           result_tables const & results, int32_t align_score_threshold, output_staging & outputs);
-
-// The miRNA's name: its FASTA header after ">" up to the first blank; its
-// accession: the header's second word ("" when there is none).
-std::string mirna_name(mirna_vet_t const & mirna);
-std::string mirna_accession(mirna_vet_t const & mirna);
-
-// The class name of an alignment, as write_isomir_table writes it.
-char const * alignment_class(mirna_matched_vet_t const & a);
+                           result_tables const & results, assignment_rule const & rule, output_staging & outputs);

@@ -63,7 +63,7 @@ int32_t export_tables(std::string const & gff_path, std::string const & hairpin_
     request.sample = sample_name(tag_file);
     request.tag_file = tag_file;
     request.records = records;
-    return gff3_export(request, seed_vet, results, 14, outputs);
+    return gff3_export(request, seed_vet, results, assignment_rule{}, outputs);
 }
 
 // hsa-mir-21b, first in the file, holds the mature at letter 1; hsa-mir-21,

@@ -91,10 +91,10 @@ std::string tag_ambigue_selected_header()
 }
 
 bool append_selected_tag(std::string & selected_lines, std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag,
-                         int32_t align_score_threshold)
+                         assignment_rule const & rule)
 {
     std::vector<mirna_matched_vet_t> const & alignments = tag.mirna_matched_vet;
-    if (alignments.size() < 2 || !(alignments[0].align_score < align_score_threshold))
+    if (alignments.size() < 2 || counted_alignment(tag, rule, seed_vet) == nullptr)
         return false;
     append_selected_line(selected_lines, matched_mirna(seed_vet, alignments[0]), tag,
                          count_mirna_families(seed_vet, alignments));

@@ -19,12 +19,11 @@ mirna_row_index index_rows_by_mirna(std::vector<result_mirna_uniq_ambig_vet_t> c
 // The header line of "_tag_ambigue_selected.txt".
 std::string tag_ambigue_selected_header();
 
-// For an ambiguous tag whose alignments are sorted best first: true when its
-// best align_score is below `align_score_threshold` (the tag is selected),
-// and then its line of "_tag_ambigue_selected.txt" is appended to
+// For an ambiguous tag whose alignments are in the order of `rule`: true
+// when `rule` assigns it (the tag is selected), and then its line of "_tag_ambigue_selected.txt" is appended to
 // `selected_lines`. Changes nothing else.
 bool append_selected_tag(std::string & selected_lines, std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag,
-                         int32_t align_score_threshold);
+                         assignment_rule const & rule);
 
 // For a selected tag: moves its reads from the ambiguous to the unique
 // counters of the best miRNA's row in `result_mirna_selected_vet`, whose four

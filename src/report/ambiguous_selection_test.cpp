@@ -31,8 +31,10 @@ protected:
     // selects it and, when selected, moves its reads.
     bool select(tag_vet_t & tag, int32_t threshold)
     {
-        sort_by_align_score(tag.mirna_matched_vet);
-        if (!append_selected_tag(selected_lines, seed_vet, tag, threshold))
+        assignment_rule rule;
+        rule.align_score_threshold = threshold;
+        order_alignments(tag.mirna_matched_vet, rule);
+        if (!append_selected_tag(selected_lines, seed_vet, tag, rule))
             return false;
         move_selected_tag(seed_vet, tag, rows, index_rows_by_mirna(rows));
         return true;

@@ -45,6 +45,13 @@ struct sample_summary
     uint64_t unmapped_reads = 0;
     uint64_t mirnas_detected = 0;
 
+    // Tags (distinct sequences) of the same groups.
+    uint64_t too_short_tags = 0;
+    uint64_t unique_tags = 0;
+    uint64_t assigned_tags = 0;
+    uint64_t ambiguous_unassigned_tags = 0;
+    uint64_t unmapped_tags = 0;
+
     // Reads by tag length (index = length in nucleotides).
     std::vector<uint64_t> mapped_reads_by_length;
     std::vector<uint64_t> unmapped_reads_by_length;

@@ -54,7 +54,7 @@ mirna_matched_vet_t alignment(uint32_t mirna, int32_t score, uint32_t begin_mirn
 int32_t print(run_state & state, std::string const & prefix, uint32_t threads = 1)
 {
     output_staging outputs(false);
-    return output_file_print(result_paths_with_prefix(prefix), 14, threads, state.mirna_db.seed_vet, state.results,
+    return output_file_print(result_paths_with_prefix(prefix), assignment_rule{}, threads, state.mirna_db.seed_vet, state.results,
                              state.totals, outputs);
 }
 

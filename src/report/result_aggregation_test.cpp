@@ -12,18 +12,18 @@
 
 namespace
 {
-enum class alignment_class { exact, iso_5p, iso_snp, iso_multi_snp, iso_3p };
+enum class test_class { exact, iso_5p, iso_snp, iso_multi_snp, iso_3p };
 
 // An alignment on entry mirna_pos of seed 0, species 0, with the given flags.
-mirna_matched_vet_t alignment_on(uint32_t mirna_pos, alignment_class cls, bool offset, bool suppl, bool central,
+mirna_matched_vet_t alignment_on(uint32_t mirna_pos, test_class cls, bool offset, bool suppl, bool central,
                                  int32_t score = 0)
 {
     mirna_matched_vet_t a;
     a.mirna_vet_index = mirna_pos;
-    a.iso_5p = cls == alignment_class::iso_5p;
-    a.iso_snp = cls == alignment_class::iso_snp;
-    a.iso_multi_snp = cls == alignment_class::iso_multi_snp;
-    a.iso_3p = cls == alignment_class::iso_3p;
+    a.iso_5p = cls == test_class::iso_5p;
+    a.iso_snp = cls == test_class::iso_snp;
+    a.iso_multi_snp = cls == test_class::iso_multi_snp;
+    a.iso_3p = cls == test_class::iso_3p;
     a.offset_site = offset;
     a.suppl_compens_site = suppl;
     a.central_site = central;
@@ -69,10 +69,10 @@ bool same_bits(float a, float b)
 TEST(ResultAggregation, WorkedExampleRowsSumsAndTagTables)
 {
     result_tables const results = aggregate(
-        {make_tag(1, "UCAGGACGUAACGGAUCCAGUA", 5, {alignment_on(0, alignment_class::exact, true, true, true)}),
+        {make_tag(1, "UCAGGACGUAACGGAUCCAGUA", 5, {alignment_on(0, test_class::exact, true, true, true)}),
          make_tag(2, "AUCAGGACGUAACGGAUCCAGU", 3,
-                  {alignment_on(0, alignment_class::iso_5p, true, false, false),
-                   alignment_on(1, alignment_class::iso_snp, false, false, false)}),
+                  {alignment_on(0, test_class::iso_5p, true, false, false),
+                   alignment_on(1, test_class::iso_snp, false, false, false)}),
          make_tag(3, "GGGGGGGGGGGGG", 2, {})});
     std::vector<tag_vet_t> const & result_tag_uniq_vet = results.result_tag_uniq_vet;
     std::vector<tag_vet_t> const & result_tag_ambig_vet = results.result_tag_ambig_vet;
@@ -191,12 +191,12 @@ TEST(ResultAggregation, AlignmentsAddUpOnOneRow)
 {
     result_tables const results =
         aggregate({make_tag(1, "ACGU", 6,
-                            {alignment_on(1, alignment_class::exact, true, false, false),
-                             alignment_on(1, alignment_class::iso_3p, true, false, false)}),
-                   make_tag(2, "ACGA", 0, {alignment_on(0, alignment_class::exact, false, false, false)}),
+                            {alignment_on(1, test_class::exact, true, false, false),
+                             alignment_on(1, test_class::iso_3p, true, false, false)}),
+                   make_tag(2, "ACGA", 0, {alignment_on(0, test_class::exact, false, false, false)}),
                    make_tag(3, "ACGG", 4,
-                            {alignment_on(0, alignment_class::exact, false, false, false),
-                             alignment_on(1, alignment_class::exact, false, false, false)})});
+                            {alignment_on(0, test_class::exact, false, false, false),
+                             alignment_on(1, test_class::exact, false, false, false)})});
 
     EXPECT_EQ(10u, results.read_count_experiment);
     EXPECT_EQ(0u, results.unique_reads_mapped_on_library);
@@ -230,7 +230,7 @@ TEST(ResultAggregation, ReadSumsDoNotWrap)
 {
     uint64_t const big = (uint64_t{1} << 32) + 6;
     result_tables const results = aggregate(
-        {make_tag(1, "ACGU", big, {alignment_on(0, alignment_class::exact, false, false, false)}),
+        {make_tag(1, "ACGU", big, {alignment_on(0, test_class::exact, false, false, false)}),
          make_tag(2, "ACGA", big, {})});
 
     EXPECT_EQ(2 * big, results.read_count_experiment);
@@ -297,7 +297,7 @@ TEST(ResultAggregation, ThreadCountsGiveTheSameTablesAndRows)
             std::vector<mirna_matched_vet_t> alignments;
             for (uint32_t a = below(4); a > 0; --a)
             {
-                mirna_matched_vet_t alignment = alignment_on(below(4), static_cast<alignment_class>(below(5)),
+                mirna_matched_vet_t alignment = alignment_on(below(4), static_cast<test_class>(below(5)),
                                                              below(2) == 1, below(2) == 1, below(2) == 1,
                                                              static_cast<int32_t>(below(30)));
                 alignment.specie_index = below(2);

@@ -85,7 +85,7 @@ void append_tag_unique_lines(tag_lines & out, std::vector<seed_vet_t> const & se
 // `out.selected_tags`.
 void append_tag_ambigue_lines(tag_lines & out, std::vector<seed_vet_t> const & seed_vet,
                               std::vector<tag_vet_t> & result_tag_ambig_vet, std::size_t first, std::size_t last,
-                              int32_t align_score_threshold)
+                              assignment_rule const & rule)
 {
     for (std::size_t t = first; t < last; ++t)
     {
@@ -93,11 +93,11 @@ void append_tag_ambigue_lines(tag_lines & out, std::vector<seed_vet_t> const & s
         std::vector<mirna_matched_vet_t> & alignments = tag.mirna_matched_vet;
         append_tag_fields(out.lines, tag);
         out.reads += tag.tag_count;
-        sort_by_align_score(alignments);
+        order_alignments(alignments, rule);
         for (mirna_matched_vet_t const & a : alignments)
             append_alignment_group(out.lines, matched_mirna(seed_vet, a), a);
         out.lines += '\n';
-        if (append_selected_tag(out.selected, seed_vet, tag, align_score_threshold))
+        if (append_selected_tag(out.selected, seed_vet, tag, rule))
         {
             out.selected_reads += tag.tag_count;
             out.selected_tags.push_back(t);
@@ -162,7 +162,7 @@ bool write_tag_unique_table(std::ostream & tag_unique_file, std::vector<seed_vet
 }
 
 bool write_tag_ambigue_tables(std::ostream & tag_ambigue_file, std::ostream & selected_file,
-                              int32_t align_score_threshold, std::vector<seed_vet_t> const & seed_vet,
+                              assignment_rule const & rule, std::vector<seed_vet_t> const & seed_vet,
                               std::vector<tag_vet_t> & result_tag_ambig_vet,
                               std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
                               mirna_row_index const & row_of_mirna, uint32_t thread_count, mapped_totals & totals)
@@ -173,7 +173,7 @@ bool write_tag_ambigue_tables(std::ostream & tag_ambigue_file, std::ostream & se
     return format_in_blocks(
         result_tag_ambig_vet.size(), thread_count,
         [&](tag_lines & block, std::size_t first, std::size_t last) {
-            append_tag_ambigue_lines(block, seed_vet, result_tag_ambig_vet, first, last, align_score_threshold);
+            append_tag_ambigue_lines(block, seed_vet, result_tag_ambig_vet, first, last, rule);
         },
         [&](tag_lines const & block) {
             if (!write_line(tag_ambigue_file, block.lines) || !write_line(selected_file, block.selected))
@@ -184,12 +184,4 @@ bool write_tag_ambigue_tables(std::ostream & tag_ambigue_file, std::ostream & se
                 move_selected_tag(seed_vet, result_tag_ambig_vet[t], result_mirna_selected_vet, row_of_mirna);
             return true;
         });
-}
-
-void sort_by_align_score(std::vector<mirna_matched_vet_t> & alignments)
-{
-    std::stable_sort(alignments.begin(), alignments.end(),
-                     [](mirna_matched_vet_t const & a, mirna_matched_vet_t const & b) {
-                         return a.align_score < b.align_score;
-                     });
 }

@@ -17,7 +17,7 @@ std::vector<int32_t> scores_of(std::vector<mirna_matched_vet_t> const & alignmen
 TEST(tag_tables, sorting_puts_the_best_score_first_and_keeps_ties_in_recorded_order)
 {
     std::vector<mirna_matched_vet_t> alignments = {alignment_on(0, 20), alignment_on(1, 7), alignment_on(2, 7)};
-    sort_by_align_score(alignments);
+    order_alignments(alignments, assignment_rule{});
     EXPECT_EQ(scores_of(alignments), (std::vector<int32_t>{7, 7, 20}));
     EXPECT_EQ(alignments[0].mirna_vet_index, 1u);
     EXPECT_EQ(alignments[1].mirna_vet_index, 2u);
@@ -27,7 +27,7 @@ TEST(tag_tables, sorting_puts_the_best_score_first_and_keeps_ties_in_recorded_or
     std::vector<mirna_matched_vet_t> many;
     for (uint32_t i = 0; i < 40; ++i)
         many.push_back(alignment_on(i, static_cast<int32_t>((i * 7) % 5) - 2));
-    sort_by_align_score(many);
+    order_alignments(many, assignment_rule{});
     for (std::size_t k = 1; k < many.size(); ++k)
     {
         ASSERT_LE(many[k - 1].align_score, many[k].align_score);

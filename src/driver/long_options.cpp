@@ -1,0 +1,106 @@
+#include "driver/long_options.hpp"
+
+#include <charconv>
+
+#include "core/messages.hpp"
+
+std::string parsed_options::text(std::string const & name, std::string const & fallback) const
+{
+    auto const found = values.find(name);
+    return found == values.end() ? fallback : found->second;
+}
+
+int64_t parsed_options::number(std::string const & name, int64_t fallback) const
+{
+    auto const found = values.find(name);
+    if (found == values.end())
+        return fallback;
+    int64_t value = 0;
+    std::from_chars(found->second.data(), found->second.data() + found->second.size(), value);
+    return value;
+}
+
+namespace
+{
+option_spec const * find_spec(std::vector<option_spec> const & specs, std::string const & name)
+{
+    for (option_spec const & spec : specs)
+        if (name == spec.name)
+            return &spec;
+    return nullptr;
+}
+
+// An error about option `name`; returns 2.
+int option_error(std::string const & command, std::string const & name, std::string const & what)
+{
+    print_error(command + ": option --" + name + " " + what + " (see " + command + " --help)");
+    return 2;
+}
+
+bool is_whole_number(std::string const & text, int64_t & value)
+{
+    auto const read = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && read.ec == std::errc() && read.ptr == text.data() + text.size();
+}
+}  // namespace
+
+int parse_long_options(std::string const & command, std::vector<std::string> const & arguments,
+                       std::vector<option_spec> const & specs, parsed_options & parsed)
+{
+    for (std::size_t i = 0; i < arguments.size(); ++i)
+    {
+        std::string const & argument = arguments[i];
+        if (argument == "--")
+        {
+            parsed.operands.insert(parsed.operands.end(), arguments.begin() + static_cast<std::ptrdiff_t>(i + 1),
+                                   arguments.end());
+            break;
+        }
+        if (argument.size() < 2 || argument[0] != '-' || argument == "-")
+        {
+            parsed.operands.push_back(argument);
+            continue;
+        }
+        if (argument.compare(0, 2, "--") != 0)
+        {
+            print_error(command + ": unknown option '" + argument + "' (options are long: see " + command +
+                        " --help)");
+            return 2;
+        }
+        std::size_t const equals = argument.find('=');
+        std::string const name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+        option_spec const * spec = find_spec(specs, name);
+        if (spec == nullptr)
+        {
+            print_error(command + ": unknown option '--" + name + "' (see " + command + " --help)");
+            return 2;
+        }
+        if (spec->kind == option_spec::flag)
+        {
+            if (equals != std::string::npos)
+                return option_error(command, name, "takes no value");
+            parsed.values[name] = "";
+            continue;
+        }
+        std::string value;
+        if (equals != std::string::npos)
+            value = argument.substr(equals + 1);
+        else if (i + 1 < arguments.size())
+            value = arguments[++i];
+        else
+            return option_error(command, name, "needs a value");
+        if (value.empty())
+            return option_error(command, name, "needs a value, not an empty text");
+        if (spec->kind == option_spec::number)
+        {
+            int64_t number = 0;
+            if (!is_whole_number(value, number))
+                return option_error(command, name, "needs a whole number, not '" + value + "'");
+            if (number < spec->min || number > spec->max)
+                return option_error(command, name, "needs a number from " + std::to_string(spec->min) + " to " +
+                                                       std::to_string(spec->max) + ", not " + value);
+        }
+        parsed.values[name] = value;
+    }
+    return 0;
+}

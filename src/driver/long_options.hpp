@@ -1,0 +1,40 @@
+// Strict long options for the subcommands: "--name VALUE" or "--name=VALUE",
+// flags without a value, every other word an operand. An unknown option, a
+// missing value, a number that is not one or lies out of range: an error
+// naming the option.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+struct option_spec
+{
+    enum kind_t
+    {
+        flag,    // no value
+        text,    // any value (not empty)
+        number,  // a whole number within [min, max]
+    };
+    char const * name;  // without "--"
+    kind_t kind;
+    int64_t min = 0;
+    int64_t max = 0;
+};
+
+struct parsed_options
+{
+    std::map<std::string, std::string> values;  // by name; "" for a flag given
+    std::vector<std::string> operands;          // the other words, in order
+
+    bool has(std::string const & name) const { return values.count(name) != 0; }
+    std::string text(std::string const & name, std::string const & fallback = "") const;
+    int64_t number(std::string const & name, int64_t fallback) const;
+};
+
+// Parses `arguments` (after the subcommand) for the command `command`
+// (named in errors: "mirsight map: ..."). Returns 0, or 2 after printing
+// the error. "--" ends the options.
+int parse_long_options(std::string const & command, std::vector<std::string> const & arguments,
+                       std::vector<option_spec> const & specs, parsed_options & parsed);

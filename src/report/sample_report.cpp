@@ -1,0 +1,250 @@
+#include "report/sample_report.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <map>
+#include <unordered_map>
+
+namespace
+{
+void add_length(std::vector<uint64_t> & by_length, std::size_t length, uint64_t reads)
+{
+    if (by_length.size() <= length)
+        by_length.resize(length + 1, 0);
+    by_length[length] += reads;
+}
+
+// The class counter of a counted alignment.
+uint64_t & class_reads(sample_summary & summary, mirna_matched_vet_t const & a)
+{
+    if (a.iso_multi_snp)
+        return summary.multi_snp_reads;
+    if (a.iso_snp)
+        return summary.snp_reads;
+    if (a.iso_5p)
+        return summary.iso_5p_reads;
+    if (a.iso_3p)
+        return summary.iso_3p_reads;
+    return summary.exact_reads;
+}
+
+std::string percent_text(uint64_t part, uint64_t total)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", total == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(total));
+    return text;
+}
+
+// The summary columns with the field each one reads and writes (nullptr
+// for the percentages, which are computed).
+struct summary_column
+{
+    char const * name;
+    uint64_t sample_summary::*field;
+};
+
+std::vector<summary_column> const & columns()
+{
+    static std::vector<summary_column> const list = {
+        {"total_reads", &sample_summary::total_reads},
+        {"total_tags", &sample_summary::total_tags},
+        {"too_short_reads", &sample_summary::too_short_reads},
+        {"unique_reads", &sample_summary::unique_reads},
+        {"ambiguous_reads", nullptr},
+        {"assigned_reads", &sample_summary::assigned_reads},
+        {"unassigned_reads", &sample_summary::ambiguous_unassigned_reads},
+        {"unmapped_reads", &sample_summary::unmapped_reads},
+        {"pct_unique", nullptr},
+        {"pct_assigned", nullptr},
+        {"pct_ambiguous", nullptr},
+        {"pct_unmapped", nullptr},
+        {"mirnas_detected", &sample_summary::mirnas_detected},
+        {"exact_reads", &sample_summary::exact_reads},
+        {"iso_5p_reads", &sample_summary::iso_5p_reads},
+        {"iso_3p_reads", &sample_summary::iso_3p_reads},
+        {"snp_reads", &sample_summary::snp_reads},
+        {"multi_snp_reads", &sample_summary::multi_snp_reads},
+        {"too_short_tags", &sample_summary::too_short_tags},
+        {"unique_tags", &sample_summary::unique_tags},
+        {"assigned_tags", &sample_summary::assigned_tags},
+        {"unassigned_tags", &sample_summary::ambiguous_unassigned_tags},
+        {"unmapped_tags", &sample_summary::unmapped_tags},
+    };
+    return list;
+}
+
+std::string column_value(summary_column const & column, sample_summary const & s)
+{
+    if (column.field != nullptr)
+        return std::to_string(s.*column.field);
+    std::string const name = column.name;
+    uint64_t const ambiguous = s.assigned_reads + s.ambiguous_unassigned_reads;
+    if (name == "ambiguous_reads")
+        return std::to_string(ambiguous);
+    if (name == "pct_unique")
+        return percent_text(s.unique_reads, s.total_reads);
+    if (name == "pct_assigned")
+        return percent_text(s.unique_reads + s.assigned_reads, s.total_reads);
+    if (name == "pct_ambiguous")
+        return percent_text(ambiguous, s.total_reads);
+    return percent_text(s.unmapped_reads, s.total_reads);
+}
+}  // namespace
+
+std::vector<mirna_reads> count_mirna_reads(std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
+                                           assignment_rule const & rule)
+{
+    std::vector<mirna_reads> rows;
+    std::unordered_map<uint32_t, std::size_t> row_of;  // by mirna_index
+    auto row_for = [&](mirna_matched_vet_t const & a) -> mirna_reads & {
+        mirna_vet_t const & mirna = matched_mirna(seed_vet, a);
+        auto const found = row_of.emplace(mirna.mirna_index, rows.size());
+        if (found.second)
+            rows.push_back({mirna_name(mirna), mirna_accession(mirna), 0, 0, 0});
+        return rows[found.first->second];
+    };
+    for (tag_vet_t const & tag : results.result_tag_uniq_vet)
+        if (!tag.mirna_matched_vet.empty())
+            row_for(tag.mirna_matched_vet[0]).unique += tag.tag_count;
+    for (tag_vet_t const & tag : results.result_tag_ambig_vet)
+    {
+        if (mirna_matched_vet_t const * counted = counted_alignment(tag, rule, seed_vet))
+        {
+            row_for(*counted).assigned += tag.tag_count;
+            continue;
+        }
+        std::vector<uint32_t> seen;  // a miRNA met twice counts the tag once
+        for (mirna_matched_vet_t const & a : tag.mirna_matched_vet)
+        {
+            uint32_t const index = matched_mirna(seed_vet, a).mirna_index;
+            if (std::find(seen.begin(), seen.end(), index) != seen.end())
+                continue;
+            seen.push_back(index);
+            row_for(a).ambiguous += tag.tag_count;
+        }
+    }
+    std::stable_sort(rows.begin(), rows.end(), [](mirna_reads const & a, mirna_reads const & b) {
+        return a.mirna != b.mirna ? a.mirna < b.mirna : a.accession < b.accession;
+    });
+    return rows;
+}
+
+sample_summary summarize_sample(std::string const & sample, std::vector<seed_vet_t> const & seed_vet,
+                                tag_table const & tags, result_tables const & results,
+                                std::vector<mirna_reads> const & mirnas, assignment_rule const & rule,
+                                std::size_t top)
+{
+    sample_summary s;
+    s.sample = sample;
+    s.total_tags = tags.tot_total_tag_count;
+    s.too_short_tags = tags.discarded_tag;
+    s.too_short_reads = tags.discarded_reads;
+    s.total_reads = results.read_count_experiment + tags.discarded_reads;
+    for (tag_vet_t const & tag : tags.tag_vet)
+    {
+        std::size_t const length = seqan::length(tag.tag_sequence);
+        if (!tag.mirna_matched_vet.empty())
+        {
+            add_length(s.mapped_reads_by_length, length, tag.tag_count);
+            continue;
+        }
+        add_length(s.unmapped_reads_by_length, length, tag.tag_count);
+        s.unmapped_reads += tag.tag_count;
+        ++s.unmapped_tags;
+    }
+    for (tag_vet_t const & tag : results.result_tag_uniq_vet)
+    {
+        s.unique_reads += tag.tag_count;
+        ++s.unique_tags;
+        if (!tag.mirna_matched_vet.empty())
+            class_reads(s, tag.mirna_matched_vet[0]) += tag.tag_count;
+    }
+    for (tag_vet_t const & tag : results.result_tag_ambig_vet)
+    {
+        mirna_matched_vet_t const * counted = counted_alignment(tag, rule, seed_vet);
+        if (counted == nullptr)
+        {
+            s.ambiguous_unassigned_reads += tag.tag_count;
+            ++s.ambiguous_unassigned_tags;
+            continue;
+        }
+        s.assigned_reads += tag.tag_count;
+        ++s.assigned_tags;
+        class_reads(s, *counted) += tag.tag_count;
+    }
+    std::vector<std::pair<std::string, uint64_t>> ranked;
+    for (mirna_reads const & m : mirnas)
+        if (m.unique + m.assigned > 0)
+            ranked.emplace_back(m.mirna, m.unique + m.assigned);
+    s.mirnas_detected = ranked.size();
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](auto const & a, auto const & b) { return a.second > b.second; });
+    ranked.resize(std::min(ranked.size(), top));
+    s.top_mirnas = std::move(ranked);
+    return s;
+}
+
+std::string mirna_table_text(std::vector<mirna_reads> const & mirnas)
+{
+    uint64_t counted = 0;
+    for (mirna_reads const & m : mirnas)
+        counted += m.unique + m.assigned;
+    std::string text = "mirna\taccession\treads_unique\treads_assigned\treads_ambiguous\trpm\n";
+    for (mirna_reads const & m : mirnas)
+    {
+        char rpm[32];
+        double const value = counted == 0 ? 0.0
+                                          : 1e6 * static_cast<double>(m.unique + m.assigned) / static_cast<double>(counted);
+        std::snprintf(rpm, sizeof rpm, "%.3f", value);
+        text += m.mirna + '\t' + m.accession + '\t' + std::to_string(m.unique) + '\t' + std::to_string(m.assigned) +
+                '\t' + std::to_string(m.ambiguous) + '\t' + rpm + '\n';
+    }
+    return text;
+}
+
+std::vector<std::string> summary_columns()
+{
+    std::vector<std::string> names = {"sample"};
+    for (summary_column const & column : columns())
+        names.push_back(column.name);
+    return names;
+}
+
+std::string summary_table_text(std::vector<sample_summary> const & samples)
+{
+    std::string text;
+    for (std::string const & name : summary_columns())
+        text += (text.empty() ? "" : "\t") + name;
+    text += '\n';
+    for (sample_summary const & s : samples)
+    {
+        text += s.sample;
+        for (summary_column const & column : columns())
+            text += '\t' + column_value(column, s);
+        text += '\n';
+    }
+    return text;
+}
+
+bool parse_summary_line(std::vector<std::string> const & header, std::vector<std::string> const & fields,
+                        sample_summary & summary)
+{
+    if (header.size() != fields.size() || header.empty() || header[0] != "sample")
+        return false;
+    summary = sample_summary{};
+    summary.sample = fields[0];
+    for (summary_column const & column : columns())
+    {
+        if (column.field == nullptr)
+            continue;
+        auto const at = std::find(header.begin(), header.end(), column.name);
+        if (at == header.end())
+            return false;
+        std::string const & text = fields[static_cast<std::size_t>(at - header.begin())];
+        auto const read = std::from_chars(text.data(), text.data() + text.size(), summary.*column.field);
+        if (read.ec != std::errc() || read.ptr != text.data() + text.size())
+            return false;
+    }
+    return true;
+}

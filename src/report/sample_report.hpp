@@ -1,0 +1,48 @@
+// What one sample comes to, for people and for the tools they load tables
+// with: the summary of its reads and the tidy per-miRNA table.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/run_state.hpp"
+#include "report/multiqc_content.hpp"
+
+// One miRNA's reads in a sample.
+struct mirna_reads
+{
+    std::string mirna;      // its name (the FASTA header's first word, without ">")
+    std::string accession;  // the header's second word, or ""
+    uint64_t unique = 0;    // reads of the tags that align to it alone
+    uint64_t assigned = 0;  // reads of the ambiguous tags assigned to it
+    uint64_t ambiguous = 0; // reads of the ambiguous tags that align to it and stay unassigned
+};
+
+// The per-miRNA reads of a run whose ambiguous tags have their alignments
+// sorted best first (as output_file_print leaves them), by name (byte
+// order), then accession; only miRNAs with reads.
+std::vector<mirna_reads> count_mirna_reads(std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
+                                           assignment_rule const & rule);
+
+// The sample's summary (every field of sample_summary; `top` most abundant
+// miRNAs by unique + assigned reads).
+sample_summary summarize_sample(std::string const & sample, std::vector<seed_vet_t> const & seed_vet,
+                                tag_table const & tags, result_tables const & results,
+                                std::vector<mirna_reads> const & mirnas, assignment_rule const & rule,
+                                std::size_t top = 10);
+
+// The tidy table: header "mirna accession reads_unique reads_assigned
+// reads_ambiguous rpm", tab-separated, one line per miRNA. rpm: (unique +
+// assigned) reads per million of the sample's reads counted on miRNAs.
+std::string mirna_table_text(std::vector<mirna_reads> const & mirnas);
+
+// The summary table: a header line and one line per sample (see
+// summary_columns()).
+std::string summary_table_text(std::vector<sample_summary> const & samples);
+std::vector<std::string> summary_columns();
+
+// Reads one line of a summary table back (with its header's column names).
+// False when a column is missing or a number cannot be read.
+bool parse_summary_line(std::vector<std::string> const & header, std::vector<std::string> const & fields,
+                        sample_summary & summary);
