@@ -116,7 +116,8 @@ int read_map_options(parsed_options const & o, map_parameters & p)
                     "'.', not '" + p.sample + "'");
         return 2;
     }
-    p.species = split_codes(o.text("species", "hsa"));
+    if (o.has("species"))
+        p.species = split_codes(o.text("species"));
     for (std::string const & code : p.species)
         if (code.empty())
         {
@@ -221,7 +222,11 @@ int run_map(map_parameters const & p, run_state & state, output_staging & output
     std::string().swap(input.text);
     if (print_tag_load_report(loaded) != 0)
         return 1;
-    if (select_specie_codes(p.species, p.mature_file, state.mirna_db) != 0)
+    std::vector<std::string> const & all_codes = state.mirna_db.specie_code_vet;
+    if (p.species.empty() && all_codes.size() > 1)
+        std::cerr << "note: searching all " << all_codes.size() << " species of '" << p.mature_file
+                  << "'; choose some with --species\n";
+    if (select_specie_codes(p.species.empty() ? all_codes : p.species, p.mature_file, state.mirna_db) != 0)
         return 1;
 
     progress.show("searching " + std::to_string(state.tags.tag_vet.size()) + " tags");
@@ -302,7 +307,8 @@ Inputs (any name or extension; plain or gzip, told by content):
   --sample NAME      sample name (default: the tag file's name without folder
                      and .gz/.fastq/.fq/.fasta/.fa/.txt/.tsv extensions)
   --species CODES    species codes to search, comma-separated, each exactly
-                     as in the miRNA file (default hsa)
+                     as in the miRNA file (default: every species of the
+                     file, with a note when it holds several)
 
 Outputs, in DIR (SAMPLE as above):
   SAMPLE.summary.tsv       reads and tags: total, too short, unique,
