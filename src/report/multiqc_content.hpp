@@ -72,7 +72,7 @@ std::string multiqc_read_classes(std::vector<sample_summary> const & samples);
 std::string multiqc_tag_lengths(std::vector<sample_summary> const & samples);
 // At most `most` miRNAs of each sample, columns "#1", "#2", ... with the
 // value "name (reads)".
-std::string multiqc_top_mirnas(std::vector<sample_summary> const & samples, std::size_t most = 5);
+std::string multiqc_top_mirnas(std::vector<sample_summary> const & samples, std::size_t most = 3);
 
 // All four (file name, text) pairs for `prefix`.
 std::vector<std::pair<std::string, std::string>> multiqc_files(std::string const & prefix,
