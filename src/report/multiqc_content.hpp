@@ -45,7 +45,10 @@ struct sample_summary
     uint64_t unmapped_reads = 0;
     uint64_t mirnas_detected = 0;
 
-    // Reads by tag length (index = length in nucleotides).
+    // Reads by tag length (index = length in nucleotides). Mapped: the tags
+    // of the unique and of all ambiguous reads (so the sum is unique_reads +
+    // assigned_reads + ambiguous_unassigned_reads); unmapped: the tags of
+    // unmapped_reads. Too-short tags are in neither.
     std::vector<uint64_t> mapped_reads_by_length;
     std::vector<uint64_t> unmapped_reads_by_length;
     // (miRNA name, reads), most abundant first.
