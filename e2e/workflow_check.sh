@@ -28,6 +28,7 @@ done
 
 work=$(mktemp -d /tmp/mirsight_workflow_XXXXXX)
 trap 'rm -rf "$work"' EXIT
+export HOME=${HOME:-$work}
 artefacts="$build/artefacts"
 mkdir -p "$artefacts"
 
@@ -160,7 +161,8 @@ screenshot="$artefacts/workflow_report.png"
 rm -f "$screenshot"
 chrome() {
     timeout 120 chromium --headless --no-sandbox --disable-gpu --virtual-time-budget=10000 \
-        --window-size=1280,2400 --enable-logging=stderr --v=0 "$@" "file://$report"
+        --window-size=1280,2400 --user-data-dir="$work/chromium" --enable-logging=stderr --v=0 \
+        "$@" "file://$report"
 }
 chrome --screenshot="$screenshot" > /dev/null 2> browser.log
 [ -s "$screenshot" ] || { tail -20 browser.log; fail "chromium wrote no screenshot"; }

@@ -52,7 +52,10 @@ struct sample_summary
     uint64_t ambiguous_unassigned_tags = 0;
     uint64_t unmapped_tags = 0;
 
-    // Reads by tag length (index = length in nucleotides).
+    // Reads by tag length (index = length in nucleotides). Mapped: the tags
+    // of the unique and of all ambiguous reads (so the sum is unique_reads +
+    // assigned_reads + ambiguous_unassigned_reads); unmapped: the tags of
+    // unmapped_reads. Too-short tags are in neither.
     std::vector<uint64_t> mapped_reads_by_length;
     std::vector<uint64_t> unmapped_reads_by_length;
     // (miRNA name, reads), most abundant first.
@@ -79,7 +82,7 @@ std::string multiqc_read_classes(std::vector<sample_summary> const & samples);
 std::string multiqc_tag_lengths(std::vector<sample_summary> const & samples);
 // At most `most` miRNAs of each sample, columns "#1", "#2", ... with the
 // value "name (reads)".
-std::string multiqc_top_mirnas(std::vector<sample_summary> const & samples, std::size_t most = 5);
+std::string multiqc_top_mirnas(std::vector<sample_summary> const & samples, std::size_t most = 3);
 
 // All four (file name, text) pairs for `prefix`.
 std::vector<std::pair<std::string, std::string>> multiqc_files(std::string const & prefix,
