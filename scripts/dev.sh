@@ -9,7 +9,8 @@ cd "$(dirname "$0")/.."
 mode=${1:-run}
 
 packages=(g++ cmake make libseqan2-dev libgtest-dev zlib1g-dev)
-[ "$mode" = test ] && packages+=(clang libclang-rt-14-dev cutadapt python3-mirtop mirtop)
+[ "$mode" = test ] && packages+=(clang libclang-rt-14-dev cutadapt python3-mirtop mirtop python3-pandas
+                                 snakemake multiqc chromium)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")

@@ -1,0 +1,156 @@
+#!/usr/bin/env bash
+# A study with the subcommands, end to end, with the real consumers:
+#
+#   study_check.sh BINARY PROJECT_ROOT
+#
+# cutadapt trims the three bundled samples, `mirsight map` maps each (reads
+# in directly, one of them from two lane files gzip-concatenated) into one
+# folder, `mirsight merge --gff3` merges them; then
+#   - the count matrix is the sum of the isomiR matrix per miRNA, and of the
+#     samples' tidy tables; the summaries add up;
+#   - mirtop validates the merged mirGFF3, and `mirtop counts` summed per
+#     miRNA and sample equals the count matrix less the tags holding N
+#     (which have no UID, hence no record); `mirtop stats` counts each read once;
+#   - Python's csv (and pandas, where installed) read the tidy tables
+#     without options;
+#   - two samples in one folder stay intact when one is run again;
+#   - bad command lines and inputs give their status and message.
+set -u
+binary=$(realpath "$1")
+root=$(realpath "$2")
+work=$(mktemp -d /tmp/mirsight_study_XXXXXX)
+trap 'rm -rf "$work"' EXIT
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+cd "$work"
+
+adapter=TGGAATTCTCGGGTGCCAAGG
+cutadapt -a $adapter -m 15 -o liver.fastq.gz "$root/Tests/reads_example.fastq.gz" > /dev/null 2>&1 &&
+cutadapt -a $adapter -m 15 -o muscle.fastq.gz "$root/Tests/reads_muscle.fastq.gz" > /dev/null 2>&1 &&
+zcat "$root/Tests/reads_plasma_L1.fastq.gz" "$root/Tests/reads_plasma_L2.fastq.gz" |
+    cutadapt -a $adapter -m 15 -o plasma.fastq.gz - > /dev/null 2>&1 || { echo "FAIL: cutadapt"; exit 1; }
+
+for sample in liver muscle plasma; do
+    "$binary" map --mature "$root/Tests/mirna_example.txt" --tags "$work/$sample.fastq.gz" --outdir out \
+        --species hsa --gff3 --hairpin "$root/Tests/hairpin_example.txt" > "map_$sample.log" 2> "map_$sample.err" ||
+        { fail "map $sample: status $?"; cat "map_$sample.err"; }
+done
+"$binary" merge --outdir merged --gff3 out > merge.log 2> merge.err || { fail "merge: status $?"; cat merge.err; }
+for file in mirna_counts.tsv mirna_rpm.tsv isomir_counts.tsv summary.tsv mirna.gff3; do
+    [ -s "merged/$file" ] || fail "merged/$file was not written"
+done
+
+python=python3  # Debian's python3-pandas serves /usr/bin/python3
+/usr/bin/python3 -c 'import pandas' 2> /dev/null && python=/usr/bin/python3
+"$python" - "$work" <<'PY' || failed=1
+import csv, sys, collections
+work = sys.argv[1]
+def table(path):
+    with open(path, newline="") as fh:
+        return list(csv.DictReader(fh, delimiter="\t"))
+problems = []
+samples = ["liver", "muscle", "plasma"]
+counts = table(f"{work}/merged/mirna_counts.tsv")
+assert list(counts[0].keys()) == ["mirna"] + samples, counts[0].keys()
+matrix = {(r["mirna"], s): int(r[s]) for r in counts for s in samples}
+isomirs = collections.Counter()
+for r in table(f"{work}/merged/isomir_counts.tsv"):
+    for s in samples:
+        isomirs[(r["mirna"], s)] += int(r[s])
+if +isomirs != +collections.Counter(matrix):
+    problems.append("the count matrix is not the isomiR matrix summed per miRNA")
+for s in samples:
+    tidy = {r["mirna"]: int(r["reads_unique"]) + int(r["reads_assigned"]) for r in table(f"{work}/out/{s}.mirna.tsv")}
+    if any(matrix.get((m, s), 0) != v for m, v in tidy.items()) or sum(tidy.values()) != sum(v for (m, t), v in matrix.items() if t == s):
+        problems.append(f"{s}: the count matrix differs from {s}.mirna.tsv")
+for row in table(f"{work}/merged/summary.tsv"):
+    n = {k: int(v) for k, v in row.items() if k.endswith("_reads") or k.endswith("_tags")}
+    parts = n["too_short_reads"] + n["unique_reads"] + n["assigned_reads"] + n["unassigned_reads"] + n["unmapped_reads"]
+    classes = n["exact_reads"] + n["iso_5p_reads"] + n["iso_3p_reads"] + n["snp_reads"] + n["multi_snp_reads"]
+    counted = sum(v for (m, t), v in matrix.items() if t == row["sample"])
+    if parts != n["total_reads"] or classes != n["unique_reads"] + n["assigned_reads"] or counted != classes:
+        problems.append(f"{row['sample']}: the summary does not add up: {row}")
+# The matrix that mirtop must count: tags holding N have no record.
+with open(f"{work}/expected_gff3_counts.tsv", "w") as out:
+    n_reads = collections.Counter()
+    for r in table(f"{work}/merged/isomir_counts.tsv"):
+        if r["uid"] == "NA":
+            for s in samples:
+                n_reads[(r["mirna"], s)] += int(r[s])
+    out.write("mirna\t" + "\t".join(samples) + "\n")
+    for name in sorted({m for m, _ in matrix}):
+        out.write(name + "".join("\t%d" % (matrix[(name, s)] - n_reads[(name, s)]) for s in samples) + "\n")
+try:
+    import pandas
+    for name in ("merged/mirna_counts.tsv", "merged/mirna_rpm.tsv", "merged/summary.tsv", "out/liver.mirna.tsv"):
+        frame = pandas.read_table(f"{work}/{name}")
+        if frame.shape[0] == 0 or frame.isnull().values.any():
+            problems.append(f"pandas reads {name} badly")
+    print("pandas", pandas.__version__, "reads the tables")
+except ImportError:
+    print("pandas not installed: only csv checked")
+for p in problems:
+    print("FAIL:", p)
+sys.exit(1 if problems else 0)
+PY
+
+"$root/e2e/mirgff3_check.py" merged/mirna.gff3 --expect-counts expected_gff3_counts.tsv 2>&1 |
+    grep -v -i 'deprecat\|warnings.warn'
+[ "${PIPESTATUS[0]}" = 0 ] || fail "mirtop rejects merged/mirna.gff3 or counts differently"
+mirtop stats -o stats merged/mirna.gff3 > /dev/null 2>&1 || fail "mirtop stats failed"
+stats_total=$(awk -F, '$2 == "isomiR_sum" || $2 == "ref_miRNA_sum" { s += $4 } END { print s + 0 }' stats/mirtop_stats.txt)
+expected_total=$(awk -F'\t' 'NR > 1 { for (i = 2; i <= NF; i++) s += $i } END { print s + 0 }' expected_gff3_counts.tsv)
+[ "$stats_total" = "$expected_total" ] || fail "mirtop stats counts $stats_total reads, the matrix $expected_total"
+
+# Two samples in one folder: running one again replaces its own files only.
+before=$(md5sum out/muscle.* | md5sum)
+"$binary" map --mature "$root/Tests/mirna_example.txt" --tags "$work/liver.fastq.gz" --outdir out --species hsa \
+    > /dev/null 2>&1 || fail "map liver again failed"
+[ "$(md5sum out/muscle.* | md5sum)" = "$before" ] || fail "muscle's files changed when liver ran again"
+[ ! -e out/liver.gff3 ] || [ out/liver.gff3 -ot out/liver.summary.tsv ] || fail "liver's rerun left a newer stale file"
+
+# The short-option run and map write the same seven tables for the same inputs.
+mkdir legacy
+cp "$root/Tests/mirna_example.txt" "$root/Tests/tag_count_iso_exampl.txt" legacy/
+"$binary" -s hsa -i legacy -p legacy -m mirna_example -t tag_count_iso_exampl > legacy.log 2> /dev/null
+"$binary" map --mature legacy/mirna_example.txt --tags "$work/legacy/tag_count_iso_exampl.txt" --outdir same \
+    --species hsa > same.log 2> /dev/null
+for t in unique ambigue tag_unique tag_ambigue tag_ambigue_selected unique_ambigue_selected ambigue_ambigue_selected; do
+    cmp -s "legacy/out_result_mirna_example_$t.txt" "same/tag_count_iso_exampl.$t.tsv" || fail "map's $t table differs"
+done
+cmp -s legacy.log same.log || fail "map's log differs from the short-option run's"
+# A gzipped tag-count file gives the same tables.
+gzip -c legacy/tag_count_iso_exampl.txt > counts.gz
+"$binary" map --mature legacy/mirna_example.txt --tags counts.gz --outdir gz --sample tag_count_iso_exampl \
+    --species hsa > /dev/null 2>&1 || fail "gzipped tag-count file: status $?"
+cmp -s same/tag_count_iso_exampl.tag_unique.tsv gz/tag_count_iso_exampl.tag_unique.tsv || fail "gzipped tags differ"
+
+# Bad command lines (status 2) and inputs (status 1), each message naming its cause.
+awk -F'\t' '{ print $2 " " $1 }' legacy/tag_count_iso_exampl.txt > count_first.txt
+printf '\x28\xb5\x2f\xfd rest' > tags.zst
+check() {  # check STATUS MESSAGE ARGS...
+    local want=$1 message=$2; shift 2
+    "$binary" "$@" > /dev/null 2> err.txt
+    local got=$?
+    [ "$got" = "$want" ] || fail "$*: status $got, expected $want"
+    grep -qF -- "$message" err.txt || fail "$*: message lacks '$message': $(cat err.txt)"
+}
+m=(--mature legacy/mirna_example.txt --outdir bad)
+check 2 "unknown option '--thread'" map "${m[@]}" --tags counts.gz --thread 2
+check 2 "option --threads needs a whole number, not 'two'" map "${m[@]}" --tags counts.gz --threads two
+check 2 "option --threads needs a number from 1 to 256, not 0" map "${m[@]}" --tags counts.gz --threads 0
+check 2 "option --seed-size needs a value" map "${m[@]}" --tags counts.gz --seed-size
+check 2 "option --tags is required" map "${m[@]}"
+check 2 "option --gff3 needs --hairpin" map "${m[@]}" --tags counts.gz --gff3
+check 2 "unexpected argument 'extra'" map "${m[@]}" --tags counts.gz extra
+check 1 "holds 'count sequence' lines" map "${m[@]}" --tags count_first.txt
+check 1 "zstd-compressed" map "${m[@]}" --tags tags.zst
+check 1 "species 'xyz' is not in miRNA file 'legacy/mirna_example.txt', which holds: hsa,mmu" \
+    map "${m[@]}" --tags counts.gz --species hsa,xyz
+check 1 "cannot open tag file 'missing.txt'" map "${m[@]}" --tags missing.txt
+check 2 "option --outdir is required" merge out
+check 1 "holds no mirsight map outputs" merge --outdir m2 legacy
+[ ! -e bad ] || [ -z "$(ls bad)" ] || fail "a failed map left files: $(ls bad)"
+
+[ "$failed" = 0 ] && echo "PASS: study_check"
+exit "$failed"
