@@ -223,6 +223,12 @@ bool write_mirna_matrices(std::vector<std::string> const & prefixes, std::vector
     std::string rpm = counts;
     for (std::string const & name : names)
     {
+        bool const counted_anywhere = std::any_of(tables.begin(), tables.end(), [&](auto const & table) {
+            auto const found = table.find(name);
+            return found != table.end() && found->second.counted > 0;
+        });
+        if (!counted_anywhere)
+            continue;  // only ambiguous reads that stayed unassigned
         counts += name;
         rpm += name;
         for (auto const & table : tables)
@@ -467,7 +473,8 @@ sample's output prefix (DIR/SAMPLE). Samples keep the order given.
 
 Writes into DIR (created when missing):
   mirna_counts.tsv   miRNA x sample: reads counted on each miRNA (unique plus
-                     assigned ambiguous reads); rows by miRNA name
+                     assigned ambiguous reads); rows by miRNA name, for
+                     every miRNA counted in at least one sample
   mirna_rpm.tsv      the same as reads per million of the sample's counted reads
   isomir_counts.tsv  one row per tag counted in any sample (sequence, UID,
                      miRNA, class, variant), then its reads in each sample;
