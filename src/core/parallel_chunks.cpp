@@ -13,6 +13,9 @@
 
 namespace
 {
+// The one piece of process-wide state here, and it mirrors the C library's:
+// glibc's heap padding (mallopt) belongs to the process, so whether it was
+// settled does too.
 std::mutex heap_padding_guard;
 bool heap_padding_settled = false;  // set by either function below: not set again
 }  // namespace

@@ -27,7 +27,9 @@ Options (every one has a default; with none, the bundled example in Tests/ is us
   --threads N   spread the per-tag work over N threads, 1 to 256 (1); same results
   --gff3 FILE --hairpin FILE
                 also write FILE in mirGFF3 format, placing the tags on the
-                precursors of the hairpin FASTA file
+                precursors of the hairpin FASTA file, each read counted once
+  --gff3-all    with --gff3: every alignment and locus, those not counted
+                marked Filter=ambiguous or Filter=other_locus
   --help        print this text
   --version     print the version
 
@@ -44,5 +46,8 @@ Results (PREFIX is the -m composed prefix, default Tests/out_mature):
 
 Example:
   mirsight -s "hsa mmu" -i data -p results -m mature -t sample1 --threads 2
+
+For studies: "mirsight map", "mirsight merge" and "mirsight collapse" (each
+with --help) take long options and name their outputs by sample.
 )";
 }

@@ -93,5 +93,5 @@ inline std::string flag_names(mirna_matched_vet_t const & a)
     return names;
 }
 
-// The miRNA of the worked examples; its seed CAGGAC sits at position 1.
+// The miRNA the matching tests align tags to (MIRNA_42 of e2e/reference_model.py); its seed CAGGAC sits at position 1.
 inline std::string const example_mirna = "UCAGGACGUAACGGAUCCAGUA";

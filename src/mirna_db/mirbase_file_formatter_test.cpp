@@ -64,7 +64,7 @@ std::size_t occurrences(std::string const & text, std::string const & word)
 }
 }  // namespace
 
-TEST(mirbase_file_formatter, worked_example_gives_grouped_and_sorted_files)
+TEST(mirbase_file_formatter, example_fasta_gives_grouped_and_sorted_files)
 {
     formatter_run const run = format_fasta(example_fasta);
     EXPECT_EQ(run.status, 0);
@@ -76,7 +76,7 @@ TEST(mirbase_file_formatter, worked_example_gives_grouped_and_sorted_files)
         << run.errors;
 }
 
-// Layouts of the same records that must give exactly the worked example.
+// Layouts of the same records that must give exactly example_grouped (above).
 TEST(mirbase_file_formatter, fasta_layouts_give_the_same_grouped_file)
 {
     struct layout_case

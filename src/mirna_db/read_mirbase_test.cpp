@@ -51,7 +51,7 @@ TEST(read_mirbase, loads_the_seed_index)
         std::string index;
     };
     std::vector<load_case> const cases = {
-        {"sorted worked example",
+        {"sorted example_fasta (mirbase_file_formatter_test.cpp)",
          "$\tabc\txyz\n"
          "ACCGGN\tabc\tAACCGGNNAACCGGNNAACCGG\t>abc-let-5\n"
          "GCUAGC\tabc\tAGCUAGCUAGCUAGCUAGCUAG\t>abc-miR-10-5p\tUGCUAGCAAAAAAAAAAAAAAA\t>abc-miR-20-3p\n"
