@@ -3,8 +3,10 @@
 
     mirgff3_check.py FILE [--expect-total N] [--expect-counts MATRIX.tsv]
 
-- mirtop's format validator must find no error (the `mirtop validate`
-  command of Debian's mirtop 0.4.25 does not run it, so it is called here);
+- `mirtop validate FILE` must succeed, and mirtop's format validator must
+  find no error (the `mirtop validate` command of Debian's mirtop 0.4.25
+  does not run that validator: it accepts any file, so the validator is
+  called here as well);
 - every UID must decode to its record's Read;
 - `mirtop stats` and `mirtop counts` must run; the total Expression that
   `mirtop counts` reports must equal N, and, with --expect-counts, its sums
@@ -94,7 +96,10 @@ def main():
         print("mirtop is not installed: apt-get install python3-mirtop mirtop", file=sys.stderr)
         return 2
 
-    problems = validator_errors(args.gff)
+    validate = subprocess.run(["mirtop", "validate", args.gff], capture_output=True, text=True)
+    if validate.returncode != 0:
+        print(f"mirtop validate failed ({validate.returncode}): {validate.stderr[-1500:]}")
+    problems = validator_errors(args.gff) + (validate.returncode != 0)
     bad = mismatched_uids(args.gff)
     if bad:
         print(f"{bad} UID(s) do not decode to their Read")
