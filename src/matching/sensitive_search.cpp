@@ -108,6 +108,16 @@ bool accepted(sensitive_parameters const & p, int64_t T, int64_t L, int64_t matc
     return matched >= p.min_matched && T + L - 2 * matched <= p.max_unmatched;
 }
 
+// The number of bits set in x, whose set bits all lie at even positions
+// (one per letter): inline, where __builtin_popcountll without a popcount
+// instruction in the target would be a library call.
+int64_t count_letter_bits(uint64_t x)
+{
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0full;
+    return static_cast<int64_t>((x * 0x0101010101010101ull) >> 56);
+}
+
 // The prefilter of step 2: false when the letters of the overlap on
 // diagonal d that match cannot reach what step 4 asks (both packed).
 bool may_be_accepted(sensitive_parameters const & p, letter_bits tag_bits, int64_t T, letter_bits mirna_bits,
@@ -124,8 +134,8 @@ bool may_be_accepted(sensitive_parameters const & p, letter_bits tag_bits, int64
     letter_bits differs = (x | (x >> 1)) & low_bits;
     if (overlap < 64)
         differs &= (static_cast<letter_bits>(1) << (2 * overlap)) - 1;
-    int64_t const differing = __builtin_popcountll(static_cast<uint64_t>(differs)) +
-                              __builtin_popcountll(static_cast<uint64_t>(differs >> 64));
+    int64_t const differing =
+        count_letter_bits(static_cast<uint64_t>(differs)) + count_letter_bits(static_cast<uint64_t>(differs >> 64));
     return overlap - differing >= need;
 }
 
@@ -188,7 +198,7 @@ void keep_best(std::vector<candidate> & best, candidate const & c)
 mirna_matched_vet_t alignment_record(indexed_mirna const & m, candidate const & c, int64_t T, uint64_t end_seed)
 {
     extension const & e = c.found;
-    int64_t const L = static_cast<int64_t>(seqan::length(*m.sequence));
+    int64_t const L = m.length;
     mirna_matched_vet_t r;
     r.seed_index = m.seed_index;
     r.specie_index = m.specie_index;
@@ -247,11 +257,11 @@ void search_tag(window_index const & index, tag_vet_t & tag_record, uint32_t t, 
                 continue;
             seen = stamp;
             indexed_mirna const & m = index.mirnas[entry.mirna];
-            int64_t const L = static_cast<int64_t>(seqan::length(*m.sequence));
+            int64_t const L = m.length;
             if (tag_packed && m.packed && !may_be_accepted(p, tag_bits, T, m.bits, L, d))
                 continue;
             candidate c;
-            c.found = extend(tag, T, seqan::begin(*m.sequence, seqan::Standard()), L, d, p.max_mismatches);
+            c.found = extend(tag, T, m.letters, L, d, p.max_mismatches);
             if (!accepted(p, T, L, c.found.matched()))
                 continue;
             c.mirna = entry.mirna;
@@ -295,6 +305,8 @@ window_index build_window_index(search_parameters const & parameters, mirna_db_t
                 m.specie_index = j;
                 m.mirna_vet_index = v;
                 m.sequence = &species.mirna_vet[v].mirna_seq;
+                m.letters = seqan::begin(*m.sequence, seqan::Standard());
+                m.length = static_cast<int64_t>(seqan::length(*m.sequence));
                 m.packed = pack_letters(*m.sequence, m.bits);
                 index.mirnas.push_back(m);
             }

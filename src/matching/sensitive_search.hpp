@@ -21,6 +21,10 @@ struct indexed_mirna
     uint32_t specie_index = 0;
     uint32_t mirna_vet_index = 0;
     rna_string const * sequence = nullptr;  // in the seed_vet the index was built from
+    // Its letters and length, copied here so that a candidate is tested
+    // without reading the sequence's own record.
+    seqan::Rna5 const * letters = nullptr;
+    int64_t length = 0;
     // Two bits per letter (letter i at bits 2i), when the sequence has at
     // most 64 letters and no N (`packed` true): for the overlap prefilter.
     letter_bits bits = 0;
