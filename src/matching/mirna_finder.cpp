@@ -108,17 +108,18 @@ void search_pass_by_pass(search_parameters const & parameters, mirna_db_tables c
 int32_t mirna_finder(search_parameters const & parameters, mirna_db_tables const & mirna_db, tag_table & tags,
                      search_counters & counters, uint32_t thread_count, seed_search search)
 {
-    std::vector<seed_pass_t> passes;
-    if (search == seed_search::lookup || parameters.sensitive.on)
-        passes = list_seed_passes(mirna_db);
     if (parameters.sensitive.on)
     {
-        counters.mirna_elaborated += static_cast<uint32_t>(passes.size());  // counted as in the seed search
+        // The passes are counted as the seed search would count them.
+        counters.mirna_elaborated += static_cast<uint32_t>(list_seed_passes(mirna_db).size());
         sensitive_search_all_tags(build_window_index(parameters, mirna_db), tags.tag_vet, thread_count);
         print_search_lines(parameters, mirna_db, tags, counters);
         print_sensitive_line(parameters.sensitive);
         return 0;
     }
+    std::vector<seed_pass_t> passes;
+    if (search == seed_search::lookup)
+        passes = list_seed_passes(mirna_db);
     if (search == seed_search::reference || !lookup_applies(mirna_db.seed_vet, passes, parameters.seed_size))
     {
         search_pass_by_pass(parameters, mirna_db, tags, counters);
