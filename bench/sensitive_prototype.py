@@ -133,11 +133,14 @@ def sensitive_finder(min_tag_length, tag_begin, begin_seed, end_seed, seed_size)
             key = (-matched, k, abs(len(mir) - T), abs(d), d)
             if n not in best_per_mirna or key < best_per_mirna[n][0]:
                 best_per_mirna[n] = (key, d, a0, a1, mm, led)
-        for n in sorted(best_per_mirna):
+        # Appended in rank order (step 5), as the tool's search does: the
+        # per-miRNA tables list the miRNAs in the order they are first met.
+        for n in sorted(best_per_mirna, key=lambda n: (best_per_mirna[n][0][:3], n)):
             key, d, a0, a1, mm, led = best_per_mirna[n]
             tag.mirna_matched_vet.append(make_alignment(mirnas[n], seq, d, a0, a1, mm, led,
                                                         key, end_seed))
-    # The log is the default mode's, with the same counts.
+    # The log is the default mode's, with the same counts, and one line of
+    # the sensitive parameters (as the tool prints it).
     for seed in rm.G.seed_vet:
         if seed.seed_seq:
             for species in seed.specie_vet:
@@ -152,6 +155,8 @@ def sensitive_finder(min_tag_length, tag_begin, begin_seed, end_seed, seed_size)
                          (b"discarded_tag = ", rm.G.discarded_tag),
                          (b"mirna_elaborated = ", rm.G.mirna_elaborated)):
         rm.log_line(label + b"%d;" % rm.u32(value))
+    rm.log_line(b"sensitive = window %d, max_shift %d, max_mismatches %d, min_matched %d, max_unmatched %d;"
+                % (P["window"], P["max_shift"], P["max_mismatches"], P["min_matched"], P["max_unmatched"]))
 
 
 def make_alignment(mirna, tag_seq, d, a0, a1, mm, led, key, end_seed):

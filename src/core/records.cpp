@@ -21,15 +21,67 @@ void order_alignments(std::vector<mirna_matched_vet_t> & alignments, assignment_
                          });
 }
 
+namespace
+{
+// The rank of an alignment of the sensitive mode: letters matched (more
+// first), mismatches, length difference. The mismatches are counted again
+// on the sequences: the aligned stretch is [begin, begin + size_ungapped_2)
+// on the miRNA, facing the tag from begin_ungapped_tag on.
+struct alignment_rank
+{
+    int64_t matched = 0;
+    int64_t mismatches = 0;
+    int64_t length_difference = 0;
+
+    bool operator==(alignment_rank const & other) const
+    {
+        return matched == other.matched && mismatches == other.mismatches &&
+               length_difference == other.length_difference;
+    }
+};
+
+alignment_rank rank_of(tag_vet_t const & tag, mirna_matched_vet_t const & a, std::vector<seed_vet_t> const & seed_vet)
+{
+    rna_string const & mirna = matched_mirna(seed_vet, a).mirna_seq;
+    alignment_rank rank;
+    for (uint32_t j = 0; j < a.size_ungapped_2; ++j)
+        if (tag.tag_sequence[a.begin_ungapped_tag + j] != mirna[a.begin_ungapped_mirna + j])
+            ++rank.mismatches;
+    rank.matched = int64_t{a.size_ungapped_2} - rank.mismatches;
+    rank.length_difference = a.mir_tag_size_diff < 0 ? -int64_t{a.mir_tag_size_diff} : a.mir_tag_size_diff;
+    return rank;
+}
+
+// The first of alignments in rank order when it ranks strictly first, or
+// when every alignment of its rank is on a miRNA of its sequence (those
+// cannot be told apart: the first, lowest mirna_index, is taken).
+bool first_by_rank_is_assigned(tag_vet_t const & tag, std::vector<seed_vet_t> const & seed_vet)
+{
+    std::vector<mirna_matched_vet_t> const & alignments = tag.mirna_matched_vet;
+    alignment_rank const first = rank_of(tag, alignments[0], seed_vet);
+    rna_string const & first_sequence = matched_mirna(seed_vet, alignments[0]).mirna_seq;
+    for (std::size_t k = 1; k < alignments.size(); ++k)
+    {
+        if (!(rank_of(tag, alignments[k], seed_vet) == first))
+            break;
+        if (matched_mirna(seed_vet, alignments[k]).mirna_seq != first_sequence)
+            return false;
+    }
+    return true;
+}
+}  // namespace
+
 mirna_matched_vet_t const * counted_alignment(tag_vet_t const & tag, assignment_rule const & rule,
-                                              std::vector<seed_vet_t> const & /*seed_vet*/)
+                                              std::vector<seed_vet_t> const & seed_vet)
 {
     std::vector<mirna_matched_vet_t> const & alignments = tag.mirna_matched_vet;
     if (alignments.size() == 1)
         return &alignments[0];
-    if (alignments.size() >= 2 && !rule.by_rank && alignments[0].align_score < rule.align_score_threshold)
-        return &alignments[0];
-    return nullptr;
+    if (alignments.size() < 2)
+        return nullptr;
+    if (rule.by_rank)
+        return first_by_rank_is_assigned(tag, seed_vet) ? &alignments[0] : nullptr;
+    return alignments[0].align_score < rule.align_score_threshold ? &alignments[0] : nullptr;
 }
 
 char const * alignment_class(mirna_matched_vet_t const & a)

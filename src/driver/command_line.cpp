@@ -1,6 +1,7 @@
 #include "driver/command_line.hpp"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdlib>
 
 #include "core/messages.hpp"
@@ -15,6 +16,14 @@ std::vector<std::string> BuildParameterList(int const & argc, char * argv[])
 
 namespace
 {
+sensitive_option const * find_sensitive_option(std::string const & argument)
+{
+    for (sensitive_option const & option : sensitive_options())
+        if (argument == std::string("--") + option.name)
+            return &option;
+    return nullptr;
+}
+
 // Numbers are read the way atoi reads them: bad text gives 0, no error.
 int32_t as_integer(std::string const & value)
 {
@@ -114,6 +123,37 @@ int check_gff3_options(bool gff3_given, bool hairpin_given, run_parameters const
 }
 }  // namespace
 
+std::vector<sensitive_option> const & sensitive_options()
+{
+    static std::vector<sensitive_option> const options = {
+        {"sensitive-window", &sensitive_parameters::window, 1, 10},
+        {"sensitive-max-shift", &sensitive_parameters::max_shift, 0, 50},
+        {"sensitive-max-mismatches", &sensitive_parameters::max_mismatches, 0, 20},
+        {"sensitive-min-matched", &sensitive_parameters::min_matched, 0, 1000},
+        {"sensitive-max-unmatched", &sensitive_parameters::max_unmatched, 0, 1000},
+    };
+    return options;
+}
+
+bool read_sensitive_value(sensitive_option const & option, std::string const & text, sensitive_parameters & parameters)
+{
+    int64_t value = 0;
+    auto const read = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || read.ec != std::errc() || read.ptr != text.data() + text.size() || value < option.min ||
+        value > option.max)
+        return false;
+    parameters.*option.value = static_cast<uint32_t>(value);
+    parameters.on = true;
+    return true;
+}
+
+std::string sensitive_mode_note(sensitive_parameters const & s)
+{
+    return "## MODE: sensitive window=" + std::to_string(s.window) + ",max_shift=" + std::to_string(s.max_shift) +
+           ",max_mismatches=" + std::to_string(s.max_mismatches) + ",min_matched=" + std::to_string(s.min_matched) +
+           ",max_unmatched=" + std::to_string(s.max_unmatched);
+}
+
 search_parameters to_search_parameters(run_parameters const & p)
 {
     search_parameters search;
@@ -122,6 +162,7 @@ search_parameters to_search_parameters(run_parameters const & p)
     search.begin_seed = static_cast<uint32_t>(p.begin_seed);
     search.end_seed = static_cast<uint32_t>(p.end_seed);
     search.seed_size = static_cast<uint32_t>(p.seed_size);
+    search.sensitive = p.sensitive;
     return search;
 }
 
@@ -134,7 +175,27 @@ int parse_command_line(std::vector<std::string> const & arguments, run_parameter
     for (std::size_t position = 0; position < arguments.size(); ++position)
     {
         std::string const & argument = arguments[position];
-        if (takes_value(argument))
+        if (sensitive_option const * option = find_sensitive_option(argument))
+        {
+            // Unlike the short options, these values are checked.
+            if (position + 1 >= arguments.size())
+            {
+                print_error("option " + argument + " needs a value");
+                return 2;
+            }
+            std::string const & value = arguments[position + 1];
+            if (!read_sensitive_value(*option, value, parameters.sensitive))
+            {
+                print_error("option " + argument + " needs a whole number from " + std::to_string(option->min) +
+                            " to " + std::to_string(option->max) + ", not '" + value + "'");
+                return 2;
+            }
+        }
+        else if (argument == "--sensitive")
+        {
+            parameters.sensitive.on = true;
+        }
+        else if (takes_value(argument))
         {
             if (position + 1 >= arguments.size())
             {

@@ -37,10 +37,33 @@ struct run_parameters
     // "--gff3-all": every alignment and every locus in the mirGFF3 file, the
     // records not counted marked by their Filter value.
     bool gff3_every_alignment = false;
+    // "--sensitive" and "--sensitive-<name> N": the sensitive search and
+    // the choice by rank instead of the seed search and "-h".
+    sensitive_parameters sensitive;
     // "--help" and "--version": print the usage or the version and stop.
     bool show_help = false;
     bool show_version = false;
 };
+
+// The named options of the sensitive mode ("--sensitive-window N", ...):
+// each sets one number of sensitive_parameters, from min to max, and
+// implies "--sensitive". Shared by the legacy command line and "mirsight map".
+struct sensitive_option
+{
+    char const * name;  // without "--"
+    uint32_t sensitive_parameters::*value;
+    uint32_t min;
+    uint32_t max;
+};
+std::vector<sensitive_option> const & sensitive_options();
+
+// The value of a sensitive option: true when `text` is a whole number
+// within the option's range, stored into `parameters`.
+bool read_sensitive_value(sensitive_option const & option, std::string const & text, sensitive_parameters & parameters);
+
+// The mirGFF3 header line that records the mode:
+// "## MODE: sensitive window=7,max_shift=3,max_mismatches=2,min_matched=14,max_unmatched=5".
+std::string sensitive_mode_note(sensitive_parameters const & parameters);
 
 // The five search numbers of `parameters` as the stages take them (a
 // negative value becomes a large one: "-l -1" lets no alignment pass).
@@ -55,6 +78,7 @@ std::vector<std::string> BuildParameterList(int const & argc, char * argv[]);
 // Applies the options of `arguments` to `parameters`. Returns 0, or 2 after
 // printing an error when an option lacks its value, "-ss" ends up 0,
 // "--threads" ends up anything but a whole number from 1 to max_thread_count,
-// or one of "--gff3" and "--hairpin" is given without the other or with an
-// empty file name.
+// one of "--gff3" and "--hairpin" is given without the other or with an
+// empty file name, or a "--sensitive-<name>" option has a value that is not
+// a whole number within its range.
 int parse_command_line(std::vector<std::string> const & arguments, run_parameters & parameters);

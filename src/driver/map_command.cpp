@@ -13,6 +13,7 @@
 #include "core/search_parameters.hpp"
 #include "core/staged_output.hpp"
 #include "core/text_input.hpp"
+#include "driver/command_line.hpp"
 #include "driver/long_options.hpp"
 #include "driver/progress.hpp"
 #include "driver/tag_input.hpp"
@@ -69,10 +70,17 @@ std::vector<option_spec> const & map_options()
         {"tag-begin", option_spec::number, 0, 1000},
         {"assign-below", option_spec::number, -1, 101},
         {"keep-t", option_spec::flag},
+        {"sensitive", option_spec::flag},
         {"quiet", option_spec::flag},
         {"help", option_spec::flag},
     };
-    return specs;
+    static std::vector<option_spec> const with_sensitive = [] {
+        std::vector<option_spec> all = specs;
+        for (sensitive_option const & option : sensitive_options())
+            all.push_back({option.name, option_spec::number, option.min, option.max});
+        return all;
+    }();
+    return with_sensitive;
 }
 
 std::vector<std::string> split_codes(std::string const & text)
@@ -140,6 +148,11 @@ int read_map_options(parsed_options const & o, map_parameters & p)
     p.search.end_seed = static_cast<uint32_t>(o.number("seed-end", 7));
     p.search.tag_begin = static_cast<uint32_t>(o.number("tag-begin", 4));
     p.rule.align_score_threshold = static_cast<int32_t>(o.number("assign-below", 14));
+    p.search.sensitive.on = o.has("sensitive");
+    for (sensitive_option const & option : sensitive_options())
+        if (o.has(option.name))
+            read_sensitive_value(option, o.text(option.name), p.search.sensitive);  // range checked when parsed
+    p.rule.by_rank = p.search.sensitive.on;
     p.rna_conversion = !o.has("keep-t");
     p.quiet = o.has("quiet");
     return 0;
@@ -259,6 +272,8 @@ int run_map(map_parameters const & p, run_state & state, output_staging & output
         request.tag_file = p.tag_file;
         request.records = p.gff3_all ? gff3_records::every_alignment : gff3_records::counted;
         request.order = tag_order::sequence;
+        if (p.search.sensitive.on)
+            request.header_notes.push_back(sensitive_mode_note(p.search.sensitive));
         if (gff3_export(request, seed_vet, state.results, p.rule, outputs) != 0)
             return 1;
     }
@@ -340,6 +355,22 @@ Options:
   --keep-t           do not read T in tags as U (a T then counts as N)
   --quiet            no progress on standard error
   --help             this text
+
+Sensitive mode (off by default; each --sensitive-* option turns it on):
+  --sensitive        every window of every miRNA is a seed, alignments may
+                     hold mismatches anywhere; an ambiguous tag goes to the
+                     alignment that matches the most tag letters (then fewer
+                     mismatches, then a smaller length difference), and stays
+                     unassigned when miRNAs of different sequences tie;
+                     --min-length, --tag-begin and --assign-below are not used
+  --sensitive-window N          window length, 1 to 10 (7)
+  --sensitive-max-shift N       the tag's 5' end may lie up to N letters before
+                                or after the miRNA's, 0 to 50 (3)
+  --sensitive-max-mismatches N  mismatches in an alignment, 0 to 20 (2)
+  --sensitive-min-matched N     letters an alignment matches, at least N,
+                                0 to 1000 (14)
+  --sensitive-max-unmatched N   letters of tag and miRNA together left
+                                unmatched, at most N, 0 to 1000 (5)
 )";
 }
 

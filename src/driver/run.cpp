@@ -83,6 +83,7 @@ assignment_rule assignment_rule_of(run_parameters const & p)
 {
     assignment_rule rule;
     rule.align_score_threshold = p.align_score_threshold;
+    rule.by_rank = p.sensitive.on;
     return rule;
 }
 
@@ -94,6 +95,8 @@ gff3_request gff3_request_of(run_parameters const & p)
     request.sample = sample_name(p.tag_file);
     request.tag_file = p.tag_file;
     request.records = p.gff3_every_alignment ? gff3_records::every_alignment : gff3_records::counted;
+    if (p.sensitive.on)
+        request.header_notes.push_back(sensitive_mode_note(p.sensitive));
     return request;
 }
 

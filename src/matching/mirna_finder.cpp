@@ -9,6 +9,7 @@
 #include <seqan/find.h>
 
 #include "matching/seed_lookup.hpp"
+#include "matching/sensitive_search.hpp"
 #include "matching/ungapped_extension.hpp"
 
 namespace
@@ -70,6 +71,14 @@ void print_search_lines(search_parameters const & p, mirna_db_tables const & mir
     print_log_line("mirna_elaborated = ", counters.mirna_elaborated);
 }
 
+// The line that records the sensitive mode's parameters.
+void print_sensitive_line(sensitive_parameters const & s)
+{
+    std::cout << "sensitive = window " << s.window << ", max_shift " << s.max_shift << ", max_mismatches "
+              << s.max_mismatches << ", min_matched " << s.min_matched << ", max_unmatched " << s.max_unmatched
+              << ";" << std::endl;
+}
+
 // The reference search: every pass scans the whole tag table.
 void search_pass_by_pass(search_parameters const & parameters, mirna_db_tables const & mirna_db,
                          tag_table & tags, search_counters & counters)
@@ -99,6 +108,15 @@ void search_pass_by_pass(search_parameters const & parameters, mirna_db_tables c
 int32_t mirna_finder(search_parameters const & parameters, mirna_db_tables const & mirna_db, tag_table & tags,
                      search_counters & counters, uint32_t thread_count, seed_search search)
 {
+    if (parameters.sensitive.on)
+    {
+        // The passes are counted as the seed search would count them.
+        counters.mirna_elaborated += static_cast<uint32_t>(list_seed_passes(mirna_db).size());
+        sensitive_search_all_tags(build_window_index(parameters, mirna_db), tags.tag_vet, thread_count);
+        print_search_lines(parameters, mirna_db, tags, counters);
+        print_sensitive_line(parameters.sensitive);
+        return 0;
+    }
     std::vector<seed_pass_t> passes;
     if (search == seed_search::lookup)
         passes = list_seed_passes(mirna_db);

@@ -19,6 +19,8 @@ enum class seed_search
 // the tags), counts the passes in `counters`, then prints the ten search
 // lines. The lookup runs on thread_count threads (0 counts as 1) and falls
 // back to the reference search when a searched seed is not seed_size long.
-// Returns 0.
+// With parameters.sensitive.on the sensitive search (sensitive_search.hpp)
+// replaces both, on thread_count threads; the passes are counted as above,
+// and the ten lines are followed by one "sensitive = ..." line. Returns 0.
 int32_t mirna_finder(search_parameters const & parameters, mirna_db_tables const & mirna_db, tag_table & tags,
                      search_counters & counters, uint32_t thread_count, seed_search search = seed_search::lookup);

@@ -47,7 +47,7 @@ TEST_P(MirnaFinder, OnlyTheLeftmostOccurrenceIsExtended)
     ASSERT_EQ(12u, tag.find("CAGGAC", 2));
     tag_table tags = make_tags({tag});
 
-    search(make_index(one_seed("CAGGAC", M), {"hsa"}), tags, {10, 100, 1, 7, 6});
+    search(make_index(one_seed("CAGGAC", M), {"hsa"}), tags, {10, 100, 1, 7, 6, {}});
 
     std::vector<mirna_matched_vet_t> const & found = tags.tag_vet[0].mirna_matched_vet;
     ASSERT_EQ(1u, found.size());
@@ -142,7 +142,7 @@ TEST_P(MirnaFinder, SeedOccurrencesAreExact)
         SCOPED_TRACE(c.description);
         tag_table tags = make_tags({c.tag});
 
-        search(make_index(one_seed(c.seed, c.mirna), {"hsa"}), tags, {c.min_tag_length, 4, 1, 7, 6});
+        search(make_index(one_seed(c.seed, c.mirna), {"hsa"}), tags, {c.min_tag_length, 4, 1, 7, 6, {}});
 
         std::vector<mirna_matched_vet_t> const & found = tags.tag_vet[0].mirna_matched_vet;
         if (c.expected_tag_begin < 0)
@@ -198,7 +198,7 @@ TEST_P(MirnaFinder, PrintsTheTenSearchLines)
     search(make_index({make_seed("AAAAAA", {make_specie("hsa", {})}),
                        make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 1)})})},
                       {"hsa"}),
-           tags, {4294967295u, 4, 1, 7, 6});
+           tags, {4294967295u, 4, 1, 7, 6, {}});
 
     EXPECT_EQ("min_tag_length = 4294967295;\n"
               "tag_begin = 4;\n"

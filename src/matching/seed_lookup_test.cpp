@@ -132,7 +132,7 @@ TEST(SeedLookup, SameAlignmentsAsTheReferenceSearch)
     {
         search_parameters const s{random.chance(20) ? 4294967295u : random.below(14), random.below(8),
                                random.below(4), random.below(12),
-                               seed_sizes[random.below(sizeof seed_sizes / sizeof seed_sizes[0])]};
+                               seed_sizes[random.below(sizeof seed_sizes / sizeof seed_sizes[0])], {}};
         std::vector<seed_vet_t> seeds;
         std::vector<std::string> const mirnas = fill_random_index(random, s, seeds);
         mirna_db_tables const index =

@@ -193,7 +193,7 @@ TEST(UngappedExtension, BoundaryParameters)
         {"end_seed equal to E0 clears offset_site", M, M, 1, with(&search_parameters::end_seed, 22),
          exact_full + "mirna_exact suppl_compens_site"},
         {"empty miRNA with seed_size 0 and min_tag_length 0", "", M, 0,
-         search_parameters{0, 4, 0, 7, 0}, ""},
+         search_parameters{0, 4, 0, 7, 0, {}}, ""},
     };
 
     for (boundary_case const & c : cases)

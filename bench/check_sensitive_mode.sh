@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# The sensitive mode of the tool against its Python prototype
+# (bench/sensitive_prototype.py) on a small simulated set made from the
+# bundled example: the seven tables and the log byte for byte, with the
+# default parameters and with every part changed, on one and two threads.
+# Then `mirsight map` with the same options: the same seven tables, the
+# mode in its log and in the mirGFF3 header.
+#
+#   check_sensitive_mode.sh BINARY PROJECT_ROOT
+set -u
+binary=$(realpath "$1")
+root=$(realpath "$2")
+work=$(mktemp -d /tmp/mirsight_sensitive_XXXXXX)
+trap 'rm -rf "$work"' EXIT
+failed=0
+fail() { echo "FAIL: $*"; failed=1; }
+
+python3 "$root/bench/simulate_tags.py" --mature "$root/Tests/mirna_example.txt" \
+    --hairpin "$root/Tests/hairpin_example.txt" --out-dir "$work/data" --tags 3000 --seed 5 \
+    --mature-out mature 2> /dev/null || { echo "FAIL: simulation"; exit 1; }
+
+tables="unique ambigue tag_unique tag_ambigue tag_ambigue_selected unique_ambigue_selected ambigue_ambigue_selected"
+
+# compare_runs LABEL OPTIONS...: prototype and tool (1 and 2 threads).
+compare_runs() {
+    local label=$1
+    shift
+    mkdir -p "$work/$label/prototype" "$work/$label/t1" "$work/$label/t2"
+    python3 "$root/bench/sensitive_prototype.py" -s hsa -p "$work/$label/prototype" -i "$work/data" -m mature -t sim \
+        "$@" > "$work/$label/prototype/log.txt" || fail "$label: prototype failed"
+    for threads in 1 2; do
+        local out=$work/$label/t$threads
+        "$binary" --sensitive -s hsa -p "$out" -i "$work/data" -m mature -t sim --threads "$threads" "$@" \
+            > "$out/log.txt" 2> "$out/stderr.txt" || fail "$label: tool failed with --threads $threads"
+        [ -s "$out/stderr.txt" ] && fail "$label: standard error: $(head -3 "$out/stderr.txt")"
+        for table in $tables; do
+            cmp -s "$work/$label/prototype/out_result_mature_$table.txt" "$out/out_result_mature_$table.txt" ||
+                fail "$label, --threads $threads: _$table.txt differs from the prototype's"
+        done
+        cmp -s "$work/$label/prototype/log.txt" "$out/log.txt" ||
+            fail "$label, --threads $threads: the log differs: $(diff "$work/$label/prototype/log.txt" "$out/log.txt" | head -4)"
+    done
+    # Not a vacuous comparison: tags were assigned, ambiguous ones among
+    # them, and some ambiguous tags were left unassigned.
+    local unique selected unassigned
+    unique=$(($(wc -l < "$work/$label/t1/out_result_mature_tag_unique.txt") - 1))
+    selected=$(($(wc -l < "$work/$label/t1/out_result_mature_tag_ambigue_selected.txt") - 1))
+    unassigned=$(($(wc -l < "$work/$label/t1/out_result_mature_tag_ambigue.txt") - 1 - selected))
+    echo "$label: $unique unique tags, $selected ambiguous assigned, $unassigned ambiguous unassigned"
+    [ "$unique" -gt 500 ] && [ "$selected" -gt 10 ] && [ "$unassigned" -gt 10 ] ||
+        fail "$label: too few tags of some kind to be a test"
+}
+
+compare_runs defaults
+compare_runs changed --sensitive-window 6 --sensitive-max-shift 4 --sensitive-max-mismatches 3 \
+    --sensitive-min-matched 12 --sensitive-max-unmatched 7
+
+# mirsight map: the same tables; the mode in the log and the mirGFF3 header.
+"$binary" map --sensitive --mature "$work/data/mature.txt" --tags "$work/data/sim.txt" --outdir "$work/map" \
+    --species hsa --gff3 --hairpin "$root/Tests/hairpin_example.txt" --quiet > "$work/map.log" 2> "$work/map.err" ||
+    fail "mirsight map --sensitive failed: $(head -3 "$work/map.err")"
+for table in $tables; do
+    cmp -s "$work/defaults/t1/out_result_mature_$table.txt" "$work/map/sim.$table.tsv" ||
+        fail "mirsight map: sim.$table.tsv differs from the legacy run's _$table.txt"
+done
+grep -qxF "sensitive = window 7, max_shift 3, max_mismatches 2, min_matched 14, max_unmatched 5;" "$work/map.log" ||
+    fail "mirsight map: no sensitive line in the log"
+grep -qxF "## MODE: sensitive window=7,max_shift=3,max_mismatches=2,min_matched=14,max_unmatched=5" \
+    "$work/map/sim.gff3" || fail "mirsight map: no MODE line in the mirGFF3 header: $(head -5 "$work/map/sim.gff3")"
+
+[ "$failed" = 0 ] && echo "PASS: sensitive mode equals the prototype"
+exit "$failed"

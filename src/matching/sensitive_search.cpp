@@ -1,0 +1,347 @@
+// The sensitive search, step by step as in bench/sensitive_mode.md: the
+// window index (step 1), the candidates of a tag (2), the extension on one
+// diagonal (3), the acceptance rule (4) and the rank order (5); the output
+// columns as its section 6.
+#include "matching/sensitive_search.hpp"
+
+#include <algorithm>
+
+#include "core/parallel_chunks.hpp"
+#include "matching/seed_lookup.hpp"
+
+namespace
+{
+uint32_t letter_code(seqan::Rna5 letter)
+{
+    return seqan::ordValue(letter);  // A0 C1 G2 U3 N4
+}
+
+uint64_t power_of_5(uint32_t exponent)
+{
+    uint64_t power = 1;
+    for (uint32_t e = 0; e < exponent; ++e)
+        power *= 5;
+    return power;
+}
+
+// Two bits per letter into `bits`; false when the sequence is longer than
+// 64 letters or holds N.
+bool pack_letters(rna_string const & sequence, letter_bits & bits)
+{
+    bits = 0;
+    if (seqan::length(sequence) > 64)
+        return false;
+    for (std::size_t i = 0; i < seqan::length(sequence); ++i)
+    {
+        uint32_t const code = letter_code(sequence[i]);
+        if (code > 3)
+            return false;
+        bits |= static_cast<letter_bits>(code) << (2 * i);
+    }
+    return true;
+}
+
+// Calls visit(code, position) for every window of `sequence`.
+template <typename Visit>
+void for_each_window(rna_string const & sequence, uint32_t window, uint64_t high, Visit && visit)
+{
+    uint64_t const length = seqan::length(sequence);
+    uint64_t code = 0;
+    for (uint64_t p = 0; p < length; ++p)
+    {
+        if (p >= window)
+            code -= letter_code(sequence[p - window]) * high;
+        code = code * 5 + letter_code(sequence[p]);
+        if (p + 1 >= window)
+            visit(code, static_cast<uint32_t>(p + 1 - window));
+    }
+}
+
+// What the extension on one diagonal found (miRNA positions).
+struct extension
+{
+    int64_t a0 = 0;        // first letter aligned
+    int64_t a1 = 0;        // one past the last matching letter
+    int64_t mismatches = 0;  // inside [a0, a1)
+    int64_t first_mismatch = 0, second_mismatch = 0;
+    bool leading_mismatch = false;  // a mismatch was skipped before a0
+    int64_t matched() const { return a1 - a0 - mismatches; }
+};
+
+// Step 3: miRNA letter j faces tag letter j + d.
+extension extend(seqan::Rna5 const * tag, int64_t T, seqan::Rna5 const * mirna, int64_t L, int64_t d,
+                 int64_t max_mismatches)
+{
+    extension e;
+    int64_t j = std::max<int64_t>(0, -d);
+    int64_t const end = std::min(L, T - d);
+    while (j < end && tag[j + d] != mirna[j])
+    {
+        ++j;
+        e.leading_mismatch = true;
+    }
+    e.a0 = j;
+    e.a1 = j;
+    int64_t met = 0;
+    for (; j < end; ++j)
+    {
+        if (tag[j + d] == mirna[j])
+        {
+            e.a1 = j + 1;
+            e.mismatches = met;
+            continue;
+        }
+        if (met == max_mismatches)
+            break;
+        if (met == 0)
+            e.first_mismatch = j;
+        else if (met == 1)
+            e.second_mismatch = j;
+        ++met;
+    }
+    return e;
+}
+
+// Step 4.
+bool accepted(sensitive_parameters const & p, int64_t T, int64_t L, int64_t matched)
+{
+    return matched >= p.min_matched && T + L - 2 * matched <= p.max_unmatched;
+}
+
+// The number of bits set in x, whose set bits all lie at even positions
+// (one per letter): inline, where __builtin_popcountll without a popcount
+// instruction in the target would be a library call.
+int64_t count_letter_bits(uint64_t x)
+{
+    x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
+    x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0full;
+    return static_cast<int64_t>((x * 0x0101010101010101ull) >> 56);
+}
+
+// The prefilter of step 2: false when the letters of the overlap on
+// diagonal d that match cannot reach what step 4 asks (both packed).
+bool may_be_accepted(sensitive_parameters const & p, letter_bits tag_bits, int64_t T, letter_bits mirna_bits,
+                     int64_t L, int64_t d)
+{
+    int64_t const j0 = std::max<int64_t>(0, -d);
+    int64_t const j1 = std::min(L, T - d);
+    int64_t const overlap = j1 - j0;
+    int64_t const need = std::max<int64_t>(p.min_matched, (T + L - int64_t{p.max_unmatched} + 1) / 2);
+    if (overlap < need || overlap <= 0)
+        return false;
+    letter_bits x = (tag_bits >> (2 * (j0 + d))) ^ (mirna_bits >> (2 * j0));
+    letter_bits const low_bits = ~static_cast<letter_bits>(0) / 3;  // 0101...
+    letter_bits differs = (x | (x >> 1)) & low_bits;
+    if (overlap < 64)
+        differs &= (static_cast<letter_bits>(1) << (2 * overlap)) - 1;
+    int64_t const differing =
+        count_letter_bits(static_cast<uint64_t>(differs)) + count_letter_bits(static_cast<uint64_t>(differs >> 64));
+    return overlap - differing >= need;
+}
+
+// The best alignment of one miRNA on the current tag.
+struct candidate
+{
+    uint32_t mirna = 0;  // position in index.mirnas
+    int64_t d = 0;
+    extension found;
+    int64_t length_difference = 0;  // |L - T|
+};
+
+// Rank (step 5), then shift, for the best alignment per miRNA.
+bool ranks_before(candidate const & x, candidate const & y)
+{
+    if (x.found.matched() != y.found.matched())
+        return x.found.matched() > y.found.matched();
+    if (x.found.mismatches != y.found.mismatches)
+        return x.found.mismatches < y.found.mismatches;
+    return x.length_difference < y.length_difference;
+}
+
+bool better_on_same_mirna(candidate const & x, candidate const & y)
+{
+    if (ranks_before(x, y) || ranks_before(y, x))
+        return ranks_before(x, y);
+    if (std::abs(x.d) != std::abs(y.d))
+        return std::abs(x.d) < std::abs(y.d);
+    return x.d < y.d;
+}
+
+// Working memory of one piece of tags.
+struct search_scratch
+{
+    explicit search_scratch(window_index const & index)
+        : seen(index.mirnas.size() * (2 * uint64_t{index.parameters.max_shift} + 1), 0)
+    {
+    }
+
+    // Per (miRNA, diagonal): 1 + position in tag_vet of the last tag that met it.
+    std::vector<uint32_t> seen;
+    std::vector<candidate> best;  // the current tag's, one per miRNA
+};
+
+// Keeps `c` when it is the first or a better alignment of its miRNA.
+void keep_best(std::vector<candidate> & best, candidate const & c)
+{
+    for (candidate & kept : best)
+    {
+        if (kept.mirna != c.mirna)
+            continue;
+        if (better_on_same_mirna(c, kept))
+            kept = c;
+        return;
+    }
+    best.push_back(c);
+}
+
+// The alignment record of section 6.
+mirna_matched_vet_t alignment_record(indexed_mirna const & m, candidate const & c, int64_t T, uint64_t end_seed)
+{
+    extension const & e = c.found;
+    int64_t const L = m.length;
+    mirna_matched_vet_t r;
+    r.seed_index = m.seed_index;
+    r.specie_index = m.specie_index;
+    r.mirna_vet_index = m.mirna_vet_index;
+    r.begin_ungapped_mirna = r.begin_ungapped_mirna_1 = r.begin_ungapped_mirna_2 = static_cast<uint32_t>(e.a0);
+    r.begin_ungapped_tag = r.begin_ungapped_tag_1 = r.begin_ungapped_tag_2 = static_cast<uint32_t>(e.a0 + c.d);
+    r.size_ungapped = static_cast<uint32_t>((e.mismatches >= 1 ? e.first_mismatch : e.a1) - e.a0);
+    r.size_ungapped_1 = static_cast<uint32_t>((e.mismatches >= 2 ? e.second_mismatch : e.a1) - e.a0);
+    r.size_ungapped_2 = static_cast<uint32_t>(e.a1 - e.a0);
+    r.align_score = static_cast<int32_t>((L - e.matched()) * 100 / L);
+    r.mir_tag_size_diff = static_cast<int32_t>(L - T);
+    int64_t const substitutions = e.mismatches + (e.leading_mismatch && c.d == 0 ? 1 : 0);
+    r.iso_5p = c.d != 0;
+    r.iso_snp = substitutions == 1;
+    r.iso_multi_snp = substitutions >= 2;
+    r.iso_3p = !(e.a1 == L && e.a1 + c.d == T);
+
+    uint64_t const e0 = static_cast<uint64_t>(e.a0) + r.size_ungapped;
+    uint64_t const e1 = static_cast<uint64_t>(e.a0) + r.size_ungapped_1;
+    uint64_t const e2 = static_cast<uint64_t>(e.a1);
+    auto in_site = [&](uint64_t end) { return end >= end_seed + 5 && end <= end_seed + 8; };
+    r.offset_site = e0 != end_seed;
+    r.central_site = e0 > end_seed + 8;
+    r.suppl_compens_site = !in_site(e0) && !in_site(e1) && !in_site(e2);
+    return r;
+}
+
+// Steps 2 to 5 for tag t.
+void search_tag(window_index const & index, tag_vet_t & tag_record, uint32_t t, search_scratch & scratch)
+{
+    sensitive_parameters const & p = index.parameters;
+    rna_string const & sequence = tag_record.tag_sequence;
+    int64_t const T = static_cast<int64_t>(seqan::length(sequence));
+    if (T < p.window)
+        return;
+    seqan::Rna5 const * const tag = seqan::begin(sequence, seqan::Standard());
+    letter_bits tag_bits = 0;
+    bool const tag_packed = pack_letters(sequence, tag_bits);
+    int64_t const shift = p.max_shift;
+    uint64_t const diagonals = 2 * uint64_t{p.max_shift} + 1;
+    uint32_t const stamp = t + 1;
+    scratch.best.clear();
+
+    for_each_window(sequence, p.window, power_of_5(p.window - 1), [&](uint64_t code, uint32_t position) {
+        int64_t const start = position;
+        uint32_t e = index.first[code];
+        uint32_t const e_end = index.first[code + 1];
+        while (e < e_end && index.entries[e].position + shift < start)
+            ++e;
+        for (; e < e_end && index.entries[e].position <= start + shift; ++e)
+        {
+            window_entry const & entry = index.entries[e];
+            int64_t const d = start - entry.position;
+            uint32_t & seen = scratch.seen[entry.mirna * diagonals + static_cast<uint64_t>(d + shift)];
+            if (seen == stamp)
+                continue;
+            seen = stamp;
+            indexed_mirna const & m = index.mirnas[entry.mirna];
+            int64_t const L = m.length;
+            if (tag_packed && m.packed && !may_be_accepted(p, tag_bits, T, m.bits, L, d))
+                continue;
+            candidate c;
+            c.found = extend(tag, T, m.letters, L, d, p.max_mismatches);
+            if (!accepted(p, T, L, c.found.matched()))
+                continue;
+            c.mirna = entry.mirna;
+            c.d = d;
+            c.length_difference = std::abs(L - T);
+            keep_best(scratch.best, c);
+        }
+    });
+    if (scratch.best.empty())
+        return;
+    std::sort(scratch.best.begin(), scratch.best.end(), [](candidate const & x, candidate const & y) {
+        return ranks_before(x, y) || (!ranks_before(y, x) && x.mirna < y.mirna);
+    });
+    tag_record.mirna_matched_vet.reserve(tag_record.mirna_matched_vet.size() + scratch.best.size());
+    for (candidate const & c : scratch.best)
+        tag_record.mirna_matched_vet.push_back(alignment_record(index.mirnas[c.mirna], c, T, index.end_seed));
+}
+}  // namespace
+
+window_index build_window_index(search_parameters const & parameters, mirna_db_tables const & mirna_db)
+{
+    window_index index;
+    index.parameters = parameters.sensitive;
+    index.end_seed = parameters.end_seed;
+    uint32_t const window = parameters.sensitive.window;
+
+    std::vector<seed_vet_t> const & seed_vet = mirna_db.seed_vet;
+    for (uint32_t i = 0; i < seed_vet.size(); ++i)
+        for (uint32_t j = 0; j < seed_vet[i].specie_vet.size(); ++j)
+        {
+            specie_vet_t const & species = seed_vet[i].specie_vet[j];
+            bool const selected = std::any_of(
+                mirna_db.species_to_check_vet.begin(), mirna_db.species_to_check_vet.end(),
+                [&](char_string const & code) { return same_specie_code(species.specie_code, code); });
+            if (!selected)
+                continue;
+            for (uint32_t v = 0; v < species.mirna_vet.size(); ++v)
+            {
+                indexed_mirna m;
+                m.seed_index = i;
+                m.specie_index = j;
+                m.mirna_vet_index = v;
+                m.sequence = &species.mirna_vet[v].mirna_seq;
+                m.letters = seqan::begin(*m.sequence, seqan::Standard());
+                m.length = static_cast<int64_t>(seqan::length(*m.sequence));
+                m.packed = pack_letters(*m.sequence, m.bits);
+                index.mirnas.push_back(m);
+            }
+        }
+
+    // Counted, then placed (CSR); each bucket then sorted by position, miRNA.
+    uint64_t const buckets = power_of_5(window);
+    uint64_t const high = power_of_5(window - 1);
+    index.first.assign(buckets + 1, 0);
+    for (indexed_mirna const & m : index.mirnas)
+        for_each_window(*m.sequence, window, high, [&](uint64_t code, uint32_t) { ++index.first[code + 1]; });
+    for (uint64_t c = 0; c < buckets; ++c)
+        index.first[c + 1] += index.first[c];
+    index.entries.resize(index.first[buckets]);
+    std::vector<uint32_t> fill(index.first.begin(), index.first.end() - 1);
+    for (uint32_t n = 0; n < index.mirnas.size(); ++n)
+        for_each_window(*index.mirnas[n].sequence, window, high,
+                        [&](uint64_t code, uint32_t position) { index.entries[fill[code]++] = {n, position}; });
+    for (uint64_t c = 0; c < buckets; ++c)
+        std::sort(index.entries.begin() + index.first[c], index.entries.begin() + index.first[c + 1],
+                  [](window_entry const & x, window_entry const & y) {
+                      return x.position != y.position ? x.position < y.position : x.mirna < y.mirna;
+                  });
+    return index;
+}
+
+void sensitive_search_all_tags(window_index const & index, std::vector<tag_vet_t> & tag_vet, uint32_t thread_count)
+{
+    uint64_t const tags = tag_vet.size();
+    uint32_t const pieces = piece_count(tags, thread_count, 64);
+    run_in_pieces(pieces, thread_count, [&](uint64_t piece) {
+        auto const p = static_cast<uint32_t>(piece);
+        search_scratch scratch(index);
+        uint64_t const last = chunk_begin(tags, pieces, p + 1);
+        for (uint64_t t = chunk_begin(tags, pieces, p); t < last; ++t)
+            search_tag(index, tag_vet[t], static_cast<uint32_t>(t), scratch);
+    });
+}

@@ -1,0 +1,66 @@
+// The search of the sensitive mode (bench/sensitive_mode.md): every window
+// of every selected miRNA is a seed, every occurrence near the tag's 5' end
+// is extended on its diagonal with a few mismatches, and an alignment is
+// kept when it matches enough letters and leaves few unmatched. Each tag
+// gets its best alignment per miRNA, in rank order.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/run_state.hpp"
+#include "core/search_parameters.hpp"
+
+// 128 bits: two bits for each of up to 64 letters (a GCC/Clang extension).
+__extension__ typedef unsigned __int128 letter_bits;
+
+// One selected miRNA of the window index, in mirna_index order.
+struct indexed_mirna
+{
+    uint32_t seed_index = 0;
+    uint32_t specie_index = 0;
+    uint32_t mirna_vet_index = 0;
+    rna_string const * sequence = nullptr;  // in the seed_vet the index was built from
+    // Its letters and length, copied here so that a candidate is tested
+    // without reading the sequence's own record.
+    seqan::Rna5 const * letters = nullptr;
+    int64_t length = 0;
+    // Two bits per letter (letter i at bits 2i), when the sequence has at
+    // most 64 letters and no N (`packed` true): for the overlap prefilter.
+    letter_bits bits = 0;
+    bool packed = false;
+};
+
+// One window occurrence: miRNA `mirna` (position in indexed_mirnas) holds
+// the window at `position`.
+struct window_entry
+{
+    uint32_t mirna = 0;
+    uint32_t position = 0;
+};
+
+// Every window of every selected miRNA, by window code (base 5, A0 C1 G2
+// U3 N4): the entries of code c are entries[first[c] .. first[c + 1]),
+// sorted by position, then miRNA.
+struct window_index
+{
+    sensitive_parameters parameters;
+    uint32_t end_seed = 7;
+    std::vector<indexed_mirna> mirnas;
+    std::vector<uint32_t> first;
+    std::vector<window_entry> entries;
+};
+
+// The largest window the index takes (5^10 buckets).
+constexpr uint32_t max_sensitive_window = 10;
+
+// The index of the species entries of `mirna_db` whose code is selected
+// (each entry once), for parameters.sensitive (window 1 to
+// max_sensitive_window).
+window_index build_window_index(search_parameters const & parameters, mirna_db_tables const & mirna_db);
+
+// Appends to each tag of tag_vet its accepted alignments, the best one per
+// miRNA, in rank order (more letters matched, fewer mismatches, smaller
+// length difference, then mirna_index), on thread_count threads (0 counts as 1).
+void sensitive_search_all_tags(window_index const & index, std::vector<tag_vet_t> & tag_vet,
+                               uint32_t thread_count);
