@@ -367,17 +367,23 @@ bool write_merged_gff3(std::vector<std::string> const & prefixes, std::vector<st
 {
     std::vector<sorted_source> sources(prefixes.size());
     std::string source_line;
+    std::vector<std::string> mode_lines;  // "## MODE: ..." of the samples, each once
     for (std::size_t s = 0; s < prefixes.size(); ++s)
     {
         sources[s].table.path = prefixes[s] + ".gff3";
         if (!sources[s].table.open())
             return false;
     }
-    auto advance = [&source_line](sorted_source & source) {
+    auto advance = [&source_line, &mode_lines](sorted_source & source) {
         std::string const previous = source.key;
         while ((source.has_line = source.table.next()) && source.table.line[0] == '#')
-            if (source.table.line.rfind("## source-ontology:", 0) == 0 && source_line.empty())
-                source_line = source.table.line;
+        {
+            std::string const & line = source.table.line;
+            if (line.rfind("## source-ontology:", 0) == 0 && source_line.empty())
+                source_line = line;
+            if (line.rfind("## MODE:", 0) == 0 && std::find(mode_lines.begin(), mode_lines.end(), line) == mode_lines.end())
+                mode_lines.push_back(line);
+        }
         if (!source.has_line)
             return true;
         source.key = attribute(source.table.line, "Read");
@@ -405,7 +411,10 @@ bool write_merged_gff3(std::vector<std::string> const & prefixes, std::vector<st
         coldata += (coldata.empty() ? "" : ",") + sample;
     std::string text = "## mirGFF3. VERSION 1.2\n" +
                        (source_line.empty() ? std::string("## source-ontology: Custom Custom.") : source_line) +
-                       "\n## TOOLS: mirsight " + mirsight_version + "\n## COLDATA: " + coldata + "\n";
+                       "\n## TOOLS: mirsight " + mirsight_version + "\n";
+    for (std::string const & mode : mode_lines)
+        text += mode + "\n";
+    text += "## COLDATA: " + coldata + "\n";
     bool written = true;
     while (written)
     {
