@@ -251,7 +251,7 @@ case $row in
     "$mirsight" --help > help.txt
     cmp -s readme_usage.txt help.txt || fail "README's usage differs from mirsight --help: $(diff readme_usage.txt help.txt | head -5)"
     grep -qF '"no limit"' "$readme" && fail "README still says -l -1 means no limit"
-    "$mirsight" -s xyz > log.txt 2> /dev/null
+    "$mirsight" -i . -p . -m mirna_example -t tag_count_iso_exampl -s xyz > log.txt 2> /dev/null
     grep -qF "warning inserted codes are not present in the miRNA DB" log.txt ||
         fail "the species warning is no longer in the log, as the README says"
     grep -qF '`NAME_db_group.txt`' "$readme" || fail "README does not name NAME_db_group.txt"
