@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include <fcntl.h>
@@ -142,35 +143,49 @@ public:
             return outcome::cannot_open;
         }
         if (known && S_ISREG(info.st_mode) && info.st_size > 0)
-            content.reserve(static_cast<std::size_t>(info.st_size) + 1);
+            grow(static_cast<std::size_t>(info.st_size) + 1);
         bool const read_all = read_blocks(descriptor);
         close(descriptor);
         return read_all ? outcome::loaded : outcome::cannot_read;
     }
 
-    char const * data() const { return content.data(); }
-    std::size_t size() const { return content.size(); }
+    char const * data() const { return content_.get(); }
+    std::size_t size() const { return size_; }
 
 private:
+    // Room for `capacity` bytes, the bytes read so far kept. The buffer is
+    // not cleared: only the bytes read are ever looked at.
+    void grow(std::size_t capacity)
+    {
+        std::unique_ptr<char[]> larger(new char[capacity]);
+        if (size_ > 0)
+            std::memcpy(larger.get(), content_.get(), size_);
+        content_ = std::move(larger);
+        capacity_ = capacity;
+    }
+
     bool read_blocks(int descriptor)
     {
-        std::size_t block = 1 << 20;
         while (true)
         {
-            std::size_t const old_size = content.size();
-            if (content.capacity() - old_size < block)
-                content.reserve(std::max(content.capacity() * 2, old_size + block));
-            content.resize(content.capacity());
-            ssize_t const got = read(descriptor, &content[old_size], content.size() - old_size);
-            content.resize(old_size + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+            if (capacity_ - size_ < (1u << 16))
+                grow(std::max<std::size_t>(capacity_ * 2, size_ + (1u << 20)));
+            ssize_t const got = read(descriptor, content_.get() + size_, capacity_ - size_);
             if (got == 0)
                 return true;
-            if (got < 0 && errno != EINTR)
+            if (got < 0)
+            {
+                if (errno == EINTR)
+                    continue;
                 return false;
+            }
+            size_ += static_cast<std::size_t>(got);
         }
     }
 
-    std::string content;
+    std::unique_ptr<char[]> content_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
 };
 
 // A line-aligned part of the file with what its lines produce.
