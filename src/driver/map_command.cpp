@@ -147,9 +147,8 @@ int read_map_options(parsed_options const & o, map_parameters & p)
 
 bool readable(char const * what, std::string const & path)
 {
-    std::ifstream stream;
     std::string reason;
-    if (open_for_reading(stream, path, reason))
+    if (input_is_readable(path, reason))  // a named pipe is not opened: it gives its data once
         return true;
     print_error(std::string("cannot open ") + what + " '" + path + "' for reading: " + reason);
     return false;
