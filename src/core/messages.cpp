@@ -35,16 +35,3 @@ bool log_written()
                     (errno != 0 ? std::strerror(errno) : "write failed"));
     return written;
 }
-
-void capped_warnings::warn(std::string const & message)
-{
-    if (count_++ < shown_)
-        print_warning(message);
-}
-
-void capped_warnings::print_held_back(std::string const & kind) const
-{
-    if (count_ > shown_)
-        print_warning(std::to_string(count_ - shown_) + " more " + kind + " warnings not shown (" +
-                      std::to_string(count_) + " in all)");
-}
