@@ -36,7 +36,9 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const * data, std::size_t size)
     std::cout.rdbuf(log);
     output_structures_generation(state.mirna_db.seed_vet, state.tags.tag_vet, 1, state.results);
     output_structures_updating(state.results);
-    output_file_print(result_paths_with_prefix(fuzz_file("out")), 14, 1, state.mirna_db.seed_vet, state.results,
+    assignment_rule rule;
+    rule.align_score_threshold = 14;
+    output_file_print(result_paths_with_prefix(fuzz_file("out")), rule, 1, state.mirna_db.seed_vet, state.results,
                       state.totals, outputs);
     return 0;
 }
