@@ -86,6 +86,8 @@ case $row in
     check 0 "distinct_sequences = 32" "" -- "$collapse" -o /dev/null reads_example.fastq.gz
     check 1 "mirGFF3 file '/dev/stdout' is a system file; refusing to replace it" "" -- \
         "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl --gff3 /dev/stdout --hairpin hairpin_example.txt
+    check 2 "mirsight: error: the mirGFF3 file cannot be written to standard output ('-')" "" -- \
+        "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl --gff3 - --hairpin hairpin_example.txt
     ln -s /dev/null null_link.gff3
     check 1 "mirGFF3 file 'null_link.gff3' exists and is a device; refusing to replace it" "" -- \
         "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl --gff3 null_link.gff3 --hairpin hairpin_example.txt

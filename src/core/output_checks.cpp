@@ -70,7 +70,15 @@ int check_output_names(std::vector<named_file> const & inputs, std::vector<named
 {
     std::vector<output_place> places;
     for (named_file const & output : outputs)
+    {
+        if (output.path == "-")
+        {
+            print_error("the " + output.what + " cannot be written to standard output ('-'), which holds the log; "
+                        "name a file");
+            return 2;
+        }
         places.push_back(place_of(output.path));
+    }
     for (std::size_t i = 0; i < outputs.size(); ++i)
         for (std::size_t j = 0; j < i; ++j)
             if (same_place(places[i], places[j]))

@@ -13,7 +13,8 @@ struct named_file
     std::string path;
 };
 
-// Returns 0; 2 after an error when two outputs name the same file (the same
+// Returns 0; 2 after an error when an output is "-" (standard output) or two
+// outputs name the same file (the same
 // folder, through links, and the same name); 1 after an error when an output
 // is an input (the same device and inode, through links) or exists and is
 // not a regular file (a directory, a device, a pipe, a socket, or a link to
