@@ -1,4 +1,4 @@
-// Read collapsing: zlib decompresses (or passes plain files through), the
+// Read collapsing: zlib inflates gzip members (plain files pass through), the
 // library's sequence reader parses the records, a hash table counts them.
 #include "collapse/collapse_reads.hpp"
 
@@ -8,10 +8,12 @@
 #include <functional>
 #include <istream>
 #include <iterator>
+#include <new>
 #include <streambuf>
 #include <string_view>
 #include <utility>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -22,15 +24,33 @@
 
 namespace
 {
-// A read-only stream buffer over a file opened with zlib: gzip data
-// (one or several members) are decompressed, anything else is read as it
-// is. A damaged or cut-short gzip member is an error, kept in `error`.
+// A read-only stream buffer over a file descriptor: gzip data (one or
+// several members) are decompressed, anything else is read as it is. A
+// damaged or cut-short gzip member, or data after the last member that are
+// not another member, is an error, kept in `error`.
 class gzip_input_buffer : public std::streambuf
 {
 public:
-    explicit gzip_input_buffer(gzFile file) : file_(file), buffer_(1u << 18) {}
+    explicit gzip_input_buffer(int descriptor) : descriptor_(descriptor), input_(1u << 18), buffer_(1u << 18)
+    {
+        stream_.zalloc = Z_NULL;
+        stream_.zfree = Z_NULL;
+        stream_.opaque = Z_NULL;
+    }
+    ~gzip_input_buffer() override
+    {
+        if (inflating_)
+            inflateEnd(&stream_);
+        if (descriptor_ >= 0)
+            close(descriptor_);
+    }
+    gzip_input_buffer(gzip_input_buffer const &) = delete;
+    gzip_input_buffer & operator=(gzip_input_buffer const &) = delete;
 
     std::string const & error() const { return error_; }
+
+    // The first bytes of the file as they are on disk (before decompression).
+    std::string const & first_raw_bytes() { fill_input(); return first_bytes_; }
 
 protected:
     int_type underflow() override
@@ -47,44 +67,154 @@ protected:
             kept = std::min<std::size_t>(putback_size, static_cast<std::size_t>(egptr() - eback()));
             std::memmove(buffer_.data(), egptr() - kept, kept);
         }
-        int const got = gzread(file_, buffer_.data() + kept, static_cast<unsigned>(buffer_.size() - kept));
-        if (got <= 0)
-        {
-            int code = Z_OK;
-            char const * message = gzerror(file_, &code);
-            if (got < 0 || (code != Z_OK && code != Z_STREAM_END))
-                error_ = without_path(message != nullptr && *message != '\0' ? message : "read error");
-            setg(buffer_.data(), buffer_.data() + kept, buffer_.data() + kept);
-            return traits_type::eof();
-        }
+        std::size_t const got = produce(buffer_.data() + kept, buffer_.size() - kept);
         setg(buffer_.data(), buffer_.data() + kept, buffer_.data() + kept + got);
-        return traits_type::to_int_type(*gptr());
+        return got == 0 ? traits_type::eof() : traits_type::to_int_type(*gptr());
     }
 
 private:
-    // zlib starts its messages with "<path>: "; the caller names the file.
-    std::string without_path(std::string const & message) const
+    // Reads more raw bytes when none are left; false at the end or on error.
+    bool fill_input()
     {
-        std::size_t const cut = message.rfind(": ");
-        return cut == std::string::npos ? message : message.substr(cut + 2);
+        if (stream_.avail_in > 0)
+            return true;
+        if (at_end_)
+            return false;
+        ssize_t got = 0;
+        do
+            got = read(descriptor_, input_.data(), input_.size());
+        while (got < 0 && errno == EINTR);
+        if (got < 0)
+        {
+            error_ = std::strerror(errno);
+            return false;
+        }
+        if (!started_)
+        {
+            started_ = true;
+            first_bytes_.assign(input_.data(), static_cast<std::size_t>(std::min<ssize_t>(got, 8)));
+            gzip_ = got >= 2 && static_cast<unsigned char>(input_[0]) == 0x1F &&
+                    static_cast<unsigned char>(input_[1]) == 0x8B;
+        }
+        at_end_ = got == 0;
+        stream_.next_in = reinterpret_cast<Bytef *>(input_.data());
+        stream_.avail_in = static_cast<uInt>(got);
+        offset_ += static_cast<uint64_t>(got);
+        return got > 0;
+    }
+
+    // Up to `room` bytes of content into `out`; 0 at the end or on error.
+    std::size_t produce(char * out, std::size_t room)
+    {
+        if (!fill_input())
+        {
+            if (inflating_ && error_.empty())
+                error_ = "unexpected end of file";
+            return 0;
+        }
+        if (!gzip_)
+        {
+            std::size_t const taken = std::min<std::size_t>(room, stream_.avail_in);
+            std::memcpy(out, stream_.next_in, taken);
+            stream_.next_in += taken;
+            stream_.avail_in -= static_cast<uInt>(taken);
+            return taken;
+        }
+        stream_.next_out = reinterpret_cast<Bytef *>(out);
+        stream_.avail_out = static_cast<uInt>(room);
+        while (stream_.avail_out == room)
+        {
+            if (!inflating_)
+            {
+                // A new member must start with the gzip magic bytes.
+                if (!fill_input())
+                    return 0;
+                if (stream_.avail_in < 2 && members_ > 0 && !wait_for_second_byte())
+                    return 0;
+                if (members_ > 0 && (stream_.next_in[0] != 0x1F || stream_.next_in[1] != 0x8B))
+                {
+                    error_ = "data after the end of the gzip stream (at byte " +
+                             std::to_string(offset_ - stream_.avail_in) + ") that are not gzip";
+                    return 0;
+                }
+                if (inflateInit2(&stream_, 15 + 16) != Z_OK)
+                    throw std::bad_alloc();
+                inflating_ = true;
+            }
+            if (!fill_input())
+            {
+                error_ = "unexpected end of file";
+                return 0;
+            }
+            int const code = inflate(&stream_, Z_NO_FLUSH);
+            if (code == Z_MEM_ERROR)
+                throw std::bad_alloc();
+            if (code == Z_STREAM_END)
+            {
+                inflateEnd(&stream_);
+                inflating_ = false;
+                ++members_;
+                if (!fill_input())
+                    break;  // the end of the file after a whole member
+            }
+            else if (code != Z_OK && code != Z_BUF_ERROR)
+            {
+                error_ = stream_.msg != nullptr ? stream_.msg : "damaged gzip data";
+                return 0;
+            }
+        }
+        return room - stream_.avail_out;
+    }
+
+    // A second gzip member may start with one byte at the end of the buffer.
+    bool wait_for_second_byte()
+    {
+        unsigned char const first = stream_.next_in[0];
+        ssize_t got = 0;
+        do
+            got = read(descriptor_, input_.data() + 1, input_.size() - 1);
+        while (got < 0 && errno == EINTR);
+        input_[0] = static_cast<char>(first);
+        stream_.next_in = reinterpret_cast<Bytef *>(input_.data());
+        stream_.avail_in = 1 + static_cast<uInt>(std::max<ssize_t>(got, 0));
+        offset_ += static_cast<uint64_t>(std::max<ssize_t>(got, 0));
+        if (got <= 0)
+        {
+            at_end_ = true;
+            error_ = "data after the end of the gzip stream (at byte " + std::to_string(offset_ - 1) +
+                     ") that are not gzip";
+            return false;
+        }
+        return true;
     }
 
     static constexpr std::size_t putback_size = 16;
-    gzFile file_;
+    int descriptor_;
+    z_stream stream_{};
+    std::vector<char> input_;
     std::vector<char> buffer_;
     std::string error_;
+    std::string first_bytes_;
+    uint64_t offset_ = 0;   // raw bytes read so far
+    uint64_t members_ = 0;  // gzip members read whole
+    bool started_ = false;
+    bool gzip_ = false;
+    bool inflating_ = false;
+    bool at_end_ = false;
 };
 
-// Closes a zlib file when it goes out of scope.
-struct gzip_file_closer
+// The name of a compression this reader does not decompress, from the
+// first bytes of a file, or "".
+std::string other_compression(std::string const & bytes)
 {
-    gzFile file;
-    ~gzip_file_closer()
-    {
-        if (file != nullptr)
-            gzclose(file);
-    }
-};
+    if (bytes.compare(0, 4, "\x28\xB5\x2F\xFD") == 0)
+        return "zstd";
+    if (bytes.compare(0, 3, "BZh") == 0)
+        return "bzip2";
+    if (bytes.compare(0, 6, std::string("\xFD\x37\x7A\x58\x5A\x00", 6)) == 0)
+        return "xz";
+    return "";
+}
 
 bool is_blank_or_control(unsigned char c)
 {
@@ -247,16 +377,22 @@ int32_t collapse_read_file_or_take(std::string const & path, length_limits const
         return -2;
     }
     errno = 0;
-    gzip_file_closer closer{from_standard_input ? gzdopen(dup(0), "rb") : gzopen(path.c_str(), "rb")};
-    if (closer.file == nullptr)
+    int const descriptor = from_standard_input ? dup(0) : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
     {
         print_error("cannot open reads file '" + path + "': " +
                     (errno != 0 ? std::strerror(errno) : "cannot be opened"));
         return -2;
     }
-    gzbuffer(closer.file, 1u << 18);
-    gzip_input_buffer buffer(closer.file);
+    gzip_input_buffer buffer(descriptor);
     std::istream stream(&buffer);
+    std::string const compression = other_compression(buffer.first_raw_bytes());
+    if (!compression.empty())
+    {
+        print_error("reads file '" + path + "' is " + compression +
+                    "-compressed, which mirsight does not read; decompress it, or compress it with gzip");
+        return -1;
+    }
 
     auto const first = first_visible_byte(buffer);
     if (first == std::streambuf::traits_type::eof())
@@ -314,6 +450,12 @@ int32_t collapse_read_file_or_take(std::string const & path, length_limits const
             }
         }
         count_reads(batch, batched, limits, counts, summary);
+    }
+    catch (std::bad_alloc const &)
+    {
+        print_error("out of memory while collapsing reads file '" + path + "', at record " + std::to_string(record) +
+                    " (" + std::to_string(counts.distinct) + " distinct sequences so far)");
+        return -1;
     }
     catch (std::exception const & problem)
     {

@@ -2,17 +2,52 @@
 
 #include <cstdio>
 #include <iostream>
+#include <new>
 
+#include <sys/stat.h>
+
+#include "core/messages.hpp"
+#include "core/output_checks.hpp"
 #include "core/staged_output.hpp"
 
 namespace
 {
 // Writes the tags to the output file under a temporary name and renames it
 // into place, or to standard output. Returns 0 or -1.
+// "-o -" and "-o /dev/stdout" are standard output.
+bool is_standard_output(std::string const & output_file)
+{
+    return output_file.empty() || output_file == "-" || output_file == "/dev/stdout";
+}
+
+// An output that exists and is a device or a named pipe (/dev/null, say) is
+// written through, not replaced.
+bool is_written_through(std::string const & output_file)
+{
+    struct stat info;
+    return stat(output_file.c_str(), &info) == 0 &&
+           (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) || S_ISFIFO(info.st_mode));
+}
+
+// 0 when the output may be written, else 1 after an error: it is a reads
+// file, or a directory or other file that is not regular.
+int check_output(collapse_options const & options)
+{
+    if (is_standard_output(options.output_file) || is_written_through(options.output_file))
+        return 0;
+    std::vector<named_file> inputs;
+    for (std::string const & file : options.read_files)
+        if (file != "-")
+            inputs.push_back({"reads file", file});
+    return check_output_names(inputs, {{"tag-count file", options.output_file}});
+}
+
 int32_t write_output(std::string const & output_file, std::vector<tag_count> const & tags)
 {
-    if (output_file.empty())
+    if (is_standard_output(output_file))
         return write_tag_counts(stdout, "standard output", tags);
+    if (is_written_through(output_file))
+        return write_tag_counts(output_file, output_file, tags);
     output_staging outputs;
     if (write_tag_counts(outputs.staged_path(output_file), output_file, tags) != 0)
         return -1;  // the staged file is removed with `outputs`
@@ -22,13 +57,24 @@ int32_t write_output(std::string const & output_file, std::vector<tag_count> con
 
 int run_collapse(collapse_options const & options)
 {
+    if (check_output(options) != 0)
+        return 1;
     sequence_counts counts;
     collapse_summary summary;
     for (std::string const & file : options.read_files)
         if (collapse_read_file(file, options.limits, counts, summary) != 0)
             return 1;
 
-    std::vector<tag_count> const tags = ordered_tags(counts);
+    std::vector<tag_count> tags;
+    try
+    {
+        tags = ordered_tags(counts);
+    }
+    catch (std::bad_alloc const &)
+    {
+        print_error("out of memory while ordering " + std::to_string(counts.distinct) + " distinct sequences");
+        return 1;
+    }
     if (write_output(options.output_file, tags) != 0)
         return 1;
 

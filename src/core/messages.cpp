@@ -1,5 +1,8 @@
 #include "core/messages.hpp"
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 
 namespace
@@ -20,4 +23,15 @@ void print_error(std::string const & message)
 void print_warning(std::string const & message)
 {
     std::cerr << program_name << ": warning: " << message << '\n';
+}
+
+bool log_written()
+{
+    errno = 0;
+    std::cout.flush();
+    bool const written = std::cout.good() && std::fflush(stdout) == 0 && !std::ferror(stdout);
+    if (!written)
+        print_error(std::string("cannot write the log to standard output: ") +
+                    (errno != 0 ? std::strerror(errno) : "write failed"));
+    return written;
 }

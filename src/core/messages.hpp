@@ -11,3 +11,8 @@ void set_program_name(char const * name);
 // "<program>: error: <message>" and "<program>: warning: <message>".
 void print_error(std::string const & message);
 void print_warning(std::string const & message);
+
+// Flushes standard output (the log). False after the error "cannot write the
+// log to standard output" when it could not be written.
+bool log_written();
+

@@ -1,6 +1,8 @@
 #include "core/parallel_chunks.hpp"
 
 #include <algorithm>
+#include <atomic>
+#include <exception>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
@@ -135,10 +137,27 @@ void run_in_pieces(uint64_t piece_count, uint32_t thread_count, std::function<vo
         return;
     uint32_t const threads = chunk_count(piece_count, thread_count);
     piece_runs runs(piece_count, threads);
+    // An exception of a piece (out of memory, say) stops every thread from
+    // taking more and is thrown again once they are all done.
+    std::exception_ptr failure;
+    std::mutex failure_lock;
+    std::atomic<bool> failed{false};
     auto take_pieces = [&](uint32_t t) {
         uint64_t piece = 0;
-        while (runs.take(t, piece))
-            work(piece);
+        while (!failed.load() && runs.take(t, piece))
+        {
+            try
+            {
+                work(piece);
+            }
+            catch (...)
+            {
+                std::lock_guard<std::mutex> hold(failure_lock);
+                if (!failure)
+                    failure = std::current_exception();
+                failed.store(true);
+            }
+        }
     };
     if (threads > 1)
         prepare_heap_growth();
@@ -157,6 +176,8 @@ void run_in_pieces(uint64_t piece_count, uint32_t thread_count, std::function<vo
     take_pieces(0);
     for (std::thread & helper : helpers)
         helper.join();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void prefault_in_chunks(void const * begin, std::size_t bytes, uint32_t thread_count)

@@ -2,9 +2,21 @@
 // is written under a temporary name beside its final name, and the driver
 // renames them all into place only when the run has succeeded. A run that
 // fails removes them and leaves the files of an earlier run untouched.
+//
+// Temporary names are `<name>.mirsight-<pid>-<random>.tmp`, the random part
+// from mkstemp (unique across processes and hosts sharing a folder); a name
+// too long for the file system's 255-byte limit is cut and given a hash of
+// the whole name. The commit holds a lock (flock) on each output folder
+// itself, so that two runs writing the same names commit one after
+// the other and every final set is one run's. Under that lock it first
+// removes the temporaries of earlier runs that were killed (same final
+// names, process gone, older than this run), then moves each existing file
+// aside, renames the new one into place, and on any failure puts every old
+// file back.
 #pragma once
 
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <utility>
 #include <vector>
@@ -15,14 +27,15 @@ class output_staging
 {
 public:
     // With `staging` false every file is written under its final name at once.
-    explicit output_staging(bool staging = true) : staging_(staging) {}
+    explicit output_staging(bool staging = true);
     output_staging(output_staging const &) = delete;
     output_staging & operator=(output_staging const &) = delete;
     // Removes the temporary files of a run that did not commit.
     ~output_staging() { discard(); }
 
-    // The name to write the output `final_path` under: while staging, a
-    // temporary name in the same folder, remembered for the commit.
+    // The name to write the output `final_path` under: while staging, a new
+    // temporary file in the same folder, remembered for the commit and
+    // removed should the process be stopped by SIGINT or SIGTERM.
     std::string staged_path(std::string const & final_path);
 
     // The name under which `path` can be read back now: its temporary name if
@@ -30,8 +43,9 @@ public:
     std::string readable_path(std::string const & path) const;
 
     // Renames every staged file to its final name, in the order they were
-    // staged. Returns 0, or -1 after printing an error naming the file that
-    // could not be renamed (the remaining temporary files are removed).
+    // staged, as described above. Returns 0, or -1 after printing an error
+    // naming the file that could not be renamed; every file it had replaced
+    // is then back and the temporary files are removed.
     int32_t commit();
 
     // Removes every staged temporary file and forgets them.
@@ -39,5 +53,16 @@ public:
 
 private:
     bool staging_;
+    std::time_t started_;
     std::vector<std::pair<std::string, std::string>> staged_;  // final name, temporary name
 };
+
+// The temporary name `output_staging` would give `final_path`, with "XXXXXX"
+// where mkstemp puts its random part (exposed for the tests).
+std::string temporary_name_pattern(std::string const & final_path);
+
+// Installs the handlers that remove every staged temporary file and exit
+// with 128 + the signal on SIGINT, SIGTERM and SIGHUP, and ignores SIGXFSZ
+// (a write past the file size limit then fails and is reported). A signal
+// that arrives while a commit is under way takes effect after it.
+void install_signal_cleanup();

@@ -4,10 +4,27 @@
 #include "core/staged_output.hpp"
 #include "core/test_support.hpp"
 
+#include <algorithm>
+#include <vector>
+
+#include <dirent.h>
 #include <sys/stat.h>
 
 namespace
 {
+std::vector<std::string> folder_names(scratch_dir const & dir)
+{
+    std::vector<std::string> names;
+    DIR * listing = opendir(dir.path().c_str());
+    while (dirent * entry = listing ? readdir(listing) : nullptr)
+        if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
+            names.push_back(entry->d_name);
+    if (listing)
+        closedir(listing);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 bool exists(std::string const & path)
 {
     struct stat info;
@@ -55,4 +72,38 @@ TEST(StagedOutput, DiscardRemovesTemporariesAndKeepsEarlierFiles)
     }
     EXPECT_FALSE(exists(temporary));
     EXPECT_EQ(read_file(dir.file("a.txt")), "earlier run\n");
+}
+
+// A commit that fails part way (here a directory has appeared under the last
+// name since the run checked it) puts back every file it had replaced, removes
+// the ones it had added, and leaves no temporary file.
+TEST(StagedOutput, FailedCommitPutsEveryEarlierFileBack)
+{
+    scratch_dir dir;
+    write_file(dir.file("a.txt"), "earlier a\n");
+    output_staging outputs;
+    ASSERT_EQ(write_text_file(dir.file("a.txt"), "new a\n", "test file", outputs), 0);
+    ASSERT_EQ(write_text_file(dir.file("b.txt"), "new b\n", "test file", outputs), 0);
+    ASSERT_EQ(write_text_file(dir.file("c.txt"), "new c\n", "test file", outputs), 0);
+    ASSERT_EQ(mkdir(dir.file("c.txt").c_str(), 0777), 0);
+    EXPECT_EQ(outputs.commit(), -1);
+    EXPECT_EQ(read_file(dir.file("a.txt")), "earlier a\n");
+    EXPECT_FALSE(exists(dir.file("b.txt")));
+    EXPECT_EQ(folder_names(dir), (std::vector<std::string>{"a.txt", "c.txt"}));
+}
+
+// Temporary names stay within the 255-byte limit of a file name, and two
+// stagings of one name get different temporary files.
+TEST(StagedOutput, TemporaryNamesAreShortAndUnique)
+{
+    scratch_dir dir;
+    std::string const long_name = dir.file(std::string(250, 'x') + ".txt");
+    output_staging first;
+    output_staging second;
+    std::string const a = first.staged_path(long_name);
+    std::string const b = second.staged_path(long_name);
+    EXPECT_NE(a, b);
+    EXPECT_TRUE(exists(a));
+    EXPECT_TRUE(exists(b));
+    EXPECT_LE(a.size() - a.find_last_of('/') - 1, 255u);
 }

@@ -1,6 +1,7 @@
 #include "driver/command_line.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
 
@@ -44,6 +45,53 @@ uint32_t as_thread_count(std::string const & value)
         count = std::min(count * 10 + static_cast<uint32_t>(c - '0'), max_thread_count + 1);
     }
     return count;
+}
+
+bool takes_value(std::string const & option);
+
+// Numbers are still read as atoi reads them (callers rely on that), but text
+// that is not a whole number of 32 bits gets a warning saying what it became.
+void warn_if_not_a_number(std::string const & option, std::string const & value)
+{
+    static char const * const numeric[] = {"-l", "-ss", "-sb", "-se", "-b", "-h"};
+    if (std::find(std::begin(numeric), std::end(numeric), option) == std::end(numeric))
+        return;
+    char * end = nullptr;
+    errno = 0;
+    long long const number = std::strtoll(value.c_str(), &end, 10);
+    bool const digits = end != value.c_str() && value.find_first_of("0123456789") != std::string::npos;
+    std::string const read_as = "; read as " + std::to_string(as_integer(value));
+    if (!digits || *end != '\0')
+        print_warning("option " + option + ": '" + value + "' is not a whole number" + read_as);
+    else if (errno == ERANGE || number < INT32_MIN || number > INT32_MAX)
+        print_warning("option " + option + ": '" + value + "' does not fit in 32 bits" + read_as);
+}
+
+// Warnings for what the legacy options silently ignore: an argument that is
+// neither an option nor a value, and a -p or -i that no later -m (or -t)
+// uses.
+void warn_about_ignored_arguments(std::vector<std::string> const & arguments, std::vector<bool> const & is_value)
+{
+    std::ptrdiff_t last[4] = {-1, -1, -1, -1};  // -p, -i, -m, -t
+    char const * const placed[4] = {"-p", "-i", "-m", "-t"};
+    for (std::size_t position = 0; position < arguments.size(); ++position)
+    {
+        std::string const & argument = arguments[position];
+        bool known = takes_value(argument) || argument == "-r" || argument == "--gff3-all" ||
+                     argument == "--reference-search" || argument == "--help" || argument == "--version" ||
+                     argument == "--sensitive" || find_sensitive_option(argument) != nullptr;
+        if (!known && !is_value[position])
+            print_warning("argument '" + argument + "' is not an option of mirsight; skipped (see mirsight --help)");
+        for (int k = 0; k < 4; ++k)
+            if (argument == placed[k] && position + 1 < arguments.size())
+                last[k] = static_cast<std::ptrdiff_t>(position);
+    }
+    if (last[0] >= 0 && last[0] > last[2])
+        print_warning("option -p '" + arguments[static_cast<std::size_t>(last[0]) + 1] +
+                      "' comes after the last -m, so no file is written there; put -p before -m");
+    if (last[1] >= 0 && last[1] > std::max(last[2], last[3]))
+        print_warning("option -i '" + arguments[static_cast<std::size_t>(last[1]) + 1] +
+                      "' comes after the last -m and -t, so no file is read from there; put -i before -m and -t");
 }
 
 bool takes_value(std::string const & option)
@@ -172,6 +220,7 @@ int parse_command_line(std::vector<std::string> const & arguments, run_parameter
     // that equals an option string also acts as that option.
     bool gff3_given = false;
     bool hairpin_given = false;
+    std::vector<bool> is_value(arguments.size(), false);
     for (std::size_t position = 0; position < arguments.size(); ++position)
     {
         std::string const & argument = arguments[position];
@@ -190,6 +239,7 @@ int parse_command_line(std::vector<std::string> const & arguments, run_parameter
                             " to " + std::to_string(option->max) + ", not '" + value + "'");
                 return 2;
             }
+            is_value[position + 1] = true;
         }
         else if (argument == "--sensitive")
         {
@@ -202,7 +252,15 @@ int parse_command_line(std::vector<std::string> const & arguments, run_parameter
                 print_error("option " + argument + " needs a value");
                 return 2;
             }
-            apply_option(argument, arguments[position + 1], parameters);
+            std::string const & value = arguments[position + 1];
+            if ((argument == "-p" || argument == "-i") && value.empty())
+            {
+                print_error("option " + argument + " needs a folder name, not an empty one (use . for this folder)");
+                return 2;
+            }
+            warn_if_not_a_number(argument, value);
+            is_value[position + 1] = true;
+            apply_option(argument, value, parameters);
             gff3_given = gff3_given || argument == "--gff3";
             hairpin_given = hairpin_given || argument == "--hairpin";
         }
@@ -227,6 +285,7 @@ int parse_command_line(std::vector<std::string> const & arguments, run_parameter
             parameters.show_version = true;
         }
     }
+    warn_about_ignored_arguments(arguments, is_value);
     if (parameters.seed_size == 0)
     {
         print_error("option -ss (seed size) must not be 0");

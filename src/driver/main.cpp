@@ -10,6 +10,7 @@
 #include "collapse/collapse_options.hpp"
 #include "collapse/run_collapse.hpp"
 #include "core/messages.hpp"
+#include "core/staged_output.hpp"
 #include "core/run_state.hpp"
 #include "core/version.hpp"
 #include "driver/command_line.hpp"
@@ -58,6 +59,7 @@ int short_option_run(int argc, char * argv[])
 int main(int argc, char * argv[])
 {
     set_program_name("mirsight");
+    install_signal_cleanup();
     std::string const subcommand = argc > 1 ? argv[1] : "";
     std::vector<std::string> const rest(argv + std::min(argc, 2), argv + argc);
     if (subcommand == "map")

@@ -9,6 +9,7 @@
 
 #include "core/checked_file.hpp"
 #include "core/messages.hpp"
+#include "core/output_checks.hpp"
 #include "core/run_state.hpp"
 #include "core/search_parameters.hpp"
 #include "core/staged_output.hpp"
@@ -160,9 +161,8 @@ int read_map_options(parsed_options const & o, map_parameters & p)
 
 bool readable(char const * what, std::string const & path)
 {
-    std::ifstream stream;
     std::string reason;
-    if (open_for_reading(stream, path, reason))
+    if (input_is_readable(path, reason))  // a named pipe is not opened: it gives its data once
         return true;
     print_error(std::string("cannot open ") + what + " '" + path + "' for reading: " + reason);
     return false;
@@ -207,6 +207,27 @@ result_paths sample_result_paths(std::string const & prefix)
     for (std::size_t i = 0; i < result_table_count; ++i)
         paths[i] = prefix + "." + names[i] + ".tsv";
     return paths;
+}
+
+// No output may replace an input or another output, or be anything but a
+// regular file: 0, or the exit status after the error.
+int check_map_outputs(map_parameters const & p)
+{
+    std::string const prefix = p.outdir + "/" + p.sample;
+    std::vector<named_file> outputs;
+    for (std::string const & path : sample_result_paths(prefix))
+        outputs.push_back({"result file", path});
+    for (char const * name : {".mirna.tsv", ".summary.tsv", ".isomirs.tsv", ".general_stats_mqc.json",
+                              ".read_classes_mqc.json", ".tag_lengths_mqc.json", ".top_mirnas_mqc.json"})
+        outputs.push_back({"result file", prefix + name});
+    if (p.gff3)
+        outputs.push_back({"mirGFF3 file", prefix + ".gff3"});
+    if (!p.index_dir.empty())
+        for (char const * name : {"_grouped.txt", "_grouped_sorted.txt"})
+            outputs.push_back({"index file", p.index_dir + "/" + sample_of_file(p.mature_file) + name});
+    return check_output_names({{"miRNA file", p.mature_file}, {"tag file", p.tag_file},
+                               {"hairpin file", p.gff3 ? p.hairpin_file : ""}},
+                              outputs);
 }
 
 // Every stage on `state`; the outputs staged in `outputs`. Returns 0 or 1.
@@ -391,11 +412,23 @@ int map_command(std::vector<std::string> const & arguments)
         (p.gff3 && !readable("hairpin file", p.hairpin_file)) || !make_folder(p.outdir) ||
         (!p.index_dir.empty() && !make_folder(p.index_dir)))
         return 1;
+    if (int const status = check_map_outputs(p))
+        return status;
 
     progress_line progress(std::string(command) + ": " + p.sample, p.quiet);
     output_staging outputs;
     run_state state;
-    if (run_map(p, state, outputs, progress) != 0 || outputs.commit() != 0)
+    try
+    {
+        if (run_map(p, state, outputs, progress) != 0)
+            return 1;
+    }
+    catch (std::bad_alloc const &)
+    {
+        print_error(std::string(command) + ": out of memory while " + progress.stage());
+        return 1;
+    }
+    if (!log_written() || outputs.commit() != 0)
         return 1;
     print_total("uniq_mapped_total_tags_count = ", state.totals.uniq_mapped_total_tags_count);
     print_total("ambigue_mapped_total_tag_count = ", state.totals.ambigue_mapped_total_tag_count);

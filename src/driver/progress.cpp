@@ -17,6 +17,7 @@ progress_line::~progress_line()
 
 void progress_line::show(std::string const & step)
 {
+    step_ = step;
     if (!shown_)
         return;
     double const seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();

@@ -13,9 +13,12 @@ public:
     progress_line(std::string prefix, bool quiet);
     ~progress_line();  // ends the line
     void show(std::string const & step);
+    // The step last shown (even when nothing is shown), for messages.
+    std::string const & stage() const { return step_; }
 
 private:
     std::string prefix_;
+    std::string step_ = "starting";
     bool shown_;
     bool used_ = false;
     std::chrono::steady_clock::time_point start_;

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "core/messages.hpp"
+#include "core/output_checks.hpp"
 #include "core/parallel_chunks.hpp"
 #include "core/run_state.hpp"
 #include "core/staged_output.hpp"
@@ -35,15 +36,29 @@ bool inputs_readable(run_parameters const & p)
     {
         if (in.path.empty())
             continue;  // the hairpin file is only given with --gff3
-        std::ifstream stream;
         std::string reason;
-        if (!open_for_reading(stream, in.path, reason))
+        if (!input_is_readable(in.path, reason))
         {
             print_error(std::string("cannot open ") + in.what + " '" + in.path + "' for reading: " + reason);
             return false;
         }
     }
     return true;
+}
+
+// No output may replace an input or another output, or be anything but a
+// regular file: 0, or the exit status after the error.
+int check_outputs(run_parameters const & p)
+{
+    std::vector<named_file> const inputs = {
+        {"mature-miRNA file", p.mature_file}, {"tag-count file", p.tag_file}, {"hairpin file", p.hairpin_file}};
+    std::vector<named_file> outputs = {{"grouped miRNA file", p.grouped_file},
+                                       {"sorted grouped miRNA file", p.sorted_grouped_file}};
+    for (std::string const & path : result_paths_with_prefix(p.output_prefix))
+        outputs.push_back({"result file", path});
+    if (!p.gff3_file.empty())
+        outputs.push_back({"mirGFF3 file", p.gff3_file});
+    return check_output_names(inputs, outputs);
 }
 
 void print_total(char const * label, uint64_t value)
@@ -101,7 +116,7 @@ gff3_request gff3_request_of(run_parameters const & p)
 }
 
 // Every stage once, in order. Returns 0, or 1 when a stage failed.
-int run_stages(run_parameters const & p, run_state & state, output_staging & outputs)
+int run_stages(run_parameters const & p, run_state & state, output_staging & outputs, char const *& stage)
 {
     search_parameters const search = to_search_parameters(p);
 
@@ -110,6 +125,7 @@ int run_stages(run_parameters const & p, run_state & state, output_staging & out
     // prints its messages once the index is built, so that standard error
     // reads as in a run of one stage after the other, and none when building
     // the index failed.
+    stage = "indexing the miRNA file and loading the tag file";
     std::future<int> index_built = start_building_seed_index(p, search, outputs, state.mirna_db);
     if (!index_built.valid() && build_seed_index(p, search, outputs, state.mirna_db) != 0)
         return 1;
@@ -119,9 +135,11 @@ int run_stages(run_parameters const & p, run_state & state, output_staging & out
         return 1;
     if (print_tag_load_report(loaded) != 0)
         return 1;
+    stage = "searching the tags";
     check_specie_code(p.specie_codes, state.mirna_db);
     mirna_finder(search, state.mirna_db, state.tags, state.search, p.thread_count,
                  p.reference_search ? seed_search::reference : seed_search::lookup);
+    stage = "writing the tables";
     output_structures_generation(state.mirna_db.seed_vet, state.tags.tag_vet, p.thread_count, state.results);
     output_structures_updating(state.results);
     int const written = output_file_print(result_paths_with_prefix(p.output_prefix), assignment_rule_of(p),
@@ -140,13 +158,26 @@ int run_pipeline(run_parameters const & p, run_state & state)
 {
     if (!inputs_readable(p))
         return 1;
+    if (int const status = check_outputs(p))
+        return status;
     prepare_heap_growth();  // before the seed index is built on a thread of its own
 
     // Output files appear under their names only once the whole run has
     // succeeded; a failed run removes what it wrote and leaves earlier
     // results in place.
     output_staging outputs;
-    int status = run_stages(p, state, outputs);
+    char const * stage = "starting";
+    int status = 1;
+    try
+    {
+        status = run_stages(p, state, outputs, stage);
+    }
+    catch (std::bad_alloc const &)
+    {
+        print_error(std::string("out of memory while ") + stage);
+    }
+    if (status == 0 && !log_written())
+        status = 1;
     if (status == 0 && outputs.commit() != 0)
         status = 1;
     outputs.discard();
@@ -156,5 +187,5 @@ int run_pipeline(run_parameters const & p, run_state & state)
     print_total("uniq_mapped_total_tags_count = ", state.totals.uniq_mapped_total_tags_count);
     print_total("ambigue_mapped_total_tag_count = ", state.totals.ambigue_mapped_total_tag_count);
     print_total("ambigue_selected_mapped_total_tag_count = ", state.totals.ambigue_selected_mapped_total_tag_count);
-    return 0;
+    return log_written() ? 0 : 1;
 }

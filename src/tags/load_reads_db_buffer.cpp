@@ -2,14 +2,15 @@
 // and the chunks are parsed in parallel straight into their places in the tag table.
 #include "tags/load_reads_db_buffer.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,9 +19,12 @@
 
 namespace
 {
+constexpr uint64_t shown_warnings = 10;  // of each kind; the others are counted
+
 enum class count_reading
 {
     read,       // digits found and read
+    trailing,   // digits read, followed by other text ("1e+05", "3,000")
     missing,    // no tab, or no digit after it
     too_large,  // more than 64 bits
 };
@@ -55,6 +59,10 @@ count_reading read_tag_count(char const * text, char const * end, uint64_t & cou
             count = count * 10 + digit;
         }
     }
+    while (text != end && is_white_space(*text))
+        ++text;
+    if (result == count_reading::read && text != end)
+        result = count_reading::trailing;
     return result;
 }
 
@@ -104,22 +112,13 @@ std::array<unsigned char, 256> symbol_table(bool rna_conversion)
     return table;
 }
 
-// The bytes of the tag file. A regular file is mapped into memory, so that
-// its bytes are read straight from the system's file cache, with no copy;
-// anything else (a pipe, say), or a file that cannot be mapped, is read into
-// memory in blocks. A mapped file is taken at the size it has when opened.
+// The bytes of the tag file, read into memory once (a pipe gives its bytes
+// to one reader only). It is read rather than mapped: a mapped file cut
+// short by another program while the run goes on would stop the run with
+// SIGBUS.
 class file_text
 {
 public:
-    file_text() = default;
-    file_text(file_text const &) = delete;
-    file_text & operator=(file_text const &) = delete;
-    ~file_text()
-    {
-        if (mapping != nullptr)
-            munmap(mapping, length);
-    }
-
     enum class outcome
     {
         loaded,
@@ -127,8 +126,6 @@ public:
         cannot_read,
     };
 
-    // Takes the bytes of the file at `path`, opened once (a pipe gives its
-    // bytes to one reader only).
     outcome load(std::string const & path, std::string & reason)
     {
         int const descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -146,32 +143,34 @@ public:
             return outcome::cannot_open;
         }
         if (known && S_ISREG(info.st_mode) && info.st_size > 0)
-        {
-            void * const mapped = mmap(nullptr, static_cast<std::size_t>(info.st_size), PROT_READ, MAP_PRIVATE,
-                                       descriptor, 0);
-            if (mapped != MAP_FAILED)
-            {
-                mapping = mapped;
-                length = static_cast<std::size_t>(info.st_size);
-                close(descriptor);
-                return outcome::loaded;
-            }
-        }
+            grow(static_cast<std::size_t>(info.st_size) + 1);
         bool const read_all = read_blocks(descriptor);
         close(descriptor);
         return read_all ? outcome::loaded : outcome::cannot_read;
     }
 
-    char const * data() const { return mapping != nullptr ? static_cast<char const *>(mapping) : content.data(); }
-    std::size_t size() const { return mapping != nullptr ? length : content.size(); }
+    char const * data() const { return content_.get(); }
+    std::size_t size() const { return size_; }
 
 private:
+    // Room for `capacity` bytes, the bytes read so far kept. The buffer is
+    // not cleared: only the bytes read are ever looked at.
+    void grow(std::size_t capacity)
+    {
+        std::unique_ptr<char[]> larger(new char[capacity]);
+        if (size_ > 0)
+            std::memcpy(larger.get(), content_.get(), size_);
+        content_ = std::move(larger);
+        capacity_ = capacity;
+    }
+
     bool read_blocks(int descriptor)
     {
-        std::vector<char> block(1 << 16);
         while (true)
         {
-            ssize_t const got = read(descriptor, block.data(), block.size());
+            if (capacity_ - size_ < (1u << 16))
+                grow(std::max<std::size_t>(capacity_ * 2, size_ + (1u << 20)));
+            ssize_t const got = read(descriptor, content_.get() + size_, capacity_ - size_);
             if (got == 0)
                 return true;
             if (got < 0)
@@ -180,13 +179,13 @@ private:
                     continue;
                 return false;
             }
-            content.append(block.data(), static_cast<std::size_t>(got));
+            size_ += static_cast<std::size_t>(got);
         }
     }
 
-    void * mapping = nullptr;
-    std::size_t length = 0;
-    std::string content;
+    std::unique_ptr<char[]> content_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
 };
 
 // A line-aligned part of the file with what its lines produce.
@@ -194,13 +193,16 @@ struct file_chunk
 {
     char const * begin = nullptr;
     char const * end = nullptr;
-    uint32_t lines = 0;
-    uint32_t kept = 0;
-    uint32_t first_line = 0;  // lines before the chunk
+    uint64_t lines = 0;
+    uint64_t kept = 0;
+    uint64_t first_line = 0;  // lines before the chunk
     uint64_t first_tag = 0;   // position in tag_vet of its first kept tag
-    std::vector<std::string> warnings;  // its warning messages, in line order
-    uint32_t first_too_large_line = 0;  // line of its first count beyond 64 bits, or 0
+    // Its first warnings of each kind, in line order, and how many there were.
+    std::vector<std::pair<count_reading, std::string>> warnings;
+    uint64_t warning_counts[2] = {0, 0};  // missing, trailing
+    uint64_t first_too_large_line = 0;  // line of its first count beyond 64 bits, or 0
     uint64_t discarded_reads = 0;       // reads of the lines whose tag is too short
+    bool sum_too_large = false;         // those reads add up to more than 64 bits
 };
 
 // Cuts the content into `parts` chunks that start at line starts.
@@ -239,19 +241,33 @@ void count_chunk_lines(file_chunk & chunk, uint32_t seed_size)
             return;
         }
         uint64_t count = 0;
-        if (line.tab != line.end && read_tag_count(line.tab + 1, line.end, count) == count_reading::read)
-            chunk.discarded_reads += count;
+        if (line.tab == line.end)
+            return;
+        count_reading const reading = read_tag_count(line.tab + 1, line.end, count);
+        if ((reading == count_reading::read || reading == count_reading::trailing) &&
+            __builtin_add_overflow(chunk.discarded_reads, count, &chunk.discarded_reads))
+            chunk.sum_too_large = true;
     });
 }
 
 // Notes an unreadable count on line `line_number`: a missing count is a
 // warning (the count is 0), a count beyond 64 bits an error of the file.
-void note_count_reading(file_chunk & chunk, std::string const & tag_file, uint32_t line_number,
-                        count_reading reading)
+void note_count_reading(file_chunk & chunk, std::string const & tag_file, uint64_t line_number,
+                        count_reading reading, char const * count_begin, char const * count_end, uint64_t count)
 {
-    if (reading == count_reading::missing)
-        chunk.warnings.push_back(tag_file + ":" + std::to_string(line_number)
-                                 + ": read count missing or not a number; count set to 0");
+    if (reading == count_reading::missing || reading == count_reading::trailing)
+    {
+        bool const missing = reading == count_reading::missing;
+        if (chunk.warning_counts[missing ? 0 : 1]++ >= shown_warnings)
+            return;
+        std::string text = tag_file + ":" + std::to_string(line_number) + ": ";
+        if (missing)
+            text += "read count missing or not a number; count set to 0";
+        else
+            text += "read count '" + std::string(count_begin, std::min<std::size_t>(static_cast<std::size_t>(count_end - count_begin), 40)) +
+                    "' has text after its digits; count read as " + std::to_string(count);
+        chunk.warnings.emplace_back(reading, std::move(text));
+    }
     else if (reading == count_reading::too_large && chunk.first_too_large_line == 0)
         chunk.first_too_large_line = line_number;
 }
@@ -262,7 +278,7 @@ void parse_chunk(file_chunk & chunk, std::string const & tag_file, std::array<un
                  uint32_t seed_size, std::vector<tag_vet_t> & tag_vet)
 {
     quality_string const quality = "\xC3\xA8";  // the letter è in UTF-8
-    uint32_t line_number = chunk.first_line;
+    uint64_t line_number = chunk.first_line;
     uint64_t position = chunk.first_tag;
     for_each_line(chunk.begin, chunk.end, [&](line_view const & line) {
         ++line_number;
@@ -274,7 +290,10 @@ void parse_chunk(file_chunk & chunk, std::string const & tag_file, std::array<un
         uint64_t count = 0;
         count_reading const reading =
             line.tab == line.end ? count_reading::missing : read_tag_count(line.tab + 1, line.end, count);
-        note_count_reading(chunk, tag_file, line_number, reading);
+        if (line.tab != line.end)
+            note_count_reading(chunk, tag_file, line_number, reading, line.tab + 1, line.end, count);
+        else
+            note_count_reading(chunk, tag_file, line_number, reading, line.end, line.end, count);
 
         seqan::reserve(tag.tag_sequence, tag_length, seqan::Exact());
         seqan::resize(tag.tag_sequence, tag_length, seqan::Exact());
@@ -283,7 +302,7 @@ void parse_chunk(file_chunk & chunk, std::string const & tag_file, std::array<un
             letters[i].value = symbols[static_cast<unsigned char>(line.begin[i])];
         tag.tag_quality = quality;
         tag.tag_count = count;
-        tag.tag_index = line_number;
+        tag.tag_index = static_cast<uint32_t>(line_number);  // at most 2^32-1 lines: see the loader
     });
 }
 }  // namespace
@@ -322,26 +341,57 @@ tag_load_report load_tags_from_text(std::string_view content, std::string const 
     run_in_pieces(chunks.size(), thread_count, [&](uint64_t c) { count_chunk_lines(chunks[c], seed_size); });
 
     // Line numbers and tag positions run on from chunk to chunk.
-    uint32_t lines = 0;
+    uint64_t lines = 0;
     uint64_t kept = tag_vet.size();
+    bool sum_too_large = false;
+    uint64_t discarded_reads = tags.discarded_reads;
     for (file_chunk & chunk : chunks)
     {
         chunk.first_line = lines;
         chunk.first_tag = kept;
         lines += chunk.lines;
         kept += chunk.kept;
-        tags.discarded_tag += chunk.lines - chunk.kept;
-        tags.discarded_reads += chunk.discarded_reads;
+        sum_too_large = sum_too_large || chunk.sum_too_large ||
+                        __builtin_add_overflow(discarded_reads, chunk.discarded_reads, &discarded_reads);
     }
+    // tag_index and the line counters hold 32 bits.
+    if (lines > std::numeric_limits<uint32_t>::max())
+    {
+        report.messages.push_back({true, tag_file + ": more than 4294967295 lines (" + std::to_string(lines) +
+                                             "); mirsight numbers tags with 32 bits: split the file"});
+        report.status = -1;
+        return report;
+    }
+    tags.discarded_tag += static_cast<uint32_t>(lines - (kept - tag_vet.size()));
+    tags.discarded_reads = discarded_reads;
     reserve_prefaulted(tag_vet, kept, thread_count);
     tag_vet.resize(kept);
 
     std::array<unsigned char, 256> const symbols = symbol_table(rna_conversion);
     run_in_pieces(chunks.size(), thread_count,
                   [&](uint64_t c) { parse_chunk(chunks[c], tag_file, symbols, seed_size, tag_vet); });
+
+    // The first warnings of each kind in line order; the others counted.
+    uint64_t shown[2] = {0, 0};
+    uint64_t counted[2] = {0, 0};
     for (file_chunk & chunk : chunks)
-        for (std::string & warning : chunk.warnings)
-            report.messages.push_back({false, std::move(warning)});
+    {
+        for (auto & warning : chunk.warnings)
+        {
+            int const kind = warning.first == count_reading::missing ? 0 : 1;
+            if (shown[kind]++ < shown_warnings)
+                report.messages.push_back({false, std::move(warning.second)});
+        }
+        counted[0] += chunk.warning_counts[0];
+        counted[1] += chunk.warning_counts[1];
+    }
+    char const * const kinds[2] = {"lines with a read count missing or not a number",
+                                   "read counts with text after their digits"};
+    for (int kind = 0; kind < 2; ++kind)
+        if (counted[kind] > shown_warnings)
+            report.messages.push_back({false, tag_file + ": " + std::to_string(counted[kind] - shown_warnings) +
+                                                  " more " + kinds[kind] + " not shown (" +
+                                                  std::to_string(counted[kind]) + " in all)"});
     for (file_chunk const & chunk : chunks)
         if (chunk.first_too_large_line != 0)
         {
@@ -350,7 +400,17 @@ tag_load_report load_tags_from_text(std::string_view content, std::string const 
             report.status = -1;
             return report;
         }
-    tags.tot_total_tag_count = lines;
+    uint64_t sum = discarded_reads;
+    for (tag_vet_t const & tag : tag_vet)
+        sum_too_large = sum_too_large || __builtin_add_overflow(sum, tag.tag_count, &sum);
+    if (sum_too_large)
+    {
+        report.messages.push_back({true, tag_file + ": the read counts add up to more than "
+                                                    "18446744073709551615 (2^64-1); no total can hold them"});
+        report.status = -1;
+        return report;
+    }
+    tags.tot_total_tag_count = static_cast<uint32_t>(lines);
     if (tag_vet.empty())
         report.messages.push_back({false, tag_file + ": no tag is longer than the seed ("
                                               + std::to_string(seed_size) + " letters); no tag can map"});

@@ -1,0 +1,266 @@
+#!/usr/bin/env bash
+# Hostile runs of the real binaries, one test per row of the README's table
+# of bad runs: the exit status, the message, and the files left behind (the
+# checksums of the inputs and of an earlier run's results before and after).
+#
+#   reliability_check.sh MIRSIGHT MIRSIGHT_COLLAPSE PROJECT_ROOT ROW
+set -u
+mirsight=$(realpath "$1")
+collapse=$(realpath "$2")
+root=$(realpath "$3")
+row=$4
+
+work=$(mktemp -d /tmp/mirsight_reliability_XXXXXX)
+trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+cd "$work" || exit 1
+cp "$root/Tests/mirna_example.txt" "$root/Tests/tag_count_iso_exampl.txt" "$root/Tests/hairpin_example.txt" \
+   "$root/Tests/reads_example.fastq.gz" .
+# An earlier run's results (with -h 30, so that they differ from a new default run's).
+"$mirsight" -i . -p . -m mirna_example -t tag_count_iso_exampl -h 30 > earlier_log.txt || exit 1
+
+failed=0
+fail() { echo "FAIL (row $row): $*"; failed=1; }
+
+snapshot() { find . -type f ! -path './.out/*' -print0 | sort -z | xargs -0 -r sha256sum; }
+
+# check STATUS MESSAGE CHANGED -- COMMAND...: runs COMMAND, which must exit
+# with STATUS and write MESSAGE (when not empty) on standard error; the
+# files named in CHANGED (space-separated) may be new or changed, every
+# other file must be as before, and no temporary file may be left.
+check() {
+    local status=$1 message=$2 changed=$3
+    shift 4
+    mkdir -p .out
+    snapshot > .out/before
+    "$@" > .out/stdout 2> .out/stderr
+    local got=$?
+    [ "$got" = "$status" ] || fail "'$*' exited with $got, expected $status; stderr: $(head -c 600 .out/stderr)"
+    if [ -n "$message" ] && ! grep -qF -- "$message" .out/stderr; then
+        fail "'$*': standard error lacks '$message'; it holds: $(head -c 600 .out/stderr)"
+    fi
+    snapshot > .out/after
+    local differing name
+    differing=$(diff .out/before .out/after | sed -n 's/^[<>] [0-9a-f]*  \.\///p' | sort -u)
+    for name in $differing; do
+        case " $changed " in *" $name "*) ;; *) fail "'$*' changed or left $name" ;; esac
+    done
+    local leftovers
+    leftovers=$(find . -name '*.mirsight-*.tmp')
+    [ -z "$leftovers" ] || fail "'$*' left temporary files: $leftovers"
+}
+
+results="out_result_mirna_example_unique.txt out_result_mirna_example_ambigue.txt out_result_mirna_example_tag_unique.txt
+ out_result_mirna_example_tag_ambigue.txt out_result_mirna_example_tag_ambigue_selected.txt
+ out_result_mirna_example_unique_ambigue_selected.txt out_result_mirna_example_ambigue_ambigue_selected.txt"
+results=$(echo $results)
+grouped="mirna_example_db_group.txt mirna_example_db_group_sorted.txt"
+legacy=(-i . -p . -m mirna_example)
+
+# A big tag file (by default 200,000 tags) for runs that must last a while.
+make_big_tags() {
+    awk -v n="${1:-200000}" 'BEGIN { srand(7); split("A C G T", b, " ");
+                 for (i = 0; i < n; i++) { s = ""; for (j = 0; j < 22; j++) s = s b[int(rand() * 4) + 1];
+                 print s "\t" int(rand() * 100) + 1 } }' > big.txt
+}
+
+case $row in
+1)  # an output name equal to an input, or to another output
+    cp tag_count_iso_exampl.txt mirna_example_db_group_input.txt
+    ln -s tag_count_iso_exampl.txt link.txt
+    check 1 "grouped miRNA file './mirna_example_db_group.txt' is the tag-count file './mirna_example_db_group.txt'; refusing to overwrite an input" "" -- \
+        "$mirsight" "${legacy[@]}" -t mirna_example_db_group
+    check 1 "result file './out_result_mirna_example_unique.txt' is the tag-count file" "" -- \
+        "$mirsight" "${legacy[@]}" -t out_result_mirna_example_unique
+    check 1 "mirGFF3 file 'mirna_example.txt' is the mature-miRNA file './mirna_example.txt'" "" -- \
+        "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl --gff3 mirna_example.txt --hairpin hairpin_example.txt
+    check 1 "mirGFF3 file 'link.txt' is the tag-count file './tag_count_iso_exampl.txt'" "" -- \
+        "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl --gff3 link.txt --hairpin hairpin_example.txt
+    check 2 "the mirGFF3 file './out_result_mirna_example_unique.txt' and the result file './out_result_mirna_example_unique.txt' are the same file" "" -- \
+        "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl --gff3 ./out_result_mirna_example_unique.txt --hairpin hairpin_example.txt
+    check 1 "tag-count file 'reads_example.fastq.gz' is the reads file 'reads_example.fastq.gz'" "" -- \
+        "$collapse" -o reads_example.fastq.gz reads_example.fastq.gz
+    ;;
+2)  # outputs that are devices or links to them
+    check 1 "cannot write tag-count file '/dev/full': No space left on device" "" -- "$collapse" -o /dev/full reads_example.fastq.gz
+    [ -c /dev/full ] && [ -c /dev/null ] || fail "a device node was replaced"
+    check 0 "distinct_sequences = 32" "" -- "$collapse" -o /dev/null reads_example.fastq.gz
+    check 1 "mirGFF3 file '/dev/stdout' is a system file; refusing to replace it" "" -- \
+        "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl --gff3 /dev/stdout --hairpin hairpin_example.txt
+    check 2 "mirsight: error: the mirGFF3 file cannot be written to standard output ('-')" "" -- \
+        "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl --gff3 - --hairpin hairpin_example.txt
+    ln -s /dev/null null_link.gff3
+    check 1 "mirGFF3 file 'null_link.gff3' exists and is a device; refusing to replace it" "" -- \
+        "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl --gff3 null_link.gff3 --hairpin hairpin_example.txt
+    [ -L null_link.gff3 ] && [ -c /dev/null ] || fail "the link or /dev/null was replaced"
+    "$collapse" -o - reads_example.fastq.gz 2> /dev/null | cmp -s - <("$collapse" reads_example.fastq.gz 2> /dev/null) ||
+        fail "-o - is not standard output"
+    ;;
+3)  # an output name that is a directory: refused before the run (a commit
+    # that fails part way is the unit test StagedOutput.FailedCommitPutsEveryEarlierFileBack)
+    rm out_result_mirna_example_tag_unique.txt
+    mkdir out_result_mirna_example_tag_unique.txt gff3_dir
+    check 1 "result file './out_result_mirna_example_tag_unique.txt' exists and is a directory; refusing to replace it" "" -- \
+        "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl
+    rmdir out_result_mirna_example_tag_unique.txt
+    check 1 "mirGFF3 file 'gff3_dir' exists and is a directory" "" -- \
+        "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl --gff3 gff3_dir --hairpin hairpin_example.txt
+    ;;
+6)  # out of memory (not under AddressSanitizer, which needs more address space than any such limit)
+    if ldd "$mirsight" | grep -q libasan; then echo "SKIP: row 6 cannot run under AddressSanitizer"; exit 77; fi
+    ln -s /dev/zero zero.txt
+    check 1 "mirsight: error: out of memory while indexing the miRNA file and loading the tag file" "" -- \
+        bash -c "ulimit -v 1000000; exec '$mirsight' -i . -p . -m mirna_example -t zero"
+    awk 'BEGIN { srand(3); split("A C G T", b, " ");
+                 for (i = 0; i < 400000; i++) { s = ""; for (j = 0; j < 30; j++) s = s b[int(rand() * 4) + 1]; print ">r" i; print s } }' > many.fa
+    check 1 "mirsight-collapse: error: out of memory while collapsing reads file 'many.fa', at record" "many.fa" -- \
+        bash -c "ulimit -v 40000; exec '$collapse' -o tags.txt many.fa"
+    ;;
+7)  # the tag file cut short and written again while runs read it: never a crash
+    make_big_tags 1000000
+    cp big.txt big_copy.txt
+    ( for i in $(seq 40); do : > big.txt; cp big_copy.txt big.txt; done ) &
+    writer=$!
+    for i in $(seq 20); do
+        "$mirsight" -i . -p . -m mirna_example -t big > /dev/null 2> .stderr_7
+        status=$?
+        [ "$status" -lt 128 ] || fail "run $i ended by signal $((status - 128))"
+    done
+    wait "$writer"
+    ;;
+8)  # a named pipe as the tag file: opened once, every run gets its data
+    "$mirsight" -i . -p . -m mirna_example -t tag_count_iso_exampl > expected_log.txt
+    mkdir expected && cp $results expected/
+    mkfifo pipe.txt
+    for i in $(seq 30); do
+        cat tag_count_iso_exampl.txt > pipe.txt &
+        writer=$!
+        timeout 20 "$mirsight" -i . -p . -m mirna_example -t pipe > log.txt 2> /dev/null
+        status=$?
+        wait "$writer"
+        [ "$status" = 0 ] || { fail "run $i through the pipe exited with $status"; break; }
+        for f in $results; do cmp -s "$f" "expected/$f" || fail "run $i: $f differs"; done
+        cmp -s log.txt expected_log.txt || fail "run $i: the log differs"
+    done
+    ;;
+9)  # counts with text after their digits
+    printf 'TGAGGTAGTAGGTTGTATAGTT\t1e+05\nTAGCTTATCAGACTGATGTTGA\t3,000\nTGGAGTGTGACAATGGTGTTTG\t2500.0\nTAGCACCATCTGAAATCGGTTA\t0x10\n' > counts.txt
+    check 0 "" "$results $grouped" -- "$mirsight" "${legacy[@]}" -t counts
+    for line in "counts.txt:1: read count '1e+05' has text after its digits; count read as 1" \
+                "counts.txt:2: read count '3,000' has text after its digits; count read as 3" \
+                "counts.txt:3: read count '2500.0' has text after its digits; count read as 2500" \
+                "counts.txt:4: read count '0x10' has text after its digits; count read as 0"; do
+        grep -qF "$line" .out/stderr || fail "no warning '$line'"
+    done
+    ;;
+10) # read counts whose sum passes 2^64-1
+    printf 'TGAGGTAGTAGGTTGTATAGTT\t18446744073709551615\nTAGCTTATCAGACTGATGTTGA\t1\n' > huge.txt
+    check 1 "mirsight: error: ./huge.txt: the read counts add up to more than 18446744073709551615 (2^64-1)" "" -- \
+        "$mirsight" "${legacy[@]}" -t huge
+    ;;
+11) # SIGINT and SIGTERM remove the temporaries; SIGXFSZ is reported; a killed
+    # run's temporaries are removed by the next run into the same names. The
+    # tag file is a pipe that gives five lines and then waits, so that the run
+    # is stopped with its first outputs staged.
+    mkfifo slow.txt
+    stop_waiting_run() {  # SIGNAL: returns the run's exit status
+        ( head -n 5 tag_count_iso_exampl.txt; exec sleep 30 ) > slow.txt &
+        local writer=$!
+        "$mirsight" -i . -p . -m mirna_example -t slow > /dev/null 2>&1 &
+        local pid=$!
+        sleep 1
+        [ -n "$(find . -name '*.mirsight-*.tmp')" ] || fail "SIG$1: no temporary file while the run waits"
+        kill -"$1" "$pid"
+        wait "$pid"
+        local status=$?
+        kill "$writer" 2> /dev/null
+        wait "$writer" 2> /dev/null
+        return "$status"
+    }
+    for signal in INT:130 TERM:143; do
+        stop_waiting_run "${signal%%:*}"
+        status=$?
+        [ "$status" = "${signal#*:}" ] || fail "SIG${signal%%:*}: exit status $status, expected ${signal#*:}"
+        leftovers=$(find . -name '*.mirsight-*.tmp')
+        [ -z "$leftovers" ] || fail "SIG${signal%%:*} left $leftovers"
+    done
+    make_big_tags
+    check 1 "mirsight: error: cannot write result file './out_result_mirna_example_tag_unique.txt': File too large" "" -- \
+        bash -c "ulimit -f 8; exec '$mirsight' -i . -p . -m mirna_example -t big"
+    stop_waiting_run KILL
+    killed=$(find . -name '*.mirsight-*.tmp' | wc -l)
+    [ "$killed" -gt 0 ] || fail "the killed run left no temporary to sweep"
+    touch other.txt.mirsight-99999999-abcdef.tmp  # not a name of this output set: kept
+    sleep 1
+    "$mirsight" -i . -p . -m mirna_example -t tag_count_iso_exampl > /dev/null || fail "the run after the killed one failed"
+    leftovers=$(find . -name '*.mirsight-*.tmp')
+    [ "$leftovers" = "./other.txt.mirsight-99999999-abcdef.tmp" ] || fail "after the sweep: '$leftovers'"
+    rm -f other.txt.mirsight-99999999-abcdef.tmp
+    ;;
+12) # ten million lines without a count: ten warnings, then one count
+    yes ACACACACACACACACACACAC | head -n 10000000 > nocount.txt  # a tag that maps nowhere
+    check 0 "nocount.txt: 9999990 more lines with a read count missing or not a number not shown (10000000 in all)" \
+        "$results $grouped" -- "$mirsight" "${legacy[@]}" -t nocount
+    [ "$(wc -l < .out/stderr)" = 11 ] || fail "standard error holds $(wc -l < .out/stderr) lines, expected 11"
+    ;;
+13) # empty -p or -i
+    check 2 "mirsight: error: option -p needs a folder name, not an empty one" "" -- \
+        "$mirsight" -p "" -m mirna_example -t tag_count_iso_exampl
+    check 2 "mirsight: error: option -i needs a folder name, not an empty one" "" -- \
+        "$mirsight" -i "" -m mirna_example -t tag_count_iso_exampl
+    ;;
+14) # the legacy options: skipped arguments, a late -p, numbers that are not
+    mkdir -p Tests && cp mirna_example.txt tag_count_iso_exampl.txt Tests/
+    "$mirsight" > default_log.txt 2> /dev/null
+    check 0 "mirsight: warning: argument 'reads.txt' is not an option of mirsight; skipped" "" -- \
+        "$mirsight" reads.txt --thread 2 -o results
+    cmp -s .out/stdout default_log.txt || fail "the log changed"
+    for line in "argument '--thread' is not an option" "argument '2' is not an option" \
+                "argument '-o' is not an option" "argument 'results' is not an option"; do
+        grep -qF "$line" .out/stderr || fail "no warning '$line'"
+    done
+    check 0 "option -p 'elsewhere' comes after the last -m, so no file is written there; put -p before -m" "$results $grouped" -- \
+        "$mirsight" -i . -m mirna_example -t tag_count_iso_exampl -p elsewhere
+    check 0 "mirsight: warning: option -ss: '4294967297' does not fit in 32 bits; read as 1" "$results $grouped" -- \
+        "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl -ss 4294967297
+    check 0 "mirsight: warning: option -l: 'abc' is not a whole number; read as 0" "$results $grouped" -- \
+        "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl -l abc
+    ;;
+16) # standard output cannot be written
+    check 1 "mirsight: error: cannot write the log to standard output" "" -- \
+        bash -c "exec '$mirsight' -i . -p . -m mirna_example -t tag_count_iso_exampl > /dev/full"
+    ;;
+17) # a result name of 255 bytes: the temporary name is cut and hashed
+    name=$(printf 'm%.0s' $(seq 215))
+    cp mirna_example.txt "$name.txt"
+    check 0 "" "${name}_db_group.txt ${name}_db_group_sorted.txt $(for f in $results; do printf '%s ' "${f/mirna_example/$name}"; done)" -- \
+        "$mirsight" -i . -p . -m "$name" -t tag_count_iso_exampl
+    [ -f "out_result_${name}_ambigue_ambigue_selected.txt" ] || fail "the 255-byte result was not written"
+    ;;
+18) # the collapser: other compressions, data after a gzip stream
+    printf '\x28\xb5\x2f\xfd\x00\x00' > r.zst
+    printf 'BZh91AY&SY' > r.bz2
+    printf '\xfd7zXZ\x00\x00' > r.xz
+    for kind in zst:zstd bz2:bzip2 xz:xz; do
+        check 1 "mirsight-collapse: error: reads file 'r.${kind%%:*}' is ${kind#*:}-compressed, which mirsight does not read" "" -- \
+            "$collapse" -o tags.txt "r.${kind%%:*}"
+    done
+    { cat reads_example.fastq.gz; printf '@r\nACGT\n+\nIIII\n'; } > trailing.fastq.gz
+    check 1 "mirsight-collapse: error: cannot read reads file 'trailing.fastq.gz': data after the end of the gzip stream (at byte" "" -- \
+        "$collapse" -o tags.txt trailing.fastq.gz
+    ;;
+19) # the README against the program
+    readme=$root/README.md
+    sed -n '/^Usage: mirsight \[options\]$/,/^```$/p' "$readme" | sed '$d' > readme_usage.txt
+    "$mirsight" --help > help.txt
+    cmp -s readme_usage.txt help.txt || fail "README's usage differs from mirsight --help: $(diff readme_usage.txt help.txt | head -5)"
+    grep -qF '"no limit"' "$readme" && fail "README still says -l -1 means no limit"
+    "$mirsight" -i . -p . -m mirna_example -t tag_count_iso_exampl -s xyz > log.txt 2> /dev/null
+    grep -qF "warning inserted codes are not present in the miRNA DB" log.txt ||
+        fail "the species warning is no longer in the log, as the README says"
+    grep -qF '`NAME_db_group.txt`' "$readme" || fail "README does not name NAME_db_group.txt"
+    ;;
+*)  echo "no row $row"; exit 2 ;;
+esac
+
+[ "$failed" = 0 ] && echo "PASS: row $row"
+exit "$failed"
