@@ -85,3 +85,17 @@ int run_collapse(collapse_options const & options)
               << "distinct_sequences = " << tags.size() << '\n';
     return 0;
 }
+
+int collapse_command(std::vector<std::string> const & arguments)
+{
+    collapse_options options;
+    int const status = parse_collapse_options(arguments, options);
+    if (status != 0)
+        return status;
+    if (options.show_help)
+    {
+        std::cout << collapse_usage();
+        return 0;
+    }
+    return run_collapse(options);
+}

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "collapse/collapse_options.hpp"
 #include "collapse/run_collapse.hpp"
 #include "core/messages.hpp"
 #include "core/staged_output.hpp"
@@ -21,20 +20,6 @@
 
 namespace
 {
-int collapse_command(std::vector<std::string> const & arguments)
-{
-    collapse_options options;
-    int const status = parse_collapse_options(arguments, options);
-    if (status != 0)
-        return status;
-    if (options.show_help)
-    {
-        std::cout << collapse_usage();
-        return 0;
-    }
-    return run_collapse(options);
-}
-
 int short_option_run(int argc, char * argv[])
 {
     run_parameters parameters;

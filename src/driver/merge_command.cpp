@@ -252,6 +252,26 @@ struct sorted_source
     std::string key;  // what the lines are sorted by
 };
 
+// The smallest key of the sources that still have a line, or nullptr.
+std::string const * smallest_key(std::vector<sorted_source> const & sources)
+{
+    std::string const * smallest = nullptr;
+    for (sorted_source const & source : sources)
+        if (source.has_line && (smallest == nullptr || source.key < *smallest))
+            smallest = &source.key;
+    return smallest;
+}
+
+// Writes `text` out and empties it once it holds 64 KiB. False when writing failed.
+bool write_when_full(checked_file & file, std::string & text)
+{
+    if (text.size() < (1u << 16))
+        return true;
+    bool const written = file.write(text);
+    text.clear();
+    return written;
+}
+
 // The isomiR matrix: the samples' isomiR tables (sorted by sequence) merged
 // line by line, so that memory does not grow with the number of tags.
 bool write_isomir_matrix(std::vector<std::string> const & prefixes, std::vector<std::string> const & samples,
@@ -300,10 +320,7 @@ bool write_isomir_matrix(std::vector<std::string> const & prefixes, std::vector<
     bool written = true;
     while (written)
     {
-        std::string const * smallest = nullptr;
-        for (sorted_source const & source : sources)
-            if (source.has_line && (smallest == nullptr || source.key < *smallest))
-                smallest = &source.key;
+        std::string const * smallest = smallest_key(sources);
         if (smallest == nullptr)
             break;
         std::string const sequence = *smallest;
@@ -327,11 +344,7 @@ bool write_isomir_matrix(std::vector<std::string> const & prefixes, std::vector<
                 text += '\t' + reads;
             text += '\n';
         }
-        if (text.size() >= (1u << 16))
-        {
-            written = file.write(text);
-            text.clear();
-        }
+        written = write_when_full(file, text);
     }
     written = written && file.write(text);
     return file.close(true) && written;
@@ -418,10 +431,7 @@ bool write_merged_gff3(std::vector<std::string> const & prefixes, std::vector<st
     bool written = true;
     while (written)
     {
-        std::string const * smallest = nullptr;
-        for (sorted_source const & source : sources)
-            if (source.has_line && (smallest == nullptr || source.key < *smallest))
-                smallest = &source.key;
+        std::string const * smallest = smallest_key(sources);
         if (smallest == nullptr)
             break;
         std::string const read = *smallest;
@@ -446,11 +456,7 @@ bool write_merged_gff3(std::vector<std::string> const & prefixes, std::vector<st
             std::size_t const filter = record.first.find("; Filter=");
             text += record.first.substr(0, filter) + "; Expression=" + expression + record.first.substr(filter) + '\n';
         }
-        if (text.size() >= (1u << 16))
-        {
-            written = file.write(text);
-            text.clear();
-        }
+        written = write_when_full(file, text);
     }
     written = written && file.write(text);
     return file.close(true) && written;
