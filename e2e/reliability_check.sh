@@ -124,6 +124,8 @@ case $row in
         "$mirsight" -i . -p . -m mirna_example -t big > /dev/null 2> .stderr_7
         status=$?
         [ "$status" -lt 128 ] || fail "run $i ended by signal $((status - 128))"
+        [ "$status" != 1 ] || grep -q "was cut short while it was read" .stderr_7 ||
+            fail "run $i failed without saying the file was cut short: $(head -2 .stderr_7)"
     done
     wait "$writer"
     ;;

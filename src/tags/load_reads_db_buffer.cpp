@@ -3,6 +3,8 @@
 #include "tags/load_reads_db_buffer.hpp"
 
 #include <algorithm>
+#include <atomic>
+#include <csignal>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -11,6 +13,8 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -116,6 +120,66 @@ std::array<unsigned char, 256> symbol_table(bool rna_conversion)
 // to one reader only). It is read rather than mapped: a mapped file cut
 // short by another program while the run goes on would stop the run with
 // SIGBUS.
+// A regular tag file is mapped into memory, so that its bytes are read
+// straight from the system's file cache. A file cut short while it is mapped
+// makes every read of its lost pages raise SIGBUS: while a mapping is in use,
+// a handler puts a page of zeros in place of such a page and notes it, and
+// the load then reports the file as changed. This is process-wide state
+// because signal handlers are; one file is mapped at a time.
+struct mapped_file_guard
+{
+    static std::atomic<char const *> begin;
+    static std::atomic<char const *> end;
+    static std::atomic<bool> cut_short;
+    static uintptr_t page_size;
+
+    static void on_bus_error(int signal, siginfo_t * info, void *)
+    {
+        char const * const address = static_cast<char const *>(info->si_addr);
+        if (address >= begin.load() && address < end.load())
+        {
+            void * const page = reinterpret_cast<void *>(reinterpret_cast<uintptr_t>(address) & ~(page_size - 1));
+            if (mmap(page, page_size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED)
+            {
+                cut_short.store(true);
+                return;  // the read is made again, and finds zeros
+            }
+        }
+        std::signal(signal, SIG_DFL);  // not ours: the default action
+        std::raise(signal);
+    }
+
+    // Watches [first, first + length) until destroyed.
+    mapped_file_guard(char const * first, std::size_t length)
+    {
+        page_size = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+        cut_short.store(false);
+        begin.store(first);
+        end.store(first + length);
+        struct sigaction action = {};
+        action.sa_sigaction = on_bus_error;
+        action.sa_flags = SA_SIGINFO;
+        sigemptyset(&action.sa_mask);
+        sigaction(SIGBUS, &action, &previous_);
+    }
+    ~mapped_file_guard()
+    {
+        sigaction(SIGBUS, &previous_, nullptr);
+        begin.store(nullptr);
+        end.store(nullptr);
+    }
+    mapped_file_guard(mapped_file_guard const &) = delete;
+    mapped_file_guard & operator=(mapped_file_guard const &) = delete;
+
+private:
+    struct sigaction previous_ = {};
+};
+
+std::atomic<char const *> mapped_file_guard::begin{nullptr};
+std::atomic<char const *> mapped_file_guard::end{nullptr};
+std::atomic<bool> mapped_file_guard::cut_short{false};
+uintptr_t mapped_file_guard::page_size = 4096;
+
 class file_text
 {
 public:
@@ -143,13 +207,39 @@ public:
             return outcome::cannot_open;
         }
         if (known && S_ISREG(info.st_mode) && info.st_size > 0)
-            grow(static_cast<std::size_t>(info.st_size) + 1);
+        {
+            std::size_t const length = static_cast<std::size_t>(info.st_size);
+            void * const mapped = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, descriptor, 0);
+            if (mapped != MAP_FAILED)
+            {
+                close(descriptor);
+                mapping_ = mapped;
+                size_ = length;
+                guard_ = std::make_unique<mapped_file_guard>(static_cast<char const *>(mapped), length);
+                return outcome::loaded;
+            }
+            grow(length + 1);  // read into memory, as a pipe is
+        }
         bool const read_all = read_blocks(descriptor);
         close(descriptor);
         return read_all ? outcome::loaded : outcome::cannot_read;
     }
 
-    char const * data() const { return content_.get(); }
+    file_text() = default;
+    file_text(file_text const &) = delete;
+    file_text & operator=(file_text const &) = delete;
+    ~file_text()
+    {
+        guard_.reset();  // before the mapping goes: no page of it is read after
+        if (mapping_ != nullptr)
+            munmap(mapping_, size_);
+    }
+
+    // True when the mapped file was cut short while it was read: some of
+    // the bytes read were zeros put in place of the lost ones.
+    bool cut_short() const { return mapping_ != nullptr && mapped_file_guard::cut_short.load(); }
+
+    char const * data() const { return mapping_ != nullptr ? static_cast<char const *>(mapping_) : content_.get(); }
     std::size_t size() const { return size_; }
 
 private:
@@ -183,6 +273,8 @@ private:
         }
     }
 
+    void * mapping_ = nullptr;
+    std::unique_ptr<mapped_file_guard> guard_;
     std::unique_ptr<char[]> content_;
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;
@@ -326,8 +418,15 @@ tag_load_report load_reads_db_buffer(std::string const & tag_file, bool rna_conv
         case file_text::outcome::loaded:
             break;
     }
-    return load_tags_from_text(std::string_view(content.data(), content.size()), tag_file, rna_conversion, seed_size,
-                               thread_count, tags);
+    report = load_tags_from_text(std::string_view(content.data(), content.size()), tag_file, rna_conversion,
+                                 seed_size, thread_count, tags);
+    if (content.cut_short())
+    {
+        report.messages.push_back({true, "tag-count file '" + tag_file +
+                                             "' was cut short while it was read; run again once it is written"});
+        report.status = -1;
+    }
+    return report;
 }
 
 tag_load_report load_tags_from_text(std::string_view content, std::string const & tag_file, bool rna_conversion,
