@@ -190,11 +190,11 @@ def main():
     args.data = os.path.abspath(args.data)
 
     modes = []
-    for spec in args.mode:
-        label, _, extra = spec.partition("=")
+    for mode in args.mode:
+        label, _, extra = mode.partition("=")
         modes.append((label, [os.path.abspath(args.tool)], shlex.split(extra)))
-    for spec in args.mode_command:
-        label, _, command = spec.partition("=")
+    for mode in args.mode_command:
+        label, _, command = mode.partition("=")
         modes.append((label, shlex.split(command), []))
     if not modes:
         modes = [("default", [os.path.abspath(args.tool)], [])]

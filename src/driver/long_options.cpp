@@ -22,11 +22,11 @@ int64_t parsed_options::number(std::string const & name, int64_t fallback) const
 
 namespace
 {
-option_spec const * find_spec(std::vector<option_spec> const & specs, std::string const & name)
+long_option const * find_option(std::vector<long_option> const & options_known, std::string const & name)
 {
-    for (option_spec const & spec : specs)
-        if (name == spec.name)
-            return &spec;
+    for (long_option const & option : options_known)
+        if (name == option.name)
+            return &option;
     return nullptr;
 }
 
@@ -45,7 +45,7 @@ bool is_whole_number(std::string const & text, int64_t & value)
 }  // namespace
 
 int parse_long_options(std::string const & command, std::vector<std::string> const & arguments,
-                       std::vector<option_spec> const & specs, parsed_options & parsed)
+                       std::vector<long_option> const & options_known, parsed_options & parsed)
 {
     for (std::size_t i = 0; i < arguments.size(); ++i)
     {
@@ -69,13 +69,13 @@ int parse_long_options(std::string const & command, std::vector<std::string> con
         }
         std::size_t const equals = argument.find('=');
         std::string const name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-        option_spec const * spec = find_spec(specs, name);
-        if (spec == nullptr)
+        long_option const * option = find_option(options_known, name);
+        if (option == nullptr)
         {
             print_error(command + ": unknown option '--" + name + "' (see " + command + " --help)");
             return 2;
         }
-        if (spec->kind == option_spec::flag)
+        if (option->kind == long_option::flag)
         {
             if (equals != std::string::npos)
                 return option_error(command, name, "takes no value");
@@ -91,14 +91,14 @@ int parse_long_options(std::string const & command, std::vector<std::string> con
             return option_error(command, name, "needs a value");
         if (value.empty())
             return option_error(command, name, "needs a value, not an empty text");
-        if (spec->kind == option_spec::number)
+        if (option->kind == long_option::number)
         {
             int64_t number = 0;
             if (!is_whole_number(value, number))
                 return option_error(command, name, "needs a whole number, not '" + value + "'");
-            if (number < spec->min || number > spec->max)
-                return option_error(command, name, "needs a number from " + std::to_string(spec->min) + " to " +
-                                                       std::to_string(spec->max) + ", not " + value);
+            if (number < option->min || number > option->max)
+                return option_error(command, name, "needs a number from " + std::to_string(option->min) + " to " +
+                                                       std::to_string(option->max) + ", not " + value);
         }
         parsed.values[name] = value;
     }

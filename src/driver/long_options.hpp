@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-struct option_spec
+struct long_option
 {
     enum kind_t
     {
@@ -37,4 +37,4 @@ struct parsed_options
 // (named in errors: "mirsight map: ..."). Returns 0, or 2 after printing
 // the error. "--" ends the options.
 int parse_long_options(std::string const & command, std::vector<std::string> const & arguments,
-                       std::vector<option_spec> const & specs, parsed_options & parsed);
+                       std::vector<long_option> const & options_known, parsed_options & parsed);

@@ -51,34 +51,34 @@ struct map_parameters
     bool quiet = false;
 };
 
-std::vector<option_spec> const & map_options()
+std::vector<long_option> const & map_options()
 {
-    static std::vector<option_spec> const specs = {
-        {"mature", option_spec::text},
-        {"tags", option_spec::text},
-        {"outdir", option_spec::text},
-        {"sample", option_spec::text},
-        {"species", option_spec::text},
-        {"threads", option_spec::number, 1, 256},
-        {"gff3", option_spec::flag},
-        {"gff3-all", option_spec::flag},
-        {"hairpin", option_spec::text},
-        {"index-dir", option_spec::text},
-        {"min-length", option_spec::number, 0, 1000},
-        {"seed-size", option_spec::number, 1, 32},
-        {"seed-begin", option_spec::number, 0, 1000},
-        {"seed-end", option_spec::number, 0, 1000},
-        {"tag-begin", option_spec::number, 0, 1000},
-        {"assign-below", option_spec::number, -1, 101},
-        {"keep-t", option_spec::flag},
-        {"sensitive", option_spec::flag},
-        {"quiet", option_spec::flag},
-        {"help", option_spec::flag},
+    static std::vector<long_option> const options_known = {
+        {"mature", long_option::text},
+        {"tags", long_option::text},
+        {"outdir", long_option::text},
+        {"sample", long_option::text},
+        {"species", long_option::text},
+        {"threads", long_option::number, 1, 256},
+        {"gff3", long_option::flag},
+        {"gff3-all", long_option::flag},
+        {"hairpin", long_option::text},
+        {"index-dir", long_option::text},
+        {"min-length", long_option::number, 0, 1000},
+        {"seed-size", long_option::number, 1, 32},
+        {"seed-begin", long_option::number, 0, 1000},
+        {"seed-end", long_option::number, 0, 1000},
+        {"tag-begin", long_option::number, 0, 1000},
+        {"assign-below", long_option::number, -1, 101},
+        {"keep-t", long_option::flag},
+        {"sensitive", long_option::flag},
+        {"quiet", long_option::flag},
+        {"help", long_option::flag},
     };
-    static std::vector<option_spec> const with_sensitive = [] {
-        std::vector<option_spec> all = specs;
+    static std::vector<long_option> const with_sensitive = [] {
+        std::vector<long_option> all = options_known;
         for (sensitive_option const & option : sensitive_options())
-            all.push_back({option.name, option_spec::number, option.min, option.max});
+            all.push_back({option.name, long_option::number, option.min, option.max});
         return all;
     }();
     return with_sensitive;

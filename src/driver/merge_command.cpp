@@ -24,15 +24,15 @@ namespace
 {
 char const * const command = "mirsight merge";
 
-std::vector<option_spec> const & merge_options()
+std::vector<long_option> const & merge_options()
 {
-    static std::vector<option_spec> const specs = {
-        {"outdir", option_spec::text},
-        {"gff3", option_spec::flag},
-        {"quiet", option_spec::flag},
-        {"help", option_spec::flag},
+    static std::vector<long_option> const options_known = {
+        {"outdir", long_option::text},
+        {"gff3", long_option::flag},
+        {"quiet", long_option::flag},
+        {"help", long_option::flag},
     };
-    return specs;
+    return options_known;
 }
 
 std::vector<std::string> split_tabs(std::string const & line)

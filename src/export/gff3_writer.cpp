@@ -139,11 +139,12 @@ void append_record(export_state & state, tag_text const & tag, mirna_matched_vet
 }
 
 // Appends the records of one tag to `out`.
-void append_tag_records(export_state & state, tag_vet_t const & tag, mirna_matched_vet_t const * counted,
+void append_tag_records(export_state & state, tag_vet_t const & tag, std::string const & letters,
+                        mirna_matched_vet_t const * counted,
                         gff3_records records, std::string & out)
 {
     tag_text text;
-    text.letters = rna5_to_text(tag.tag_sequence);
+    text.letters = letters;
     text.read = dna_letters(text.letters);
     text.uid = license_plate(text.read);
     if (text.uid.empty())
@@ -172,9 +173,11 @@ struct listed_tag
 {
     tag_vet_t const * tag = nullptr;
     mirna_matched_vet_t const * counted = nullptr;
+    std::string letters;  // the tag in the letters A, C, G, U, N
 };
 
-// The tags of both tag tables that `keep` accepts, in the order asked for.
+// The counted tags of both tag tables (every mapped tag unless
+// counted_only), in the order asked for.
 std::vector<listed_tag> list_tags(std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
                                   assignment_rule const & rule, tag_order order,
                                   bool counted_only)
@@ -186,7 +189,7 @@ std::vector<listed_tag> list_tags(std::vector<seed_vet_t> const & seed_vet, resu
         {
             mirna_matched_vet_t const * counted = counted_alignment(tag, rule, seed_vet);
             if (counted != nullptr || !counted_only)
-                listed.push_back({&tag, counted});
+                listed.push_back({&tag, counted, rna5_to_text(tag.tag_sequence)});
         }
     if (order == tag_order::tag_file)
         std::sort(listed.begin(), listed.end(), [](listed_tag const & a, listed_tag const & b) {
@@ -194,7 +197,7 @@ std::vector<listed_tag> list_tags(std::vector<seed_vet_t> const & seed_vet, resu
         });
     else
         std::sort(listed.begin(), listed.end(), [](listed_tag const & a, listed_tag const & b) {
-            return rna5_to_text(a.tag->tag_sequence) < rna5_to_text(b.tag->tag_sequence);
+            return a.letters < b.letters;
         });
     return listed;
 }
@@ -278,7 +281,7 @@ int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const 
     for (listed_tag const & listed : list_tags(seed_vet, results, rule, request.order,
                                                request.records == gff3_records::counted))
     {
-        append_tag_records(state, *listed.tag, listed.counted, request.records, text);
+        append_tag_records(state, *listed.tag, listed.letters, listed.counted, request.records, text);
         if (!(written = flush_when_full(file, text, false)))
             break;
     }
@@ -306,7 +309,7 @@ int32_t write_isomir_table(std::string const & path, std::vector<seed_vet_t> con
     for (listed_tag const & listed : list_tags(seed_vet, results, rule, tag_order::sequence, true))
     {
         mirna_vet_t const & mirna = matched_mirna(seed_vet, *listed.counted);
-        std::string const letters = rna5_to_text(listed.tag->tag_sequence);
+        std::string const & letters = listed.letters;
         std::string const read = dna_letters(letters);
         std::string const uid = license_plate(read);
         text += read + '\t' + (uid.empty() ? "NA" : uid) + '\t' + mirna_name(mirna) + '\t' +
