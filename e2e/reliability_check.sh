@@ -213,8 +213,12 @@ case $row in
 14) # the legacy options: skipped arguments, a late -p, numbers that are not
     mkdir -p Tests && cp mirna_example.txt tag_count_iso_exampl.txt Tests/
     "$mirsight" > default_log.txt 2> /dev/null
-    check 0 "mirsight: warning: argument 'reads.txt' is not an option of mirsight; skipped" "" -- \
+    # A first word that is neither an option nor a command runs nothing.
+    check 2 "mirsight: error: unknown command 'reads.txt' (see mirsight help)" "" -- \
         "$mirsight" reads.txt --thread 2 -o results
+    [ ! -s .out/stdout ] || fail "an unknown command wrote a log"
+    check 0 "mirsight: warning: argument 'reads.txt' is not an option of mirsight; skipped" "" -- \
+        "$mirsight" -l 10 reads.txt --thread 2 -o results
     cmp -s .out/stdout default_log.txt || fail "the log changed"
     for line in "argument '--thread' is not an option" "argument '2' is not an option" \
                 "argument '-o' is not an option" "argument 'results' is not an option"; do

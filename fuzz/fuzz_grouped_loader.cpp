@@ -8,6 +8,7 @@
 #include "fuzz_support.hpp"
 #include "matching/mirna_finder.hpp"
 #include "mirna_db/read_mirbase.hpp"
+#include "report/ambiguous_selection.hpp"
 #include "report/output_file_print.hpp"
 #include "report/result_aggregation.hpp"
 
@@ -36,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const * data, std::size_t size)
     std::cout.rdbuf(log);
     output_structures_generation(state.mirna_db.seed_vet, state.tags.tag_vet, 1, state.results);
     output_structures_updating(state.results);
-    output_file_print(result_paths_with_prefix(fuzz_file("out")), assignment_rule{}, 1, state.mirna_db.seed_vet, state.results,
+    decide_counted_alignments(assignment_rule{}, state.mirna_db.seed_vet, 1, state.results);
+    output_file_print(result_paths_with_prefix(fuzz_file("out")), 1, state.mirna_db.seed_vet, state.results,
                       state.totals, outputs);
     return 0;
 }

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const * data, std::size_t size)
     if (parse_command_line(arguments, parameters) == 0)
     {
         run_state state;  // fresh for every input
-        run_pipeline(parameters, state);
+        run_sample(short_option_request(parameters), state);
     }
     std::cout.rdbuf(log);
     return 0;

@@ -52,6 +52,17 @@ void release_tags(std::vector<tag_vet_t> & tags, uint32_t thread_count, std::vec
 }
 }  // namespace
 
+mirna_matched_vet_t const * counted_unique_alignment(tag_vet_t const & tag)
+{
+    return tag.mirna_matched_vet.empty() ? nullptr : &tag.mirna_matched_vet[0];
+}
+
+mirna_matched_vet_t const * counted_ambiguous_alignment(result_tables const & results, std::size_t t)
+{
+    return t < results.assigned.size() && results.assigned[t] ? &results.result_tag_ambig_vet[t].mirna_matched_vet[0]
+                                                               : nullptr;
+}
+
 void free_all_structures(run_state & state, uint32_t thread_count)
 {
     // The tables hold millions of small blocks. glibc parks freed small
@@ -68,6 +79,7 @@ void free_all_structures(run_state & state, uint32_t thread_count)
     release(state.results.result_mirna_uniq_ambig_vet);
     release_tags(state.results.result_tag_uniq_vet, thread_count, giving_back);
     release_tags(state.results.result_tag_ambig_vet, thread_count, giving_back);
+    release(state.results.assigned);
     for (std::thread & thread : giving_back)
         thread.join();
     mallopt(M_MXFAST, default_fast_block_limit);

@@ -46,7 +46,20 @@ struct result_tables
     uint64_t read_count_experiment = 0;           // reads of every kept tag
     uint64_t unique_reads_mapped_on_library = 0;
     uint64_t ambigue_reads_mapped_on_library = 0;
+    // Decided once, after the split, by decide_counted_alignments: each
+    // ambiguous tag's alignments are then in the order of the assignment
+    // rule, and assigned[t] tells whether result_tag_ambig_vet[t] is counted
+    // on its first alignment. Every table, the summary and the exports read
+    // this decision; none makes it again.
+    std::vector<uint8_t> assigned;  // 0 or 1 (bytes: threads fill neighbours)
 };
+
+// The alignment a unique tag is counted on (nullptr for a tag without one).
+mirna_matched_vet_t const * counted_unique_alignment(tag_vet_t const & tag);
+
+// The alignment ambiguous tag `t` of `results` is counted on: its first
+// when it was assigned, else nullptr.
+mirna_matched_vet_t const * counted_ambiguous_alignment(result_tables const & results, std::size_t t);
 
 // The three totals of the log, summed while the tag tables are written.
 struct mapped_totals

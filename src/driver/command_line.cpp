@@ -174,11 +174,15 @@ int check_gff3_options(bool gff3_given, bool hairpin_given, run_parameters const
 std::vector<sensitive_option> const & sensitive_options()
 {
     static std::vector<sensitive_option> const options = {
-        {"sensitive-window", &sensitive_parameters::window, 1, 10},
-        {"sensitive-max-shift", &sensitive_parameters::max_shift, 0, 50},
-        {"sensitive-max-mismatches", &sensitive_parameters::max_mismatches, 0, 20},
-        {"sensitive-min-matched", &sensitive_parameters::min_matched, 0, 1000},
-        {"sensitive-max-unmatched", &sensitive_parameters::max_unmatched, 0, 1000},
+        {"sensitive-window", &sensitive_parameters::window, 1, 10, "window length, 1 to 10 (7)"},
+        {"sensitive-max-shift", &sensitive_parameters::max_shift, 0, 50,
+         "the tag's 5' end may lie up to N letters before or after the miRNA's, 0 to 50 (3)"},
+        {"sensitive-max-mismatches", &sensitive_parameters::max_mismatches, 0, 20,
+         "mismatches in an alignment, 0 to 20 (2)"},
+        {"sensitive-min-matched", &sensitive_parameters::min_matched, 0, 1000,
+         "letters an alignment matches, at least N, 0 to 1000 (14)"},
+        {"sensitive-max-unmatched", &sensitive_parameters::max_unmatched, 0, 1000,
+         "letters of tag and miRNA together left unmatched, at most N, 0 to 1000 (5)"},
     };
     return options;
 }

@@ -54,6 +54,7 @@ struct sensitive_option
     uint32_t sensitive_parameters::*value;
     uint32_t min;
     uint32_t max;
+    char const * help;  // with its range and default
 };
 std::vector<sensitive_option> const & sensitive_options();
 

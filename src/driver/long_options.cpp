@@ -22,8 +22,12 @@ int64_t parsed_options::number(std::string const & name, int64_t fallback) const
 
 namespace
 {
+long_option const help_option = {"help", long_option::flag, 0, 0, "", "print this text and stop"};
+
 long_option const * find_option(std::vector<long_option> const & options_known, std::string const & name)
 {
+    if (name == help_option.name)
+        return &help_option;
     for (long_option const & option : options_known)
         if (name == option.name)
             return &option;
@@ -43,6 +47,65 @@ bool is_whole_number(std::string const & text, int64_t & value)
     return !text.empty() && read.ec == std::errc() && read.ptr == text.data() + text.size();
 }
 }  // namespace
+
+namespace
+{
+constexpr std::size_t help_column = 23;
+constexpr std::size_t line_width = 79;
+
+// "  --name VALUE", then the help's words wrapped from help_column on.
+void append_option_help(std::string & text, long_option const & option)
+{
+    std::string line = std::string("  --") + option.name + (*option.value ? std::string(" ") + option.value : "");
+    std::string const help = option.help;
+    std::size_t begin = 0;
+    bool first_word = true;
+    if (line.size() + 2 > help_column)
+    {
+        text += line + '\n';
+        line.clear();
+    }
+    while (begin < help.size())
+    {
+        std::size_t end = help.find(' ', begin);
+        if (end == std::string::npos)
+            end = help.size();
+        std::string const word = help.substr(begin, end - begin);
+        begin = end + 1;
+        if (!first_word && line.size() + 1 + word.size() > line_width)
+        {
+            text += line + '\n';
+            line.clear();
+            first_word = true;
+        }
+        if (first_word)
+        {
+            line.resize(help_column, ' ');
+            line += word;
+        }
+        else
+            line += ' ' + word;
+        first_word = false;
+    }
+    text += line + '\n';
+}
+}  // namespace
+
+std::string options_help(std::string const & usage, std::string const & about,
+                         std::vector<long_option> const & options_known, std::string const & after)
+{
+    std::string text = usage + '\n' + about;
+    for (long_option const & option : options_known)
+    {
+        if (*option.section)
+            text += std::string("\n") + option.section + ":\n";
+        append_option_help(text, option);
+    }
+    text += '\n';
+    append_option_help(text, help_option);
+    append_option_help(text, {"version", long_option::flag, 0, 0, "", "print the version and stop"});
+    return after.empty() ? text : text + '\n' + after;
+}
 
 int parse_long_options(std::string const & command, std::vector<std::string> const & arguments,
                        std::vector<long_option> const & options_known, parsed_options & parsed)

@@ -21,6 +21,9 @@ struct long_option
     kind_t kind;
     int64_t min = 0;
     int64_t max = 0;
+    char const * value = "";    // the value's name in the help ("FILE", "N")
+    char const * help = "";     // what it does, with its default
+    char const * section = "";  // a heading printed before it, when it opens a group
 };
 
 struct parsed_options
@@ -33,8 +36,15 @@ struct parsed_options
     int64_t number(std::string const & name, int64_t fallback) const;
 };
 
+// The help text of a command: `usage` and `about` (each ended by a line
+// feed), then every option of `options_known` under its section, its help
+// wrapped beside it, then "--help" and "--version", then `after`.
+std::string options_help(std::string const & usage, std::string const & about,
+                         std::vector<long_option> const & options_known, std::string const & after = "");
+
 // Parses `arguments` (after the subcommand) for the command `command`
 // (named in errors: "mirsight map: ..."). Returns 0, or 2 after printing
-// the error. "--" ends the options.
+// the error. "--" ends the options. "--help" is known to every command
+// (a flag named "help").
 int parse_long_options(std::string const & command, std::vector<std::string> const & arguments,
                        std::vector<long_option> const & options_known, parsed_options & parsed);

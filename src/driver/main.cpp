@@ -2,15 +2,17 @@
 // which form (exact or isomiR), and writes per-miRNA and per-tag tables.
 //
 //   mirsight [short options]            one run, as the short options say
-//   mirsight map | merge | collapse     the subcommands, with long options
+//   mirsight COMMAND [long options]     the commands of the table below
+#include <algorithm>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "collapse/collapse_options.hpp"
 #include "collapse/run_collapse.hpp"
 #include "core/messages.hpp"
-#include "core/staged_output.hpp"
 #include "core/run_state.hpp"
+#include "core/staged_output.hpp"
 #include "core/version.hpp"
 #include "driver/command_line.hpp"
 #include "driver/map_command.hpp"
@@ -20,6 +22,74 @@
 
 namespace
 {
+struct command
+{
+    char const * name;
+    char const * summary;
+    int (*run)(std::vector<std::string> const & arguments);
+    std::string (*help)();
+};
+
+int collapse_run(std::vector<std::string> const & arguments)
+{
+    set_program_name("mirsight collapse");
+    return collapse_command(arguments);
+}
+
+std::vector<command> const & commands()
+{
+    static std::vector<command> const table = {
+        {"map", "one sample's tags or reads on the miRNAs: its tables, named by sample", map_command, map_usage},
+        {"merge", "the samples of a study into count matrices, a summary and one mirGFF3 file", merge_command,
+         merge_usage},
+        {"collapse", "reads (FASTQ or FASTA, plain or gzip) into a tag-count file", collapse_run, collapse_usage},
+    };
+    return table;
+}
+
+command const * find_command(std::string const & name)
+{
+    for (command const & c : commands())
+        if (name == c.name)
+            return &c;
+    return nullptr;
+}
+
+std::string commands_text()
+{
+    std::string text = "Usage: mirsight COMMAND [options]    (mirsight help COMMAND: its options)\n"
+                       "       mirsight [short options]       (mirsight --help: the short options)\n\n"
+                       "Commands:\n";
+    for (command const & c : commands())
+        text += "  " + std::string(c.name) + std::string(10 - std::string(c.name).size(), ' ') + c.summary + "\n";
+    return text + "  help      this list, or the options of one command\n";
+}
+
+// "mirsight help [COMMAND]".
+int help_command(std::vector<std::string> const & arguments)
+{
+    if (arguments.empty())
+    {
+        std::cout << commands_text() << std::flush;
+        return 0;
+    }
+    command const * c = find_command(arguments[0]);
+    if (c == nullptr || arguments.size() > 1)
+    {
+        print_error("help: unknown command '" + arguments[0] + "'\n" + commands_text());
+        return 2;
+    }
+    std::cout << c->help() << std::flush;
+    return 0;
+}
+
+// Whether "--version" stands among the options (before any "--").
+bool asks_for_version(std::vector<std::string> const & arguments)
+{
+    auto const end = std::find(arguments.begin(), arguments.end(), "--");
+    return std::find(arguments.begin(), end, "--version") != end;
+}
+
 int short_option_run(int argc, char * argv[])
 {
     run_parameters parameters;
@@ -37,7 +107,7 @@ int short_option_run(int argc, char * argv[])
         return 0;
     }
     run_state state;
-    return run_pipeline(parameters, state);
+    return run_sample(short_option_request(parameters), state);
 }
 }  // namespace
 
@@ -45,16 +115,23 @@ int main(int argc, char * argv[])
 {
     set_program_name("mirsight");
     install_signal_cleanup();
-    std::string const subcommand = argc > 1 ? argv[1] : "";
-    std::vector<std::string> const rest(argv + std::min(argc, 2), argv + argc);
-    if (subcommand == "map")
-        return map_command(rest);
-    if (subcommand == "merge")
-        return merge_command(rest);
-    if (subcommand == "collapse")
+    // No word, or an option first: the short options.
+    if (argc < 2 || argv[1][0] == '-')
+        return short_option_run(argc, argv);
+    std::string const name = argv[1];
+    std::vector<std::string> const rest(argv + 2, argv + argc);
+    if (name == "help")
+        return help_command(rest);
+    command const * c = find_command(name);
+    if (c == nullptr)
     {
-        set_program_name("mirsight collapse");
-        return collapse_command(rest);
+        print_error("unknown command '" + name + "' (see mirsight help)");
+        return 2;
     }
-    return short_option_run(argc, argv);
+    if (asks_for_version(rest))
+    {
+        std::cout << "mirsight " << mirsight_version << std::endl;
+        return 0;
+    }
+    return c->run(rest);
 }

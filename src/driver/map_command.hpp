@@ -11,7 +11,4 @@ int map_command(std::vector<std::string> const & arguments);
 // The text of "mirsight map --help".
 std::string map_usage();
 
-// The sample name of a tag or reads file: its name without folder and
-// without the extensions .gz, .fastq, .fq, .fasta, .fa, .txt, .tsv (as many
-// as it ends with, e.g. "data/S1.fastq.gz" gives "S1").
-std::string sample_of_file(std::string const & path);
+

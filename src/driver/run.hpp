@@ -1,9 +1,9 @@
+// The short-option run: its parameters as a sample request.
 #pragma once
 
-#include "core/run_state.hpp"
 #include "driver/command_line.hpp"
+#include "sample/sample_pipeline.hpp"
 
-// Runs every stage once, in order, on `state` (a fresh run_state{}), and
-// prints the three totals. Returns the exit status: 0 on success, 1 when a
-// stage failed.
-int run_pipeline(run_parameters const & parameters, run_state & state);
+// The request of a short-option run: the files its options compose, the
+// species its -s text selects, every output kept under its composed name.
+sample_request short_option_request(run_parameters const & parameters);

@@ -178,19 +178,18 @@ struct listed_tag
 
 // The counted tags of both tag tables (every mapped tag unless
 // counted_only), in the order asked for.
-std::vector<listed_tag> list_tags(std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
-                                  assignment_rule const & rule, tag_order order,
-                                  bool counted_only)
+std::vector<listed_tag> list_tags(result_tables const & results, tag_order order, bool counted_only)
 {
     std::vector<listed_tag> listed;
     listed.reserve(results.result_tag_uniq_vet.size() + results.result_tag_ambig_vet.size());
-    for (auto const * table : {&results.result_tag_uniq_vet, &results.result_tag_ambig_vet})
-        for (tag_vet_t const & tag : *table)
-        {
-            mirna_matched_vet_t const * counted = counted_alignment(tag, rule, seed_vet);
-            if (counted != nullptr || !counted_only)
-                listed.push_back({&tag, counted, rna5_to_text(tag.tag_sequence)});
-        }
+    auto list = [&](tag_vet_t const & tag, mirna_matched_vet_t const * counted) {
+        if (counted != nullptr || !counted_only)
+            listed.push_back({&tag, counted, rna5_to_text(tag.tag_sequence)});
+    };
+    for (tag_vet_t const & tag : results.result_tag_uniq_vet)
+        list(tag, counted_unique_alignment(tag));
+    for (std::size_t t = 0; t < results.result_tag_ambig_vet.size(); ++t)
+        list(results.result_tag_ambig_vet[t], counted_ambiguous_alignment(results, t));
     if (order == tag_order::tag_file)
         std::sort(listed.begin(), listed.end(), [](listed_tag const & a, listed_tag const & b) {
             return a.tag->tag_index < b.tag->tag_index;
@@ -225,17 +224,6 @@ std::string variant_on_mature(std::string const & tag, std::string const & matur
 }
 }  // namespace
 
-std::string sample_name(std::string const & tag_file)
-{
-    std::size_t const slash = tag_file.find_last_of('/');
-    std::string name = slash == std::string::npos ? tag_file : tag_file.substr(slash + 1);
-    std::size_t const dot = name.find_last_of('.');
-    if (dot != std::string::npos && dot > 0)
-        name.erase(dot);
-    std::replace(name.begin(), name.end(), ',', '_');
-    return name;
-}
-
 std::string gff3_source(std::vector<hairpin_record> const & hairpins, std::vector<seed_vet_t> const & seed_vet)
 {
     if (hairpins.empty())
@@ -262,7 +250,7 @@ std::string gff3_header(std::string const & source, std::string const & sample, 
 }
 
 int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const & seed_vet,
-                    result_tables const & results, assignment_rule const & rule, output_staging & outputs)
+                    result_tables const & results, output_staging & outputs)
 {
     std::vector<hairpin_record> hairpins;
     int32_t const read_status = read_hairpin_file(request.hairpin_path, hairpins);
@@ -278,8 +266,7 @@ int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const 
         return -1;
     std::string text = gff3_header(state.source, request.sample, request.header_notes);
     bool written = true;
-    for (listed_tag const & listed : list_tags(seed_vet, results, rule, request.order,
-                                               request.records == gff3_records::counted))
+    for (listed_tag const & listed : list_tags(results, request.order, request.records == gff3_records::counted))
     {
         append_tag_records(state, *listed.tag, listed.letters, listed.counted, request.records, text);
         if (!(written = flush_when_full(file, text, false)))
@@ -299,14 +286,14 @@ int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const 
 }
 
 int32_t write_isomir_table(std::string const & path, std::vector<seed_vet_t> const & seed_vet,
-                           result_tables const & results, assignment_rule const & rule, output_staging & outputs)
+                           result_tables const & results, output_staging & outputs)
 {
     checked_file file(path, "isomiR table");
     if (!file.open(outputs))
         return -1;
-    std::string text = "sequence\tuid\tmirna\tclass\tvariant\treads\n";
+    std::string text = isomir_description_columns() + "\treads\n";
     bool written = true;
-    for (listed_tag const & listed : list_tags(seed_vet, results, rule, tag_order::sequence, true))
+    for (listed_tag const & listed : list_tags(results, tag_order::sequence, true))
     {
         mirna_vet_t const & mirna = matched_mirna(seed_vet, *listed.counted);
         std::string const & letters = listed.letters;
@@ -321,4 +308,41 @@ int32_t write_isomir_table(std::string const & path, std::vector<seed_vet_t> con
     }
     written = written && flush_when_full(file, text, true);
     return file.close(true) && written ? 0 : -1;
+}
+
+std::string isomir_description_columns()
+{
+    return "sequence\tuid\tmirna\tclass\tvariant";
+}
+
+std::string gff3_attribute(std::string const & record, std::string const & name)
+{
+    std::size_t const at = record.find("; " + name + "=");
+    std::size_t begin = at == std::string::npos ? record.find("\t" + name + "=") : at;
+    if (begin == std::string::npos)
+        return "";
+    begin = record.find('=', begin) + 1;
+    std::size_t const end = record.find(';', begin);
+    return record.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+std::string gff3_without_expression(std::string const & record)
+{
+    std::size_t const begin = record.find("; Expression=");
+    if (begin == std::string::npos)
+        return record;
+    std::size_t const end = record.find(';', begin + 2);
+    return record.substr(0, begin) + (end == std::string::npos ? "" : record.substr(end));
+}
+
+std::string gff3_with_expression(std::string const & record, std::string const & expression)
+{
+    std::size_t const filter = record.find("; Filter=");
+    std::size_t const at = filter == std::string::npos ? record.size() : filter;
+    return record.substr(0, at) + "; Expression=" + expression + record.substr(at);
+}
+
+std::string gff3_source_of_line(std::string const & line)
+{
+    return line.rfind("## source-ontology: miRBase ", 0) == 0 ? "miRBase" : "Custom";
 }

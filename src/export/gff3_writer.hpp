@@ -11,10 +11,6 @@
 #include "core/staged_output.hpp"
 #include "export/hairpin_file.hpp"
 
-// The sample name: the tag file's name without folder and extension (a
-// comma, which would separate samples, becomes "_").
-std::string sample_name(std::string const & tag_file);
-
 // "miRBase" when every precursor has an accession "MI<digits>" and every
 // mature miRNA of `seed_vet` one "MIMAT<digits>" (the header's second word),
 // else "Custom".
@@ -56,8 +52,7 @@ struct gff3_request
 };
 
 // Reads the hairpin file and writes the mirGFF3 file (an output of
-// `outputs`) for the tags of `results`, whose ambiguous tags have their
-// alignments sorted best first. A counted alignment's record lies on the
+// `outputs`) for the tags of `results`, whose counted alignments are decided. A counted alignment's record lies on the
 // first precursor (file order) that the mature's name points to
 // (hsa-miR-548ap-5p: hsa-mir-548ap, hsa-mir-548ap-1, ...) and holds its
 // sequence, else on the first precursor of its species that holds it. A tag
@@ -66,7 +61,21 @@ struct gff3_request
 // hairpin file cannot be opened; -1 on any other failure (reported on
 // standard error, naming the file).
 int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const & seed_vet,
-                    result_tables const & results, assignment_rule const & rule, output_staging & outputs);
+                    result_tables const & results, output_staging & outputs);
+
+// The columns that describe a counted tag in the isomiR tables, tab-separated:
+// "sequence uid mirna class variant"; the per-sample table adds "reads".
+std::string isomir_description_columns();
+
+// The value of attribute `name` of a mirGFF3 record ("" when absent); the
+// record without its Expression attribute; and such a record with
+// Expression `expression` put back before its Filter.
+std::string gff3_attribute(std::string const & record, std::string const & name);
+std::string gff3_without_expression(std::string const & record);
+std::string gff3_with_expression(std::string const & record, std::string const & expression);
+
+// The source ("miRBase" or "Custom") of a "## source-ontology:" header line.
+std::string gff3_source_of_line(std::string const & line);
 
 // Writes `path` (an output of `outputs`): a header line, then one line per
 // counted tag of `results` sorted by sequence: "sequence" (DNA letters),
@@ -77,4 +86,4 @@ int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const 
 // additions, letters before its 5' end as templated) and "reads".
 // Returns 0, or -1 after an error naming the file.
 int32_t write_isomir_table(std::string const & path, std::vector<seed_vet_t> const & seed_vet,
-                           result_tables const & results, assignment_rule const & rule, output_staging & outputs);
+                           result_tables const & results, output_staging & outputs);

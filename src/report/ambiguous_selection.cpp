@@ -1,5 +1,6 @@
 #include "report/ambiguous_selection.hpp"
 
+#include "core/parallel_chunks.hpp"
 #include "report/family_comparator.hpp"
 #include "report/result_line.hpp"
 
@@ -90,15 +91,26 @@ std::string tag_ambigue_selected_header()
                         "iso_3p", "offset_site", "suppl_compens_site", "central_site"});
 }
 
-bool append_selected_tag(std::string & selected_lines, std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag,
-                         assignment_rule const & rule)
+void decide_counted_alignments(assignment_rule const & rule, std::vector<seed_vet_t> const & seed_vet,
+                               uint32_t thread_count, result_tables & results)
+{
+    std::vector<tag_vet_t> & tags = results.result_tag_ambig_vet;
+    results.assigned.assign(tags.size(), 0);
+    run_in_chunks(tags.size(), thread_count, [&](uint32_t, uint64_t first, uint64_t last) {
+        for (uint64_t t = first; t < last; ++t)
+        {
+            order_alignments(tags[t].mirna_matched_vet, rule);
+            results.assigned[t] = tags[t].mirna_matched_vet.size() >= 2 &&
+                                  counted_alignment(tags[t], rule, seed_vet) != nullptr;
+        }
+    });
+}
+
+void append_selected_tag(std::string & selected_lines, std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag)
 {
     std::vector<mirna_matched_vet_t> const & alignments = tag.mirna_matched_vet;
-    if (alignments.size() < 2 || counted_alignment(tag, rule, seed_vet) == nullptr)
-        return false;
     append_selected_line(selected_lines, matched_mirna(seed_vet, alignments[0]), tag,
                          count_mirna_families(seed_vet, alignments));
-    return true;
 }
 
 void move_selected_tag(std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag,

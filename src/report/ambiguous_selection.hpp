@@ -7,7 +7,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "core/records.hpp"
+#include "core/run_state.hpp"
 
 // Position of each row in a per-miRNA table, by its mirna_index.
 using mirna_row_index = std::unordered_map<uint32_t, std::size_t>;
@@ -16,14 +16,20 @@ using mirna_row_index = std::unordered_map<uint32_t, std::size_t>;
 // should two share one).
 mirna_row_index index_rows_by_mirna(std::vector<result_mirna_uniq_ambig_vet_t> const & rows);
 
+// The one decision of which alignment each ambiguous tag of `results` is
+// counted on: puts its alignments in the order of `rule` and records in
+// results.assigned whether `rule` assigns it to the first (`seed_vet` holds
+// the aligned miRNAs). On thread_count threads (0 counts as 1), the same for
+// any count.
+void decide_counted_alignments(assignment_rule const & rule, std::vector<seed_vet_t> const & seed_vet,
+                               uint32_t thread_count, result_tables & results);
+
 // The header line of "_tag_ambigue_selected.txt".
 std::string tag_ambigue_selected_header();
 
-// For an ambiguous tag whose alignments are in the order of `rule`: true
-// when `rule` assigns it (the tag is selected), and then its line of "_tag_ambigue_selected.txt" is appended to
-// `selected_lines`. Changes nothing else.
-bool append_selected_tag(std::string & selected_lines, std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag,
-                         assignment_rule const & rule);
+// Appends the line of "_tag_ambigue_selected.txt" of an ambiguous tag that
+// was assigned to its first alignment.
+void append_selected_tag(std::string & selected_lines, std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag);
 
 // For a selected tag: moves its reads from the ambiguous to the unique
 // counters of the best miRNA's row in `result_mirna_selected_vet`, whose four

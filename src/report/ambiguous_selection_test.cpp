@@ -27,15 +27,19 @@ protected:
         }
     }
 
-    // Sorts the tag's alignments best first, as the tag table does, then
-    // selects it and, when selected, moves its reads.
+    // Decides the tag's counted alignment (its alignments then best first),
+    // and when it is assigned writes its line and moves its reads.
     bool select(tag_vet_t & tag, int32_t threshold)
     {
         assignment_rule rule;
         rule.align_score_threshold = threshold;
-        order_alignments(tag.mirna_matched_vet, rule);
-        if (!append_selected_tag(selected_lines, seed_vet, tag, rule))
+        result_tables results;
+        results.result_tag_ambig_vet.push_back(tag);
+        decide_counted_alignments(rule, seed_vet, 1, results);
+        tag = results.result_tag_ambig_vet[0];
+        if (counted_ambiguous_alignment(results, 0) == nullptr)
             return false;
+        append_selected_tag(selected_lines, seed_vet, tag);
         move_selected_tag(seed_vet, tag, rows, index_rows_by_mirna(rows));
         return true;
     }

@@ -111,12 +111,12 @@ bool write_mirna_tables(checked_file & unique_file, checked_file & ambigue_file,
     return unique_file.write(texts.unique) && ambigue_file.write(texts.ambiguous);
 }
 
-// The per-miRNA tables before selection, the tag tables with the selection
-// (which changes `result_mirna_selected_vet`), then the per-miRNA tables
+// The per-miRNA tables before selection, the tag tables with the assigned
+// tags (moved in a copy of the per-miRNA rows), then the per-miRNA tables
 // after selection. The tables before selection are formatted while the
 // unique-tag table is written. False as soon as a stream fails.
-bool write_result_files(result_files & files, assignment_rule const & rule, uint32_t thread_count,
-                        std::vector<seed_vet_t> const & seed_vet, result_tables & results, mapped_totals & totals)
+bool write_result_files(result_files & files, uint32_t thread_count, std::vector<seed_vet_t> const & seed_vet,
+                        result_tables const & results, mapped_totals & totals)
 {
     std::vector<result_mirna_uniq_ambig_vet_t> result_mirna_selected_vet = results.result_mirna_uniq_ambig_vet;
     mirna_row_index const row_of_mirna = index_rows_by_mirna(result_mirna_selected_vet);
@@ -127,8 +127,7 @@ bool write_result_files(result_files & files, assignment_rule const & rule, uint
                                   thread_count, totals)
            && write_mirna_tables(files[unique_mirna_file], files[ambigue_mirna_file], before_selection.get())
            && write_tag_ambigue_tables(files[tag_ambigue_file].stream(), files[tag_ambigue_selected_file].stream(),
-                                       rule, seed_vet, results.result_tag_ambig_vet,
-                                       result_mirna_selected_vet, row_of_mirna, thread_count, totals)
+                                       seed_vet, results, result_mirna_selected_vet, row_of_mirna, thread_count, totals)
            && write_mirna_tables(files[unique_selected_mirna_file], files[ambigue_selected_mirna_file],
                                  format_mirna_tables(result_mirna_selected_vet, false, thread_count));
 }
@@ -142,8 +141,8 @@ result_paths result_paths_with_prefix(std::string const & output_prefix)
     return paths;
 }
 
-int32_t output_file_print(result_paths const & paths, assignment_rule const & rule, uint32_t thread_count,
-                          std::vector<seed_vet_t> const & seed_vet, result_tables & results, mapped_totals & totals,
+int32_t output_file_print(result_paths const & paths, uint32_t thread_count, std::vector<seed_vet_t> const & seed_vet,
+                          result_tables const & results, mapped_totals & totals,
                           output_staging & outputs)
 {
     result_files files;
@@ -152,7 +151,7 @@ int32_t output_file_print(result_paths const & paths, assignment_rule const & ru
         close_result_files(files, false);
         return -1;
     }
-    if (!write_result_files(files, rule, thread_count, seed_vet, results, totals))
+    if (!write_result_files(files, thread_count, seed_vet, results, totals))
     {
         report_write_failure(files);
         close_result_files(files, false);

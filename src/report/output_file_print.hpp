@@ -30,12 +30,11 @@ using result_paths = std::array<std::string, result_table_count>;
 result_paths result_paths_with_prefix(std::string const & output_prefix);
 
 // Writes the seven result files `paths` (outputs of `outputs`) from
-// `results`, whose ambiguous tags get their alignments in the order of
-// `rule`; assigns the ambiguous tags `rule` assigns, and sums the three
-// mapped-read totals into `totals`. The lines are formatted by thread_count threads (0 counts as 1);
-// the files, totals and messages are the same for any count. Returns 0; -1
-// when a result file cannot be created, written or closed (reported on
-// standard error, naming the path).
-int32_t output_file_print(result_paths const & paths, assignment_rule const & rule, uint32_t thread_count,
-                          std::vector<seed_vet_t> const & seed_vet, result_tables & results, mapped_totals & totals,
-                          output_staging & outputs);
+// `results`, whose counted alignments are decided (decide_counted_alignments),
+// and sums the three mapped-read totals into `totals`. The lines are
+// formatted by thread_count threads (0 counts as 1); the files, totals and
+// messages are the same for any count. Returns 0; -1 when a result file
+// cannot be created, written or closed (reported on standard error, naming
+// the path).
+int32_t output_file_print(result_paths const & paths, uint32_t thread_count, std::vector<seed_vet_t> const & seed_vet,
+                          result_tables const & results, mapped_totals & totals, output_staging & outputs);

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "core/test_support.hpp"
+#include "report/ambiguous_selection.hpp"
 #include "report/report_test_data.hpp"
 
 namespace
@@ -54,7 +55,8 @@ mirna_matched_vet_t alignment(uint32_t mirna, int32_t score, uint32_t begin_mirn
 int32_t print(run_state & state, std::string const & prefix, uint32_t threads = 1)
 {
     output_staging outputs(false);
-    return output_file_print(result_paths_with_prefix(prefix), assignment_rule{}, threads, state.mirna_db.seed_vet, state.results,
+    decide_counted_alignments(assignment_rule{}, state.mirna_db.seed_vet, threads, state.results);
+    return output_file_print(result_paths_with_prefix(prefix), threads, state.mirna_db.seed_vet, state.results,
                              state.totals, outputs);
 }
 

@@ -92,8 +92,7 @@ std::string column_value(summary_column const & column, sample_summary const & s
 }
 }  // namespace
 
-std::vector<mirna_reads> count_mirna_reads(std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
-                                           assignment_rule const & rule)
+std::vector<mirna_reads> count_mirna_reads(std::vector<seed_vet_t> const & seed_vet, result_tables const & results)
 {
     std::vector<mirna_reads> rows;
     std::unordered_map<uint32_t, std::size_t> row_of;  // by mirna_index
@@ -105,11 +104,12 @@ std::vector<mirna_reads> count_mirna_reads(std::vector<seed_vet_t> const & seed_
         return rows[found.first->second];
     };
     for (tag_vet_t const & tag : results.result_tag_uniq_vet)
-        if (!tag.mirna_matched_vet.empty())
-            row_for(tag.mirna_matched_vet[0]).unique += tag.tag_count;
-    for (tag_vet_t const & tag : results.result_tag_ambig_vet)
+        if (mirna_matched_vet_t const * counted = counted_unique_alignment(tag))
+            row_for(*counted).unique += tag.tag_count;
+    for (std::size_t t = 0; t < results.result_tag_ambig_vet.size(); ++t)
     {
-        if (mirna_matched_vet_t const * counted = counted_alignment(tag, rule, seed_vet))
+        tag_vet_t const & tag = results.result_tag_ambig_vet[t];
+        if (mirna_matched_vet_t const * counted = counted_ambiguous_alignment(results, t))
         {
             row_for(*counted).assigned += tag.tag_count;
             continue;
@@ -130,10 +130,8 @@ std::vector<mirna_reads> count_mirna_reads(std::vector<seed_vet_t> const & seed_
     return rows;
 }
 
-sample_summary summarize_sample(std::string const & sample, std::vector<seed_vet_t> const & seed_vet,
-                                tag_table const & tags, result_tables const & results,
-                                std::vector<mirna_reads> const & mirnas, assignment_rule const & rule,
-                                std::size_t top)
+sample_summary summarize_sample(std::string const & sample, tag_table const & tags, result_tables const & results,
+                                std::vector<mirna_reads> const & mirnas, std::size_t top)
 {
     sample_summary s;
     s.sample = sample;
@@ -157,12 +155,13 @@ sample_summary summarize_sample(std::string const & sample, std::vector<seed_vet
     {
         s.unique_reads += tag.tag_count;
         ++s.unique_tags;
-        if (!tag.mirna_matched_vet.empty())
-            class_reads(s, tag.mirna_matched_vet[0]) += tag.tag_count;
+        if (mirna_matched_vet_t const * counted = counted_unique_alignment(tag))
+            class_reads(s, *counted) += tag.tag_count;
     }
-    for (tag_vet_t const & tag : results.result_tag_ambig_vet)
+    for (std::size_t t = 0; t < results.result_tag_ambig_vet.size(); ++t)
     {
-        mirna_matched_vet_t const * counted = counted_alignment(tag, rule, seed_vet);
+        tag_vet_t const & tag = results.result_tag_ambig_vet[t];
+        mirna_matched_vet_t const * counted = counted_ambiguous_alignment(results, t);
         if (counted == nullptr)
         {
             s.ambiguous_unassigned_reads += tag.tag_count;
@@ -190,7 +189,7 @@ std::string mirna_table_text(std::vector<mirna_reads> const & mirnas)
     uint64_t counted = 0;
     for (mirna_reads const & m : mirnas)
         counted += m.unique + m.assigned;
-    std::string text = "mirna\taccession\treads_unique\treads_assigned\treads_ambiguous\trpm\n";
+    std::string text = mirna_table_header();
     for (mirna_reads const & m : mirnas)
     {
         char rpm[32];
@@ -201,6 +200,31 @@ std::string mirna_table_text(std::vector<mirna_reads> const & mirnas)
                 '\t' + std::to_string(m.ambiguous) + '\t' + rpm + '\n';
     }
     return text;
+}
+
+std::string mirna_table_header()
+{
+    return "mirna\taccession\treads_unique\treads_assigned\treads_ambiguous\trpm\n";
+}
+
+namespace
+{
+bool read_count(std::string const & text, uint64_t & value)
+{
+    auto const read = std::from_chars(text.data(), text.data() + text.size(), value);
+    return !text.empty() && read.ec == std::errc() && read.ptr == text.data() + text.size();
+}
+}  // namespace
+
+bool parse_mirna_table_line(std::vector<std::string> const & fields, mirna_reads & row, std::string & rpm)
+{
+    if (fields.size() != 6)
+        return false;
+    row.mirna = fields[0];
+    row.accession = fields[1];
+    rpm = fields[5];
+    return read_count(fields[2], row.unique) && read_count(fields[3], row.assigned) &&
+           read_count(fields[4], row.ambiguous);
 }
 
 std::vector<std::string> summary_columns()

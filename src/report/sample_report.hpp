@@ -19,23 +19,24 @@ struct mirna_reads
     uint64_t ambiguous = 0; // reads of the ambiguous tags that align to it and stay unassigned
 };
 
-// The per-miRNA reads of a run whose ambiguous tags have their alignments
-// sorted best first (as output_file_print leaves them), by name (byte
-// order), then accession; only miRNAs with reads.
-std::vector<mirna_reads> count_mirna_reads(std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
-                                           assignment_rule const & rule);
+// The per-miRNA reads of a run whose counted alignments are decided, by
+// name (byte order), then accession; only miRNAs with reads.
+std::vector<mirna_reads> count_mirna_reads(std::vector<seed_vet_t> const & seed_vet, result_tables const & results);
 
 // The sample's summary (every field of sample_summary; `top` most abundant
 // miRNAs by unique + assigned reads).
-sample_summary summarize_sample(std::string const & sample, std::vector<seed_vet_t> const & seed_vet,
-                                tag_table const & tags, result_tables const & results,
-                                std::vector<mirna_reads> const & mirnas, assignment_rule const & rule,
-                                std::size_t top = 10);
+sample_summary summarize_sample(std::string const & sample, tag_table const & tags, result_tables const & results,
+                                std::vector<mirna_reads> const & mirnas, std::size_t top = 10);
 
 // The tidy table: header "mirna accession reads_unique reads_assigned
 // reads_ambiguous rpm", tab-separated, one line per miRNA. rpm: (unique +
 // assigned) reads per million of the sample's reads counted on miRNAs.
 std::string mirna_table_text(std::vector<mirna_reads> const & mirnas);
+std::string mirna_table_header();  // its first line, with the line feed
+
+// One line of that table read back (its fields): false when a column is
+// missing or a count is not a number. `rpm` is its last column's text.
+bool parse_mirna_table_line(std::vector<std::string> const & fields, mirna_reads & row, std::string & rpm);
 
 // The summary table: a header line and one line per sample (see
 // summary_columns()).

@@ -78,27 +78,24 @@ void append_tag_unique_lines(tag_lines & out, std::vector<seed_vet_t> const & se
     }
 }
 
-// For result_tag_ambig_vet[first, last), in order: sorts each tag's
-// alignments in place best first, appends its line to `out.lines` and its
-// reads to `out.reads`; when the tag is selected, appends its selected line,
-// reads and position to `out.selected`, `out.selected_reads` and
-// `out.selected_tags`.
-void append_tag_ambigue_lines(tag_lines & out, std::vector<seed_vet_t> const & seed_vet,
-                              std::vector<tag_vet_t> & result_tag_ambig_vet, std::size_t first, std::size_t last,
-                              assignment_rule const & rule)
+// For result_tag_ambig_vet[first, last), in order (alignments as decided,
+// best first): appends its line to `out.lines` and its reads to
+// `out.reads`; when the tag is assigned, appends its selected line, reads
+// and position to `out.selected`, `out.selected_reads` and `out.selected_tags`.
+void append_tag_ambigue_lines(tag_lines & out, std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
+                              std::size_t first, std::size_t last)
 {
     for (std::size_t t = first; t < last; ++t)
     {
-        tag_vet_t & tag = result_tag_ambig_vet[t];
-        std::vector<mirna_matched_vet_t> & alignments = tag.mirna_matched_vet;
+        tag_vet_t const & tag = results.result_tag_ambig_vet[t];
         append_tag_fields(out.lines, tag);
         out.reads += tag.tag_count;
-        order_alignments(alignments, rule);
-        for (mirna_matched_vet_t const & a : alignments)
+        for (mirna_matched_vet_t const & a : tag.mirna_matched_vet)
             append_alignment_group(out.lines, matched_mirna(seed_vet, a), a);
         out.lines += '\n';
-        if (append_selected_tag(out.selected, seed_vet, tag, rule))
+        if (counted_ambiguous_alignment(results, t) != nullptr)
         {
+            append_selected_tag(out.selected, seed_vet, tag);
             out.selected_reads += tag.tag_count;
             out.selected_tags.push_back(t);
         }
@@ -162,8 +159,7 @@ bool write_tag_unique_table(std::ostream & tag_unique_file, std::vector<seed_vet
 }
 
 bool write_tag_ambigue_tables(std::ostream & tag_ambigue_file, std::ostream & selected_file,
-                              assignment_rule const & rule, std::vector<seed_vet_t> const & seed_vet,
-                              std::vector<tag_vet_t> & result_tag_ambig_vet,
+                              std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
                               std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
                               mirna_row_index const & row_of_mirna, uint32_t thread_count, mapped_totals & totals)
 {
@@ -171,9 +167,9 @@ bool write_tag_ambigue_tables(std::ostream & tag_ambigue_file, std::ostream & se
         || !write_line(selected_file, tag_ambigue_selected_header()))
         return false;
     return format_in_blocks(
-        result_tag_ambig_vet.size(), thread_count,
+        results.result_tag_ambig_vet.size(), thread_count,
         [&](tag_lines & block, std::size_t first, std::size_t last) {
-            append_tag_ambigue_lines(block, seed_vet, result_tag_ambig_vet, first, last, rule);
+            append_tag_ambigue_lines(block, seed_vet, results, first, last);
         },
         [&](tag_lines const & block) {
             if (!write_line(tag_ambigue_file, block.lines) || !write_line(selected_file, block.selected))
@@ -181,7 +177,7 @@ bool write_tag_ambigue_tables(std::ostream & tag_ambigue_file, std::ostream & se
             totals.ambigue_mapped_total_tag_count += block.reads;
             totals.ambigue_selected_mapped_total_tag_count += block.selected_reads;
             for (std::size_t t : block.selected_tags)
-                move_selected_tag(seed_vet, result_tag_ambig_vet[t], result_mirna_selected_vet, row_of_mirna);
+                move_selected_tag(seed_vet, results.result_tag_ambig_vet[t], result_mirna_selected_vet, row_of_mirna);
             return true;
         });
 }

@@ -22,15 +22,15 @@ bool write_tag_unique_table(std::ostream & tag_unique_file, std::vector<seed_vet
                             mapped_totals & totals);
 
 // Writes the headers of "_tag_ambigue.txt" and "_tag_ambigue_selected.txt",
-// then one line per tag of result_tag_ambig_vet: its alignments are put in
-// place in the order of `rule`, its reads added to totals.ambigue_mapped_total_tag_count,
-// and a selected tag is written to `selected_file`, its reads added to
+// then one line per tag of results.result_tag_ambig_vet (its alignments in
+// the decided order), its reads added to
+// totals.ambigue_mapped_total_tag_count; an assigned tag is written to
+// `selected_file`, its reads added to
 // totals.ambigue_selected_mapped_total_tag_count and moved in
 // `result_mirna_selected_vet`. The lines are formatted by thread_count
 // threads (0 counts as 1). Stops and returns false as soon as either stream
 // fails.
 bool write_tag_ambigue_tables(std::ostream & tag_ambigue_file, std::ostream & selected_file,
-                              assignment_rule const & rule, std::vector<seed_vet_t> const & seed_vet,
-                              std::vector<tag_vet_t> & result_tag_ambig_vet,
+                              std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
                               std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
                               mirna_row_index const & row_of_mirna, uint32_t thread_count, mapped_totals & totals);

@@ -1,4 +1,4 @@
-#include "driver/tag_input.hpp"
+#include "sample/tag_input.hpp"
 
 #include <cctype>
 #include <regex>

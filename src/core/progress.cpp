@@ -1,4 +1,4 @@
-#include "driver/progress.hpp"
+#include "core/progress.hpp"
 
 #include <cstdio>
 

@@ -1,0 +1,76 @@
+// One sample from its inputs to its files: index the miRNAs, load the tags,
+// search them, aggregate the results, decide each tag's counted alignment,
+// write. Both the short options and "mirsight map" run a sample this way;
+// they differ only in the request they make.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/output_checks.hpp"
+#include "core/records.hpp"
+#include "core/run_state.hpp"
+#include "core/search_parameters.hpp"
+#include "export/gff3_writer.hpp"
+#include "matching/mirna_finder.hpp"
+#include "mirna_db/mirbase_file_formatter.hpp"
+#include "report/output_file_print.hpp"
+
+// Which species are searched.
+struct species_choice
+{
+    // true: exactly these codes (a code the miRNA file lacks is an error);
+    // none given: every species of the file, with a note when it holds
+    // several. false: every code of the file that occurs in `text`.
+    bool exact = false;
+    std::vector<std::string> codes;
+    std::string text;
+};
+
+// What a sample run reads, how it searches, and what it writes.
+struct sample_request
+{
+    std::string command;  // opens messages ("mirsight map"), or "" for the short options
+    std::string sample;   // the sample's name in the summary and the mirGFF3 file
+
+    // Inputs, each with what it is called in messages.
+    named_file mature;
+    named_file tags;
+    named_file hairpin;           // the precursor FASTA file, with the mirGFF3 file only
+    bool tags_may_be_reads = false;  // the tag file may hold reads, collapsed in memory
+    mature_letters letters = mature_letters::t_is_n;
+
+    species_choice species;
+    search_parameters search;
+    assignment_rule rule;
+    bool rna_conversion = true;
+    uint32_t thread_count = 1;
+    seed_search engine = seed_search::lookup;
+
+    // Outputs, in these folders (created, with their parents, when missing).
+    // The miRNA index files are outputs only when kept; otherwise
+    // they are temporary files, removed when the run ends.
+    std::vector<std::string> folders;
+    std::string grouped_file;
+    std::string sorted_grouped_file;
+    bool keep_index_files = true;
+    result_paths tables;
+    std::string report_prefix;    // "": no summary, tidy tables or MultiQC files; else PREFIX.summary.tsv, ...
+    std::string gff3_file;        // "": no mirGFF3 file
+    gff3_records gff3_content = gff3_records::counted;
+    tag_order gff3_order = tag_order::tag_file;
+    std::vector<std::string> gff3_header_notes;  // "## MODE: ..." lines
+    bool quiet = false;  // no progress line
+};
+
+// The sample's summary, tidy miRNA table, isomiR table and MultiQC files,
+// named PREFIX.summary.tsv and so on.
+std::vector<std::string> report_file_names(std::string const & prefix);
+
+// Runs the sample: every input readable and every output name safe first,
+// then every stage on `state` (a fresh run_state{}); all outputs appear
+// together when the run succeeds, or none does; then the three totals are
+// printed. Returns the exit status: 0; 1 when a stage failed; 2 when two
+// outputs name the same file.
+int run_sample(sample_request const & request, run_state & state);
