@@ -199,13 +199,6 @@ bool read_sensitive_value(sensitive_option const & option, std::string const & t
     return true;
 }
 
-std::string sensitive_mode_note(sensitive_parameters const & s)
-{
-    return "## MODE: sensitive window=" + std::to_string(s.window) + ",max_shift=" + std::to_string(s.max_shift) +
-           ",max_mismatches=" + std::to_string(s.max_mismatches) + ",min_matched=" + std::to_string(s.min_matched) +
-           ",max_unmatched=" + std::to_string(s.max_unmatched);
-}
-
 search_parameters to_search_parameters(run_parameters const & p)
 {
     search_parameters search;

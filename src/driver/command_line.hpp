@@ -62,10 +62,6 @@ std::vector<sensitive_option> const & sensitive_options();
 // within the option's range, stored into `parameters`.
 bool read_sensitive_value(sensitive_option const & option, std::string const & text, sensitive_parameters & parameters);
 
-// The mirGFF3 header line that records the mode:
-// "## MODE: sensitive window=7,max_shift=3,max_mismatches=2,min_matched=14,max_unmatched=5".
-std::string sensitive_mode_note(sensitive_parameters const & parameters);
-
 // The five search numbers of `parameters` as the stages take them (a
 // negative value becomes a large one: "-l -1" lets no alignment pass).
 search_parameters to_search_parameters(run_parameters const & parameters);

@@ -6,7 +6,7 @@
 #include "core/messages.hpp"
 #include "core/run_state.hpp"
 #include "driver/command_line.hpp"
-#include "driver/long_options.hpp"
+#include "core/long_options.hpp"
 #include "sample/sample_pipeline.hpp"
 
 namespace

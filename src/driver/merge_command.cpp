@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "core/messages.hpp"
-#include "driver/long_options.hpp"
+#include "core/long_options.hpp"
 #include "study/merge.hpp"
 
 namespace

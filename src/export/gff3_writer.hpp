@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/run_state.hpp"
+#include "core/search_parameters.hpp"
 #include "core/staged_output.hpp"
 #include "export/hairpin_file.hpp"
 
@@ -20,6 +21,10 @@ std::string gff3_source(std::vector<hairpin_record> const & hairpins, std::vecto
 // tools, then `extra` lines (such as "## MODE: ..."), then COLDATA.
 std::string gff3_header(std::string const & source, std::string const & sample,
                         std::vector<std::string> const & extra = {});
+
+// The header line that records the sensitive mode:
+// "## MODE: sensitive window=7,max_shift=3,max_mismatches=2,min_matched=14,max_unmatched=5".
+std::string sensitive_mode_note(sensitive_parameters const & parameters);
 
 // Which records a mirGFF3 file holds.
 enum class gff3_records

@@ -1,4 +1,4 @@
-#include "driver/long_options.hpp"
+#include "core/long_options.hpp"
 
 #include <charconv>
 
