@@ -119,7 +119,8 @@ check_collapse() {
 }
 
 check_pipeline() {
-    command -v cutadapt > /dev/null || { echo "FAIL: cutadapt is not installed"; exit 1; }
+    source "$root/e2e/require_tools.sh"
+    require_tool cutadapt mirtop || exit 77
     # The commands as the README gives them, run from a copy of the layout
     # they expect.
     awk '/^## From FASTQ to results/ { section = 1; next }
