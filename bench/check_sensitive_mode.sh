@@ -10,6 +10,8 @@
 set -u
 binary=$(realpath "$1")
 root=$(realpath "$2")
+source "$root/e2e/require_tools.sh"
+require_tool python3 || exit 77
 work=$(mktemp -d /tmp/mirsight_sensitive_XXXXXX)
 trap 'rm -rf "$work"' EXIT
 failed=0

@@ -6,10 +6,14 @@
 # expression against the total our own tag tables imply.
 #
 #   gff3_check.sh BINARY PROJECT_ROOT
+# Skipped (exit 77) without Debian's mirtop and python3-mirtop.
 set -u
 binary=$(realpath "$1")
 root=$(realpath "$2")
 checker=$root/e2e/mirgff3_check.py
+source "$root/e2e/require_tools.sh"
+require_tool mirtop python3 || exit 77
+require_python_module mirtop || exit 77
 
 work=$(mktemp -d /tmp/mirsight_gff3_XXXXXX)
 trap 'rm -rf "$work"' EXIT

@@ -59,7 +59,7 @@ def mismatched_uids(path):
 def mirtop_counts(path, folder):
     """Sums per (miRNA, sample) of what `mirtop counts` writes, or None."""
     for command in (["mirtop", "stats", "-o", folder, path], ["mirtop", "counts", "--gff", path, "-o", folder]):
-        run = subprocess.run(command, capture_output=True, text=True)
+        run = subprocess.run(command, capture_output=True, text=True, cwd=folder)
         if run.returncode != 0:
             print(f"{' '.join(command[:2])} failed ({run.returncode}): {run.stderr[-1500:]}")
             return None
@@ -96,15 +96,19 @@ def main():
         print("mirtop is not installed: apt-get install python3-mirtop mirtop", file=sys.stderr)
         return 2
 
-    validate = subprocess.run(["mirtop", "validate", args.gff], capture_output=True, text=True)
-    if validate.returncode != 0:
-        print(f"mirtop validate failed ({validate.returncode}): {validate.stderr[-1500:]}")
-    problems = validator_errors(args.gff) + (validate.returncode != 0)
-    bad = mismatched_uids(args.gff)
-    if bad:
-        print(f"{bad} UID(s) do not decode to their Read")
-    problems += bad
+    # mirtop writes its logs (a log/ folder) into its output folder and its
+    # working directory: both are a scratch folder, never the caller's.
+    args.gff = os.path.abspath(args.gff)
     with tempfile.TemporaryDirectory() as folder:
+        validate = subprocess.run(["mirtop", "validate", "-o", os.path.join(folder, "validate"), args.gff],
+                                  capture_output=True, text=True, cwd=folder)
+        if validate.returncode != 0:
+            print(f"mirtop validate failed ({validate.returncode}): {validate.stderr[-1500:]}")
+        problems = validator_errors(args.gff) + (validate.returncode != 0)
+        bad = mismatched_uids(args.gff)
+        if bad:
+            print(f"{bad} UID(s) do not decode to their Read")
+        problems += bad
         sums = mirtop_counts(args.gff, folder)
     if sums is None:
         return 1

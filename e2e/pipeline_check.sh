@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# End-to-end checks of mirsight-collapse and of the README pipeline.
+# End-to-end checks of mirsight-collapse and of the documented pipelines.
 #
 #   pipeline_check.sh collapse COLLAPSE_BINARY MIRSIGHT_BINARY PROJECT_ROOT
 #       the real collapser on real files: round trip of a known tag-count
 #       file through FASTQ (plain, gzip, standard input) and FASTA, length
 #       limits, ordering of ties, bad inputs and outputs.
 #   pipeline_check.sh pipeline COLLAPSE_BINARY MIRSIGHT_BINARY PROJECT_ROOT
-#       runs the commands of the README section "From FASTQ to results"
-#       (cutadapt, mirsight-collapse, mirsight) as written, from a copy of the
-#       repository's layout, on Tests/reads_example.fastq.gz, and checks
-#       what they produce.
+#       runs the commands of the section "From FASTQ to results" of
+#       docs/short-options.md (cutadapt, mirsight-collapse, mirsight) as
+#       written, from a copy of the repository's layout, on
+#       Tests/reads_example.fastq.gz, and checks what they produce.
+#   pipeline_check.sh readme_study COLLAPSE_BINARY MIRSIGHT_BINARY PROJECT_ROOT
+#       runs the README's study ("A study from raw reads": cutadapt,
+#       mirsight map, mirsight merge) as written, the same way, and checks
+#       that the count matrix begins as the README shows it.
 set -u
 mode=$1
 collapse=$(realpath "$2")
@@ -118,25 +122,37 @@ check_collapse() {
     [ $? = 2 ] || fail "minimum above maximum: exit status not 2"
 }
 
-check_pipeline() {
-    command -v cutadapt > /dev/null || { echo "FAIL: cutadapt is not installed"; exit 1; }
-    # The commands as the README gives them, run from a copy of the layout
-    # they expect.
-    awk '/^## From FASTQ to results/ { section = 1; next }
-         section && /^## / { exit }
-         section && !inside && /^```sh$/ { inside = 1; next }
-         inside && /^```/ { exit }
-         inside { print }' "$root/README.md" > commands.sh
-    for command in "cutadapt " "./build/mirsight-collapse " "./build/mirsight "; do
-        grep -q "^$command" commands.sh || fail "the README pipeline has no line starting with '$command'"
-    done
+# first_block FILE SECTION [FENCE]: the first ```FENCE block (default sh) of
+# the section "## SECTION" of FILE.
+first_block() {
+    awk -v title="## $2" -v fence="\`\`\`${3-sh}" '
+        $0 == title { section = 1; next }
+        section && /^## / { exit }
+        section && !inside && $0 == fence { inside = 1; next }
+        inside && /^```/ { exit }
+        inside { print }' "$1"
+}
+
+# run_commands FILE WHAT: runs the commands of FILE from a copy of the
+# repository's layout (the bundled data in Tests/, the programs in build/).
+run_commands() {
     mkdir -p Tests build
-    cp "$root/Tests/mirna_example.txt" "$root/Tests/reads_example.fastq.gz" "$root/Tests/hairpin_example.txt" Tests/
+    cp "$root"/Tests/*.txt "$root"/Tests/*.fastq.gz Tests/
     ln -s "$collapse" build/mirsight-collapse
     ln -s "$mirsight" build/mirsight
-    bash -e -o pipefail commands.sh > pipeline.out 2> pipeline.err
-    status=$?
-    [ "$status" = 0 ] || { cat pipeline.err; fail "the README pipeline exited with status $status"; }
+    bash -e -o pipefail "$1" > commands.out 2> commands.err
+    local status=$?
+    [ "$status" = 0 ] || { cat commands.err; fail "$2 exited with status $status"; }
+}
+
+check_pipeline() {
+    source "$root/e2e/require_tools.sh"
+    require_tool cutadapt mirtop || exit 77
+    first_block "$root/docs/short-options.md" "From FASTQ to results" > commands.sh
+    for command in "cutadapt " "./build/mirsight-collapse " "./build/mirsight "; do
+        grep -q "^$command" commands.sh || fail "the documented pipeline has no line starting with '$command'"
+    done
+    run_commands commands.sh "the documented pipeline"
 
     # The collapsed reads are the example tags of at least 15 letters.
     expected_tags "$root/Tests/tag_count_iso_exampl.txt" 15 1000000 > expected_sample.txt
@@ -165,10 +181,32 @@ check_pipeline() {
     [ "$per_mirna" = "$unique" ] || fail "the reads of _unique.txt ($per_mirna) are not those of _tag_unique.txt ($unique)"
 }
 
+check_readme_study() {
+    source "$root/e2e/require_tools.sh"
+    require_tool cutadapt || exit 77
+    first_block "$root/README.md" "A study from raw reads" > commands.sh
+    for command in "cutadapt " "    ./build/mirsight map " "./build/mirsight merge "; do
+        grep -q "^$command" commands.sh || fail "the README study has no line starting with '$command'"
+    done
+    run_commands commands.sh "the README study"
+    # The matrix lines the README shows (before its "...") begin the file.
+    awk '/^`study\/merged\/mirna_counts.tsv` is/ { found = 1; next }
+         found && !inside && /^```$/ { inside = 1; next }
+         inside && (/^```$/ || $0 == "...") { exit }
+         inside { print }' "$root/README.md" > shown.txt
+    [ "$(wc -l < shown.txt)" -ge 2 ] || fail "the README shows no count matrix after its study"
+    head -n "$(wc -l < shown.txt)" study/merged/mirna_counts.tsv > actual.txt 2> /dev/null
+    same_file shown.txt actual.txt "the count matrix the README shows"
+    for s in liver muscle plasma; do
+        [ -s "study/samples/$s.summary.tsv" ] || fail "the README study wrote no study/samples/$s.summary.tsv"
+    done
+}
+
 case "$mode" in
     collapse) check_collapse ;;
     pipeline) check_pipeline ;;
-    *) echo "usage: pipeline_check.sh collapse|pipeline COLLAPSE MIRSIGHT ROOT" >&2; exit 2 ;;
+    readme_study) check_readme_study ;;
+    *) echo "usage: pipeline_check.sh collapse|pipeline|readme_study COLLAPSE MIRSIGHT ROOT" >&2; exit 2 ;;
 esac
 if [ "$failures" -gt 0 ]; then
     echo "$failures check(s) failed"

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Independent reference model of one mirsight run, for golden end-to-end tests.
 
-Written from the tool's behaviour as README.md describes it (options, input
+Written from the tool's behaviour as README.md and docs/ describe it (options, input
 formats, output files and their columns) and as e2e/README.md checks it by
 hand, not from the C++ sources, so that the expected files it produces can
 catch faults in the C++ program.
@@ -172,7 +172,7 @@ class RunError(Exception):
 
 
 class NotModelled(Exception):
-    """An input whose outcome README.md leaves open."""
+    """An input whose outcome the documentation leaves open."""
 
 
 def warn(message):

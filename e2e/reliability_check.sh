@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Hostile runs of the real binaries, one test per row of the README's table
-# of bad runs: the exit status, the message, and the files left behind (the
+# Hostile runs of the real binaries, one test per row of the table of bad
+# runs in docs/refusals.md: the exit status, the message, and the files left behind (the
 # checksums of the inputs and of an earlier run's results before and after).
 #
 #   reliability_check.sh MIRSIGHT MIRSIGHT_COLLAPSE PROJECT_ROOT ROW
@@ -254,16 +254,16 @@ case $row in
     check 1 "mirsight-collapse: error: cannot read reads file 'trailing.fastq.gz': data after the end of the gzip stream (at byte" "" -- \
         "$collapse" -o tags.txt trailing.fastq.gz
     ;;
-19) # the README against the program
-    readme=$root/README.md
-    sed -n '/^Usage: mirsight \[options\]$/,/^```$/p' "$readme" | sed '$d' > readme_usage.txt
+19) # the documentation against the program
+    doc=$root/docs/short-options.md
+    sed -n '/^Usage: mirsight \[options\]$/,/^```$/p' "$doc" | sed '$d' > doc_usage.txt
     "$mirsight" --help > help.txt
-    cmp -s readme_usage.txt help.txt || fail "README's usage differs from mirsight --help: $(diff readme_usage.txt help.txt | head -5)"
-    grep -qF '"no limit"' "$readme" && fail "README still says -l -1 means no limit"
+    cmp -s doc_usage.txt help.txt || fail "the usage in docs/short-options.md differs from mirsight --help: $(diff doc_usage.txt help.txt | head -5)"
+    grep -qF '"no limit"' "$root/README.md" "$root"/docs/*.md && fail "the documentation still says -l -1 means no limit"
     "$mirsight" -i . -p . -m mirna_example -t tag_count_iso_exampl -s xyz > log.txt 2> /dev/null
     grep -qF "warning inserted codes are not present in the miRNA DB" log.txt ||
-        fail "the species warning is no longer in the log, as the README says"
-    grep -qF '`NAME_db_group.txt`' "$readme" || fail "README does not name NAME_db_group.txt"
+        fail "the species warning is no longer in the log, as docs/files-and-safety.md says"
+    grep -qF '`NAME_db_group.txt`' "$root/docs/formats.md" || fail "docs/formats.md does not name NAME_db_group.txt"
     ;;
 *)  echo "no row $row"; exit 2 ;;
 esac

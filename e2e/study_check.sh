@@ -11,13 +11,16 @@
 #   - mirtop validates the merged mirGFF3, and `mirtop counts` summed per
 #     miRNA and sample equals the count matrix less the tags holding N
 #     (which have no UID, hence no record); `mirtop stats` counts each read once;
-#   - Python's csv (and pandas, where installed) read the tidy tables
-#     without options;
+#   - Python's csv and pandas read the tidy tables without options;
 #   - two samples in one folder stay intact when one is run again;
 #   - bad command lines and inputs give their status and message.
+# Skipped (exit 77) without cutadapt, mirtop or pandas.
 set -u
 binary=$(realpath "$1")
 root=$(realpath "$2")
+source "$root/e2e/require_tools.sh"
+require_tool cutadapt mirtop || exit 77
+require_python_module pandas mirtop || exit 77
 work=$(mktemp -d /tmp/mirsight_study_XXXXXX)
 trap 'rm -rf "$work"' EXIT
 failed=0
@@ -40,9 +43,7 @@ for file in mirna_counts.tsv mirna_rpm.tsv isomir_counts.tsv summary.tsv mirna.g
     [ -s "merged/$file" ] || fail "merged/$file was not written"
 done
 
-python=python3  # Debian's python3-pandas serves /usr/bin/python3
-/usr/bin/python3 -c 'import pandas' 2> /dev/null && python=/usr/bin/python3
-"$python" - "$work" <<'PY' || failed=1
+/usr/bin/python3 - "$work" <<'PY' || failed=1
 import csv, sys, collections
 work = sys.argv[1]
 def table(path):
@@ -80,15 +81,12 @@ with open(f"{work}/expected_gff3_counts.tsv", "w") as out:
     out.write("mirna\t" + "\t".join(samples) + "\n")
     for name in sorted({m for m, _ in matrix}):
         out.write(name + "".join("\t%d" % (matrix[(name, s)] - n_reads[(name, s)]) for s in samples) + "\n")
-try:
-    import pandas
-    for name in ("merged/mirna_counts.tsv", "merged/mirna_rpm.tsv", "merged/summary.tsv", "out/liver.mirna.tsv"):
-        frame = pandas.read_table(f"{work}/{name}")
-        if frame.shape[0] == 0 or frame.isnull().values.any():
-            problems.append(f"pandas reads {name} badly")
-    print("pandas", pandas.__version__, "reads the tables")
-except ImportError:
-    print("pandas not installed: only csv checked")
+import pandas
+for name in ("merged/mirna_counts.tsv", "merged/mirna_rpm.tsv", "merged/summary.tsv", "out/liver.mirna.tsv"):
+    frame = pandas.read_table(f"{work}/{name}")
+    if frame.shape[0] == 0 or frame.isnull().values.any():
+        problems.append(f"pandas reads {name} badly")
+print("pandas", pandas.__version__, "reads the tables")
 for p in problems:
     print("FAIL:", p)
 sys.exit(1 if problems else 0)

@@ -14,16 +14,16 @@
 #   - the HTML report, opened in headless Chromium, shows our sections and
 #     reports no JavaScript error. The screenshot is kept as
 #     BUILD_DIR/artefacts/workflow_report.png.
-# Needs the Debian packages snakemake, cutadapt, mirtop, multiqc, chromium.
+# Needs the Debian packages snakemake, cutadapt, mirtop, multiqc, chromium;
+# skipped (exit 77) without one of them.
 set -u
 build=$(realpath "$1")
 root=$(realpath "$2")
 export LC_ALL=C
 
 fail() { echo "FAIL: $*"; exit 1; }
-for tool in snakemake cutadapt mirtop multiqc chromium python3; do
-    command -v "$tool" > /dev/null || fail "$tool is not installed"
-done
+source "$root/e2e/require_tools.sh"
+require_tool snakemake cutadapt mirtop multiqc chromium python3 || exit 77
 [ -x "$build/mirsight" ] || fail "no program $build/mirsight"
 
 work=$(mktemp -d /tmp/mirsight_workflow_XXXXXX)

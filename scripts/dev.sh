@@ -8,9 +8,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-run}
 
-packages=(g++ cmake make libseqan2-dev libgtest-dev zlib1g-dev)
-[ "$mode" = test ] && packages+=(clang libclang-rt-14-dev cutadapt python3-mirtop mirtop python3-pandas
-                                 snakemake multiqc chromium)
+packages=(g++ cmake make libseqan2-dev libgtest-dev zlib1g-dev libisal-dev)
+# Every outside tool a test needs (CTest label "tool"; without one such a
+# test is reported as skipped, see e2e/require_tools.sh).
+[ "$mode" = test ] && packages+=(clang libclang-rt-14-dev python3 cutadapt python3-mirtop mirtop python3-pandas
+                                 snakemake multiqc chromium fastp bowtie)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
