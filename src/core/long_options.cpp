@@ -10,6 +10,12 @@ std::string parsed_options::text(std::string const & name, std::string const & f
     return found == values.end() ? fallback : found->second;
 }
 
+std::vector<std::string> parsed_options::texts(std::string const & name) const
+{
+    auto const found = repeated.find(name);
+    return found == repeated.end() ? std::vector<std::string>{} : found->second;
+}
+
 int64_t parsed_options::number(std::string const & name, int64_t fallback) const
 {
     auto const found = values.find(name);
@@ -138,6 +144,8 @@ int parse_long_options(std::string const & command, std::vector<std::string> con
             print_error(command + ": unknown option '--" + name + "' (see " + command + " --help)");
             return 2;
         }
+        if (parsed.has(name) && !option->repeatable && option->kind != long_option::flag)
+            return option_error(command, name, "is given twice");
         if (option->kind == long_option::flag)
         {
             if (equals != std::string::npos)
@@ -164,6 +172,7 @@ int parse_long_options(std::string const & command, std::vector<std::string> con
                                                        std::to_string(option->max) + ", not " + value);
         }
         parsed.values[name] = value;
+        parsed.repeated[name].push_back(value);
     }
     return 0;
 }

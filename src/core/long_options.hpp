@@ -24,16 +24,19 @@ struct long_option
     char const * value = "";    // the value's name in the help ("FILE", "N")
     char const * help = "";     // what it does, with its default
     char const * section = "";  // a heading printed before it, when it opens a group
+    bool repeatable = false;    // may be given more than once (every value kept)
 };
 
 struct parsed_options
 {
     std::map<std::string, std::string> values;  // by name; "" for a flag given
+    std::map<std::string, std::vector<std::string>> repeated;  // every value of a repeatable option, in order
     std::vector<std::string> operands;          // the other words, in order
 
     bool has(std::string const & name) const { return values.count(name) != 0; }
     std::string text(std::string const & name, std::string const & fallback = "") const;
     int64_t number(std::string const & name, int64_t fallback) const;
+    std::vector<std::string> texts(std::string const & name) const;
 };
 
 // The help text of a command: `usage` and `about` (each ended by a line
@@ -44,7 +47,8 @@ std::string options_help(std::string const & usage, std::string const & about,
 
 // Parses `arguments` (after the subcommand) for the command `command`
 // (named in errors: "mirsight map: ..."). Returns 0, or 2 after printing
-// the error. "--" ends the options. "--help" is known to every command
+// the error. "--" ends the options. An option given twice is an error
+// unless it is repeatable. "--help" is known to every command
 // (a flag named "help").
 int parse_long_options(std::string const & command, std::vector<std::string> const & arguments,
                        std::vector<long_option> const & options_known, parsed_options & parsed);

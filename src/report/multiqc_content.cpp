@@ -103,6 +103,11 @@ std::pair<std::size_t, std::size_t> length_range(std::vector<uint64_t> const & a
 
 } // namespace
 
+void set_funnel_of_tags(sample_summary & summary)
+{
+    summary.raw_reads = summary.kept_reads = summary.total_reads;
+}
+
 double percent_assigned(sample_summary const & summary)
 {
     return percent_of(summary.unique_reads + summary.assigned_reads, summary.total_reads);
@@ -131,6 +136,11 @@ std::string multiqc_tag_lengths_file(std::string const & prefix)
 std::string multiqc_top_mirnas_file(std::string const & prefix)
 {
     return prefix + ".top_mirnas_mqc.json";
+}
+
+std::string multiqc_read_funnel_file(std::string const & prefix)
+{
+    return prefix + ".read_funnel_mqc.json";
 }
 
 std::string multiqc_general_stats(std::vector<sample_summary> const & samples)
@@ -183,6 +193,43 @@ std::string multiqc_read_classes(std::vector<sample_summary> const & samples)
                       number_pair("multi_snp", s.multi_snp_reads) +
                       number_pair("ambiguous_unassigned", s.ambiguous_unassigned_reads) +
                       number_pair("unmapped", s.unmapped_reads) + number_pair("too_short", s.too_short_reads);
+           });
+}
+
+std::string multiqc_read_funnel(std::vector<sample_summary> const & samples)
+{
+    std::string out =
+        section_header("mirsight_read_funnel", "Read funnel",
+                       "Every raw read of a sample in one box: no adapter found (when one was expected), too "
+                       "short for its UMI, adapter dimer (empty insert), insert too short, insert too long, PCR "
+                       "duplicate (a UMI counted already), then the kept reads (molecules, with UMIs) by what "
+                       "their tags became.",
+                       "bargraph") +
+        "  \"pconfig\": {\"id\": \"mirsight_read_funnel_plot\", \"title\": \"mirsight: read funnel\", "
+        "\"ylab\": \"Reads\", \"cpswitch_counts_label\": \"Reads\"},\n"
+        "  \"categories\": {\n"
+        "    \"unique\": {\"name\": \"unique\"},\n"
+        "    \"assigned\": {\"name\": \"assigned\"},\n"
+        "    \"ambiguous_unassigned\": {\"name\": \"ambiguous-unassigned\"},\n"
+        "    \"unmapped\": {\"name\": \"unmapped\"},\n"
+        "    \"too_short_tag\": {\"name\": \"tag too short\"},\n"
+        "    \"umi_duplicate\": {\"name\": \"PCR duplicate\"},\n"
+        "    \"too_long_insert\": {\"name\": \"insert too long\"},\n"
+        "    \"too_short_insert\": {\"name\": \"insert too short\"},\n"
+        "    \"adapter_dimer\": {\"name\": \"adapter dimer\"},\n"
+        "    \"umi_too_short\": {\"name\": \"UMI cut short\"},\n"
+        "    \"no_adapter\": {\"name\": \"no adapter\"}\n"
+        "  },\n";
+    return out + data_block(samples, [](sample_summary const & s) {
+               return number_pair("unique", s.unique_reads, true) + number_pair("assigned", s.assigned_reads) +
+                      number_pair("ambiguous_unassigned", s.ambiguous_unassigned_reads) +
+                      number_pair("unmapped", s.unmapped_reads) + number_pair("too_short_tag", s.too_short_reads) +
+                      number_pair("umi_duplicate", s.umi_duplicate_reads) +
+                      number_pair("too_long_insert", s.too_long_insert_reads) +
+                      number_pair("too_short_insert", s.too_short_insert_reads) +
+                      number_pair("adapter_dimer", s.adapter_dimer_reads) +
+                      number_pair("umi_too_short", s.umi_too_short_reads) +
+                      number_pair("no_adapter", s.no_adapter_reads);
            });
 }
 
@@ -239,5 +286,6 @@ std::vector<std::pair<std::string, std::string>> multiqc_files(std::string const
     return {{multiqc_general_stats_file(prefix), multiqc_general_stats(samples)},
             {multiqc_read_classes_file(prefix), multiqc_read_classes(samples)},
             {multiqc_tag_lengths_file(prefix), multiqc_tag_lengths(samples)},
-            {multiqc_top_mirnas_file(prefix), multiqc_top_mirnas(samples)}};
+            {multiqc_top_mirnas_file(prefix), multiqc_top_mirnas(samples)},
+            {multiqc_read_funnel_file(prefix), multiqc_read_funnel(samples)}};
 }

@@ -60,7 +60,25 @@ struct sample_summary
     std::vector<uint64_t> unmapped_reads_by_length;
     // (miRNA name, reads), most abundant first.
     std::vector<std::pair<std::string, uint64_t>> top_mirnas;
+
+    // The read funnel, from the raw reads to the reads (or molecules) of the
+    // tags above: raw_reads = no_adapter + umi_too_short + adapter_dimer +
+    // too_short_insert + too_long_insert + kept, and kept = umi_duplicate +
+    // total_reads. A tag-count file's reads are all raw and kept.
+    uint64_t raw_reads = 0;
+    uint64_t no_adapter_reads = 0;       // an adapter was expected and not found
+    uint64_t umi_too_short_reads = 0;    // too few letters after the adapter for the UMI
+    uint64_t adapter_dimer_reads = 0;    // nothing before the adapter
+    uint64_t too_short_insert_reads = 0;
+    uint64_t too_long_insert_reads = 0;
+    uint64_t kept_reads = 0;
+    uint64_t umi_duplicate_reads = 0;    // kept reads of a molecule counted already (tags count molecules)
+    std::string adapter = "none";        // what was trimmed: a kit's name and adapter, a sequence, or none
+    std::string adapter_share = "0.00";  // % of the first reads showing it (0 when none was trimmed)
 };
+
+// The funnel of a sample whose reads are all in its tags (a tag-count file).
+void set_funnel_of_tags(sample_summary & summary);
 
 // 100 * (unique + assigned) / total, 0 when there are no reads.
 double percent_assigned(sample_summary const & summary);
@@ -68,15 +86,19 @@ double percent_assigned(sample_summary const & summary);
 double percent_ambiguous(sample_summary const & summary);
 
 // The four file names for an output prefix such as "out/liver" (map) or
-// "merged/study" (merge).
+// "merged/study" (merge), and the funnel's.
 std::string multiqc_general_stats_file(std::string const & prefix);
 std::string multiqc_read_classes_file(std::string const & prefix);
 std::string multiqc_tag_lengths_file(std::string const & prefix);
 std::string multiqc_top_mirnas_file(std::string const & prefix);
+std::string multiqc_read_funnel_file(std::string const & prefix);
 
 // The text of each file for the given samples, in their order.
 std::string multiqc_general_stats(std::vector<sample_summary> const & samples);
 std::string multiqc_read_classes(std::vector<sample_summary> const & samples);
+// Every raw read in one box of the funnel: the trimming's boxes, then the
+// tags' (unique, assigned, ambiguous-unassigned, unmapped, too short).
+std::string multiqc_read_funnel(std::vector<sample_summary> const & samples);
 // Lengths from the shortest to the longest with reads in the sample (mapped
 // or unmapped), lengths between them without reads as 0.
 std::string multiqc_tag_lengths(std::vector<sample_summary> const & samples);
@@ -84,6 +106,6 @@ std::string multiqc_tag_lengths(std::vector<sample_summary> const & samples);
 // value "name (reads)".
 std::string multiqc_top_mirnas(std::vector<sample_summary> const & samples, std::size_t most = 3);
 
-// All four (file name, text) pairs for `prefix`.
+// All five (file name, text) pairs for `prefix`.
 std::vector<std::pair<std::string, std::string>> multiqc_files(std::string const & prefix,
                                                                std::vector<sample_summary> const & samples);

@@ -42,6 +42,7 @@ struct summary_column
 {
     char const * name;
     uint64_t sample_summary::*field;
+    std::string sample_summary::*text = nullptr;  // a text column instead
 };
 
 std::vector<summary_column> const & columns()
@@ -70,6 +71,16 @@ std::vector<summary_column> const & columns()
         {"assigned_tags", &sample_summary::assigned_tags},
         {"unassigned_tags", &sample_summary::ambiguous_unassigned_tags},
         {"unmapped_tags", &sample_summary::unmapped_tags},
+        {"raw_reads", &sample_summary::raw_reads},
+        {"no_adapter_reads", &sample_summary::no_adapter_reads},
+        {"umi_too_short_reads", &sample_summary::umi_too_short_reads},
+        {"adapter_dimer_reads", &sample_summary::adapter_dimer_reads},
+        {"too_short_insert_reads", &sample_summary::too_short_insert_reads},
+        {"too_long_insert_reads", &sample_summary::too_long_insert_reads},
+        {"kept_reads", &sample_summary::kept_reads},
+        {"umi_duplicate_reads", &sample_summary::umi_duplicate_reads},
+        {"adapter", nullptr, &sample_summary::adapter},
+        {"pct_adapter", nullptr, &sample_summary::adapter_share},
     };
     return list;
 }
@@ -78,6 +89,8 @@ std::string column_value(summary_column const & column, sample_summary const & s
 {
     if (column.field != nullptr)
         return std::to_string(s.*column.field);
+    if (column.text != nullptr)
+        return s.*column.text;
     std::string const name = column.name;
     uint64_t const ambiguous = s.assigned_reads + s.ambiguous_unassigned_reads;
     if (name == "ambiguous_reads")
@@ -139,6 +152,7 @@ sample_summary summarize_sample(std::string const & sample, tag_table const & ta
     s.too_short_tags = tags.discarded_tag;
     s.too_short_reads = tags.discarded_reads;
     s.total_reads = results.read_count_experiment + tags.discarded_reads;
+    set_funnel_of_tags(s);
     for (tag_vet_t const & tag : tags.tag_vet)
     {
         std::size_t const length = seqan::length(tag.tag_sequence);
@@ -260,12 +274,17 @@ bool parse_summary_line(std::vector<std::string> const & header, std::vector<std
     summary.sample = fields[0];
     for (summary_column const & column : columns())
     {
-        if (column.field == nullptr)
+        if (column.field == nullptr && column.text == nullptr)
             continue;
         auto const at = std::find(header.begin(), header.end(), column.name);
         if (at == header.end())
             return false;
         std::string const & text = fields[static_cast<std::size_t>(at - header.begin())];
+        if (column.text != nullptr)
+        {
+            summary.*column.text = text;
+            continue;
+        }
         auto const read = std::from_chars(text.data(), text.data() + text.size(), summary.*column.field);
         if (read.ec != std::errc() || read.ptr != text.data() + text.size())
             return false;
