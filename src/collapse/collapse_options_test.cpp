@@ -13,7 +13,7 @@ TEST(parse_collapse_options, accepted_command_lines)
         uint64_t min_length;
         uint64_t max_length;
     };
-    uint64_t const no_limit = length_limits{}.max_length;
+    uint64_t const no_limit = trim_request{}.untrimmed_max_length;
     std::vector<accepted_case> const cases = {
         {"defaults", {"r.fq"}, {"r.fq"}, "", 1, no_limit},
         {"short options", {"-m", "15", "-M", "40", "-o", "t.txt", "r.fq"}, {"r.fq"}, "t.txt", 15, 40},
@@ -30,8 +30,8 @@ TEST(parse_collapse_options, accepted_command_lines)
         ASSERT_EQ(parse_collapse_options(c.arguments, options), 0);
         EXPECT_EQ(options.read_files, c.read_files);
         EXPECT_EQ(options.output_file, c.output_file);
-        EXPECT_EQ(options.limits.min_length, c.min_length);
-        EXPECT_EQ(options.limits.max_length, c.max_length);
+        EXPECT_EQ(options.trimming.untrimmed_min_length, c.min_length);
+        EXPECT_EQ(options.trimming.untrimmed_max_length, c.max_length);
         EXPECT_FALSE(options.show_help);
     }
 }
@@ -54,7 +54,9 @@ TEST(parse_collapse_options, command_line_errors)
         {{"-M", "12abc", "r.fq"}, "not '12abc'"},
         {{"-M", "99999999999999999999", "r.fq"}, "whole number"},
         {{"-m", "20", "-M", "19", "r.fq"}, "the minimum length (20) exceeds the maximum length (19)"},
-        {{"--threads", "2", "r.fq"}, "unknown option '--threads'"},
+        {{"--threads", "0", "r.fq"}, "from 1 to 256"},
+        {{"--adapter", "ACGU", "r.fq"}, "not 'ACGU'"},
+        {{"--protocol", "truseq", "r.fq"}, "the kits are illumina, neb, nextflex, qiaseq"},
     };
     for (error_case const & c : cases)
     {

@@ -364,6 +364,14 @@ int32_t collapse_read_file(std::string const & path, length_limits const & limit
 int32_t collapse_read_file_or_take(std::string const & path, length_limits const & limits, sequence_counts & counts,
                                    collapse_summary & summary, std::string * other)
 {
+    return read_sequence_batches(path, other, [&](std::vector<std::string> & reads, std::size_t read_count) {
+        count_reads(reads, read_count, limits, counts, summary);
+    }, [&] { return counts.distinct; });
+}
+
+int32_t read_sequence_batches(std::string const & path, std::string * other, read_batch_consumer const & consume,
+                              std::function<std::size_t()> const & distinct_so_far)
+{
     bool const from_standard_input = path == "-";
     struct stat info;
     if (!from_standard_input && stat(path.c_str(), &info) != 0)
@@ -445,16 +453,16 @@ int32_t collapse_read_file_or_take(std::string const & path, length_limits const
             batch[batched++].assign(seqan::begin(letters, seqan::Standard()), seqan::end(letters, seqan::Standard()));
             if (batched == read_batch_size)
             {
-                count_reads(batch, batched, limits, counts, summary);
+                consume(batch, batched);
                 batched = 0;
             }
         }
-        count_reads(batch, batched, limits, counts, summary);
+        consume(batch, batched);
     }
     catch (std::bad_alloc const &)
     {
         print_error("out of memory while collapsing reads file '" + path + "', at record " + std::to_string(record) +
-                    " (" + std::to_string(counts.distinct) + " distinct sequences so far)");
+                    " (" + std::to_string(distinct_so_far()) + " distinct sequences so far)");
         return -1;
     }
     catch (std::exception const & problem)
