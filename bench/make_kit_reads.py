@@ -52,6 +52,8 @@ def random_bases(rng, count):
 
 
 def sequencing_errors(rng, read, scale):
+    if scale <= 0:
+        return read
     out = []
     for base in read:
         roll = rng.random() / scale

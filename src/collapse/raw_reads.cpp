@@ -1,6 +1,11 @@
 #include "collapse/raw_reads.hpp"
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <thread>
 #include <utility>
 
 #include <sys/stat.h>
@@ -108,19 +113,21 @@ void decide(raw_read_pass & pass)
     std::vector<std::string>().swap(pass.sample);
 }
 
-void take_batch(raw_read_pass & pass, std::vector<std::string> & reads, std::size_t read_count)
+// Takes reads[first, first + read_count).
+void take_batch(raw_read_pass & pass, std::vector<std::string> & reads, std::size_t first, std::size_t read_count)
 {
+    std::string * const batch = reads.data() + first;
     for (std::size_t i = 0; i < read_count; ++i)
-        upper_case_sequence(reads[i]);
+        upper_case_sequence(batch[i]);
     if (pass.decided)
     {
-        trim_and_count(pass, reads.data(), read_count);
+        trim_and_count(pass, batch, read_count);
         return;
     }
     if (pass.failed)
         return;
     for (std::size_t i = 0; i < read_count; ++i)
-        pass.sample.push_back(std::move(reads[i]));
+        pass.sample.push_back(std::move(batch[i]));
     if (pass.sample.size() >= adapter_sample_size)
         decide(pass);
 }
@@ -166,6 +173,147 @@ void count_molecules(raw_read_pass & pass)
     }
 }
 
+// Blocks of reads passed from the reading thread to the trimming thread,
+// at most a few in flight; emptied blocks come back to be filled again.
+struct read_block
+{
+    std::vector<std::string> reads = std::vector<std::string>(16384);
+    std::size_t count = 0;
+};
+
+struct block_handoff
+{
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<read_block> full;
+    std::deque<read_block> empty;
+    bool finished = false;  // no more blocks will come
+};
+
+constexpr std::size_t blocks_in_flight = 4;
+
+// The trimming thread: takes full blocks until the reading is finished.
+void trim_blocks(raw_read_pass & pass, block_handoff & handoff, std::exception_ptr & failure)
+{
+    try
+    {
+        for (;;)
+        {
+            read_block block;
+            {
+                std::unique_lock<std::mutex> guard(handoff.lock);
+                handoff.changed.wait(guard, [&] { return !handoff.full.empty() || handoff.finished; });
+                if (handoff.full.empty())
+                    return;
+                block = std::move(handoff.full.front());
+                handoff.full.pop_front();
+            }
+            for (std::size_t begin = 0; begin < block.count; begin += read_batch_size)
+            {
+                std::size_t const count = std::min(read_batch_size, block.count - begin);
+                take_batch(pass, block.reads, begin, count);
+            }
+            block.count = 0;
+            std::lock_guard<std::mutex> guard(handoff.lock);
+            handoff.empty.push_back(std::move(block));
+            handoff.changed.notify_all();
+        }
+    }
+    catch (...)
+    {
+        failure = std::current_exception();
+        std::lock_guard<std::mutex> guard(handoff.lock);
+        handoff.full.clear();
+        handoff.changed.notify_all();
+    }
+}
+
+// Reads every file, handing the reads to `take(reads, count)`; with
+// threads, the trimming runs on a thread of its own. Returns as
+// collapse_raw_reads does.
+int32_t read_all_files(std::vector<std::string> const & paths, std::string * other, raw_read_pass & pass,
+                       uint32_t threads)
+{
+    auto const distinct_so_far = [&] { return pass.counts.distinct + pass.pairs.distinct; };
+    if (threads <= 1)
+    {
+        for (std::string const & path : paths)
+        {
+            int32_t const status = read_sequence_batches(
+                path, paths.size() == 1 ? other : nullptr,
+                [&](std::vector<std::string> & reads, std::size_t count) { take_batch(pass, reads, 0, count); },
+                distinct_so_far);
+            if (status != 0)
+                return status;
+        }
+        return 0;
+    }
+
+    block_handoff handoff;
+    for (std::size_t i = 0; i < blocks_in_flight; ++i)
+        handoff.empty.emplace_back();
+    std::exception_ptr failure;
+    std::thread trimmer([&] { trim_blocks(pass, handoff, failure); });
+    read_block filling;
+    bool started = false;
+    // Hands the filled block over, waiting for an empty one.
+    auto const hand_over = [&] {
+        std::unique_lock<std::mutex> guard(handoff.lock);
+        if (started)
+            handoff.full.push_back(std::move(filling));
+        handoff.changed.notify_all();
+        handoff.changed.wait(guard, [&] { return !handoff.empty.empty() || failure; });
+        if (failure)
+            throw std::bad_alloc();
+        filling = std::move(handoff.empty.front());
+        handoff.empty.pop_front();
+        started = true;
+    };
+    int32_t status = 0;
+    try
+    {
+        hand_over();
+        for (std::string const & path : paths)
+        {
+            status = read_sequence_batches(
+                path, paths.size() == 1 ? other : nullptr,
+                [&](std::vector<std::string> & reads, std::size_t count) {
+                    for (std::size_t i = 0; i < count; ++i)
+                    {
+                        if (filling.count == filling.reads.size())
+                            hand_over();
+                        filling.reads[filling.count++].swap(reads[i]);
+                    }
+                },
+                distinct_so_far);
+            if (status != 0)
+                break;
+        }
+        if (status == 0 && filling.count > 0)
+            hand_over();
+    }
+    catch (...)
+    {
+        if (!failure)
+            failure = std::current_exception();
+    }
+    {
+        std::lock_guard<std::mutex> guard(handoff.lock);
+        handoff.finished = true;
+        handoff.changed.notify_all();
+    }
+    trimmer.join();
+    if (failure && status != 0)
+        return status;  // already reported
+    if (failure)
+    {
+        print_error("out of memory while collapsing reads file '" + paths.back() + "' (" +
+                    std::to_string(distinct_so_far()) + " distinct sequences so far)");
+        return -1;
+    }
+    return status;
+}
+
 // The same file named twice (by the same or another name).
 bool repeats_a_file(std::vector<std::string> const & paths)
 {
@@ -191,19 +339,12 @@ bool repeats_a_file(std::vector<std::string> const & paths)
 int32_t collapse_raw_reads(std::vector<std::string> const & paths, trim_request const & request, uint32_t threads,
                            sequence_counts & counts, raw_read_result & result, std::string * other)
 {
-    (void)threads;
     if (repeats_a_file(paths))
         return -1;
     raw_read_pass pass(request, counts, result);
-    for (std::string const & path : paths)
-    {
-        int32_t const status = read_sequence_batches(
-            path, paths.size() == 1 ? other : nullptr,
-            [&](std::vector<std::string> & reads, std::size_t read_count) { take_batch(pass, reads, read_count); },
-            [&] { return counts.distinct + pass.pairs.distinct; });
-        if (status != 0)
-            return status;
-    }
+    int32_t const status = read_all_files(paths, other, pass, threads);
+    if (status != 0)
+        return status;
     if (!pass.decided && !pass.failed)
         decide(pass);
     if (pass.failed)
