@@ -4,7 +4,8 @@
 # inserts recovered; reads already trimmed (by cutadapt) counted exactly as
 # with --adapter none; an adapter of no kit found from the reads; reads
 # with no adapter to find an error naming the candidates; --adapter none on
-# raw reads warned about; lanes collapsed together, one file twice refused;
+# raw reads warned about; lanes collapsed together (on 1 and 2 threads
+# alike), one file twice refused;
 # bad kit and adapter names a command-line error. Exit 77 without cutadapt.
 #
 #   adapter_choice_check.sh COLLAPSE_BINARY PROJECT_ROOT
@@ -77,6 +78,8 @@ grep -q "warning" none.log && fail "none on trimmed reads warns: $(cat none.log)
 make_reads --kit illumina --seed 23 --out lane2.fastq.gz
 "$collapse" -o lanes.txt illumina.fastq.gz lane2.fastq.gz 2> lanes.log || fail "lanes: exit status $?"
 grep -q "^reads_read = 10000$" lanes.log || fail "lanes: $(cat lanes.log)"
+"$collapse" --threads 2 -o lanes2.txt illumina.fastq.gz lane2.fastq.gz 2> lanes2.log || fail "2 threads: exit status $?"
+cmp -s lanes.txt lanes2.txt && cmp -s lanes.log lanes2.log || fail "2 threads count otherwise than 1"
 "$collapse" -o twice.txt illumina.fastq.gz ./illumina.fastq.gz 2> twice.log
 [ $? = 1 ] && grep -q "'./illumina.fastq.gz' is named twice" twice.log || fail "one file twice: $(cat twice.log)"
 

@@ -2,7 +2,8 @@
 # The collapser's 3' adapter trimming against cutadapt's (-a ADAPTER, error
 # rate 0.1, overlap 3, one adapter removed), read by read, on the bundled
 # reads and on generated reads of every kit (one set with thirty times the
-# sequencing errors, indels included); then the same through the real
+# sequencing errors, indels included, also searched for with N in the
+# adapter); then the same through the real
 # collapser: its tag counts against cutadapt's reads collapsed untrimmed,
 # and its read funnel adding up. Exit 77 when cutadapt is missing.
 #
@@ -82,6 +83,7 @@ done
 python3 "$root/bench/make_kit_reads.py" --kit illumina --reads 20000 --seed 12 --error-scale 30 \
     --mature "$root/Tests/mirna_example.txt" --out noisy.fastq.gz
 compare_reads noisy noisy.fastq.gz "$illumina"
+compare_reads noisy_wildcards noisy.fastq.gz TGGAANTCTCGGNTGCCAAGG
 compare_counts noisy noisy.fastq.gz "$illumina"
 compare_counts neb neb.fastq.gz "${adapter_of[neb]}"
 
