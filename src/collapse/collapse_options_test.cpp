@@ -79,6 +79,42 @@ TEST(parse_collapse_options, help_needs_no_reads_file_and_names_every_option)
     ASSERT_EQ(parse_collapse_options({"--help"}, options), 0);
     EXPECT_TRUE(options.show_help);
     std::string const usage = collapse_usage();
-    for (char const * option : {"--output", "--min-length", "--max-length", "--help", "-o,", "-m,", "-M,"})
+    for (char const * option : {"--output", "--min-length", "--max-length", "--help", "-o,", "-m,", "-M,", "--adapter",
+                                "--protocol", "--trim-5p", "--trim-3p", "--min-insert", "--max-insert", "--count",
+                                "--threads", "nextflex", "AACTGTAGGCACCATCAAT"})
         EXPECT_NE(usage.find(option), std::string::npos) << option;
+}
+
+TEST(parse_collapse_options, kit_adapter_and_insert_limits)
+{
+    collapse_options kit;
+    ASSERT_EQ(parse_collapse_options({"--protocol", "nextflex", "--trim-3p", "2", "-m", "18", "--count", "reads", "r"},
+                                     kit),
+              0);
+    EXPECT_EQ(static_cast<int>(kit.trimming.mode), static_cast<int>(adapter_mode::given));
+    EXPECT_EQ(kit.trimming.settings.adapter, "TGGAATTCTCGGGTGCCAAGG");
+    EXPECT_EQ(kit.trimming.settings.cut_5p, 4u);
+    EXPECT_EQ(kit.trimming.settings.cut_3p, 2u);
+    EXPECT_EQ(kit.trimming.settings.min_insert, 18u);
+    EXPECT_EQ(kit.trimming.settings.max_insert, 40u);
+    EXPECT_EQ(kit.trimming.untrimmed_min_length, 18u);
+    EXPECT_FALSE(kit.trimming.settings.count_molecules);
+
+    collapse_options given;
+    ASSERT_EQ(parse_collapse_options({"--adapter", "tggaaNtc", "--max-insert", "30", "--threads", "2", "r"}, given), 0);
+    EXPECT_EQ(given.trimming.settings.adapter, "TGGAANTC");
+    EXPECT_EQ(given.trimming.settings.max_insert, 30u);
+    EXPECT_EQ(given.trimming.untrimmed_max_length, 30u);
+    EXPECT_EQ(given.threads, 2u);
+
+    collapse_options defaults;
+    ASSERT_EQ(parse_collapse_options({"r"}, defaults), 0);
+    EXPECT_EQ(static_cast<int>(defaults.trimming.mode), static_cast<int>(adapter_mode::detect));
+    EXPECT_EQ(defaults.trimming.settings.min_insert, 15u);
+    EXPECT_EQ(defaults.trimming.settings.max_insert, 40u);
+
+    collapse_options conflict;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(parse_collapse_options({"--protocol", "qiaseq", "--adapter", "none", "r"}, conflict), 2);
+    testing::internal::GetCapturedStderr();
 }
