@@ -4,6 +4,8 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -15,79 +17,88 @@
 
 namespace
 {
-// The state of one pass over the reads of a sample.
-struct raw_read_pass
+// What the reads are trimmed with, chosen once the first reads are there.
+struct pass_plan
 {
-    raw_read_pass(trim_request const & asked, sequence_counts & into, raw_read_result & found)
-        : request(asked), counts(into), result(found)
-    {
-    }
+    pass_plan(trim_request const & asked, raw_read_result & found) : request(asked), result(found) {}
     trim_request request;
-    sequence_counts & counts;
     raw_read_result & result;
     bool decided = false;
     bool failed = false;
     read_trimmer trimmer;
-    std::vector<std::string> sample;           // the first reads, until the adapter is chosen
-    std::vector<std::string> inserts = std::vector<std::string>(read_batch_size);
-    std::size_t insert_count = 0;
-    sequence_counts pairs;                      // with a UMI: UMI followed by insert, per read
-    collapse_summary unused;
+    std::vector<std::string> sample;  // the first reads, until the adapter is chosen
 };
 
-bool uses_umi(raw_read_pass const & pass)
+// One trimming thread's counts: the inserts' (or, with a UMI, the UMI and
+// insert pairs') reads, and its funnel.
+struct trim_worker
 {
-    return pass.trimmer.settings.umi_length > 0;
+    explicit trim_worker(sequence_counts & into) : counts(into) {}
+    sequence_counts & counts;
+    sequence_counts pairs;  // UMI followed by insert
+    read_funnel funnel;
+    std::vector<std::string> inserts = std::vector<std::string>(read_batch_size);
+    std::size_t insert_count = 0;
+    collapse_summary unused;
+    std::size_t distinct_said = 0;  // the distinct sequences last added to block_handoff::distinct
+};
+
+bool uses_umi(read_trimmer const & trimmer)
+{
+    return trimmer.settings.umi_length > 0;
 }
 
-void flush_inserts(raw_read_pass & pass)
+void flush_inserts(read_trimmer const & trimmer, trim_worker & worker)
 {
     length_limits const any_length{0, std::numeric_limits<uint64_t>::max()};
-    count_reads(pass.inserts, pass.insert_count, any_length, uses_umi(pass) ? pass.pairs : pass.counts, pass.unused);
-    pass.insert_count = 0;
+    count_reads(worker.inserts, worker.insert_count, any_length, uses_umi(trimmer) ? worker.pairs : worker.counts,
+                worker.unused);
+    worker.insert_count = 0;
 }
 
-void trim_and_count(raw_read_pass & pass, std::string const * reads, std::size_t read_count)
+// Trims and counts reads[0, read_count) (upper-cased in place).
+void trim_and_count(read_trimmer const & trimmer, trim_worker & worker, std::string * reads, std::size_t read_count)
 {
     for (std::size_t i = 0; i < read_count; ++i)
     {
-        trimmed_read const trimmed = trim_read(pass.trimmer, reads[i]);
-        add_to_funnel(pass.result.funnel, trimmed.fate);
+        upper_case_sequence(reads[i]);
+        trimmed_read const trimmed = trim_read(trimmer, reads[i]);
+        add_to_funnel(worker.funnel, trimmed.fate);
         if (trimmed.fate != read_fate::kept)
             continue;
-        std::string & key = pass.inserts[pass.insert_count++];
+        std::string & key = worker.inserts[worker.insert_count++];
         key.assign(trimmed.umi);
         key.append(trimmed.insert);
-        if (pass.insert_count == read_batch_size)
-            flush_inserts(pass);
+        if (worker.insert_count == read_batch_size)
+            flush_inserts(trimmer, worker);
     }
 }
 
-// The settings the reads are trimmed with, once the sample is there; false
-// when no adapter can be chosen.
-bool choose_settings(raw_read_pass & pass)
+// The settings the reads are trimmed with, from the sample; false when no
+// adapter can be chosen.
+bool choose_settings(pass_plan & plan)
 {
-    trim_request const & request = pass.request;
+    trim_request const & request = plan.request;
     trim_settings settings = request.settings;
     bool untrimmed = request.mode == adapter_mode::none;
     if (request.mode == adapter_mode::none)
-        pass.result.warning = untrimmed_warning(pass.sample);
+        plan.result.warning = untrimmed_warning(plan.sample);
     if (request.mode == adapter_mode::given)
     {
-        pass.result.chosen.adapter = settings.adapter;
-        pass.result.chosen.given = true;
-        pass.result.chosen.umi_length = settings.umi_length;
-        pass.result.chosen.sampled_reads = pass.sample.size();
-        pass.result.chosen.share = adapter_share(pass.sample, settings.adapter);
+        plan.result.chosen.adapter = settings.adapter;
+        plan.result.chosen.given = true;
+        plan.result.chosen.umi_length = settings.umi_length;
+        plan.result.chosen.sampled_reads = plan.sample.size();
+        plan.result.chosen.share = adapter_share(plan.sample, settings.adapter);
     }
     if (request.mode == adapter_mode::detect)
     {
-        pass.result.chosen = detect_adapter(pass.sample);
-        if (!pass.result.chosen.error.empty())
+        plan.result.chosen = detect_adapter(plan.sample);
+        if (!plan.result.chosen.error.empty())
             return false;
-        untrimmed = pass.result.chosen.already_trimmed;
-        settings.adapter = pass.result.chosen.adapter;
-        settings.umi_length = pass.result.chosen.umi_length;
+        untrimmed = plan.result.chosen.already_trimmed;
+        settings.adapter = plan.result.chosen.adapter;
+        settings.umi_length = plan.result.chosen.umi_length;
     }
     if (untrimmed)
     {
@@ -96,44 +107,232 @@ bool choose_settings(raw_read_pass & pass)
         settings.min_insert = request.untrimmed_min_length;
         settings.max_insert = request.untrimmed_max_length;
     }
-    pass.result.applied = settings;
-    pass.trimmer = make_read_trimmer(settings);
+    plan.result.applied = settings;
+    plan.trimmer = make_read_trimmer(settings);
     return true;
 }
 
-void decide(raw_read_pass & pass)
+// Where the reads go once the adapter is chosen: trimmed on this thread,
+// or handed to the trimming threads.
+using read_sink = std::function<void(std::string * reads, std::size_t read_count)>;
+
+// Chooses the settings from the sample and sends the sample on.
+void decide(pass_plan & plan, read_sink const & sink)
 {
-    if (!choose_settings(pass))
+    if (!choose_settings(plan))
     {
-        pass.failed = true;
+        plan.failed = true;
         return;
     }
-    pass.decided = true;
-    trim_and_count(pass, pass.sample.data(), pass.sample.size());
-    std::vector<std::string>().swap(pass.sample);
+    plan.decided = true;
+    sink(plan.sample.data(), plan.sample.size());
+    std::vector<std::string>().swap(plan.sample);
 }
 
-// Takes reads[first, first + read_count).
-void take_batch(raw_read_pass & pass, std::vector<std::string> & reads, std::size_t first, std::size_t read_count)
+// Keeps reads[0, read_count) in the sample until it is full, then chooses;
+// after the choice, every read goes to `sink`.
+void take_reads(pass_plan & plan, std::string * reads, std::size_t read_count, read_sink const & sink)
 {
-    std::string * const batch = reads.data() + first;
-    for (std::size_t i = 0; i < read_count; ++i)
-        upper_case_sequence(batch[i]);
-    if (pass.decided)
+    if (plan.decided)
     {
-        trim_and_count(pass, batch, read_count);
+        sink(reads, read_count);
         return;
     }
-    if (pass.failed)
+    if (plan.failed)
         return;
     for (std::size_t i = 0; i < read_count; ++i)
-        pass.sample.push_back(std::move(batch[i]));
-    if (pass.sample.size() >= adapter_sample_size)
-        decide(pass);
+    {
+        upper_case_sequence(reads[i]);
+        plan.sample.push_back(std::move(reads[i]));
+    }
+    if (plan.sample.size() >= adapter_sample_size)
+        decide(plan, sink);
+}
+
+// Blocks of reads passed from the reading thread to the trimming threads,
+// a few in flight; emptied blocks come back to be filled again.
+struct read_block
+{
+    std::vector<std::string> reads = std::vector<std::string>(16384);
+    std::size_t count = 0;
+};
+
+struct block_handoff
+{
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<read_block> full;
+    std::deque<read_block> empty;
+    bool finished = false;  // no more blocks will come
+    std::exception_ptr failure;
+    std::size_t distinct = 0;  // distinct sequences counted by the threads, as they last said
+};
+
+// A trimming thread: takes full blocks until the reading is finished.
+void trim_blocks(read_trimmer const & trimmer, trim_worker & worker, block_handoff & handoff)
+{
+    try
+    {
+        for (;;)
+        {
+            read_block block;
+            {
+                std::unique_lock<std::mutex> guard(handoff.lock);
+                handoff.changed.wait(guard, [&] { return !handoff.full.empty() || handoff.finished; });
+                if (handoff.full.empty())
+                    return;
+                block = std::move(handoff.full.front());
+                handoff.full.pop_front();
+            }
+            trim_and_count(trimmer, worker, block.reads.data(), block.count);
+            block.count = 0;
+            std::lock_guard<std::mutex> guard(handoff.lock);
+            handoff.distinct += worker.counts.distinct + worker.pairs.distinct - worker.distinct_said;
+            worker.distinct_said = worker.counts.distinct + worker.pairs.distinct;
+            handoff.empty.push_back(std::move(block));
+            handoff.changed.notify_all();
+        }
+    }
+    catch (...)
+    {
+        std::lock_guard<std::mutex> guard(handoff.lock);
+        if (!handoff.failure)
+            handoff.failure = std::current_exception();
+        handoff.changed.notify_all();
+    }
+}
+
+// The reading thread's side of the handoff: the block being filled.
+struct block_feeder
+{
+    block_handoff & handoff;
+    read_block filling;
+    bool holding = false;
+};
+
+// Hands the filled block over (if any) and waits for an empty one; throws
+// std::bad_alloc when a trimming thread failed.
+void hand_over(block_feeder & feeder)
+{
+    block_handoff & handoff = feeder.handoff;
+    std::unique_lock<std::mutex> guard(handoff.lock);
+    if (feeder.holding)
+        handoff.full.push_back(std::move(feeder.filling));
+    feeder.holding = false;
+    handoff.changed.notify_all();
+    handoff.changed.wait(guard, [&] { return !handoff.empty.empty() || handoff.failure; });
+    if (handoff.failure)
+        throw std::bad_alloc();
+    feeder.filling = std::move(handoff.empty.front());
+    handoff.empty.pop_front();
+    feeder.holding = true;
+}
+
+void feed(block_feeder & feeder, std::string * reads, std::size_t read_count)
+{
+    for (std::size_t i = 0; i < read_count; ++i)
+    {
+        if (!feeder.holding || feeder.filling.count == feeder.filling.reads.size())
+            hand_over(feeder);
+        feeder.filling.reads[feeder.filling.count++].swap(reads[i]);
+    }
+}
+
+// Reads every file into `sink` through the plan. Returns as
+// collapse_raw_reads does.
+int32_t read_files(std::vector<std::string> const & paths, std::string * other, pass_plan & plan,
+                   read_sink const & sink, std::function<std::size_t()> const & distinct_so_far)
+{
+    for (std::string const & path : paths)
+    {
+        int32_t const status = read_sequence_batches(
+            path, paths.size() == 1 ? other : nullptr,
+            [&](std::vector<std::string> & reads, std::size_t count) { take_reads(plan, reads.data(), count, sink); },
+            distinct_so_far);
+        if (status != 0)
+            return status;
+    }
+    if (!plan.decided && !plan.failed)
+        decide(plan, sink);
+    return 0;
+}
+
+void add_counts(sequence_counts const & from, sequence_counts & into)
+{
+    std::string sequence;
+    for (counted_sequence const & slot : from.slots)
+        if (slot.count != 0)
+        {
+            sequence.assign(from.letters, slot.offset, slot.length);
+            add_sequence(into, sequence, slot.count);
+        }
+}
+
+void add_funnel(read_funnel const & from, read_funnel & into)
+{
+    into.raw_reads += from.raw_reads;
+    into.no_adapter += from.no_adapter;
+    into.umi_too_short += from.umi_too_short;
+    into.adapter_dimers += from.adapter_dimers;
+    into.too_short += from.too_short;
+    into.too_long += from.too_long;
+    into.kept += from.kept;
+}
+
+// Reads on this thread, trims on `threads` threads of their own into
+// `workers` (as many). Returns as collapse_raw_reads does.
+int32_t read_and_trim_apart(std::vector<std::string> const & paths, std::string * other, pass_plan & plan,
+                            std::vector<std::unique_ptr<trim_worker>> & workers)
+{
+    block_handoff handoff;
+    for (std::size_t i = 0; i < workers.size() + 2; ++i)
+        handoff.empty.emplace_back();
+    std::vector<std::thread> threads;
+    for (std::unique_ptr<trim_worker> & worker : workers)
+        threads.emplace_back([&plan, &handoff, worker = worker.get()] { trim_blocks(plan.trimmer, *worker, handoff); });
+    block_feeder feeder{handoff, read_block{}, false};
+    auto const distinct_so_far = [&] {
+        std::lock_guard<std::mutex> guard(handoff.lock);
+        return handoff.distinct;
+    };
+    int32_t status = 0;
+    bool out_of_memory = false;
+    try
+    {
+        status = read_files(
+            paths, other, plan, [&](std::string * reads, std::size_t count) { feed(feeder, reads, count); },
+            distinct_so_far);
+        if (status == 0 && feeder.holding && feeder.filling.count > 0)
+        {
+            std::lock_guard<std::mutex> guard(handoff.lock);
+            handoff.full.push_back(std::move(feeder.filling));
+        }
+    }
+    catch (std::bad_alloc const &)
+    {
+        out_of_memory = true;  // choosing the adapter, after the last file
+    }
+    {
+        std::lock_guard<std::mutex> guard(handoff.lock);
+        handoff.finished = true;
+        handoff.changed.notify_all();
+    }
+    for (std::thread & thread : threads)
+        thread.join();
+    if (status != 0)
+        return status;  // reported
+    if (out_of_memory || handoff.failure)
+    {
+        print_error("out of memory while collapsing reads file '" + paths.back() + "' (" +
+                    std::to_string(handoff.distinct) + " distinct sequences so far)");
+        return -1;
+    }
+    return 0;
 }
 
 // The inserts' counts from the (UMI, insert) pairs: molecules or reads.
-void count_molecules(raw_read_pass & pass)
+void count_molecules(read_trimmer const & trimmer, sequence_counts const & umi_pairs, sequence_counts & counts,
+                     raw_read_result & result)
 {
     struct pair_count
     {
@@ -141,11 +340,11 @@ void count_molecules(raw_read_pass & pass)
         std::string_view umi;
         uint64_t reads;
     };
-    std::size_t const umi_length = pass.trimmer.settings.umi_length;
-    std::string_view const letters = pass.pairs.letters;
+    std::size_t const umi_length = trimmer.settings.umi_length;
+    std::string_view const letters = umi_pairs.letters;
     std::vector<pair_count> pairs;
-    pairs.reserve(pass.pairs.distinct);
-    for (counted_sequence const & slot : pass.pairs.slots)
+    pairs.reserve(umi_pairs.distinct);
+    for (counted_sequence const & slot : umi_pairs.slots)
         if (slot.count != 0)
         {
             std::string_view const key = letters.substr(slot.offset, slot.length);
@@ -166,152 +365,11 @@ void count_molecules(raw_read_pass & pass)
             reads += pairs[end].reads;
         }
         uint64_t const molecules = directional_molecules(umis);
-        pass.result.molecules += molecules;
+        result.molecules += molecules;
         insert.assign(pairs[begin].insert);
-        add_sequence(pass.counts, insert, pass.trimmer.settings.count_molecules ? molecules : reads);
+        add_sequence(counts, insert, trimmer.settings.count_molecules ? molecules : reads);
         begin = end;
     }
-}
-
-// Blocks of reads passed from the reading thread to the trimming thread,
-// at most a few in flight; emptied blocks come back to be filled again.
-struct read_block
-{
-    std::vector<std::string> reads = std::vector<std::string>(16384);
-    std::size_t count = 0;
-};
-
-struct block_handoff
-{
-    std::mutex lock;
-    std::condition_variable changed;
-    std::deque<read_block> full;
-    std::deque<read_block> empty;
-    bool finished = false;  // no more blocks will come
-};
-
-constexpr std::size_t blocks_in_flight = 4;
-
-// The trimming thread: takes full blocks until the reading is finished.
-void trim_blocks(raw_read_pass & pass, block_handoff & handoff, std::exception_ptr & failure)
-{
-    try
-    {
-        for (;;)
-        {
-            read_block block;
-            {
-                std::unique_lock<std::mutex> guard(handoff.lock);
-                handoff.changed.wait(guard, [&] { return !handoff.full.empty() || handoff.finished; });
-                if (handoff.full.empty())
-                    return;
-                block = std::move(handoff.full.front());
-                handoff.full.pop_front();
-            }
-            for (std::size_t begin = 0; begin < block.count; begin += read_batch_size)
-            {
-                std::size_t const count = std::min(read_batch_size, block.count - begin);
-                take_batch(pass, block.reads, begin, count);
-            }
-            block.count = 0;
-            std::lock_guard<std::mutex> guard(handoff.lock);
-            handoff.empty.push_back(std::move(block));
-            handoff.changed.notify_all();
-        }
-    }
-    catch (...)
-    {
-        failure = std::current_exception();
-        std::lock_guard<std::mutex> guard(handoff.lock);
-        handoff.full.clear();
-        handoff.changed.notify_all();
-    }
-}
-
-// Reads every file, handing the reads to `take(reads, count)`; with
-// threads, the trimming runs on a thread of its own. Returns as
-// collapse_raw_reads does.
-int32_t read_all_files(std::vector<std::string> const & paths, std::string * other, raw_read_pass & pass,
-                       uint32_t threads)
-{
-    auto const distinct_so_far = [&] { return pass.counts.distinct + pass.pairs.distinct; };
-    if (threads <= 1)
-    {
-        for (std::string const & path : paths)
-        {
-            int32_t const status = read_sequence_batches(
-                path, paths.size() == 1 ? other : nullptr,
-                [&](std::vector<std::string> & reads, std::size_t count) { take_batch(pass, reads, 0, count); },
-                distinct_so_far);
-            if (status != 0)
-                return status;
-        }
-        return 0;
-    }
-
-    block_handoff handoff;
-    for (std::size_t i = 0; i < blocks_in_flight; ++i)
-        handoff.empty.emplace_back();
-    std::exception_ptr failure;
-    std::thread trimmer([&] { trim_blocks(pass, handoff, failure); });
-    read_block filling;
-    bool started = false;
-    // Hands the filled block over, waiting for an empty one.
-    auto const hand_over = [&] {
-        std::unique_lock<std::mutex> guard(handoff.lock);
-        if (started)
-            handoff.full.push_back(std::move(filling));
-        handoff.changed.notify_all();
-        handoff.changed.wait(guard, [&] { return !handoff.empty.empty() || failure; });
-        if (failure)
-            throw std::bad_alloc();
-        filling = std::move(handoff.empty.front());
-        handoff.empty.pop_front();
-        started = true;
-    };
-    int32_t status = 0;
-    try
-    {
-        hand_over();
-        for (std::string const & path : paths)
-        {
-            status = read_sequence_batches(
-                path, paths.size() == 1 ? other : nullptr,
-                [&](std::vector<std::string> & reads, std::size_t count) {
-                    for (std::size_t i = 0; i < count; ++i)
-                    {
-                        if (filling.count == filling.reads.size())
-                            hand_over();
-                        filling.reads[filling.count++].swap(reads[i]);
-                    }
-                },
-                distinct_so_far);
-            if (status != 0)
-                break;
-        }
-        if (status == 0 && filling.count > 0)
-            hand_over();
-    }
-    catch (...)
-    {
-        if (!failure)
-            failure = std::current_exception();
-    }
-    {
-        std::lock_guard<std::mutex> guard(handoff.lock);
-        handoff.finished = true;
-        handoff.changed.notify_all();
-    }
-    trimmer.join();
-    if (failure && status != 0)
-        return status;  // already reported
-    if (failure)
-    {
-        print_error("out of memory while collapsing reads file '" + paths.back() + "' (" +
-                    std::to_string(distinct_so_far()) + " distinct sequences so far)");
-        return -1;
-    }
-    return status;
 }
 
 // The same file named twice (by the same or another name).
@@ -341,20 +399,41 @@ int32_t collapse_raw_reads(std::vector<std::string> const & paths, trim_request 
 {
     if (repeats_a_file(paths))
         return -1;
-    raw_read_pass pass(request, counts, result);
-    int32_t const status = read_all_files(paths, other, pass, threads);
+    pass_plan plan{request, result};
+    // The first worker counts into `counts`, the others into tables of their own.
+    std::vector<sequence_counts> own_tables(threads > 1 ? threads - 1 : 0);
+    std::vector<std::unique_ptr<trim_worker>> workers;
+    workers.push_back(std::make_unique<trim_worker>(counts));
+    for (sequence_counts & table : own_tables)
+        workers.push_back(std::make_unique<trim_worker>(table));
+
+    int32_t status = 0;
+    if (threads <= 1)
+        status = read_files(
+            paths, other, plan,
+            [&](std::string * reads, std::size_t count) { trim_and_count(plan.trimmer, *workers.front(), reads, count); },
+            [&] { return counts.distinct; });
+    else
+        status = read_and_trim_apart(paths, other, plan, workers);
     if (status != 0)
         return status;
-    if (!pass.decided && !pass.failed)
-        decide(pass);
-    if (pass.failed)
+    if (plan.failed)
     {
         print_error("reads file '" + paths.front() + "': " + result.chosen.error);
         return -1;
     }
-    flush_inserts(pass);
-    if (uses_umi(pass))
-        count_molecules(pass);
+    trim_worker & first = *workers.front();
+    for (std::unique_ptr<trim_worker> & worker : workers)
+    {
+        flush_inserts(plan.trimmer, *worker);
+        add_funnel(worker->funnel, result.funnel);
+        if (worker.get() == &first)
+            continue;
+        add_counts(worker->counts, first.counts);
+        add_counts(worker->pairs, first.pairs);
+    }
+    if (uses_umi(plan.trimmer))
+        count_molecules(plan.trimmer, first.pairs, counts, result);
     result.funnel.kept_molecules = result.molecules;
     return 0;
 }
