@@ -79,9 +79,12 @@ adapter_match find_adapter(adapter_pattern const & adapter, std::string_view rea
     };
 
     int32_t const k = static_cast<int32_t>(adapter.max_error_rate * m);
-    std::vector<cell> column(static_cast<std::size_t>(m) + 1);
+    // Adapters are short: their column is on the stack.
+    cell short_column[64];
+    std::vector<cell> long_column(m < 64 ? 0 : static_cast<std::size_t>(m) + 1);
+    cell * const column = m < 64 ? short_column : long_column.data();
     for (int32_t i = 0; i <= m; ++i)
-        column[static_cast<std::size_t>(i)].cost = i * indel_cost;
+        column[i] = {i * indel_cost, 0, 0};
 
     int32_t const unset = m + n + 1;
     cell best{unset, 0, 0};
@@ -112,23 +115,23 @@ adapter_match find_adapter(adapter_pattern const & adapter, std::string_view rea
             else
             {
                 int32_t const cost_diagonal = diagonal.cost + 1;
-                int32_t const cost_deletion = column[static_cast<std::size_t>(i)].cost + indel_cost;
-                int32_t const cost_insertion = column[static_cast<std::size_t>(i) - 1].cost + indel_cost;
+                int32_t const cost_deletion = column[i].cost + indel_cost;
+                int32_t const cost_insertion = column[i - 1].cost + indel_cost;
                 if (cost_diagonal <= cost_deletion && cost_diagonal <= cost_insertion)
                     next = {cost_diagonal, diagonal.score + mismatch_score, diagonal.origin};
                 else if (cost_insertion <= cost_deletion)
-                    next = {cost_insertion, column[static_cast<std::size_t>(i) - 1].score + indel_score,
-                            column[static_cast<std::size_t>(i) - 1].origin};
+                    next = {cost_insertion, column[i - 1].score + indel_score,
+                            column[i - 1].origin};
                 else
-                    next = {cost_deletion, column[static_cast<std::size_t>(i)].score + indel_score,
-                            column[static_cast<std::size_t>(i)].origin};
+                    next = {cost_deletion, column[i].score + indel_score,
+                            column[i].origin};
             }
             origin = next.origin;
-            diagonal = column[static_cast<std::size_t>(i)];
-            column[static_cast<std::size_t>(i)] = next;
+            diagonal = column[i];
+            column[i] = next;
         }
         last_filled = last;
-        while (last >= 0 && column[static_cast<std::size_t>(last)].cost > k)
+        while (last >= 0 && column[last].cost > k)
             --last;
         if (last < m)
         {
@@ -136,7 +139,7 @@ adapter_match find_adapter(adapter_pattern const & adapter, std::string_view rea
             continue;
         }
         // The whole adapter is aligned, ending at read position j.
-        cell const & end = column[static_cast<std::size_t>(m)];
+        cell const & end = column[m];
         origin = end.origin;
         int32_t const length = m + std::min(origin, 0);
         if (acceptable(length, m - length, m, end.cost) && better(length, end.score))
@@ -152,7 +155,7 @@ adapter_match find_adapter(adapter_pattern const & adapter, std::string_view rea
     // The adapter runs past the read's end: the last column.
     for (int32_t i = last_filled; i >= 0; --i)
     {
-        cell const & end = column[static_cast<std::size_t>(i)];
+        cell const & end = column[i];
         int32_t const length = i + std::min(end.origin, 0);
         if (acceptable(length, -std::min(end.origin, 0), i, end.cost) && better(length, end.score))
         {
