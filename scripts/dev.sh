@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-run}
 
-packages=(g++ cmake make libseqan2-dev libgtest-dev zlib1g-dev)
+packages=(g++ cmake make libseqan2-dev libgtest-dev zlib1g-dev libisal-dev)
 [ "$mode" = test ] && packages+=(clang libclang-rt-14-dev cutadapt python3-mirtop mirtop python3-pandas
                                  snakemake multiqc chromium)
 missing=()
