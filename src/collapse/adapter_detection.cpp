@@ -122,8 +122,8 @@ std::string move_to_start(kmer_counts const & counts, std::string kmer)
     return kmer;
 }
 
-// `start` lengthened to the right (to 24 letters at most) by the letter that
-// follows it in most of the reads holding it.
+// `adapter` lengthened to the right (to 24 letters at most) by the letter
+// that follows it in most of the reads holding it.
 std::string extend_right(std::vector<std::string> const & reads, std::string adapter)
 {
     while (adapter.size() < 24)
