@@ -1,5 +1,8 @@
 #include "collapse/collapse_options.hpp"
 
+#include <algorithm>
+#include <optional>
+
 #include "core/messages.hpp"
 
 namespace
@@ -18,37 +21,243 @@ bool read_length(std::string const & text, uint64_t & value)
     }
     return true;
 }
+
+std::string upper_cased(std::string text)
+{
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+    return text;
+}
+
+// What the command line said, before the kit and the defaults are applied.
+struct given_values
+{
+    std::optional<std::string> adapter;
+    std::optional<std::string> protocol;
+    std::optional<uint64_t> min_insert;
+    std::optional<uint64_t> max_insert;
+    std::optional<uint64_t> cut_5p;
+    std::optional<uint64_t> cut_3p;
+    std::optional<std::string> count;
+    std::optional<uint64_t> threads;
+};
+
+bool is_number_option(std::string const & option)
+{
+    for (char const * name : {"-m", "--min-length", "--min-insert", "-M", "--max-length", "--max-insert",
+                              "--trim-5p", "--trim-3p", "--threads"})
+        if (option == name)
+            return true;
+    return false;
+}
+
+bool is_text_option(std::string const & option)
+{
+    for (char const * name : {"-o", "--output", "--adapter", "--protocol", "--count"})
+        if (option == name)
+            return true;
+    return false;
+}
+
+// Puts a value into its place; 0 or 2.
+int take_number(std::string const & option, uint64_t number, given_values & given)
+{
+    if (option == "-m" || option == "--min-length" || option == "--min-insert")
+    {
+        given.min_insert = number;
+    }
+    else if (option == "-M" || option == "--max-length" || option == "--max-insert")
+    {
+        given.max_insert = number;
+    }
+    else if (option == "--trim-5p")
+        given.cut_5p = number;
+    else if (option == "--trim-3p")
+        given.cut_3p = number;
+    else if (option == "--threads")
+    {
+        if (number == 0 || number > 256)
+        {
+            print_error("option --threads needs a number from 1 to 256, not " + std::to_string(number));
+            return 2;
+        }
+        given.threads = number;
+    }
+    return 0;
+}
+
+int take_text(std::string const & option, std::string const & value, collapse_options & options,
+              given_values & given)
+{
+    if (option == "-o" || option == "--output")
+    {
+        if (value.empty())
+        {
+            print_error("option " + option + " needs a file name");
+            return 2;
+        }
+        options.output_file = value;
+    }
+    else if (option == "--adapter")
+    {
+        std::string const adapter = value == "auto" || value == "none" ? value : upper_cased(value);
+        if (adapter != "auto" && adapter != "none" && !is_valid_adapter(adapter))
+        {
+            print_error("option --adapter needs auto, none or a sequence of A, C, G, T and N, not '" + value + "'");
+            return 2;
+        }
+        given.adapter = adapter;
+    }
+    else if (option == "--protocol")
+    {
+        if (!find_kit_preset(value))
+        {
+            print_error("unknown kit '" + value + "' for --protocol; the kits are " + kit_preset_names());
+            return 2;
+        }
+        given.protocol = value;
+    }
+    else if (option == "--count")
+    {
+        if (value != "reads" && value != "molecules")
+        {
+            print_error("option --count needs reads or molecules, not '" + value + "'");
+            return 2;
+        }
+        given.count = value;
+    }
+    return 0;
+}
+
+// The trimming asked for, from the kit, the adapter and the numbers given;
+// 0 or 2.
+int settle_trimming(given_values const & given, collapse_options & options)
+{
+    trim_request & request = options.trimming;
+    trim_settings & settings = request.settings;
+    if (given.protocol)
+    {
+        if (given.adapter && (*given.adapter == "none" || *given.adapter == "auto"))
+        {
+            print_error("--protocol " + *given.protocol + " and --adapter " + *given.adapter +
+                        " cannot be given together");
+            return 2;
+        }
+        kit_preset const kit = *find_kit_preset(*given.protocol);
+        request.mode = adapter_mode::given;
+        settings.adapter = kit.adapter;
+        settings.umi_length = kit.umi_length;
+        settings.cut_5p = kit.cut_5p;
+        settings.cut_3p = kit.cut_3p;
+    }
+    if (given.adapter)
+    {
+        if (*given.adapter == "auto")
+            request.mode = adapter_mode::detect;
+        else if (*given.adapter == "none")
+            request.mode = adapter_mode::none;
+        else
+        {
+            request.mode = adapter_mode::given;
+            settings.adapter = *given.adapter;
+        }
+    }
+    if (given.cut_5p)
+        settings.cut_5p = static_cast<uint32_t>(std::min<uint64_t>(*given.cut_5p, UINT32_MAX));
+    if (given.cut_3p)
+        settings.cut_3p = static_cast<uint32_t>(std::min<uint64_t>(*given.cut_3p, UINT32_MAX));
+    if (given.count)
+        settings.count_molecules = *given.count == "molecules";
+    if (given.threads)
+        options.threads = static_cast<uint32_t>(*given.threads);
+    if (given.min_insert)
+    {
+        settings.min_insert = *given.min_insert;
+        request.untrimmed_min_length = *given.min_insert;
+        if (!given.max_insert)
+            settings.max_insert = std::max(settings.max_insert, *given.min_insert);
+    }
+    if (given.max_insert)
+    {
+        settings.max_insert = *given.max_insert;
+        request.untrimmed_max_length = *given.max_insert;
+    }
+    if (settings.min_insert > settings.max_insert)
+    {
+        print_error("the minimum length (" + std::to_string(settings.min_insert) +
+                    ") exceeds the maximum length (" + std::to_string(settings.max_insert) + ")");
+        return 2;
+    }
+    return 0;
+}
 }  // namespace
 
 std::string collapse_usage()
 {
+    std::string kits;
+    for (kit_preset const & kit : kit_presets())
+    {
+        std::string line = "    " + kit.name;
+        line.resize(16, ' ');
+        kits += line + kit.adapter + ": " + kit.layout + "\n";
+    }
     return "Usage: mirsight-collapse [options] READS [READS ...]\n"
            "\n"
            "Collapses sequencing reads into the tag-count file that mirsight reads: one\n"
-           "distinct sequence, a tab, the number of reads that carried it; by decreasing\n"
-           "count, then by sequence. READS are FASTQ or FASTA files, plain or gzip-\n"
-           "compressed (told by their content), or \"-\" for standard input; several\n"
-           "files are collapsed together.\n"
+           "distinct insert, a tab, the number of reads (or molecules) that carried it; by\n"
+           "decreasing count, then by sequence. READS are FASTQ or FASTA files, plain or\n"
+           "gzip-compressed (told by their content), or \"-\" for standard input; several\n"
+           "files are lanes of one sample, collapsed together.\n"
            "Letters are upper-cased; N and other letters stay as they are; blanks and\n"
            "control bytes inside a sequence become N.\n"
+           "\n"
+           "Each read's 3' adapter is removed with all that follows it: the adapter may\n"
+           "start anywhere and may run past the read's end (at least 3 letters of it), with\n"
+           "mismatches, insertions and deletions up to a tenth of its aligned length; N in\n"
+           "the adapter matches anything. Reads without it are not kept.\n"
            "\n"
            "Options:\n"
            "  -o, --output FILE      write the tag-count file to FILE (default: standard\n"
            "                         output); FILE appears whole or not at all\n"
-           "  -m, --min-length N     keep reads of at least N letters (default 1)\n"
-           "  -M, --max-length N     keep reads of at most N letters (default: no limit)\n"
+           "      --adapter SEQ|auto|none\n"
+           "                         the 3' adapter; auto (default) chooses it from the\n"
+           "                         first 200000 reads: a kit's adapter that many reads\n"
+           "                         hold, nothing when the reads are already trimmed, or\n"
+           "                         the sequence that most often follows the insert;\n"
+           "                         none counts the reads as they are\n"
+           "      --protocol NAME    the kit's adapter and layout:\n" +
+           kits +
+           "      --trim-5p N        cut N bases from the insert's 5' end (after the adapter)\n"
+           "      --trim-3p N        cut N bases from the insert's 3' end\n"
+           "      --min-insert N     keep inserts of at least N letters (default 15; for\n"
+           "                         reads already trimmed, 1)\n"
+           "      --max-insert N     keep inserts of at most N letters (default 40; for\n"
+           "                         reads already trimmed, no limit)\n"
+           "  -m, --min-length N     the same as --min-insert\n"
+           "  -M, --max-length N     the same as --max-insert\n"
+           "      --count reads|molecules\n"
+           "                         with a UMI, count each insert's molecules (default) or\n"
+           "                         its reads\n"
+           "      --threads N        trim on N threads while one more reads (default 1:\n"
+           "                         reading and trimming on one thread)\n"
            "      --help             print this text and exit\n"
            "\n"
-           "Standard error reports how many reads were read, kept, too short and too\n"
-           "long, and the number of distinct sequences. Exit status: 0 on success, 1\n"
-           "when a file cannot be read or written, 2 for command-line errors.\n"
+           "Standard error reports the adapter used and the share of reads showing it, then\n"
+           "where the reads went: raw reads, without the adapter, too short for the UMI,\n"
+           "adapter dimers, inserts too short, too long, and kept (these add up to the raw\n"
+           "reads), then the molecules and the number of distinct sequences. Exit status:\n"
+           "0 on success, 1 when a file cannot be read or written or no adapter can be\n"
+           "chosen, 2 for command-line errors.\n"
            "\n"
-           "Example:\n"
-           "  mirsight-collapse -m 15 -M 40 -o sample.txt trimmed.fastq.gz\n";
+           "Examples:\n"
+           "  mirsight-collapse -o sample.txt raw.fastq.gz\n"
+           "  mirsight-collapse --protocol qiaseq -o sample.txt lane1.fastq.gz lane2.fastq.gz\n"
+           "  mirsight-collapse --adapter none -m 15 -M 40 -o sample.txt trimmed.fastq.gz\n";
 }
 
 int parse_collapse_options(std::vector<std::string> const & arguments, collapse_options & options)
 {
+    given_values given;
     for (std::size_t i = 0; i < arguments.size(); ++i)
     {
         std::string const & argument = arguments[i];
@@ -57,10 +266,7 @@ int parse_collapse_options(std::vector<std::string> const & arguments, collapse_
             options.show_help = true;
             return 0;
         }
-        bool const is_output = argument == "-o" || argument == "--output";
-        bool const is_min = argument == "-m" || argument == "--min-length";
-        bool const is_max = argument == "-M" || argument == "--max-length";
-        if (is_output || is_min || is_max)
+        if (is_number_option(argument) || is_text_option(argument))
         {
             if (i + 1 == arguments.size())
             {
@@ -68,26 +274,21 @@ int parse_collapse_options(std::vector<std::string> const & arguments, collapse_
                 return 2;
             }
             std::string const & value = arguments[++i];
-            if (is_output)
+            int status = 0;
+            if (is_text_option(argument))
+                status = take_text(argument, value, options, given);
+            else
             {
-                if (value.empty())
+                uint64_t number = 0;
+                if (!read_length(value, number))
                 {
-                    print_error("option " + argument + " needs a file name");
+                    print_error("option " + argument + " needs a whole number, not '" + value + "'");
                     return 2;
                 }
-                options.output_file = value;
-                continue;
+                status = take_number(argument, number, given);
             }
-            uint64_t length = 0;
-            if (!read_length(value, length))
-            {
-                print_error("option " + argument + " needs a whole number, not '" + value + "'");
-                return 2;
-            }
-            if (is_min)
-                options.limits.min_length = length;
-            else
-                options.limits.max_length = length;
+            if (status != 0)
+                return status;
             continue;
         }
         if (argument.size() > 1 && argument[0] == '-')
@@ -97,12 +298,8 @@ int parse_collapse_options(std::vector<std::string> const & arguments, collapse_
         }
         options.read_files.push_back(argument);
     }
-    if (options.limits.min_length > options.limits.max_length)
-    {
-        print_error("the minimum length (" + std::to_string(options.limits.min_length) +
-                    ") exceeds the maximum length (" + std::to_string(options.limits.max_length) + ")");
+    if (settle_trimming(given, options) != 0)
         return 2;
-    }
     if (options.read_files.empty())
     {
         print_error("no reads file given (see --help)");

@@ -6,12 +6,14 @@
 #include <vector>
 
 #include "collapse/collapse_reads.hpp"
+#include "collapse/raw_reads.hpp"
 
 struct collapse_options
 {
     std::vector<std::string> read_files;  // FASTQ or FASTA, plain or gzip; collapsed together
     std::string output_file;              // empty: standard output
-    length_limits limits;
+    trim_request trimming;                // adapter, layout and insert limits
+    uint32_t threads = 1;
     bool show_help = false;
 };
 
@@ -19,7 +21,8 @@ struct collapse_options
 std::string collapse_usage();
 
 // Fills `options` from the arguments after the program name. Returns 0, or
-// 2 after printing an error when an option lacks its value, a length is not
-// a whole number, the minimum exceeds the maximum, an option is unknown, or
-// no reads file is named (unless "--help" was given).
+// 2 after printing an error when an option lacks its value, a number is not
+// a whole number, a minimum exceeds its maximum, an adapter has letters
+// other than A, C, G, T, N, a kit is unknown, an option is unknown, or no
+// reads file is named (unless "--help" was given).
 int parse_collapse_options(std::vector<std::string> const & arguments, collapse_options & options);

@@ -1,4 +1,4 @@
-// Read collapsing: zlib inflates gzip members (plain files pass through), the
+// Read collapsing: ISA-L inflates gzip members (plain files pass through), the
 // library's sequence reader parses the records, a hash table counts them.
 #include "collapse/collapse_reads.hpp"
 
@@ -8,6 +8,7 @@
 #include <functional>
 #include <istream>
 #include <iterator>
+#include <memory>
 #include <new>
 #include <streambuf>
 #include <string_view>
@@ -16,7 +17,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
+#include <isa-l/igzip_lib.h>
 
 #include <seqan/seq_io.h>
 
@@ -24,23 +25,34 @@
 
 namespace
 {
+// What an ISA-L inflate error code means.
+std::string inflate_error_text(int code)
+{
+    switch (code)
+    {
+    case ISAL_INVALID_BLOCK: return "damaged gzip data (invalid deflate block)";
+    case ISAL_INVALID_SYMBOL: return "damaged gzip data (invalid deflate symbol)";
+    case ISAL_INVALID_LOOKBACK: return "damaged gzip data (invalid distance too far back)";
+    case ISAL_INVALID_WRAPPER: return "damaged gzip data (incorrect header)";
+    case ISAL_UNSUPPORTED_METHOD: return "gzip data with an unknown compression method";
+    case ISAL_INCORRECT_CHECKSUM: return "damaged gzip data (incorrect data check)";
+    default: return "damaged gzip data";
+    }
+}
+
 // A read-only stream buffer over a file descriptor: gzip data (one or
-// several members) are decompressed, anything else is read as it is. A
-// damaged or cut-short gzip member, or data after the last member that are
-// not another member, is an error, kept in `error`.
+// several members) are decompressed with ISA-L, anything else is read as it
+// is. A damaged or cut-short gzip member, or data after the last member
+// that are not another member, is an error, kept in `error`.
 class gzip_input_buffer : public std::streambuf
 {
 public:
-    explicit gzip_input_buffer(int descriptor) : descriptor_(descriptor), input_(1u << 18), buffer_(1u << 18)
+    explicit gzip_input_buffer(int descriptor)
+        : descriptor_(descriptor), state_(std::make_unique<inflate_state>()), input_(1u << 18), buffer_(1u << 18)
     {
-        stream_.zalloc = Z_NULL;
-        stream_.zfree = Z_NULL;
-        stream_.opaque = Z_NULL;
     }
     ~gzip_input_buffer() override
     {
-        if (inflating_)
-            inflateEnd(&stream_);
         if (descriptor_ >= 0)
             close(descriptor_);
     }
@@ -76,7 +88,7 @@ private:
     // Reads more raw bytes when none are left; false at the end or on error.
     bool fill_input()
     {
-        if (stream_.avail_in > 0)
+        if (avail_in_ > 0)
             return true;
         if (at_end_)
             return false;
@@ -97,8 +109,8 @@ private:
                     static_cast<unsigned char>(input_[1]) == 0x8B;
         }
         at_end_ = got == 0;
-        stream_.next_in = reinterpret_cast<Bytef *>(input_.data());
-        stream_.avail_in = static_cast<uInt>(got);
+        next_in_ = reinterpret_cast<uint8_t *>(input_.data());
+        avail_in_ = static_cast<std::size_t>(got);
         offset_ += static_cast<uint64_t>(got);
         return got > 0;
     }
@@ -106,77 +118,78 @@ private:
     // Up to `room` bytes of content into `out`; 0 at the end or on error.
     std::size_t produce(char * out, std::size_t room)
     {
-        if (!fill_input())
-        {
-            if (inflating_ && error_.empty())
-                error_ = "unexpected end of file";
-            return 0;
-        }
         if (!gzip_)
         {
-            std::size_t const taken = std::min<std::size_t>(room, stream_.avail_in);
-            std::memcpy(out, stream_.next_in, taken);
-            stream_.next_in += taken;
-            stream_.avail_in -= static_cast<uInt>(taken);
+            if (!fill_input())
+                return 0;
+            std::size_t const taken = std::min<std::size_t>(room, avail_in_);
+            std::memcpy(out, next_in_, taken);
+            next_in_ += taken;
+            avail_in_ -= taken;
             return taken;
         }
-        stream_.next_out = reinterpret_cast<Bytef *>(out);
-        stream_.avail_out = static_cast<uInt>(room);
-        while (stream_.avail_out == room)
+        std::size_t produced = 0;
+        while (produced == 0)
         {
             if (!inflating_)
             {
                 // A new member must start with the gzip magic bytes.
                 if (!fill_input())
+                    return 0;  // the end of the file after a whole member
+                if (avail_in_ < 2 && members_ > 0 && !wait_for_second_byte())
                     return 0;
-                if (stream_.avail_in < 2 && members_ > 0 && !wait_for_second_byte())
-                    return 0;
-                if (members_ > 0 && (stream_.next_in[0] != 0x1F || stream_.next_in[1] != 0x8B))
+                if (members_ > 0 && (next_in_[0] != 0x1F || next_in_[1] != 0x8B))
                 {
                     error_ = "data after the end of the gzip stream (at byte " +
-                             std::to_string(offset_ - stream_.avail_in) + ") that are not gzip";
+                             std::to_string(offset_ - avail_in_) + ") that are not gzip";
                     return 0;
                 }
-                if (inflateInit2(&stream_, 15 + 16) != Z_OK)
-                    throw std::bad_alloc();
+                isal_inflate_init(state_.get());
+                state_->crc_flag = ISAL_GZIP;
                 inflating_ = true;
             }
-            if (!fill_input())
+            // Inflate also with no input left: it may hold decoded bytes.
+            bool const more = fill_input();
+            if (!error_.empty())
+                return 0;
+            state_->next_in = next_in_;
+            state_->avail_in = static_cast<uint32_t>(avail_in_);
+            state_->next_out = reinterpret_cast<uint8_t *>(out);
+            state_->avail_out = static_cast<uint32_t>(room);
+            int const code = isal_inflate(state_.get());
+            next_in_ = state_->next_in;
+            avail_in_ = state_->avail_in;
+            produced = room - state_->avail_out;
+            if (code < 0)
+            {
+                error_ = inflate_error_text(code);
+                return 0;
+            }
+            if (state_->block_state == ISAL_BLOCK_FINISH)
+            {
+                inflating_ = false;
+                ++members_;
+            }
+            else if (!more && produced == 0)
             {
                 error_ = "unexpected end of file";
                 return 0;
             }
-            int const code = inflate(&stream_, Z_NO_FLUSH);
-            if (code == Z_MEM_ERROR)
-                throw std::bad_alloc();
-            if (code == Z_STREAM_END)
-            {
-                inflateEnd(&stream_);
-                inflating_ = false;
-                ++members_;
-                if (!fill_input())
-                    break;  // the end of the file after a whole member
-            }
-            else if (code != Z_OK && code != Z_BUF_ERROR)
-            {
-                error_ = stream_.msg != nullptr ? stream_.msg : "damaged gzip data";
-                return 0;
-            }
         }
-        return room - stream_.avail_out;
+        return produced;
     }
 
     // A second gzip member may start with one byte at the end of the buffer.
     bool wait_for_second_byte()
     {
-        unsigned char const first = stream_.next_in[0];
+        uint8_t const first = next_in_[0];
         ssize_t got = 0;
         do
             got = read(descriptor_, input_.data() + 1, input_.size() - 1);
         while (got < 0 && errno == EINTR);
         input_[0] = static_cast<char>(first);
-        stream_.next_in = reinterpret_cast<Bytef *>(input_.data());
-        stream_.avail_in = 1 + static_cast<uInt>(std::max<ssize_t>(got, 0));
+        next_in_ = reinterpret_cast<uint8_t *>(input_.data());
+        avail_in_ = 1 + static_cast<std::size_t>(std::max<ssize_t>(got, 0));
         offset_ += static_cast<uint64_t>(std::max<ssize_t>(got, 0));
         if (got <= 0)
         {
@@ -190,9 +203,11 @@ private:
 
     static constexpr std::size_t putback_size = 16;
     int descriptor_;
-    z_stream stream_{};
+    std::unique_ptr<inflate_state> state_;
     std::vector<char> input_;
     std::vector<char> buffer_;
+    uint8_t * next_in_ = nullptr;  // raw bytes read and not yet used
+    std::size_t avail_in_ = 0;
     std::string error_;
     std::string first_bytes_;
     uint64_t offset_ = 0;   // raw bytes read so far
@@ -364,6 +379,14 @@ int32_t collapse_read_file(std::string const & path, length_limits const & limit
 int32_t collapse_read_file_or_take(std::string const & path, length_limits const & limits, sequence_counts & counts,
                                    collapse_summary & summary, std::string * other)
 {
+    return read_sequence_batches(path, other, [&](std::vector<std::string> & reads, std::size_t read_count) {
+        count_reads(reads, read_count, limits, counts, summary);
+    }, [&] { return counts.distinct; });
+}
+
+int32_t read_sequence_batches(std::string const & path, std::string * other, read_batch_consumer const & consume,
+                              std::function<std::size_t()> const & distinct_so_far)
+{
     bool const from_standard_input = path == "-";
     struct stat info;
     if (!from_standard_input && stat(path.c_str(), &info) != 0)
@@ -445,16 +468,16 @@ int32_t collapse_read_file_or_take(std::string const & path, length_limits const
             batch[batched++].assign(seqan::begin(letters, seqan::Standard()), seqan::end(letters, seqan::Standard()));
             if (batched == read_batch_size)
             {
-                count_reads(batch, batched, limits, counts, summary);
+                consume(batch, batched);
                 batched = 0;
             }
         }
-        count_reads(batch, batched, limits, counts, summary);
+        consume(batch, batched);
     }
     catch (std::bad_alloc const &)
     {
         print_error("out of memory while collapsing reads file '" + path + "', at record " + std::to_string(record) +
-                    " (" + std::to_string(counts.distinct) + " distinct sequences so far)");
+                    " (" + std::to_string(distinct_so_far()) + " distinct sequences so far)");
         return -1;
     }
     catch (std::exception const & problem)

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -87,6 +88,17 @@ int32_t collapse_read_file(std::string const & path, length_limits const & limit
 // is opened once (a pipe can be read once).
 int32_t collapse_read_file_or_take(std::string const & path, length_limits const & limits, sequence_counts & counts,
                                    collapse_summary & summary, std::string * other);
+
+// Receives reads[0, read_count) of a batch; may change them.
+using read_batch_consumer = std::function<void(std::vector<std::string> & reads, std::size_t read_count)>;
+
+// The reading under collapse_read_file_or_take: the sequences of the file's
+// records (as they are, not upper-cased) go to `consume` in batches of at
+// most read_batch_size. Returns as collapse_read_file_or_take does;
+// `distinct_so_far` gives the number of distinct sequences counted, for the
+// out-of-memory error.
+int32_t read_sequence_batches(std::string const & path, std::string * other, read_batch_consumer const & consume,
+                              std::function<std::size_t()> const & distinct_so_far);
 
 // The tags of `counts` by decreasing count, then by sequence (byte order).
 // The sequences point into `counts`, which must outlive them.

@@ -60,10 +60,11 @@ int run_collapse(collapse_options const & options)
     if (check_output(options) != 0)
         return 1;
     sequence_counts counts;
-    collapse_summary summary;
-    for (std::string const & file : options.read_files)
-        if (collapse_read_file(file, options.limits, counts, summary) != 0)
-            return 1;
+    raw_read_result result;
+    if (collapse_raw_reads(options.read_files, options.trimming, options.threads, counts, result, nullptr) != 0)
+        return 1;
+    if (!result.warning.empty())
+        print_warning(result.warning);
 
     std::vector<tag_count> tags;
     try
@@ -78,11 +79,12 @@ int run_collapse(collapse_options const & options)
     if (write_output(options.output_file, tags) != 0)
         return 1;
 
-    std::cerr << "reads_read = " << summary.reads_read << '\n'
-              << "reads_kept = " << summary.reads_kept << '\n'
-              << "reads_too_short = " << summary.reads_too_short << '\n'
-              << "reads_too_long = " << summary.reads_too_long << '\n'
-              << "distinct_sequences = " << tags.size() << '\n';
+    if (options.trimming.mode != adapter_mode::none)
+        std::cerr << "adapter = " << choice_text(result.chosen) << '\n';
+    std::cerr << funnel_text(result.funnel);
+    if (result.applied.umi_length > 0)
+        std::cerr << "molecules_kept = " << result.molecules << '\n';
+    std::cerr << "distinct_sequences = " << tags.size() << '\n';
     return 0;
 }
 

@@ -50,12 +50,15 @@ TEST(run_collapse, files_are_collapsed_together_and_counts_reported)
     collapse_options options;
     options.read_files = {dir.file("a.fa"), dir.file("b.fq")};
     options.output_file = dir.file("tags.txt");
-    options.limits = {3, 12};
+    options.trimming.untrimmed_min_length = 3;
+    options.trimming.untrimmed_max_length = 12;
     whole_run const run = run_with(options);
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(read_file(dir.file("tags.txt")), "ACGTACGTA\t2\nGGGGGGGG\t2\nCCCCCCCC\t1\n");
     EXPECT_EQ(run.errors,
-              "reads_read = 7\nreads_kept = 5\nreads_too_short = 1\nreads_too_long = 1\ndistinct_sequences = 3\n");
+              "adapter = reads are already trimmed (100.0% of 7 reads have at most 40 letters): nothing is trimmed\n"
+              "reads_read = 7\nreads_without_adapter = 0\nreads_too_short_for_umi = 0\nadapter_dimers = 0\n"
+              "reads_too_short = 1\nreads_too_long = 1\nreads_kept = 5\ndistinct_sequences = 3\n");
     EXPECT_EQ(folder_entries(dir.path()), (std::vector<std::string>{"a.fa", "b.fq", "tags.txt"}));
 }
 

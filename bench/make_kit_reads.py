@@ -1,0 +1,141 @@
+#!/usr/bin/env python3
+"""Raw small-RNA reads as a library kit lays them out, with the true inserts.
+
+    make_kit_reads.py --kit KIT --reads N --mature FASTA --out READS.fastq[.gz]
+                      [--truth TRUTH.tsv] [--seed S] [--read-length L]
+
+Kits: illumina and neb (insert, adapter), nextflex (4 random bases, insert,
+4 random bases, adapter), qiaseq (insert, adapter, 12-base UMI). After the
+layout the read runs on with more adapter-like sequence and random bases up
+to its length. Inserts are mature sequences of FASTA (U read as T), some
+with a base more or less at either end; a few reads are adapter dimers or
+carry a fragment too short to be a miRNA. Substitutions (0.2% of bases),
+insertions and deletions (0.01% each) and N calls (0.05%) are added over the
+whole read (--error-scale multiplies these rates). With qiaseq, each molecule (insert, UMI) gives one or more
+reads, and a few reads have one UMI base wrong.
+
+TRUTH has one line per read: id, kit insert (empty for a dimer), UMI (or
+"-"), and the read's fate before length limits: insert, dimer, short.
+"""
+import argparse
+import gzip
+import random
+
+ADAPTERS = {
+    "illumina": "TGGAATTCTCGGGTGCCAAGG",
+    "neb": "AGATCGGAAGAGCACACGTCT",
+    "nextflex": "TGGAATTCTCGGGTGCCAAGG",
+    "qiaseq": "AACTGTAGGCACCATCAAT",
+}
+AFTER_ADAPTER = "ATCTCGTATGCCGTCTTCTGCTTG"
+UMI_LENGTH = 12
+
+
+def read_mature(path):
+    sequences, current = [], []
+    with open(path) as handle:
+        for line in handle:
+            line = line.strip()
+            if line.startswith(">"):
+                if current:
+                    sequences.append("".join(current))
+                current = []
+            elif line:
+                current.append(line.upper().replace("U", "T"))
+    if current:
+        sequences.append("".join(current))
+    return sequences
+
+
+def random_bases(rng, count):
+    return "".join(rng.choice("ACGT") for _ in range(count))
+
+
+def sequencing_errors(rng, read, scale):
+    if scale <= 0:
+        return read
+    out = []
+    for base in read:
+        roll = rng.random() / scale
+        if roll < 0.002:
+            out.append(rng.choice([b for b in "ACGT" if b != base]))
+        elif roll < 0.0021:
+            out.append(base + rng.choice("ACGT"))
+        elif roll < 0.0022:
+            continue
+        elif roll < 0.0027:
+            out.append("N")
+        else:
+            out.append(base)
+    return "".join(out)
+
+
+def choose_insert(rng, mature):
+    """The true insert and its fate: a miRNA (maybe a base longer or shorter), a dimer, a short fragment."""
+    roll = rng.random()
+    if roll < 0.03:
+        return "", "dimer"
+    mirna = rng.choice(mature)
+    if roll < 0.06:
+        start = rng.randrange(0, len(mirna) - 12)
+        return mirna[start:start + rng.randint(3, 12)], "short"
+    change = rng.choice([0, 0, 0, 1, -1])
+    if change == 1:
+        mirna = mirna + rng.choice("ACGT")
+    elif change == -1:
+        mirna = mirna[:-1]
+    return mirna, "insert"
+
+
+def lay_out(rng, kit, insert, umi, read_length):
+    if kit == "nextflex":
+        body = random_bases(rng, 4) + insert + random_bases(rng, 4) + ADAPTERS[kit]
+    elif kit == "qiaseq":
+        body = insert + ADAPTERS[kit] + umi
+    else:
+        body = insert + ADAPTERS[kit]
+    body += AFTER_ADAPTER
+    if len(body) < read_length:
+        body += random_bases(rng, read_length - len(body))
+    return body[:read_length]
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--kit", required=True, choices=sorted(ADAPTERS))
+    parser.add_argument("--reads", type=int, required=True)
+    parser.add_argument("--mature", required=True)
+    parser.add_argument("--out", required=True)
+    parser.add_argument("--truth")
+    parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--read-length", type=int, default=75)
+    parser.add_argument("--error-scale", type=float, default=1.0, help="multiplies every error rate")
+    args = parser.parse_args()
+
+    rng = random.Random(args.seed)
+    mature = read_mature(args.mature)
+    opener = gzip.open if args.out.endswith(".gz") else open
+    truth = open(args.truth, "w") if args.truth else None
+    written = 0
+    with opener(args.out, "wt") as out:
+        while written < args.reads:
+            insert, fate = choose_insert(rng, mature)
+            umi = random_bases(rng, UMI_LENGTH) if args.kit == "qiaseq" else "-"
+            copies = 1 + min(int(rng.expovariate(0.5)), 20) if args.kit == "qiaseq" else 1
+            for _ in range(min(copies, args.reads - written)):
+                read_umi = umi
+                if args.kit == "qiaseq" and rng.random() < 0.05:
+                    at = rng.randrange(UMI_LENGTH)
+                    read_umi = umi[:at] + rng.choice([b for b in "ACGT" if b != umi[at]]) + umi[at + 1:]
+                read = sequencing_errors(rng, lay_out(rng, args.kit, insert, read_umi, args.read_length), args.error_scale)
+                written += 1
+                name = f"r{written}"
+                out.write(f"@{name}\n{read}\n+\n{'I' * len(read)}\n")
+                if truth:
+                    truth.write(f"{name}\t{insert}\t{read_umi}\t{fate}\n")
+    if truth:
+        truth.close()
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,179 @@
+// One column of the dynamic-programming matrix is kept (the adapter down,
+// the read across), cut off below the last cell within the error limit.
+#include "collapse/adapter_match.hpp"
+
+#include <algorithm>
+#include <vector>
+
+namespace
+{
+constexpr int32_t match_score = 1;
+constexpr int32_t mismatch_score = -1;
+constexpr int32_t indel_score = -2;
+constexpr int32_t indel_cost = 1;
+
+struct cell
+{
+    int32_t cost = 0;
+    int32_t score = 0;
+    int32_t origin = 0;  // where the alignment starts: >= 0 a read position, < 0 minus an adapter position
+};
+
+uint8_t base_code(char letter)
+{
+    switch (letter)
+    {
+    case 'A': return 1;
+    case 'C': return 2;
+    case 'G': return 4;
+    case 'T':
+    case 'U': return 8;
+    default: return 0x80;
+    }
+}
+
+// The N letters of adapter[0, end).
+int32_t wildcards_before(std::string const & letters, std::size_t end)
+{
+    return static_cast<int32_t>(std::count(letters.begin(), letters.begin() + static_cast<std::ptrdiff_t>(end), 'N'));
+}
+
+// The length of the aligned adapter part that counts for the error rate
+// (its N letters do not).
+int32_t effective_length(adapter_pattern const & adapter, int32_t adapter_start, int32_t adapter_stop)
+{
+    if (adapter.codes.empty())
+        return adapter_stop - adapter_start;
+    return adapter_stop - adapter_start -
+           (wildcards_before(adapter.letters, static_cast<std::size_t>(adapter_stop)) -
+            wildcards_before(adapter.letters, static_cast<std::size_t>(adapter_start)));
+}
+}  // namespace
+
+adapter_pattern make_adapter_pattern(std::string const & letters, double max_error_rate, int32_t min_overlap)
+{
+    adapter_pattern adapter;
+    adapter.letters = letters;
+    adapter.max_error_rate = max_error_rate;
+    adapter.min_overlap = std::min<int32_t>(min_overlap, static_cast<int32_t>(letters.size()));
+    if (letters.find_first_not_of("ACGT") != std::string::npos)
+        for (char letter : letters)
+            adapter.codes += static_cast<char>(letter == 'N' ? 0x8F : base_code(letter));
+    return adapter;
+}
+
+adapter_match find_adapter(adapter_pattern const & adapter, std::string_view read)
+{
+    int32_t const m = static_cast<int32_t>(adapter.letters.size());
+    int32_t const n = static_cast<int32_t>(read.size());
+    bool const wildcards = !adapter.codes.empty();
+    auto const equal = [&](int32_t i, int32_t j) {
+        if (!wildcards)
+            return adapter.letters[static_cast<std::size_t>(i)] == read[static_cast<std::size_t>(j)];
+        return (static_cast<uint8_t>(adapter.codes[static_cast<std::size_t>(i)]) &
+                base_code(read[static_cast<std::size_t>(j)])) != 0;
+    };
+    auto const acceptable = [&](int32_t length, int32_t adapter_start, int32_t adapter_stop, int32_t cost) {
+        return length >= adapter.min_overlap &&
+               cost <= effective_length(adapter, adapter_start, adapter_stop) * adapter.max_error_rate;
+    };
+
+    int32_t const k = static_cast<int32_t>(adapter.max_error_rate * m);
+    // Adapters are short: their column is on the stack.
+    cell short_column[64];
+    std::vector<cell> long_column(m < 64 ? 0 : static_cast<std::size_t>(m) + 1);
+    cell * const column = m < 64 ? short_column : long_column.data();
+    for (int32_t i = 0; i <= m; ++i)
+        column[i] = {i * indel_cost, 0, 0};
+
+    int32_t const unset = m + n + 1;
+    cell best{unset, 0, 0};
+    int32_t best_adapter_stop = m;
+    int32_t best_read_stop = n;
+    int32_t last = std::min(m, k + 1);
+    int32_t last_filled = 0;
+    // As in the column scan below, the origin compared with the best one's
+    // is the one last computed.
+    int32_t origin = 0;
+    auto const better = [&](int32_t length, int32_t score) {
+        int32_t const best_length = best_adapter_stop + std::min(best.origin, 0);
+        return best.cost == unset || (origin <= best.origin + m / 2 && score > best.score) ||
+               (length > best_length && score > best.score);
+    };
+
+    for (int32_t j = 1; j <= n; ++j)
+    {
+        cell diagonal = column[0];
+        column[0].origin = j;
+        for (int32_t i = 1; i <= last; ++i)
+        {
+            cell next;
+            if (equal(i - 1, j - 1))
+            {
+                next = {diagonal.cost, diagonal.score + match_score, diagonal.origin};
+            }
+            else
+            {
+                int32_t const cost_diagonal = diagonal.cost + 1;
+                int32_t const cost_deletion = column[i].cost + indel_cost;
+                int32_t const cost_insertion = column[i - 1].cost + indel_cost;
+                if (cost_diagonal <= cost_deletion && cost_diagonal <= cost_insertion)
+                    next = {cost_diagonal, diagonal.score + mismatch_score, diagonal.origin};
+                else if (cost_insertion <= cost_deletion)
+                    next = {cost_insertion, column[i - 1].score + indel_score,
+                            column[i - 1].origin};
+                else
+                    next = {cost_deletion, column[i].score + indel_score,
+                            column[i].origin};
+            }
+            origin = next.origin;
+            diagonal = column[i];
+            column[i] = next;
+        }
+        last_filled = last;
+        while (last >= 0 && column[last].cost > k)
+            --last;
+        if (last < m)
+        {
+            ++last;
+            continue;
+        }
+        // The whole adapter is aligned, ending at read position j.
+        cell const & end = column[m];
+        origin = end.origin;
+        int32_t const length = m + std::min(origin, 0);
+        if (acceptable(length, m - length, m, end.cost) && better(length, end.score))
+        {
+            best = end;
+            best_adapter_stop = m;
+            best_read_stop = j;
+            if (end.cost == 0 && end.origin >= 0)
+                break;  // an exact whole match
+        }
+    }
+
+    // The adapter runs past the read's end: the last column.
+    for (int32_t i = last_filled; i >= 0; --i)
+    {
+        cell const & end = column[i];
+        int32_t const length = i + std::min(end.origin, 0);
+        if (acceptable(length, -std::min(end.origin, 0), i, end.cost) && better(length, end.score))
+        {
+            best = {end.cost, end.score, end.origin};
+            best_adapter_stop = i;
+            best_read_stop = n;
+        }
+    }
+
+    adapter_match match;
+    if (best.cost == unset)
+        return match;
+    match.found = true;
+    match.read_start = std::max(best.origin, 0);
+    match.adapter_start = std::max(-best.origin, 0);
+    match.read_stop = best_read_stop;
+    match.adapter_stop = best_adapter_stop;
+    match.errors = best.cost;
+    match.score = best.score;
+    return match;
+}

@@ -1,0 +1,439 @@
+#include "collapse/raw_reads.hpp"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include <sys/stat.h>
+
+#include "collapse/umi_clustering.hpp"
+#include "core/messages.hpp"
+
+namespace
+{
+// What the reads are trimmed with, chosen once the first reads are there.
+struct pass_plan
+{
+    pass_plan(trim_request const & asked, raw_read_result & found) : request(asked), result(found) {}
+    trim_request request;
+    raw_read_result & result;
+    bool decided = false;
+    bool failed = false;
+    read_trimmer trimmer;
+    std::vector<std::string> sample;  // the first reads, until the adapter is chosen
+};
+
+// One trimming thread's counts: the inserts' (or, with a UMI, the UMI and
+// insert pairs') reads, and its funnel.
+struct trim_worker
+{
+    explicit trim_worker(sequence_counts & into) : counts(into) {}
+    sequence_counts & counts;
+    sequence_counts pairs;  // UMI followed by insert
+    read_funnel funnel;
+    std::vector<std::string> inserts = std::vector<std::string>(read_batch_size);
+    std::size_t insert_count = 0;
+    collapse_summary unused;
+    std::size_t distinct_said = 0;  // the distinct sequences last added to block_handoff::distinct
+};
+
+bool uses_umi(read_trimmer const & trimmer)
+{
+    return trimmer.settings.umi_length > 0;
+}
+
+void flush_inserts(read_trimmer const & trimmer, trim_worker & worker)
+{
+    length_limits const any_length{0, std::numeric_limits<uint64_t>::max()};
+    count_reads(worker.inserts, worker.insert_count, any_length, uses_umi(trimmer) ? worker.pairs : worker.counts,
+                worker.unused);
+    worker.insert_count = 0;
+}
+
+// Trims and counts reads[0, read_count) (upper-cased in place).
+void trim_and_count(read_trimmer const & trimmer, trim_worker & worker, std::string * reads, std::size_t read_count)
+{
+    for (std::size_t i = 0; i < read_count; ++i)
+    {
+        upper_case_sequence(reads[i]);
+        trimmed_read const trimmed = trim_read(trimmer, reads[i]);
+        add_to_funnel(worker.funnel, trimmed.fate);
+        if (trimmed.fate != read_fate::kept)
+            continue;
+        std::string & key = worker.inserts[worker.insert_count++];
+        key.assign(trimmed.umi);
+        key.append(trimmed.insert);
+        if (worker.insert_count == read_batch_size)
+            flush_inserts(trimmer, worker);
+    }
+}
+
+// The settings the reads are trimmed with, from the sample; false when no
+// adapter can be chosen.
+bool choose_settings(pass_plan & plan)
+{
+    trim_request const & request = plan.request;
+    trim_settings settings = request.settings;
+    bool untrimmed = request.mode == adapter_mode::none;
+    if (request.mode == adapter_mode::none)
+        plan.result.warning = untrimmed_warning(plan.sample);
+    if (request.mode == adapter_mode::given)
+    {
+        plan.result.chosen.adapter = settings.adapter;
+        plan.result.chosen.given = true;
+        plan.result.chosen.umi_length = settings.umi_length;
+        plan.result.chosen.sampled_reads = plan.sample.size();
+        plan.result.chosen.share = adapter_share(plan.sample, settings.adapter);
+    }
+    if (request.mode == adapter_mode::detect)
+    {
+        plan.result.chosen = detect_adapter(plan.sample);
+        if (!plan.result.chosen.error.empty())
+            return false;
+        untrimmed = plan.result.chosen.already_trimmed;
+        settings.adapter = plan.result.chosen.adapter;
+        settings.umi_length = plan.result.chosen.umi_length;
+    }
+    if (untrimmed)
+    {
+        settings.adapter.clear();
+        settings.umi_length = 0;
+        settings.min_insert = request.untrimmed_min_length;
+        settings.max_insert = request.untrimmed_max_length;
+    }
+    plan.result.applied = settings;
+    plan.trimmer = make_read_trimmer(settings);
+    return true;
+}
+
+// Where the reads go once the adapter is chosen: trimmed on this thread,
+// or handed to the trimming threads.
+using read_sink = std::function<void(std::string * reads, std::size_t read_count)>;
+
+// Chooses the settings from the sample and sends the sample on.
+void decide(pass_plan & plan, read_sink const & sink)
+{
+    if (!choose_settings(plan))
+    {
+        plan.failed = true;
+        return;
+    }
+    plan.decided = true;
+    sink(plan.sample.data(), plan.sample.size());
+    std::vector<std::string>().swap(plan.sample);
+}
+
+// Keeps reads[0, read_count) in the sample until it is full, then chooses;
+// after the choice, every read goes to `sink`.
+void take_reads(pass_plan & plan, std::string * reads, std::size_t read_count, read_sink const & sink)
+{
+    if (plan.decided)
+    {
+        sink(reads, read_count);
+        return;
+    }
+    if (plan.failed)
+        return;
+    for (std::size_t i = 0; i < read_count; ++i)
+    {
+        upper_case_sequence(reads[i]);
+        plan.sample.push_back(std::move(reads[i]));
+    }
+    if (plan.sample.size() >= adapter_sample_size)
+        decide(plan, sink);
+}
+
+// Blocks of reads passed from the reading thread to the trimming threads,
+// a few in flight; emptied blocks come back to be filled again.
+struct read_block
+{
+    std::vector<std::string> reads = std::vector<std::string>(16384);
+    std::size_t count = 0;
+};
+
+struct block_handoff
+{
+    std::mutex lock;
+    std::condition_variable changed;
+    std::deque<read_block> full;
+    std::deque<read_block> empty;
+    bool finished = false;  // no more blocks will come
+    std::exception_ptr failure;
+    std::size_t distinct = 0;  // distinct sequences counted by the threads, as they last said
+};
+
+// A trimming thread: takes full blocks until the reading is finished.
+void trim_blocks(read_trimmer const & trimmer, trim_worker & worker, block_handoff & handoff)
+{
+    try
+    {
+        for (;;)
+        {
+            read_block block;
+            {
+                std::unique_lock<std::mutex> guard(handoff.lock);
+                handoff.changed.wait(guard, [&] { return !handoff.full.empty() || handoff.finished; });
+                if (handoff.full.empty())
+                    return;
+                block = std::move(handoff.full.front());
+                handoff.full.pop_front();
+            }
+            trim_and_count(trimmer, worker, block.reads.data(), block.count);
+            block.count = 0;
+            std::lock_guard<std::mutex> guard(handoff.lock);
+            handoff.distinct += worker.counts.distinct + worker.pairs.distinct - worker.distinct_said;
+            worker.distinct_said = worker.counts.distinct + worker.pairs.distinct;
+            handoff.empty.push_back(std::move(block));
+            handoff.changed.notify_all();
+        }
+    }
+    catch (...)
+    {
+        std::lock_guard<std::mutex> guard(handoff.lock);
+        if (!handoff.failure)
+            handoff.failure = std::current_exception();
+        handoff.changed.notify_all();
+    }
+}
+
+// The reading thread's side of the handoff: the block being filled.
+struct block_feeder
+{
+    block_handoff & handoff;
+    read_block filling;
+    bool holding = false;
+};
+
+// Hands the filled block over (if any) and waits for an empty one; throws
+// std::bad_alloc when a trimming thread failed.
+void hand_over(block_feeder & feeder)
+{
+    block_handoff & handoff = feeder.handoff;
+    std::unique_lock<std::mutex> guard(handoff.lock);
+    if (feeder.holding)
+        handoff.full.push_back(std::move(feeder.filling));
+    feeder.holding = false;
+    handoff.changed.notify_all();
+    handoff.changed.wait(guard, [&] { return !handoff.empty.empty() || handoff.failure; });
+    if (handoff.failure)
+        throw std::bad_alloc();
+    feeder.filling = std::move(handoff.empty.front());
+    handoff.empty.pop_front();
+    feeder.holding = true;
+}
+
+void feed(block_feeder & feeder, std::string * reads, std::size_t read_count)
+{
+    for (std::size_t i = 0; i < read_count; ++i)
+    {
+        if (!feeder.holding || feeder.filling.count == feeder.filling.reads.size())
+            hand_over(feeder);
+        feeder.filling.reads[feeder.filling.count++].swap(reads[i]);
+    }
+}
+
+// Reads every file into `sink` through the plan. Returns as
+// collapse_raw_reads does.
+int32_t read_files(std::vector<std::string> const & paths, std::string * other, pass_plan & plan,
+                   read_sink const & sink, std::function<std::size_t()> const & distinct_so_far)
+{
+    for (std::string const & path : paths)
+    {
+        int32_t const status = read_sequence_batches(
+            path, paths.size() == 1 ? other : nullptr,
+            [&](std::vector<std::string> & reads, std::size_t count) { take_reads(plan, reads.data(), count, sink); },
+            distinct_so_far);
+        if (status != 0)
+            return status;
+    }
+    if (!plan.decided && !plan.failed)
+        decide(plan, sink);
+    return 0;
+}
+
+void add_counts(sequence_counts const & from, sequence_counts & into)
+{
+    std::string sequence;
+    for (counted_sequence const & slot : from.slots)
+        if (slot.count != 0)
+        {
+            sequence.assign(from.letters, slot.offset, slot.length);
+            add_sequence(into, sequence, slot.count);
+        }
+}
+
+void add_funnel(read_funnel const & from, read_funnel & into)
+{
+    into.raw_reads += from.raw_reads;
+    into.no_adapter += from.no_adapter;
+    into.umi_too_short += from.umi_too_short;
+    into.adapter_dimers += from.adapter_dimers;
+    into.too_short += from.too_short;
+    into.too_long += from.too_long;
+    into.kept += from.kept;
+}
+
+// Reads on this thread, trims on `threads` threads of their own into
+// `workers` (as many). Returns as collapse_raw_reads does.
+int32_t read_and_trim_apart(std::vector<std::string> const & paths, std::string * other, pass_plan & plan,
+                            std::vector<std::unique_ptr<trim_worker>> & workers)
+{
+    block_handoff handoff;
+    for (std::size_t i = 0; i < workers.size() + 2; ++i)
+        handoff.empty.emplace_back();
+    std::vector<std::thread> threads;
+    for (std::unique_ptr<trim_worker> & worker : workers)
+        threads.emplace_back([&plan, &handoff, worker = worker.get()] { trim_blocks(plan.trimmer, *worker, handoff); });
+    block_feeder feeder{handoff, read_block{}, false};
+    auto const distinct_so_far = [&] {
+        std::lock_guard<std::mutex> guard(handoff.lock);
+        return handoff.distinct;
+    };
+    int32_t status = 0;
+    bool out_of_memory = false;
+    try
+    {
+        status = read_files(
+            paths, other, plan, [&](std::string * reads, std::size_t count) { feed(feeder, reads, count); },
+            distinct_so_far);
+        if (status == 0 && feeder.holding && feeder.filling.count > 0)
+        {
+            std::lock_guard<std::mutex> guard(handoff.lock);
+            handoff.full.push_back(std::move(feeder.filling));
+        }
+    }
+    catch (std::bad_alloc const &)
+    {
+        out_of_memory = true;  // choosing the adapter, after the last file
+    }
+    {
+        std::lock_guard<std::mutex> guard(handoff.lock);
+        handoff.finished = true;
+        handoff.changed.notify_all();
+    }
+    for (std::thread & thread : threads)
+        thread.join();
+    if (status != 0)
+        return status;  // reported
+    if (out_of_memory || handoff.failure)
+    {
+        print_error("out of memory while collapsing reads file '" + paths.back() + "' (" +
+                    std::to_string(handoff.distinct) + " distinct sequences so far)");
+        return -1;
+    }
+    return 0;
+}
+
+// The inserts' counts from the (UMI, insert) pairs: molecules or reads.
+void count_molecules(read_trimmer const & trimmer, sequence_counts const & umi_pairs, sequence_counts & counts,
+                     raw_read_result & result)
+{
+    struct pair_count
+    {
+        std::string_view insert;
+        std::string_view umi;
+        uint64_t reads;
+    };
+    std::size_t const umi_length = trimmer.settings.umi_length;
+    std::string_view const letters = umi_pairs.letters;
+    std::vector<pair_count> pairs;
+    pairs.reserve(umi_pairs.distinct);
+    for (counted_sequence const & slot : umi_pairs.slots)
+        if (slot.count != 0)
+        {
+            std::string_view const key = letters.substr(slot.offset, slot.length);
+            pairs.push_back({key.substr(umi_length), key.substr(0, umi_length), slot.count});
+        }
+    std::sort(pairs.begin(), pairs.end(),
+              [](pair_count const & a, pair_count const & b) { return a.insert < b.insert; });
+    std::vector<umi_count> umis;
+    std::string insert;
+    for (std::size_t begin = 0; begin < pairs.size();)
+    {
+        std::size_t end = begin;
+        uint64_t reads = 0;
+        umis.clear();
+        for (; end < pairs.size() && pairs[end].insert == pairs[begin].insert; ++end)
+        {
+            umis.push_back({pairs[end].umi, pairs[end].reads});
+            reads += pairs[end].reads;
+        }
+        uint64_t const molecules = directional_molecules(umis);
+        result.molecules += molecules;
+        insert.assign(pairs[begin].insert);
+        add_sequence(counts, insert, trimmer.settings.count_molecules ? molecules : reads);
+        begin = end;
+    }
+}
+
+// The same file named twice (by the same or another name).
+bool repeats_a_file(std::vector<std::string> const & paths)
+{
+    for (std::size_t i = 0; i < paths.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+        {
+            struct stat a;
+            struct stat b;
+            bool const same = paths[i] == paths[j] ||
+                              (stat(paths[i].c_str(), &a) == 0 && stat(paths[j].c_str(), &b) == 0 &&
+                               a.st_dev == b.st_dev && a.st_ino == b.st_ino && S_ISREG(a.st_mode));
+            if (same)
+            {
+                print_error("reads file '" + paths[i] + "' is named twice" +
+                            (paths[i] == paths[j] ? std::string() : " (as '" + paths[j] + "')"));
+                return true;
+            }
+        }
+    return false;
+}
+}  // namespace
+
+int32_t collapse_raw_reads(std::vector<std::string> const & paths, trim_request const & request, uint32_t threads,
+                           sequence_counts & counts, raw_read_result & result, std::string * other)
+{
+    if (repeats_a_file(paths))
+        return -1;
+    pass_plan plan{request, result};
+    // The first worker counts into `counts`, the others into tables of their own.
+    std::vector<sequence_counts> own_tables(threads > 1 ? threads - 1 : 0);
+    std::vector<std::unique_ptr<trim_worker>> workers;
+    workers.push_back(std::make_unique<trim_worker>(counts));
+    for (sequence_counts & table : own_tables)
+        workers.push_back(std::make_unique<trim_worker>(table));
+
+    int32_t status = 0;
+    if (threads <= 1)
+        status = read_files(
+            paths, other, plan,
+            [&](std::string * reads, std::size_t count) { trim_and_count(plan.trimmer, *workers.front(), reads, count); },
+            [&] { return counts.distinct; });
+    else
+        status = read_and_trim_apart(paths, other, plan, workers);
+    if (status != 0)
+        return status;
+    if (plan.failed)
+    {
+        print_error("reads file '" + paths.front() + "': " + result.chosen.error);
+        return -1;
+    }
+    trim_worker & first = *workers.front();
+    for (std::unique_ptr<trim_worker> & worker : workers)
+    {
+        flush_inserts(plan.trimmer, *worker);
+        add_funnel(worker->funnel, result.funnel);
+        if (worker.get() == &first)
+            continue;
+        add_counts(worker->counts, first.counts);
+        add_counts(worker->pairs, first.pairs);
+    }
+    if (uses_umi(plan.trimmer))
+        count_molecules(plan.trimmer, first.pairs, counts, result);
+    result.funnel.kept_molecules = result.molecules;
+    return 0;
+}

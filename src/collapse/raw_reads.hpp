@@ -1,0 +1,54 @@
+// Raw reads to tag counts in one pass: the adapter is chosen (or given),
+// each read is trimmed, its insert counted (as reads, or as molecules when
+// the reads carry UMIs), and the read funnel filled.
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "collapse/adapter_detection.hpp"
+#include "collapse/collapse_reads.hpp"
+#include "collapse/read_trimming.hpp"
+
+enum class adapter_mode
+{
+    given,   // trim_settings::adapter (and its UMI and cuts) as set
+    detect,  // chosen from the first reads (adapter_detection.hpp)
+    none,    // the reads are the inserts
+};
+
+// What a pass is asked to do.
+struct trim_request
+{
+    adapter_mode mode = adapter_mode::detect;
+    trim_settings settings;  // with detect: the adapter and UMI are the choice's, the cuts and limits these
+    // Length limits for reads that are counted as they are (none, or detect
+    // finding them already trimmed): as a tag-count file of trimmed reads
+    // has always been made.
+    uint64_t untrimmed_min_length = 1;
+    uint64_t untrimmed_max_length = std::numeric_limits<uint64_t>::max();
+};
+
+// What a pass found besides the counts.
+struct raw_read_result
+{
+    read_funnel funnel;
+    adapter_choice chosen;     // with detect: the choice; with given: the adapter; with none: nothing
+    trim_settings applied;     // the settings the reads were trimmed with
+    std::string warning;       // with none: reads that look untrimmed (untrimmed_warning), else ""
+    uint64_t molecules = 0;    // with a UMI: molecules over all kept inserts (reads are funnel.kept)
+};
+
+// Collapses the reads of `paths` (lanes of one sample, FASTQ or FASTA, plain
+// or gzip, "-" standard input) into `counts` (one count per insert: its
+// molecules when the settings have a UMI and count_molecules, else its
+// reads). With `threads` above 1, this thread reads while that many threads
+// trim and count.
+// Returns 0; 1 when `other` is given and the single path is not a reads
+// file (its content is put there, as collapse_read_file_or_take does); -1
+// after an error naming the file (a path given twice, a file that cannot be
+// read, no adapter could be chosen); -2 when a file cannot be opened.
+int32_t collapse_raw_reads(std::vector<std::string> const & paths, trim_request const & request, uint32_t threads,
+                           sequence_counts & counts, raw_read_result & result, std::string * other);

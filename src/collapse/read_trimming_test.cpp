@@ -1,0 +1,65 @@
+#include "collapse/read_trimming.hpp"
+
+#include <gtest/gtest.h>
+
+// The cases of the read layout that generated reads rarely reach.
+TEST(trim_read, fates_at_the_edges_of_the_layout)
+{
+    std::string const illumina = "TGGAATTCTCGGGTGCCAAGG";
+    std::string const insert = "TAGCTTATCAGACTGATGTTGA";  // 22 letters
+    trim_settings plain;
+    plain.adapter = illumina;
+    trim_settings wildcard = plain;
+    wildcard.adapter = "TGGAANTCTCGGGTGCCAAGG";
+    trim_settings nextflex = plain;
+    nextflex.cut_5p = 4;
+    nextflex.cut_3p = 4;
+    trim_settings umi = plain;
+    umi.adapter = "AACTGTAGGCACCATCAAT";
+    umi.umi_length = 12;
+    trim_settings untrimmed;
+    untrimmed.adapter.clear();
+    untrimmed.min_insert = 1;
+    untrimmed.max_insert = 100;
+
+    struct trim_case
+    {
+        char const * name;
+        trim_settings const & settings;
+        std::string read;
+        read_fate fate;
+        std::string insert;  // when kept
+        std::string umi;
+    };
+    std::vector<trim_case> const cases = {
+        {"three adapter letters at the end are enough", plain, insert + "TGG", read_fate::kept, insert, ""},
+        {"two are not: no adapter", plain, insert + "TG", read_fate::no_adapter, "", ""},
+        {"read N matches no adapter letter", plain, insert + "TGNAA", read_fate::no_adapter, "", ""},
+        {"adapter N matches read N and any letter", wildcard, insert + "TGGAANTC", read_fate::kept, insert, ""},
+        {"one error in ten aligned letters", plain, insert + "TGGAATACTC", read_fate::kept, insert, ""},
+        {"a deletion in the adapter", plain, insert + "TGGATTCTCGGGTGCCAAGG", read_fate::kept, insert, ""},
+        {"only the first occurrence is removed", plain, insert + illumina + insert + illumina, read_fate::kept,
+         insert, ""},
+        {"adapter at the first letter: a dimer", plain, illumina + "ACGT", read_fate::adapter_dimer, "", ""},
+        {"insert of 14 letters", plain, insert.substr(0, 14) + illumina, read_fate::too_short, "", ""},
+        {"random bases cut from both ends", nextflex, "ACGT" + insert + "TTTT" + illumina, read_fate::kept, insert,
+         ""},
+        {"nothing left after the cuts: a dimer", nextflex, "ACGTTTTT" + illumina, read_fate::adapter_dimer, "", ""},
+        {"the UMI after the adapter", umi, insert + "AACTGTAGGCACCATCAAT" + "ACGTACGTACGT" + "AGATC",
+         read_fate::kept, insert, "ACGTACGTACGT"},
+        {"one base short of the UMI", umi, insert + "AACTGTAGGCACCATCAAT" + "ACGTACGTACG", read_fate::umi_too_short,
+         "", ""},
+        {"no adapter asked for: an empty read is too short", untrimmed, "", read_fate::too_short, "", ""},
+        {"no adapter asked for: the read is the insert", untrimmed, insert + illumina, read_fate::kept,
+         insert + illumina, ""},
+    };
+    for (trim_case const & c : cases)
+    {
+        SCOPED_TRACE(c.name);
+        read_trimmer const trimmer = make_read_trimmer(c.settings);
+        trimmed_read const trimmed = trim_read(trimmer, c.read);
+        EXPECT_EQ(static_cast<int>(trimmed.fate), static_cast<int>(c.fate));
+        EXPECT_EQ(std::string(trimmed.insert), c.insert);
+        EXPECT_EQ(std::string(trimmed.umi), c.umi);
+    }
+}
