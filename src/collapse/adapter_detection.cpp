@@ -265,3 +265,10 @@ std::string untrimmed_warning(std::vector<std::string> const & reads)
                "they may hold an adapter: try --adapter auto";
     return "";
 }
+
+std::string given_adapter_warning(adapter_choice const & choice)
+{
+    return "only " + percent(choice.share) + " of the first " + std::to_string(choice.sampled_reads) +
+           " reads show the 3' adapter " + choice.adapter +
+           " that was asked for; the other reads are counted as 'no adapter'. Check the kit, or try --adapter auto";
+}

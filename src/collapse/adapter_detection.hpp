@@ -37,6 +37,10 @@ double adapter_share(std::vector<std::string> const & reads, std::string const &
 // clearly dominates; else an error naming the best candidates.
 adapter_choice detect_adapter(std::vector<std::string> const & reads);
 
+// The warning for an adapter named on the command line that most of the
+// first reads lack: its share, and what to try.
+std::string given_adapter_warning(adapter_choice const & choice);
+
 // The warning for reads counted untrimmed (no adapter asked for) that look
 // untrimmed: a kit's adapter in many of them, or most longer than 40
 // letters. Empty when they look like inserts.

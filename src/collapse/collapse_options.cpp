@@ -32,13 +32,7 @@ std::string upper_cased(std::string text)
 // What the command line said, before the kit and the defaults are applied.
 struct given_values
 {
-    std::optional<std::string> adapter;
-    std::optional<std::string> protocol;
-    std::optional<uint64_t> min_insert;
-    std::optional<uint64_t> max_insert;
-    std::optional<uint64_t> cut_5p;
-    std::optional<uint64_t> cut_3p;
-    std::optional<std::string> count;
+    trimming_options trimming;
     std::optional<uint64_t> threads;
 };
 
@@ -63,17 +57,13 @@ bool is_text_option(std::string const & option)
 int take_number(std::string const & option, uint64_t number, given_values & given)
 {
     if (option == "-m" || option == "--min-length" || option == "--min-insert")
-    {
-        given.min_insert = number;
-    }
+        given.trimming.min_insert = number;
     else if (option == "-M" || option == "--max-length" || option == "--max-insert")
-    {
-        given.max_insert = number;
-    }
+        given.trimming.max_insert = number;
     else if (option == "--trim-5p")
-        given.cut_5p = number;
+        given.trimming.cut_5p = number;
     else if (option == "--trim-3p")
-        given.cut_3p = number;
+        given.trimming.cut_3p = number;
     else if (option == "--threads")
     {
         if (number == 0 || number > 256)
@@ -99,42 +89,36 @@ int take_text(std::string const & option, std::string const & value, collapse_op
         options.output_file = value;
     }
     else if (option == "--adapter")
-    {
-        std::string const adapter = value == "auto" || value == "none" ? value : upper_cased(value);
-        if (adapter != "auto" && adapter != "none" && !is_valid_adapter(adapter))
-        {
-            print_error("option --adapter needs auto, none or a sequence of A, C, G, T and N, not '" + value + "'");
-            return 2;
-        }
-        given.adapter = adapter;
-    }
+        given.trimming.adapter = value;
     else if (option == "--protocol")
-    {
-        if (!find_kit_preset(value))
-        {
-            print_error("unknown kit '" + value + "' for --protocol; the kits are " + kit_preset_names());
-            return 2;
-        }
-        given.protocol = value;
-    }
+        given.trimming.protocol = value;
     else if (option == "--count")
-    {
-        if (value != "reads" && value != "molecules")
-        {
-            print_error("option --count needs reads or molecules, not '" + value + "'");
-            return 2;
-        }
-        given.count = value;
-    }
+        given.trimming.count = value;
     return 0;
 }
 
-// The trimming asked for, from the kit, the adapter and the numbers given;
-// 0 or 2.
-int settle_trimming(given_values const & given, collapse_options & options)
+}  // namespace
+
+int settle_trimming(trimming_options const & given, trim_request & request)
 {
-    trim_request & request = options.trimming;
     trim_settings & settings = request.settings;
+    if (given.adapter && *given.adapter != "auto" && *given.adapter != "none" &&
+        !is_valid_adapter(upper_cased(*given.adapter)))
+    {
+        print_error("option --adapter needs auto, none or a sequence of A, C, G, T and N, not '" + *given.adapter +
+                    "'");
+        return 2;
+    }
+    if (given.protocol && !find_kit_preset(*given.protocol))
+    {
+        print_error("unknown kit '" + *given.protocol + "' for --protocol; the kits are " + kit_preset_names());
+        return 2;
+    }
+    if (given.count && *given.count != "reads" && *given.count != "molecules")
+    {
+        print_error("option --count needs reads or molecules, not '" + *given.count + "'");
+        return 2;
+    }
     if (given.protocol)
     {
         if (given.adapter && (*given.adapter == "none" || *given.adapter == "auto"))
@@ -159,7 +143,7 @@ int settle_trimming(given_values const & given, collapse_options & options)
         else
         {
             request.mode = adapter_mode::given;
-            settings.adapter = *given.adapter;
+            settings.adapter = upper_cased(*given.adapter);
         }
     }
     if (given.cut_5p)
@@ -168,8 +152,6 @@ int settle_trimming(given_values const & given, collapse_options & options)
         settings.cut_3p = static_cast<uint32_t>(std::min<uint64_t>(*given.cut_3p, UINT32_MAX));
     if (given.count)
         settings.count_molecules = *given.count == "molecules";
-    if (given.threads)
-        options.threads = static_cast<uint32_t>(*given.threads);
     if (given.min_insert)
     {
         settings.min_insert = *given.min_insert;
@@ -190,8 +172,6 @@ int settle_trimming(given_values const & given, collapse_options & options)
     }
     return 0;
 }
-}  // namespace
-
 std::string collapse_usage()
 {
     std::string kits;
@@ -298,8 +278,10 @@ int parse_collapse_options(std::vector<std::string> const & arguments, collapse_
         }
         options.read_files.push_back(argument);
     }
-    if (settle_trimming(given, options) != 0)
+    if (settle_trimming(given.trimming, options.trimming) != 0)
         return 2;
+    if (given.threads)
+        options.threads = static_cast<uint32_t>(*given.threads);
     if (options.read_files.empty())
     {
         print_error("no reads file given (see --help)");

@@ -90,6 +90,8 @@ bool choose_settings(pass_plan & plan)
         plan.result.chosen.umi_length = settings.umi_length;
         plan.result.chosen.sampled_reads = plan.sample.size();
         plan.result.chosen.share = adapter_share(plan.sample, settings.adapter);
+        if (!plan.sample.empty() && plan.result.chosen.share < 0.5)
+            plan.result.warning = given_adapter_warning(plan.result.chosen);
     }
     if (request.mode == adapter_mode::detect)
     {

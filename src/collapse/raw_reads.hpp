@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,27 @@ struct trim_request
     uint64_t untrimmed_min_length = 1;
     uint64_t untrimmed_max_length = std::numeric_limits<uint64_t>::max();
 };
+
+// The trimming options as a command line gives them (unset: not given), for
+// "mirsight collapse" and "mirsight map" alike: --adapter SEQ|auto|none,
+// --protocol KIT, --min-insert/--max-insert, --trim-5p/--trim-3p, --count.
+struct trimming_options
+{
+    std::optional<std::string> adapter;
+    std::optional<std::string> protocol;
+    std::optional<uint64_t> min_insert;
+    std::optional<uint64_t> max_insert;
+    std::optional<uint64_t> cut_5p;
+    std::optional<uint64_t> cut_3p;
+    std::optional<std::string> count;
+};
+
+// Checks `given` and settles it into `request` (the kit's layout first,
+// then what was given over it). Returns 0, or 2 after an error naming the
+// option: an adapter with letters other than A, C, G, T, N, an unknown kit
+// (the kits listed), --protocol with --adapter auto or none, a --count other
+// than reads or molecules, a minimum above the maximum.
+int settle_trimming(trimming_options const & given, trim_request & request);
 
 // What a pass found besides the counts.
 struct raw_read_result

@@ -1,7 +1,9 @@
 #include "driver/map_command.hpp"
 
 #include <iostream>
+#include <optional>
 
+#include "collapse/raw_reads.hpp"
 #include "core/file_names.hpp"
 #include "core/messages.hpp"
 #include "core/run_state.hpp"
@@ -25,9 +27,11 @@ std::vector<long_option> const & map_options()
             {"mature", long_option::text, 0, 0, "FILE",
              "mature miRNAs, FASTA in miRBase style (U or T letters; a T is read as U)", "Inputs"},
             {"tags", long_option::text, 0, 0, "FILE",
-             "a tag-count file (sequence, a tab, its reads per line), or reads: FASTQ or FASTA, collapsed in "
-             "memory (tag numbers are then the order of the collapsed tags: by decreasing count, then sequence); "
-             "plain or gzip, told by content"},
+             "a tag-count file (sequence, a tab, its reads per line), or raw reads: FASTQ or FASTA, trimmed and "
+             "collapsed in memory (tag numbers are then the order of the collapsed tags: by decreasing count, "
+             "then sequence); plain or gzip, told by content. Give --tags once per lane: the reads files of one "
+             "sample are counted together",
+             "", true},
             {"outdir", long_option::text, 0, 0, "DIR", "output folder, created when missing"},
             {"sample", long_option::text, 0, 0, "NAME",
              "sample name (default: the tag file's name without folder and .gz/.fastq/.fq/.fasta/.fa/.txt/.tsv "
@@ -35,6 +39,23 @@ std::vector<long_option> const & map_options()
             {"species", long_option::text, 0, 0, "CODES",
              "species codes to search, comma-separated, each exactly as in the miRNA file (default: every "
              "species of the file, with a note when it holds several)"},
+            {"adapter", long_option::text, 0, 0, "SEQ|auto|none",
+             "the 3' adapter of raw reads, trimmed as cutadapt -a trims it (error rate 0.1, overlap 3); auto "
+             "(the default) picks a kit's adapter from the first 200,000 reads, finds reads that are trimmed "
+             "already, or the sequence that follows the inserts; none counts the reads as they are",
+             "Raw reads"},
+            {"protocol", long_option::text, 0, 0, "KIT",
+             "a kit's layout: illumina (TGGAATTCTCGGGTGCCAAGG), neb (AGATCGGAAGAGCACACGTCT), nextflex "
+             "(illumina's adapter, 4 random bases cut from each end of the insert), qiaseq "
+             "(AACTGTAGGCACCATCAAT, then a 12-base UMI)"},
+            {"trim-5p", long_option::number, 0, 1000, "N", "bases cut from the insert's 5' end (0)"},
+            {"trim-3p", long_option::number, 0, 1000, "N", "bases cut from the insert's 3' end (0)"},
+            {"min-insert", long_option::number, 0, 1000000, "N",
+             "inserts shorter than N are not counted (15; reads counted untrimmed: no limit unless given)"},
+            {"max-insert", long_option::number, 0, 1000000, "N",
+             "inserts longer than N are not counted (40; reads counted untrimmed: no limit unless given)"},
+            {"count", long_option::text, 0, 0, "reads|molecules",
+             "with UMIs, a tag counts its molecules (the default) or its reads"},
             {"gff3", long_option::flag, 0, 0, "", "also write SAMPLE.gff3 (needs --hairpin)", "Options"},
             {"gff3-all", long_option::flag, 0, 0, "",
              "the same, with every alignment and locus (records not counted marked Filter=ambiguous or "
@@ -64,6 +85,26 @@ std::vector<long_option> const & map_options()
         return options;
     }();
     return options_known;
+}
+
+// The raw-read options into `trim`: 0, or 2 after an error.
+int read_trimming_options(parsed_options const & o, trim_request & trim)
+{
+    trimming_options given;
+    auto text = [&o](char const * name) {
+        return o.has(name) ? std::optional<std::string>(o.text(name)) : std::nullopt;
+    };
+    auto number = [&o](char const * name) {
+        return o.has(name) ? std::optional<uint64_t>(static_cast<uint64_t>(o.number(name, 0))) : std::nullopt;
+    };
+    given.adapter = text("adapter");
+    given.protocol = text("protocol");
+    given.count = text("count");
+    given.min_insert = number("min-insert");
+    given.max_insert = number("max-insert");
+    given.cut_5p = number("trim-5p");
+    given.cut_3p = number("trim-3p");
+    return settle_trimming(given, trim);
 }
 
 std::vector<std::string> split_codes(std::string const & text)
@@ -99,10 +140,13 @@ int read_map_options(parsed_options const & o, sample_request & r)
     }
     r.command = command;
     r.mature = {"miRNA file", o.text("mature")};
-    r.tags = {"tag file", o.text("tags")};
+    for (std::string const & path : o.texts("tags"))
+        r.tags.push_back({"tag file", path});
     r.tags_may_be_reads = true;
+    if (read_trimming_options(o, r.trim) != 0)
+        return 2;
     r.letters = mature_letters::t_is_u;
-    r.sample = o.text("sample", sample_of_file(r.tags.path));
+    r.sample = o.text("sample", sample_of_file(r.tags.front().path));
     if (r.sample.empty() || r.sample.find_first_of("/,\t\n\r") != std::string::npos || r.sample[0] == '.')
     {
         print_error(std::string(command) + ": option --sample needs a name without '/', ',', tabs or a leading "

@@ -7,7 +7,7 @@ sample_request short_option_request(run_parameters const & p)
     sample_request r;
     r.sample = sample_of_file(p.tag_file);
     r.mature = {"mature-miRNA file", p.mature_file};
-    r.tags = {"tag-count file", p.tag_file};
+    r.tags = {{"tag-count file", p.tag_file}};
     r.hairpin = {"hairpin file", p.hairpin_file};
     r.species.text = p.specie_codes;
     r.search = to_search_parameters(p);

@@ -1,5 +1,6 @@
 #include "sample/sample_pipeline.hpp"
 
+#include <cstdio>
 #include <future>
 #include <iostream>
 #include <system_error>
@@ -29,7 +30,10 @@ std::string opening(sample_request const & r)
 // Every input file must open before anything is written.
 bool inputs_readable(sample_request const & r)
 {
-    for (named_file const * input : {&r.mature, &r.tags, &r.hairpin})
+    std::vector<named_file const *> inputs = {&r.mature, &r.hairpin};
+    for (named_file const & tags : r.tags)
+        inputs.push_back(&tags);
+    for (named_file const * input : inputs)
     {
         if (input->path.empty())
             continue;  // the hairpin file is only given with the mirGFF3 file
@@ -57,7 +61,9 @@ int check_outputs(sample_request const & r)
             outputs.push_back({"result file", path});
     if (!r.gff3_file.empty())
         outputs.push_back({"mirGFF3 file", r.gff3_file});
-    return check_output_names({r.mature, r.tags, r.hairpin}, outputs);
+    std::vector<named_file> inputs = {r.mature, r.hairpin};
+    inputs.insert(inputs.end(), r.tags.begin(), r.tags.end());
+    return check_output_names(inputs, outputs);
 }
 
 // Formats and indexes the miRNA file into `mirna_db`. Returns 0, or 1 when a
@@ -88,18 +94,61 @@ std::future<int> start_building_seed_index(sample_request const & r, output_stag
     }
 }
 
-// The tag file (or its reads, collapsed) into state.tags.
-tag_load_report load_tags(sample_request const & r, tag_table & tags, int & status)
+// What a pass over reads found, when the tags come from reads.
+struct reads_pass
 {
+    bool done = false;
+    raw_read_result result;
+};
+
+// The tag file (or the reads, trimmed and collapsed) into state.tags; what
+// the reads' pass found into `reads`.
+tag_load_report load_tags(sample_request const & r, tag_table & tags, reads_pass & reads, int & status)
+{
+    std::string const & first = r.tags.front().path;
     if (!r.tags_may_be_reads)
-        return load_reads_db_buffer(r.tags.path, r.rna_conversion, r.search.seed_size, r.thread_count, tags);
+        return load_reads_db_buffer(first, r.rna_conversion, r.search.seed_size, r.thread_count, tags);
     tag_input input;
-    if (read_tag_input(r.tags.path, input) != 0)
+    std::vector<std::string> paths;
+    for (named_file const & file : r.tags)
+        paths.push_back(file.path);
+    if (read_tag_input(paths, r.trim, r.thread_count, input) != 0)
     {
         status = 1;
         return {};
     }
-    return load_tags_from_text(input.text, r.tags.path, r.rna_conversion, r.search.seed_size, r.thread_count, tags);
+    reads.done = input.from_reads;
+    if (input.from_reads)
+        reads.result = input.reads;
+    return load_tags_from_text(input.text, first, r.rna_conversion, r.search.seed_size, r.thread_count, tags);
+}
+
+// The adapter as the summary names it.
+std::string adapter_name(raw_read_result const & reads)
+{
+    if (reads.applied.adapter.empty())
+        return reads.chosen.already_trimmed ? "none (already trimmed)" : "none";
+    return (reads.chosen.kit.empty() ? std::string() : reads.chosen.kit + " ") + reads.applied.adapter +
+           (reads.applied.umi_length > 0 ? " +UMI" + std::to_string(reads.applied.umi_length) : "");
+}
+
+// The funnel of reads trimmed and collapsed into the summary's tags.
+void set_funnel_of_reads(raw_read_result const & reads, sample_summary & s)
+{
+    read_funnel const & f = reads.funnel;
+    s.raw_reads = f.raw_reads;
+    s.no_adapter_reads = f.no_adapter;
+    s.umi_too_short_reads = f.umi_too_short;
+    s.adapter_dimer_reads = f.adapter_dimers;
+    s.too_short_insert_reads = f.too_short;
+    s.too_long_insert_reads = f.too_long;
+    s.kept_reads = f.kept;
+    bool const molecules = reads.applied.umi_length > 0 && reads.applied.count_molecules;
+    s.umi_duplicate_reads = molecules ? f.kept - f.kept_molecules : 0;
+    s.adapter = adapter_name(reads);
+    char share[32];
+    std::snprintf(share, sizeof share, "%.2f", reads.applied.adapter.empty() ? 0.0 : 100.0 * reads.chosen.share);
+    s.adapter_share = share;
 }
 
 int select_species(sample_request const & r, mirna_db_tables & mirna_db)
@@ -116,12 +165,15 @@ int select_species(sample_request const & r, mirna_db_tables & mirna_db)
 }
 
 // The summary, the tidy tables and the MultiQC files.
-int write_sample_report(sample_request const & r, run_state const & state, output_staging & outputs)
+int write_sample_report(sample_request const & r, run_state const & state, raw_read_result const * reads,
+                        output_staging & outputs)
 {
     std::string const & prefix = r.report_prefix;
     std::vector<seed_vet_t> const & seed_vet = state.mirna_db.seed_vet;
     std::vector<mirna_reads> const mirnas = count_mirna_reads(seed_vet, state.results);
-    sample_summary const summary = summarize_sample(r.sample, state.tags, state.results, mirnas);
+    sample_summary summary = summarize_sample(r.sample, state.tags, state.results, mirnas);
+    if (reads != nullptr)
+        set_funnel_of_reads(*reads, summary);
     if (write_text_file(prefix + ".mirna.tsv", mirna_table_text(mirnas), "miRNA table", outputs) != 0 ||
         write_text_file(prefix + ".summary.tsv", summary_table_text({summary}), "summary table", outputs) != 0 ||
         write_isomir_table(prefix + ".isomirs.tsv", seed_vet, state.results, outputs) != 0)
@@ -138,15 +190,16 @@ gff3_request gff3_request_of(sample_request const & r)
     request.path = r.gff3_file;
     request.hairpin_path = r.hairpin.path;
     request.sample = r.sample;
-    request.tag_file = r.tags.path;
+    request.tag_file = r.tags.front().path;
     request.records = r.gff3_content;
     request.order = r.gff3_order;
     request.header_notes = r.gff3_header_notes;
     return request;
 }
 
-// Every stage once, in order. Returns 0, or 1 when a stage failed.
-int run_stages(sample_request const & r, run_state & state, output_staging & outputs, progress_line & progress)
+// Every stage once, in order; what a pass over reads found into `reads`. Returns 0, or 1 when a stage failed.
+int run_stages(sample_request const & r, run_state & state, output_staging & outputs, progress_line & progress,
+               reads_pass & reads)
 {
     // With more than one thread the miRNA file is formatted and indexed while
     // the tags are loaded: the two stages share nothing. The loading prints
@@ -160,7 +213,7 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
     if (!index_built.valid() && build_seed_index(r, index_files, state.mirna_db) != 0)
         return 1;
     int status = 0;
-    tag_load_report const loaded = load_tags(r, state.tags, status);
+    tag_load_report const loaded = load_tags(r, state.tags, reads, status);
     if (index_built.valid() && index_built.get() != 0)
         return 1;
     if (status != 0 || print_tag_load_report(loaded) != 0 || select_species(r, state.mirna_db) != 0)
@@ -176,7 +229,7 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
     decide_counted_alignments(r.rule, seed_vet, r.thread_count, state.results);
     if (output_file_print(r.tables, r.thread_count, seed_vet, state.results, state.totals, outputs) != 0)
         return 1;
-    if (!r.report_prefix.empty() && write_sample_report(r, state, outputs) != 0)
+    if (!r.report_prefix.empty() && write_sample_report(r, state, reads.done ? &reads.result : nullptr, outputs) != 0)
         return 1;
     if (!r.gff3_file.empty())
     {
@@ -222,9 +275,10 @@ int run_sample(sample_request const & r, run_state & state)
     output_staging outputs;
     progress_line progress(r.command + (r.command.empty() ? "" : ": ") + r.sample, r.quiet);
     int status = 1;
+    reads_pass reads;
     try
     {
-        status = run_stages(r, state, outputs, progress);
+        status = run_stages(r, state, outputs, progress, reads);
     }
     catch (std::bad_alloc const &)
     {
@@ -241,5 +295,7 @@ int run_sample(sample_request const & r, run_state & state)
     print_total("uniq_mapped_total_tags_count = ", state.totals.uniq_mapped_total_tags_count);
     print_total("ambigue_mapped_total_tag_count = ", state.totals.ambigue_mapped_total_tag_count);
     print_total("ambigue_selected_mapped_total_tag_count = ", state.totals.ambigue_selected_mapped_total_tag_count);
+    if (reads.done)
+        std::cout << "adapter = " << choice_text(reads.result.chosen) << ";" << std::endl;
     return log_written() ? 0 : 1;
 }

@@ -12,6 +12,7 @@
 #include "core/records.hpp"
 #include "core/run_state.hpp"
 #include "core/search_parameters.hpp"
+#include "collapse/raw_reads.hpp"
 #include "export/gff3_writer.hpp"
 #include "matching/mirna_finder.hpp"
 #include "mirna_db/mirbase_file_formatter.hpp"
@@ -36,9 +37,10 @@ struct sample_request
 
     // Inputs, each with what it is called in messages.
     named_file mature;
-    named_file tags;
-    named_file hairpin;           // the precursor FASTA file, with the mirGFF3 file only
-    bool tags_may_be_reads = false;  // the tag file may hold reads, collapsed in memory
+    std::vector<named_file> tags;   // one tag-count file, or reads files (lanes of the sample)
+    named_file hairpin;             // the precursor FASTA file, with the mirGFF3 file only
+    bool tags_may_be_reads = false;  // the tag files may hold reads, trimmed and collapsed in memory
+    trim_request trim;               // how reads are trimmed
     mature_letters letters = mature_letters::t_is_n;
 
     species_choice species;

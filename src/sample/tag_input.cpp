@@ -87,17 +87,18 @@ std::string tag_count_text(std::vector<tag_count> const & tags)
 }
 }  // namespace
 
-int read_tag_input(std::string const & path, tag_input & input)
+int read_tag_input(std::vector<std::string> const & paths, trim_request const & trim, uint32_t threads,
+                   tag_input & input)
 {
     sequence_counts counts;
-    collapse_summary summary;
-    int32_t const status = collapse_read_file_or_take(path, length_limits{}, counts, summary, &input.text);
+    int32_t const status = collapse_raw_reads(paths, trim, threads, counts, input.reads, &input.text);
     if (status < 0)
         return 1;
     if (status == 1)
-        return check_tag_counts(path, input.text);
+        return check_tag_counts(paths.front(), input.text);
     input.from_reads = true;
-    input.reads = summary.reads_read;
+    if (!input.reads.warning.empty())
+        print_warning(paths.front() + ": " + input.reads.warning);
     input.text = tag_count_text(ordered_tags(counts));
     return 0;
 }

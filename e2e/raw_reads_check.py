@@ -1,0 +1,132 @@
+#!/usr/bin/env python3
+"""mirsight map on raw reads of each kit, against the same reads' true inserts.
+
+    raw_reads_check.py MIRSIGHT PROJECT_ROOT
+
+For each kit (bench/make_kit_reads.py, fixed seeds) the reads go through
+`map --protocol KIT` and, where the kit's adapter tells it apart, `map`
+with the default --adapter auto. The true inserts of the same reads (15 to
+40 letters) go through `map` as a tag-count file. Reads made without
+sequencing errors must give, per miRNA, the counted reads (unique +
+assigned) of their true inserts within 0.5% of the reads (qiaseq counted as
+reads); reads with the generator's errors (which make some inserts
+unmappable whoever trims them) must keep as many reads as there are true
+inserts, within 0.5%. Every summary's funnel must add up to its raw
+reads, and the MultiQC funnel bar to 100%. Then reads that are already
+trimmed (the bundled reads through cutadapt) give the same tables with
+--adapter auto as with --adapter none.
+"""
+import collections
+import csv
+import json
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+mirsight, root = os.path.realpath(sys.argv[1]), os.path.realpath(sys.argv[2])
+mature = f"{root}/Tests/mirna_example.txt"
+work = tempfile.mkdtemp(prefix="mirsight_raw_reads_")
+problems = []
+
+
+def run(*arguments):
+    done = subprocess.run([mirsight, *arguments], cwd=work, capture_output=True, text=True)
+    if done.returncode != 0:
+        problems.append(f"{' '.join(arguments)} exited with {done.returncode}: {done.stderr[-400:]}")
+    return done
+
+
+def table(path):
+    with open(path, newline="") as handle:
+        return list(csv.DictReader(handle, delimiter="\t"))
+
+
+def counted(prefix):
+    return {row["mirna"]: int(row["reads_unique"]) + int(row["reads_assigned"]) for row in table(prefix + ".mirna.tsv")}
+
+
+FUNNEL = ["no_adapter_reads", "umi_too_short_reads", "adapter_dimer_reads", "too_short_insert_reads",
+          "too_long_insert_reads", "kept_reads"]
+TAGS = ["unique_reads", "assigned_reads", "unassigned_reads", "unmapped_reads", "too_short_reads"]
+
+
+def check_funnel(prefix):
+    row = {k: v for k, v in table(prefix + ".summary.tsv")[0].items()}
+    n = {k: int(row[k]) for k in FUNNEL + TAGS + ["raw_reads", "umi_duplicate_reads", "total_reads"]}
+    if sum(n[k] for k in FUNNEL) != n["raw_reads"]:
+        problems.append(f"{prefix}: the funnel's boxes do not sum to the raw reads: {n}")
+    if n["umi_duplicate_reads"] + n["total_reads"] != n["kept_reads"] or sum(n[k] for k in TAGS) != n["total_reads"]:
+        problems.append(f"{prefix}: the kept reads do not add up: {n}")
+    with open(prefix + ".read_funnel_mqc.json") as handle:
+        bar = json.load(handle)["data"]
+    if sum(next(iter(bar.values())).values()) != n["raw_reads"]:
+        problems.append(f"{prefix}: the MultiQC funnel does not sum to the raw reads")
+    return row
+
+
+for kit, seed, errors in (("illumina", 21, 0), ("neb", 22, 0), ("nextflex", 23, 0), ("qiaseq", 24, 0),
+                          ("illumina", 31, 1), ("neb", 32, 1), ("nextflex", 33, 1), ("qiaseq", 34, 1)):
+    name_of_set = f"{kit}_e{errors}"
+    reads, truth = f"{work}/{name_of_set}.fastq.gz", f"{work}/{name_of_set}.truth.tsv"
+    subprocess.run([sys.executable, f"{root}/bench/make_kit_reads.py", "--kit", kit, "--reads", "20000",
+                    "--seed", str(seed), "--mature", mature, "--out", reads, "--truth", truth,
+                    "--error-scale", str(errors)], check=True)
+    inserts = collections.Counter()
+    with open(truth) as handle:
+        for line in handle:
+            insert = line.rstrip("\n").split("\t")[1]
+            if 15 <= len(insert) <= 40:
+                inserts[insert] += 1
+    with open(f"{work}/{name_of_set}_truth.txt", "w") as out:
+        for insert, reads_of_insert in sorted(inserts.items(), key=lambda item: (-item[1], item[0])):
+            out.write(f"{insert}\t{reads_of_insert}\n")
+    run("map", "--mature", mature, "--tags", f"{name_of_set}_truth.txt", "--outdir", "truth", "--species", "hsa")
+    expected = counted(f"{work}/truth/{name_of_set}_truth")
+    true_inserts = sum(inserts.values())
+    runs = [("protocol", ["--protocol", kit])]
+    if kit in ("illumina", "neb", "qiaseq"):
+        runs.append(("auto", []))
+    for name, options in runs:
+        extra = ["--count", "reads"] if kit == "qiaseq" else []
+        run("map", "--mature", mature, "--tags", reads, "--outdir", name, "--species", "hsa", *options, *extra)
+        prefix = f"{work}/{name}/{name_of_set}"
+        row = check_funnel(prefix)
+        got = counted(prefix)
+        differing = sum(abs(got.get(m, 0) - expected.get(m, 0)) for m in set(got) | set(expected))
+        share = differing / max(1, sum(expected.values()))
+        kept_apart = abs(int(row["kept_reads"]) - true_inserts) / max(1, true_inserts)
+        print(f"{name_of_set} ({name}, adapter {row['adapter']}): {row['kept_reads']} reads kept of "
+              f"{true_inserts} true inserts; {sum(got.values())} counted, {sum(expected.values())} from the true "
+              f"inserts, {100 * share:.3f}% of reads apart per miRNA")
+        if kept_apart > 0.005:
+            problems.append(f"{name_of_set} ({name}): {100 * kept_apart:.2f}% more or fewer reads kept than true inserts")
+        if errors == 0 and share > 0.005:
+            problems.append(f"{name_of_set} ({name}): per-miRNA counts {100 * share:.2f}% of reads from the true inserts'")
+    if kit == "qiaseq":
+        run("map", "--mature", mature, "--tags", reads, "--outdir", "molecules", "--species", "hsa",
+            "--protocol", kit)
+        row = check_funnel(f"{work}/molecules/{name_of_set}")
+        if not 0 < int(row["total_reads"]) < int(row["kept_reads"]):
+            problems.append(f"qiaseq: molecules were not counted apart from reads: {row}")
+
+# Reads already trimmed: auto trims nothing, so the tables are those of --adapter none.
+if shutil.which("cutadapt"):
+    subprocess.run(["cutadapt", "--quiet", "-a", "TGGAATTCTCGGGTGCCAAGG", "-m", "15", "-M", "40", "-o",
+                    f"{work}/trimmed.fastq", f"{root}/Tests/reads_example.fastq.gz"], check=True, capture_output=True)
+    for name, options in (("auto_trimmed", []), ("none_trimmed", ["--adapter", "none"])):
+        run("map", "--mature", mature, "--tags", "trimmed.fastq", "--outdir", name, "--species", "hsa", *options)
+    for suffix in (".mirna.tsv", ".isomirs.tsv", ".tag_ambigue.tsv", ".unique.tsv"):
+        a, b = (open(f"{work}/{d}/trimmed{suffix}").read() for d in ("auto_trimmed", "none_trimmed"))
+        if a != b:
+            problems.append(f"trimmed reads: {suffix} differs between --adapter auto and none")
+    print("already trimmed:", table(f"{work}/auto_trimmed/trimmed.summary.tsv")[0]["adapter"])
+else:
+    print("cutadapt is not installed: the already-trimmed case is left out")
+
+for problem in problems:
+    print("FAIL:", problem)
+if not problems:
+    shutil.rmtree(work)
+sys.exit(1 if problems else 0)
