@@ -14,7 +14,8 @@
 #   - the HTML report, opened in headless Chromium, shows our sections and
 #     reports no JavaScript error. The screenshot is kept as
 #     BUILD_DIR/artefacts/workflow_report.png.
-# Needs the Debian packages snakemake, cutadapt, mirtop, multiqc, chromium;
+#   - the read funnel's boxes add up to each sample's raw reads;
+# Needs the Debian packages snakemake, mirtop, multiqc, chromium;
 # skipped (exit 77) without one of them.
 set -u
 build=$(realpath "$1")
@@ -23,7 +24,7 @@ export LC_ALL=C
 
 fail() { echo "FAIL: $*"; exit 1; }
 source "$root/e2e/require_tools.sh"
-require_tool snakemake cutadapt mirtop multiqc chromium python3 || exit 77
+require_tool snakemake mirtop multiqc chromium python3 || exit 77
 [ -x "$build/mirsight" ] || fail "no program $build/mirsight"
 
 work=$(mktemp -d /tmp/mirsight_workflow_XXXXXX)
@@ -124,6 +125,14 @@ for s in samples:
         check(c.get(cls) == float(want[key]), "%s: class %s %s, summary.tsv %s %s" % (s, cls, c.get(cls), key, want[key]))
     check(sum(c.values()) == float(want["total_reads"]), "%s: the classes add up to %d, not total_reads" % (s, sum(c.values())))
 
+# The read funnel: every raw read in one box.
+funnel = mqc_table("multiqc_mirsight_read_funnel_plot.txt")
+for s in samples:
+    boxes = {k: float(v or 0) for k, v in funnel.get(s, {}).items() if k != "Sample"}
+    want = summary.get(s, {})
+    check(len(boxes) == 11 and sum(boxes.values()) == float(want.get("raw_reads", -1)) > 0,
+          "read funnel of %s: %s, raw reads %s" % (s, boxes, want.get("raw_reads")))
+
 # Tag lengths: mapped reads are the unique and the ambiguous ones.
 lengths = mqc_table("multiqc_mirsight_tag_lengths_plot.txt")
 for s in samples:
@@ -168,7 +177,7 @@ chrome --screenshot="$screenshot" > /dev/null 2> browser.log
 [ -s "$screenshot" ] || { tail -20 browser.log; fail "chromium wrote no screenshot"; }
 chrome --dump-dom > page.html 2> browser_dom.log
 cp browser.log "$artefacts/workflow_browser.log"
-for id in mirsight_read_classes mirsight_tag_lengths mirsight_top_mirnas \
+for id in mirsight_read_classes mirsight_tag_lengths mirsight_top_mirnas mirsight_read_funnel \
           mirsight_read_classes_plot mirsight_tag_lengths_plot mirsight_top_mirnas_table mirtop; do
     grep -q "id=\"$id\"" page.html || fail "the page has no element '$id' (our section is missing)"
 done

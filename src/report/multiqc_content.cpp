@@ -101,6 +101,11 @@ std::pair<std::size_t, std::size_t> length_range(std::vector<uint64_t> const & a
     return {first, last};
 }
 
+// "illumina TGG... (99.1%)", or "none".
+std::string adapter_label(sample_summary const & s)
+{
+    return s.adapter.rfind("none", 0) == 0 ? s.adapter : s.adapter + " (" + s.adapter_share + "%)";
+}
 } // namespace
 
 void set_funnel_of_tags(sample_summary & summary)
@@ -158,12 +163,19 @@ std::string multiqc_general_stats(std::vector<sample_summary> const & samples)
                       "    {\"pct_ambiguous\": {\"title\": \"% Ambiguous\", \"description\": \"Reads of ambiguous "
                       "tags, % of all reads\", \"suffix\": \"%\", \"min\": 0, \"max\": 100, \"scale\": \"Oranges\"}},\n"
                       "    {\"mirnas_detected\": {\"title\": \"miRNAs\", \"description\": \"miRNAs with at least "
-                      "one read\", \"format\": \"{:,.0f}\", \"scale\": \"Purples\"}}\n"
+                      "one read\", \"format\": \"{:,.0f}\", \"scale\": \"Purples\"}},\n"
+                      "    {\"pct_kept\": {\"title\": \"% Kept\", \"description\": \"Raw reads whose insert was "
+                      "kept after adapter trimming\", \"suffix\": \"%\", \"min\": 0, \"max\": 100, \"scale\": "
+                      "\"Blues\"}},\n"
+                      "    {\"adapter\": {\"title\": \"Adapter\", \"description\": \"The 3' adapter trimmed, and "
+                      "the share of the first reads that showed it\", \"scale\": false}}\n"
                       "  ],\n";
     return out + data_block(samples, [](sample_summary const & s) {
                return number_pair("total_reads", s.total_reads, true) + ", \"pct_assigned\": " +
                       percent_text(percent_assigned(s)) + ", \"pct_ambiguous\": " +
-                      percent_text(percent_ambiguous(s)) + number_pair("mirnas_detected", s.mirnas_detected);
+                      percent_text(percent_ambiguous(s)) + number_pair("mirnas_detected", s.mirnas_detected) +
+                      ", \"pct_kept\": " + percent_text(percent_of(s.kept_reads, s.raw_reads)) +
+                      ", \"adapter\": " + json_string(adapter_label(s));
            });
 }
 
