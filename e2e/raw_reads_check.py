@@ -111,6 +111,17 @@ for kit, seed, errors in (("illumina", 21, 0), ("neb", 22, 0), ("nextflex", 23, 
         if not 0 < int(row["total_reads"]) < int(row["kept_reads"]):
             problems.append(f"qiaseq: molecules were not counted apart from reads: {row}")
 
+# Untrimmed reads counted as they are, and a kit's adapter the reads lack: warned
+# about on standard error and in the summary.
+for name, options, expected in (("none_raw", ["--adapter", "none"], "TGGAATTCTCGGGTGCCAAGG"),
+                                ("wrong_kit", ["--protocol", "qiaseq"], "only 0.0% of the first")):
+    done = run("map", "--mature", mature, "--tags", f"{root}/Tests/reads_example.fastq.gz", "--outdir", name,
+               "--species", "hsa", *options)
+    note = table(f"{work}/{name}/reads_example.summary.tsv")[0]["adapter_warning"]
+    if expected not in done.stderr or expected not in note:
+        problems.append(f"{name}: no warning holding '{expected}' (standard error: {done.stderr[-300:]!r}; "
+                        f"summary: {note!r})")
+
 # Reads already trimmed: auto trims nothing, so the tables are those of --adapter none.
 if shutil.which("cutadapt"):
     subprocess.run(["cutadapt", "--quiet", "-a", "TGGAATTCTCGGGTGCCAAGG", "-m", "15", "-M", "40", "-o",

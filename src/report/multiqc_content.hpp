@@ -75,6 +75,7 @@ struct sample_summary
     uint64_t umi_duplicate_reads = 0;    // kept reads of a molecule counted already (tags count molecules)
     std::string adapter = "none";        // what was trimmed: a kit's name and adapter, a sequence, or none
     std::string adapter_share = "0.00";  // % of the first reads showing it (0 when none was trimmed)
+    std::string adapter_warning = "none";  // reads that look untrimmed, or an adapter most reads lack
 };
 
 // The funnel of a sample whose reads are all in its tags (a tag-count file).

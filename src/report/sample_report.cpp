@@ -81,6 +81,7 @@ std::vector<summary_column> const & columns()
         {"umi_duplicate_reads", &sample_summary::umi_duplicate_reads},
         {"adapter", nullptr, &sample_summary::adapter},
         {"pct_adapter", nullptr, &sample_summary::adapter_share},
+        {"adapter_warning", nullptr, &sample_summary::adapter_warning},
     };
     return list;
 }

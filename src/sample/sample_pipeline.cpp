@@ -149,6 +149,8 @@ void set_funnel_of_reads(raw_read_result const & reads, sample_summary & s)
     char share[32];
     std::snprintf(share, sizeof share, "%.2f", reads.applied.adapter.empty() ? 0.0 : 100.0 * reads.chosen.share);
     s.adapter_share = share;
+    if (!reads.warning.empty())
+        s.adapter_warning = reads.warning;
 }
 
 int select_species(sample_request const & r, mirna_db_tables & mirna_db)
