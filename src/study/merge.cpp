@@ -269,7 +269,7 @@ struct matrix_row
 {
     std::string key;
     std::string identity;
-    std::vector<std::string> values;
+    std::string values;  // one per sample, tab-separated
 };
 
 bool row_before(matrix_row const & a, matrix_row const & b)
@@ -351,7 +351,7 @@ bool parse_sample_line(row_source & source, merge_state & state, matrix_row & ro
                                                : "Expression '" + expression + "' is not a whole number of reads");
             return false;
         }
-        row.values = {expression};
+        row.values = expression;
         return true;
     }
     std::vector<std::string> const f = split_tabs(line);
@@ -370,7 +370,7 @@ bool parse_sample_line(row_source & source, merge_state & state, matrix_row & ro
             return false;
         }
         row.key = row.identity = m.mirna;
-        row.values = {std::to_string(m.unique + m.assigned)};
+        row.values = std::to_string(m.unique + m.assigned);
         return true;
     }
     uint64_t reads = 0;
@@ -381,7 +381,7 @@ bool parse_sample_line(row_source & source, merge_state & state, matrix_row & ro
     }
     row.key = f[0];
     row.identity = line.substr(0, line.rfind('\t'));
-    row.values = {f[5]};
+    row.values = f[5];
     (void)state;
     return true;
 }
@@ -430,15 +430,15 @@ bool read_sample_group(row_source & source, merge_state & state)
             break;  // the next group's first line stays read
         }
         uint64_t reads = 0;
-        whole_number(row.values[0], reads);
+        whole_number(row.values, reads);
         source.reads += reads;
         auto const same = std::find_if(source.group.begin(), source.group.end(),
                                        [&](matrix_row const & r) { return r.identity == row.identity; });
         if (same != source.group.end() && source.kind == matrix_kind::mirnas)
         {
             uint64_t earlier = 0;
-            whole_number(same->values[0], earlier);
-            same->values[0] = std::to_string(earlier + reads);
+            whole_number(same->values, earlier);
+            same->values = std::to_string(earlier + reads);
         }
         else if (same != source.group.end())
         {
@@ -462,7 +462,7 @@ bool read_sample_group(row_source & source, merge_state & state)
         for (matrix_row const & r : source.group)
         {
             uint64_t reads = 0;
-            whole_number(r.values[0], reads);
+            whole_number(r.values, reads);
             source.mirnas.emplace_back(r.key, reads);
         }
     std::sort(source.group.begin(), source.group.end(), row_before);
@@ -517,8 +517,7 @@ bool read_partial_row(row_source & source, bool & failed)
     }
     row.identity = line.substr(0, cut);
     row.key = key_of(source.kind, row.identity);
-    std::vector<std::string> values = split_tabs(line.substr(cut + 1));
-    row.values = std::move(values);
+    row.values = line.substr(cut + 1);
     source.group.push_back(std::move(row));
     return true;
 }
@@ -584,6 +583,14 @@ struct row_sink
 // Merges the open `sources` (in sample order) row by row into `sink`. False after an error.
 bool merge_sources(std::vector<row_source> & sources, merge_state & state, row_sink & sink)
 {
+    std::vector<std::string> zeros;  // "0<TAB>0..." for each source's width
+    for (row_source const & source : sources)
+    {
+        std::string text = "0";
+        for (std::size_t i = 1; i < source.width; ++i)
+            text += "\t0";
+        zeros.push_back(text);
+    }
     matrix_row row;
     while (true)
     {
@@ -596,17 +603,19 @@ bool merge_sources(std::vector<row_source> & sources, merge_state & state, row_s
         row.key = smallest->key;
         row.identity = smallest->identity;
         row.values.clear();
-        for (row_source & source : sources)
+        for (std::size_t i = 0; i < sources.size(); ++i)
         {
+            row_source & source = sources[i];
+            if (i > 0)
+                row.values += '\t';
             bool const here = has_row(source) && source.group[source.head].key == row.key &&
                               source.group[source.head].identity == row.identity;
             if (!here)
             {
-                row.values.insert(row.values.end(), source.width, "0");
+                row.values += zeros[i];
                 continue;
             }
-            std::vector<std::string> const & values = source.group[source.head].values;
-            row.values.insert(row.values.end(), values.begin(), values.end());
+            row.values += source.group[source.head].values;
             if (!advance(source, state))
                 return false;
         }
@@ -639,14 +648,6 @@ struct buffered_file
     }
 };
 
-std::string joined(std::vector<std::string> const & values, char separator)
-{
-    std::string text;
-    for (std::size_t i = 0; i < values.size(); ++i)
-        text += (i ? std::string(1, separator) : "") + values[i];
-    return text;
-}
-
 // A partial matrix: "identity<TAB>values..." per row.
 struct partial_sink : row_sink
 {
@@ -654,7 +655,7 @@ struct partial_sink : row_sink
     explicit partial_sink(std::string const & path) : out{checked_file(path, "partial matrix"), {}, true} {}
     bool write(matrix_row const & row) override
     {
-        out.add(row.identity + '\t' + joined(row.values, '\t') + '\n');
+        out.add(row.identity + '\t' + row.values + '\n');
         return out.written;
     }
 };
@@ -674,25 +675,28 @@ struct final_sink : row_sink
     {
         if (kind == matrix_kind::gff3)
         {
-            main_file.add(gff3_with_expression(row.identity, joined(row.values, ',')) + '\n');
+            std::string expression = row.values;
+            std::replace(expression.begin(), expression.end(), '\t', ',');
+            main_file.add(gff3_with_expression(row.identity, expression) + '\n');
             return main_file.written;
         }
         if (kind == matrix_kind::isomirs)
         {
-            main_file.add(row.identity + '\t' + joined(row.values, '\t') + '\n');
+            main_file.add(row.identity + '\t' + row.values + '\n');
             return main_file.written;
         }
-        if (std::all_of(row.values.begin(), row.values.end(), [](std::string const & v) { return v == "0"; }))
+        std::vector<std::string> const values = split_tabs(row.values);
+        if (std::all_of(values.begin(), values.end(), [](std::string const & v) { return v == "0"; }))
             return true;  // only ambiguous reads that stayed unassigned
         std::string rpm = row.identity;
-        for (std::size_t s = 0; s < row.values.size(); ++s)
+        for (std::size_t s = 0; s < values.size(); ++s)
         {
             char text[32];
-            double const reads = std::strtod(row.values[s].c_str(), nullptr);
+            double const reads = std::strtod(values[s].c_str(), nullptr);
             std::snprintf(text, sizeof text, "%.3f", counted[s] == 0 ? 0.0 : 1e6 * reads / counted[s]);
             rpm += '\t' + std::string(text);
         }
-        main_file.add(row.identity + '\t' + joined(row.values, '\t') + '\n');
+        main_file.add(row.identity + '\t' + row.values + '\n');
         rpm_file.add(rpm + '\n');
         return main_file.written && rpm_file.written;
     }
