@@ -331,7 +331,7 @@ bool has_row(row_source const & source)
 }
 
 // The sample file's line in `table.line` as a row; false after an error.
-bool parse_sample_line(row_source & source, merge_state & state, matrix_row & row)
+bool parse_sample_line(row_source & source, matrix_row & row)
 {
     std::string const & line = source.table.line;
     if (source.kind == matrix_kind::gff3)
@@ -382,7 +382,6 @@ bool parse_sample_line(row_source & source, merge_state & state, matrix_row & ro
     row.key = f[0];
     row.identity = line.substr(0, line.rfind('\t'));
     row.values = f[5];
-    (void)state;
     return true;
 }
 
@@ -416,7 +415,7 @@ bool read_sample_group(row_source & source, merge_state & state)
     while (source.has_line)
     {
         matrix_row row;
-        if (!parse_sample_line(source, state, row))
+        if (!parse_sample_line(source, row))
             return false;
         if (!source.group.empty() && row.key != source.group[0].key)
         {
