@@ -308,7 +308,9 @@ struct row_source
     table_reader table;
     std::vector<matrix_row> group;  // the rows of the current key, in order; the first is the head
     std::size_t head = 0;
-    bool has_line = false;          // a line read but not yet in `group` (sample files)
+    bool has_line = false;          // sample files: `next` holds the row of the line read last
+    matrix_row next;
+    uint64_t next_line = 0;         // its line number
     uint64_t reads = 0;             // with sample_file: the reads of every row read
     std::vector<std::pair<std::string, uint64_t>> mirnas;  // with sample_file and mirnas: (name, reads)
 };
@@ -354,6 +356,26 @@ bool parse_sample_line(row_source & source, matrix_row & row)
         row.values = expression;
         return true;
     }
+    if (source.kind == matrix_kind::isomirs)
+    {
+        std::size_t const tabs = static_cast<std::size_t>(std::count(line.begin(), line.end(), '\t'));
+        std::size_t const last_tab = line.rfind('\t');
+        if (tabs != 5)
+        {
+            source.table.error("expected 6 tab-separated columns, found " + std::to_string(tabs + 1));
+            return false;
+        }
+        row.key.assign(line, 0, line.find('\t'));
+        row.identity.assign(line, 0, last_tab);
+        row.values.assign(line, last_tab + 1, std::string::npos);
+        uint64_t reads = 0;
+        if (!whole_number(row.values, reads))
+        {
+            source.table.error("read count '" + row.values + "' is not a whole number");
+            return false;
+        }
+        return true;
+    }
     std::vector<std::string> const f = split_tabs(line);
     if (f.size() != 6)
     {
@@ -373,34 +395,31 @@ bool parse_sample_line(row_source & source, matrix_row & row)
         row.values = std::to_string(m.unique + m.assigned);
         return true;
     }
-    uint64_t reads = 0;
-    if (!whole_number(f[5], reads))
-    {
-        source.table.error("read count '" + f[5] + "' is not a whole number");
-        return false;
-    }
-    row.key = f[0];
-    row.identity = line.substr(0, line.rfind('\t'));
-    row.values = f[5];
     return true;
 }
 
 // Reads a sample file's next line past any mirGFF3 header line (whose
-// source and mode lines it keeps). False at the end; `failed` after an error.
-bool next_sample_line(row_source & source, merge_state & state, bool & failed)
+// source and mode lines it keeps) into `next`, setting `has_line`. False
+// after an error.
+bool read_next_row(row_source & source, merge_state & state)
 {
+    bool failed = false;
+    source.has_line = false;
     while (next_line(source.table, failed))
     {
         std::string const & line = source.table.line;
         if (source.kind != matrix_kind::gff3 || line[0] != '#')
-            return true;
+        {
+            source.next_line = source.table.line_number;
+            return (source.has_line = parse_sample_line(source, source.next));
+        }
         if (line.rfind("## source-ontology:", 0) == 0 && state.gff3_source_line.empty())
             state.gff3_source_line = line;
         if (line.rfind("## MODE:", 0) == 0 &&
             std::find(state.gff3_modes.begin(), state.gff3_modes.end(), line) == state.gff3_modes.end())
             state.gff3_modes.push_back(line);
     }
-    return false;
+    return !failed;
 }
 
 // Reads a sample file's next key group: every line of one key, sorted, one
@@ -410,13 +429,10 @@ bool read_sample_group(row_source & source, merge_state & state)
 {
     source.group.clear();
     source.head = 0;
-    bool failed = false;
     std::vector<uint64_t> lines;  // of each row of the group
     while (source.has_line)
     {
-        matrix_row row;
-        if (!parse_sample_line(source, row))
-            return false;
+        matrix_row & row = source.next;
         if (!source.group.empty() && row.key != source.group[0].key)
         {
             if (row.key < source.group[0].key)
@@ -451,10 +467,9 @@ bool read_sample_group(row_source & source, merge_state & state)
         else
         {
             source.group.push_back(std::move(row));
-            lines.push_back(source.table.line_number);
+            lines.push_back(source.next_line);
         }
-        source.has_line = next_sample_line(source, state, failed);
-        if (failed)
+        if (!read_next_row(source, state))
             return false;
     }
     if (source.kind == matrix_kind::mirnas)
@@ -558,8 +573,7 @@ bool open_source(row_source & source, merge_state & state)
             return false;
         }
     }
-    source.has_line = next_sample_line(source, state, failed);
-    if (failed || !read_sample_group(source, state))
+    if (!read_next_row(source, state) || !read_sample_group(source, state))
         return false;
     return has_row(source) || finish_sample_file(source, state);
 }
