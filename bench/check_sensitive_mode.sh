@@ -62,8 +62,8 @@ compare_runs changed --sensitive-window 6 --sensitive-max-shift 4 --sensitive-ma
     --species hsa --gff3 --hairpin "$root/Tests/hairpin_example.txt" --quiet > "$work/map.log" 2> "$work/map.err" ||
     fail "mirsight map --sensitive failed: $(head -3 "$work/map.err")"
 for table in $tables; do
-    cmp -s "$work/defaults/t1/out_result_mature_$table.txt" "$work/map/sim.$table.tsv" ||
-        fail "mirsight map: sim.$table.tsv differs from the legacy run's _$table.txt"
+    cmp -s "$work/defaults/t1/out_result_mature_$table.txt" "$work/map/sim.$table.txt" ||
+        fail "mirsight map: sim.$table.txt differs from the legacy run's _$table.txt"
 done
 grep -qxF "sensitive = window 7, max_shift 3, max_mismatches 2, min_matched 14, max_unmatched 5;" "$work/map.log" ||
     fail "mirsight map: no sensitive line in the log"

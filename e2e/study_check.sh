@@ -114,14 +114,14 @@ cp "$root/Tests/mirna_example.txt" "$root/Tests/tag_count_iso_exampl.txt" legacy
 "$binary" map --mature legacy/mirna_example.txt --tags "$work/legacy/tag_count_iso_exampl.txt" --outdir same \
     --species hsa > same.log 2> /dev/null
 for t in unique ambigue tag_unique tag_ambigue tag_ambigue_selected unique_ambigue_selected ambigue_ambigue_selected; do
-    cmp -s "legacy/out_result_mirna_example_$t.txt" "same/tag_count_iso_exampl.$t.tsv" || fail "map's $t table differs"
+    cmp -s "legacy/out_result_mirna_example_$t.txt" "same/tag_count_iso_exampl.$t.txt" || fail "map's $t table differs"
 done
 cmp -s legacy.log same.log || fail "map's log differs from the short-option run's"
 # A gzipped tag-count file gives the same tables.
 gzip -c legacy/tag_count_iso_exampl.txt > counts.gz
 "$binary" map --mature legacy/mirna_example.txt --tags counts.gz --outdir gz --sample tag_count_iso_exampl \
     --species hsa > /dev/null 2>&1 || fail "gzipped tag-count file: status $?"
-cmp -s same/tag_count_iso_exampl.tag_unique.tsv gz/tag_count_iso_exampl.tag_unique.tsv || fail "gzipped tags differ"
+cmp -s same/tag_count_iso_exampl.tag_unique.txt gz/tag_count_iso_exampl.tag_unique.txt || fail "gzipped tags differ"
 
 # Bad command lines (status 2) and inputs (status 1), each message naming its cause.
 awk -F'\t' '{ print $2 " " $1 }' legacy/tag_count_iso_exampl.txt > count_first.txt

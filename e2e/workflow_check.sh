@@ -105,7 +105,10 @@ def general_value(sample, key):
     return float(row[column[0]]) if column and row[column[0]] != "" else None
 for s in samples:
     want = summary.get(s, {})
-    for key, tolerance in (("total_reads", 0), ("mirnas_detected", 0), ("pct_assigned", 0.011), ("pct_ambiguous", 0.011)):
+    if want:  # the percentages do not overlap: counted + unassigned + unmapped + too short = 100
+        want = dict(want, pct_counted=want["pct_assigned"],
+                    pct_unassigned=100.0 * int(want["unassigned_reads"]) / max(1, int(want["total_reads"])))
+    for key, tolerance in (("total_reads", 0), ("mirnas_detected", 0), ("pct_counted", 0.011), ("pct_unassigned", 0.011)):
         got = general_value(s, key)
         check(got is not None and want.get(key) is not None and abs(got - float(want[key])) <= tolerance,
               "general statistics %s of %s: %s, summary.tsv: %s" % (key, s, got, want.get(key)))

@@ -148,38 +148,6 @@ std::string make_temporary(std::string const & final_path)
 }
 
 // ---- the lock and the sweep -----------------------------------------------
-// Exclusive locks on each folder itself (flock on the folder, so that no
-// lock file is left behind), taken in one order.
-class folder_locks
-{
-public:
-    explicit folder_locks(std::vector<std::string> folders)
-    {
-        std::sort(folders.begin(), folders.end());
-        folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
-        for (std::string const & folder : folders)
-        {
-            int const descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-            if (descriptor < 0)
-                continue;  // a folder we cannot open: the renames fail and say so
-            while (flock(descriptor, LOCK_EX) != 0 && errno == EINTR)
-            {
-            }
-            descriptors_.push_back(descriptor);
-        }
-    }
-    ~folder_locks()
-    {
-        for (int descriptor : descriptors_)
-            close(descriptor);
-    }
-    folder_locks(folder_locks const &) = delete;
-    folder_locks & operator=(folder_locks const &) = delete;
-
-private:
-    std::vector<int> descriptors_;
-};
-
 bool process_is_gone(long pid)
 {
     return pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
@@ -225,6 +193,28 @@ bool exists(std::string const & path)
 }
 }  // namespace
 
+folder_locks::folder_locks(std::vector<std::string> folders, bool exclusive)
+{
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+    for (std::string const & folder : folders)
+    {
+        int const descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (descriptor < 0)
+            continue;  // a folder we cannot open: the renames or reads fail and say so
+        while (flock(descriptor, exclusive ? LOCK_EX : LOCK_SH) != 0 && errno == EINTR)
+        {
+        }
+        descriptors_.push_back(descriptor);
+    }
+}
+
+folder_locks::~folder_locks()
+{
+    for (int descriptor : descriptors_)
+        close(descriptor);
+}
+
 std::string temporary_name_pattern(std::string const & final_path)
 {
     return temporary_stem(final_path) + std::to_string(getpid()) + "-XXXXXX.tmp";
@@ -254,15 +244,17 @@ std::string output_staging::readable_path(std::string const & path) const
 
 int32_t output_staging::commit()
 {
-    if (staged_.empty())
+    if (staged_.empty() && removed_at_commit_.empty())
         return 0;
     commits_under_way.fetch_add(1);
     std::vector<std::string> folders;
     for (auto const & file : staged_)
         folders.push_back(folder_of(file.first));
+    for (std::string const & path : removed_at_commit_)
+        folders.push_back(folder_of(path));
     int32_t status = 0;
     {
-        folder_locks const locks(folders);
+        folder_locks const locks(folders, true);
         for (auto const & file : staged_)
             sweep_leftovers(file.first, started_);
 
@@ -303,9 +295,13 @@ int32_t output_staging::commit()
         }
         if (status == 0)
         {
+            for (std::string const & path : removed_at_commit_)
+                if (std::none_of(staged_.begin(), staged_.end(), [&](auto const & f) { return f.first == path; }))
+                    unlink(path.c_str());
             for (auto const & file : staged_)
                 forget_temporary(file.second);
             staged_.clear();
+            removed_at_commit_.clear();
         }
     }
     if (status != 0)
@@ -316,6 +312,11 @@ int32_t output_staging::commit()
     return status;
 }
 
+void output_staging::remove_at_commit(std::string const & path)
+{
+    removed_at_commit_.push_back(path);
+}
+
 void output_staging::discard()
 {
     for (auto const & file : staged_)
@@ -324,6 +325,7 @@ void output_staging::discard()
         forget_temporary(file.second);
     }
     staged_.clear();
+    removed_at_commit_.clear();
 }
 
 void install_signal_cleanup()

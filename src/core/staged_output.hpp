@@ -51,10 +51,31 @@ public:
     // Removes every staged temporary file and forgets them.
     void discard();
 
+    // Removes `path` at the commit, under its lock, once every staged file
+    // is in place, unless it is one of them: the files of an earlier run
+    // that this run's set replaces.
+    void remove_at_commit(std::string const & path);
+
 private:
     bool staging_;
     std::time_t started_;
     std::vector<std::pair<std::string, std::string>> staged_;  // final name, temporary name
+    std::vector<std::string> removed_at_commit_;
+};
+
+// Locks on folders (flock on each folder itself, taken in one order), held
+// while the object lives: exclusive ones as a commit takes them, or shared
+// ones, so that a reader of a folder sees no commit half done.
+class folder_locks
+{
+public:
+    folder_locks(std::vector<std::string> folders, bool exclusive);
+    ~folder_locks();
+    folder_locks(folder_locks const &) = delete;
+    folder_locks & operator=(folder_locks const &) = delete;
+
+private:
+    std::vector<int> descriptors_;
 };
 
 // The temporary name `output_staging` would give `final_path`, with "XXXXXX"

@@ -17,6 +17,7 @@ bool table_reader::next()
     while (read_text_line(in, line))
     {
         ++line_number;
+        line_ended = !in.eof();
         if (!line.empty())
             return true;
     }

@@ -12,6 +12,7 @@ struct table_reader
     std::ifstream in;
     uint64_t line_number = 0;
     std::string line;
+    bool line_ended = true;  // false when `line` is the last one and no line feed ends it (a cut file)
 
     // Opens `path`; false after an error naming it.
     bool open();

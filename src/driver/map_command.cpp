@@ -15,7 +15,9 @@ namespace
 {
 char const * const command = "mirsight map";
 
-// The seven result tables are named <outdir>/<sample>.<name>.tsv.
+// The seven result tables are named <outdir>/<sample>.<name>.txt: they keep
+// the legacy layout byte for byte, which is not a tidy table (earlier
+// versions named them .tsv; a new run removes those).
 char const * const sample_table_names[result_table_count] = {
     "unique", "ambigue", "tag_unique", "tag_ambigue", "tag_ambigue_selected", "unique_ambigue_selected",
     "ambigue_ambigue_selected"};
@@ -37,8 +39,10 @@ std::vector<long_option> const & map_options()
              "sample name (default: the tag file's name without folder and .gz/.fastq/.fq/.fasta/.fa/.txt/.tsv "
              "endings)"},
             {"species", long_option::text, 0, 0, "CODES",
-             "species codes to search, comma-separated, each exactly as in the miRNA file (default: every "
-             "species of the file, with a note when it holds several)"},
+             "species codes to search, comma-separated, each exactly as in the miRNA file, or 'all' (required "
+             "when the file holds several species)"},
+            {"overwrite", long_option::flag, 0, 0, "",
+             "replace the sample's files in DIR even when they were made from another tag file"},
             {"adapter", long_option::text, 0, 0, "SEQ|auto|none",
              "the 3' adapter of raw reads, trimmed as cutadapt -a trims it (error rate 0.1, overlap 3); auto "
              "(the default) picks a kit's adapter from the first 200,000 reads, finds reads that are trimmed "
@@ -60,7 +64,8 @@ std::vector<long_option> const & map_options()
             {"gff3-all", long_option::flag, 0, 0, "",
              "the same, with every alignment and locus (records not counted marked Filter=ambiguous or "
              "Filter=other_locus)"},
-            {"hairpin", long_option::text, 0, 0, "FILE", "precursor FASTA (miRBase style) for the mirGFF3 file"},
+            {"hairpin", long_option::text, 0, 0, "FILE",
+             "precursor FASTA (miRBase style) for the mirGFF3 file; only with --gff3 or --sensitive"},
             {"threads", long_option::number, 1, max_thread_count, "N", "threads, 1 to 256 (1)"},
             {"index-dir", long_option::text, 0, 0, "DIR", "keep the miRNA index files there (default: not kept)"},
             {"min-length", long_option::number, 0, 1000, "N", "an alignment must be longer than N (10)"},
@@ -156,6 +161,13 @@ int read_map_options(parsed_options const & o, sample_request & r)
     r.species.exact = true;
     if (o.has("species"))
         r.species.codes = split_codes(o.text("species"));
+    if (r.species.codes == std::vector<std::string>{"all"})
+    {
+        r.species.codes.clear();
+        r.species.every_species = true;
+    }
+    r.refuse_doubtful_inputs = true;
+    r.overwrite = o.has("overwrite");
     for (std::string const & code : r.species.codes)
         if (code.empty())
         {
@@ -166,6 +178,12 @@ int read_map_options(parsed_options const & o, sample_request & r)
     if (gff3 && o.text("hairpin").empty())
     {
         print_error(std::string(command) + ": option --gff3 needs --hairpin FILE (the precursor FASTA file)");
+        return 2;
+    }
+    if (!gff3 && o.has("hairpin") && !o.has("sensitive"))
+    {
+        print_error(std::string(command) + ": option --hairpin is used only with --gff3 (or --sensitive); "
+                    "add --gff3 to write SAMPLE.gff3");
         return 2;
     }
     std::string const prefix = o.text("outdir") + "/" + r.sample;
@@ -202,8 +220,15 @@ int read_map_options(parsed_options const & o, sample_request & r)
     r.grouped_file = index_prefix + "_grouped.txt";
     r.sorted_grouped_file = index_prefix + "_grouped_sorted.txt";
     for (std::size_t i = 0; i < result_table_count; ++i)
-        r.tables[i] = prefix + "." + sample_table_names[i] + ".tsv";
+        r.tables[i] = prefix + "." + sample_table_names[i] + ".txt";
     r.report_prefix = prefix;
+    r.provenance_file = prefix + ".provenance.tsv";
+    r.sample_files = report_file_names(prefix);
+    for (std::size_t i = 0; i < result_table_count; ++i)
+        for (char const * ending : {".txt", ".tsv"})
+            r.sample_files.push_back(prefix + "." + sample_table_names[i] + ending);
+    r.sample_files.push_back(prefix + ".gff3");
+    r.sample_files.push_back(r.provenance_file);
     return 0;
 }
 }  // namespace
@@ -220,12 +245,15 @@ std::string map_usage()
                         "  SAMPLE.mirna.tsv         per miRNA: reads unique / assigned / ambiguous, rpm\n"
                         "  SAMPLE.isomirs.tsv       per counted tag: sequence, UID, miRNA, class,\n"
                         "                           variant, reads (for mirsight merge)\n"
-                        "  SAMPLE.<table>.tsv       the seven result tables (unique, ambigue,\n"
+                        "  SAMPLE.provenance.tsv    what made them: version, tag file, miRNA file and\n"
+                        "                           its SHA-256, mode and every option that changes counts\n"
+                        "  SAMPLE.<table>.txt       the seven result tables in the legacy layout (unique, ambigue,\n"
                         "                           tag_unique, tag_ambigue, tag_ambigue_selected,\n"
                         "                           unique_ambigue_selected, ambigue_ambigue_selected)\n"
                         "  SAMPLE.*_mqc.json        MultiQC sections\n"
                         "  SAMPLE.gff3              with --gff3: mirGFF3, each read counted once\n"
-                        "All appear together when the run succeeds, or none does.\n");
+                        "All appear together when the run succeeds, or none does; the sample's files\n"
+                        "of an earlier run that this one does not write are removed.\n");
 }
 
 int map_command(std::vector<std::string> const & arguments)

@@ -15,6 +15,9 @@ std::vector<long_option> const & merge_options()
     static std::vector<long_option> const options_known = {
         {"outdir", long_option::text, 0, 0, "DIR", "output folder, created when missing", "Options"},
         {"gff3", long_option::flag, 0, 0, "", "also merge the samples' mirGFF3 files"},
+        {"allow-mixed", long_option::flag, 0, 0, "",
+         "merge samples mapped differently (another mirsight version, miRNA file, mode or option; see "
+         "SAMPLE.provenance.tsv), which are refused otherwise"},
         {"quiet", long_option::flag, 0, 0, "", "no progress on standard error"},
     };
     return options_known;
@@ -37,12 +40,17 @@ std::string merge_usage()
                         "                     miRNA, class, variant), then its reads in each sample;\n"
                         "                     rows by sequence\n"
                         "  summary.tsv        one row per sample: the columns of SAMPLE.summary.tsv\n"
+                        "  provenance.tsv     sample, key, value: each sample's SAMPLE.provenance.tsv\n"
                         "  study.*_mqc.json   MultiQC sections over all samples\n"
                         "  mirna.gff3         with --gff3: one mirGFF3 file, COLDATA listing the\n"
                         "                     samples and Expression their reads in that order (each\n"
                         "                     sample needs SAMPLE.gff3 from \"mirsight map --gff3\")\n"
-                        "Memory stays small: the isomiR tables and mirGFF3 files are merged line by\n"
-                        "line, as map writes them sorted.\n");
+                        "DIR may not be a folder of samples' files. Samples mapped differently are\n"
+                        "refused (unless --allow-mixed), and so are tables cut short, edited or\n"
+                        "holding a row twice. The input folders are read under a shared lock, so a\n"
+                        "map committing there waits. Memory and open files stay bounded: the tables\n"
+                        "are merged line by line (as map writes them sorted), at most 64 files at a\n"
+                        "time, through temporary partial matrices in DIR.\n");
 }
 
 int merge_command(std::vector<std::string> const & arguments)
@@ -66,6 +74,7 @@ int merge_command(std::vector<std::string> const & arguments)
     request.inputs = options.operands;
     request.outdir = options.text("outdir");
     request.gff3 = options.has("gff3");
+    request.allow_mixed = options.has("allow-mixed");
     request.quiet = options.has("quiet");
     return run_merge(request);
 }

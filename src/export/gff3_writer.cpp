@@ -139,7 +139,7 @@ void append_record(export_state & state, tag_text const & tag, mirna_matched_vet
 }
 
 // Appends the records of one tag to `out`.
-void append_tag_records(export_state & state, tag_vet_t const & tag, std::string const & letters,
+void append_tag_records(export_state & state, tag_vet_t const & tag, std::string const & letters, uint64_t reads,
                         mirna_matched_vet_t const * counted,
                         gff3_records records, std::string & out)
 {
@@ -152,7 +152,7 @@ void append_tag_records(export_state & state, tag_vet_t const & tag, std::string
         ++state.tags_with_n;
         return;
     }
-    text.tail = "; Expression=" + std::to_string(tag.tag_count) + "; Filter=";
+    text.tail = "; Expression=" + std::to_string(reads) + "; Filter=";
     text.hits = "; Hits=" + std::to_string(distinct_mirnas(state.seed_vet, tag)) + "\n";
     if (counted != nullptr)
     {
@@ -174,7 +174,35 @@ struct listed_tag
     tag_vet_t const * tag = nullptr;
     mirna_matched_vet_t const * counted = nullptr;
     std::string letters;  // the tag in the letters A, C, G, U, N
+    uint64_t reads = 0;   // of every tag with these letters
 };
+
+// One entry per sequence: tags whose letters are the same (a tag-count file
+// holding a sequence twice, or reads that differ only in case, T/U or '.')
+// are one, at the place of the first in the tag file, with their reads summed.
+void join_same_letters(std::vector<listed_tag> & listed)
+{
+    std::unordered_map<std::string, std::size_t> first_of;  // letters, index in `listed`
+    std::vector<listed_tag> joined;
+    joined.reserve(listed.size());
+    for (listed_tag & entry : listed)
+    {
+        auto const found = first_of.emplace(entry.letters, joined.size());
+        if (found.second)
+        {
+            joined.push_back(std::move(entry));
+            continue;
+        }
+        listed_tag & first = joined[found.first->second];
+        first.reads += entry.reads;
+        if (entry.tag->tag_index < first.tag->tag_index)
+        {
+            entry.reads = first.reads;
+            first = std::move(entry);
+        }
+    }
+    listed.swap(joined);
+}
 
 // The counted tags of both tag tables (every mapped tag unless
 // counted_only), in the order asked for.
@@ -184,12 +212,13 @@ std::vector<listed_tag> list_tags(result_tables const & results, tag_order order
     listed.reserve(results.result_tag_uniq_vet.size() + results.result_tag_ambig_vet.size());
     auto list = [&](tag_vet_t const & tag, mirna_matched_vet_t const * counted) {
         if (counted != nullptr || !counted_only)
-            listed.push_back({&tag, counted, rna5_to_text(tag.tag_sequence)});
+            listed.push_back({&tag, counted, rna5_to_text(tag.tag_sequence), tag.tag_count});
     };
     for (tag_vet_t const & tag : results.result_tag_uniq_vet)
         list(tag, counted_unique_alignment(tag));
     for (std::size_t t = 0; t < results.result_tag_ambig_vet.size(); ++t)
         list(results.result_tag_ambig_vet[t], counted_ambiguous_alignment(results, t));
+    join_same_letters(listed);
     if (order == tag_order::tag_file)
         std::sort(listed.begin(), listed.end(), [](listed_tag const & a, listed_tag const & b) {
             return a.tag->tag_index < b.tag->tag_index;
@@ -224,6 +253,44 @@ std::string variant_on_mature(std::string const & tag, std::string const & matur
 }
 }  // namespace
 
+namespace
+{
+// Codes as a list "a,b,c" (the first few).
+std::string some_codes(std::vector<std::string> const & codes)
+{
+    std::string text;
+    for (std::size_t i = 0; i < codes.size() && i < 6; ++i)
+        text += (i ? "," : "") + codes[i];
+    return codes.size() > 6 ? text + ",..." : text;
+}
+}  // namespace
+
+bool shares_a_species(std::vector<hairpin_record> const & hairpins, std::vector<seed_vet_t> const & seed_vet,
+                      std::string const & hairpin_path)
+{
+    std::vector<std::string> hairpin_codes, mature_codes;
+    for (hairpin_record const & hairpin : hairpins)
+        if (std::find(hairpin_codes.begin(), hairpin_codes.end(), hairpin.specie_code) == hairpin_codes.end())
+            hairpin_codes.push_back(hairpin.specie_code);
+    for (seed_vet_t const & seed : seed_vet)
+        for (specie_vet_t const & species : seed.specie_vet)
+        {
+            std::string const code(seqan::begin(species.specie_code), seqan::end(species.specie_code));
+            if (std::find(hairpin_codes.begin(), hairpin_codes.end(), code) != hairpin_codes.end())
+                return true;
+            if (std::find(mature_codes.begin(), mature_codes.end(), code) == mature_codes.end())
+                mature_codes.push_back(code);
+        }
+    if (mature_codes.empty())
+        return true;
+    std::sort(hairpin_codes.begin(), hairpin_codes.end());
+    std::sort(mature_codes.begin(), mature_codes.end());
+    print_error("hairpin file '" + hairpin_path + "' holds no precursor of the miRNA file's species (hairpin file: " +
+                (hairpin_codes.empty() ? std::string("none") : some_codes(hairpin_codes)) + "; miRNA file: " +
+                some_codes(mature_codes) + "); species codes must be the same, case included");
+    return false;
+}
+
 std::string gff3_source(std::vector<hairpin_record> const & hairpins, std::vector<seed_vet_t> const & seed_vet)
 {
     if (hairpins.empty())
@@ -256,6 +323,8 @@ int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const 
     int32_t const read_status = read_hairpin_file(request.hairpin_path, hairpins);
     if (read_status != 0)
         return read_status;
+    if (!shares_a_species(hairpins, seed_vet, request.hairpin_path))
+        return -1;
     export_state state{seed_vet, {}, {}, {}, {}, 0, 0};
     state.source = gff3_source(hairpins, seed_vet);
     state.catalogue = make_precursor_catalogue(std::move(hairpins));
@@ -268,7 +337,7 @@ int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const 
     bool written = true;
     for (listed_tag const & listed : list_tags(results, request.order, request.records == gff3_records::counted))
     {
-        append_tag_records(state, *listed.tag, listed.letters, listed.counted, request.records, text);
+        append_tag_records(state, *listed.tag, listed.letters, listed.reads, listed.counted, request.records, text);
         if (!(written = flush_when_full(file, text, false)))
             break;
     }
@@ -302,7 +371,7 @@ int32_t write_isomir_table(std::string const & path, std::vector<seed_vet_t> con
         text += read + '\t' + (uid.empty() ? "NA" : uid) + '\t' + mirna_name(mirna) + '\t' +
                 alignment_class(*listed.counted) + '\t' +
                 variant_on_mature(letters, rna5_to_text(mirna.mirna_seq), *listed.counted) + '\t' +
-                std::to_string(listed.tag->tag_count) + '\n';
+                std::to_string(listed.reads) + '\n';
         if (!(written = flush_when_full(file, text, false)))
             break;
     }

@@ -17,6 +17,11 @@
 // else "Custom".
 std::string gff3_source(std::vector<hairpin_record> const & hairpins, std::vector<seed_vet_t> const & seed_vet);
 
+// True when a precursor and a miRNA of `seed_vet` are of one species code;
+// else false after an error naming the hairpin file and both files' codes.
+bool shares_a_species(std::vector<hairpin_record> const & hairpins, std::vector<seed_vet_t> const & seed_vet,
+                      std::string const & hairpin_path);
+
 // The header lines, each ended by a line feed: version, source ontology,
 // tools, then `extra` lines (such as "## MODE: ..."), then COLDATA.
 std::string gff3_header(std::string const & source, std::string const & sample,

@@ -118,9 +118,9 @@ double percent_assigned(sample_summary const & summary)
     return percent_of(summary.unique_reads + summary.assigned_reads, summary.total_reads);
 }
 
-double percent_ambiguous(sample_summary const & summary)
+double percent_unassigned(sample_summary const & summary)
 {
-    return percent_of(summary.assigned_reads + summary.ambiguous_unassigned_reads, summary.total_reads);
+    return percent_of(summary.ambiguous_unassigned_reads, summary.total_reads);
 }
 
 std::string multiqc_general_stats_file(std::string const & prefix)
@@ -157,11 +157,12 @@ std::string multiqc_general_stats(std::vector<sample_summary> const & samples)
                       "  \"pconfig\": [\n"
                       "    {\"total_reads\": {\"title\": \"Reads\", \"description\": \"Reads of the sample\", "
                       "\"format\": \"{:,.0f}\", \"scale\": \"Blues\"}},\n"
-                      "    {\"pct_assigned\": {\"title\": \"% Assigned\", \"description\": \"Reads of unique tags "
-                      "and of ambiguous tags assigned to their best miRNA, % of all reads\", \"suffix\": \"%\", "
-                      "\"min\": 0, \"max\": 100, \"scale\": \"Greens\"}},\n"
-                      "    {\"pct_ambiguous\": {\"title\": \"% Ambiguous\", \"description\": \"Reads of ambiguous "
-                      "tags, % of all reads\", \"suffix\": \"%\", \"min\": 0, \"max\": 100, \"scale\": \"Oranges\"}},\n"
+                      "    {\"pct_counted\": {\"title\": \"% Counted\", \"description\": \"Reads counted on a "
+                      "miRNA (of unique tags and of ambiguous tags assigned to their best miRNA), % of all reads\", "
+                      "\"suffix\": \"%\", \"min\": 0, \"max\": 100, \"scale\": \"Greens\"}},\n"
+                      "    {\"pct_unassigned\": {\"title\": \"% Unassigned\", \"description\": \"Reads of "
+                      "ambiguous tags left unassigned, % of all reads (with % Counted, unmapped and too short "
+                      "reads: 100%)\", \"suffix\": \"%\", \"min\": 0, \"max\": 100, \"scale\": \"Oranges\"}},\n"
                       "    {\"mirnas_detected\": {\"title\": \"miRNAs\", \"description\": \"miRNAs with at least "
                       "one read\", \"format\": \"{:,.0f}\", \"scale\": \"Purples\"}},\n"
                       "    {\"pct_kept\": {\"title\": \"% Kept\", \"description\": \"Raw reads whose insert was "
@@ -171,9 +172,9 @@ std::string multiqc_general_stats(std::vector<sample_summary> const & samples)
                       "the share of the first reads that showed it\", \"scale\": false}}\n"
                       "  ],\n";
     return out + data_block(samples, [](sample_summary const & s) {
-               return number_pair("total_reads", s.total_reads, true) + ", \"pct_assigned\": " +
-                      percent_text(percent_assigned(s)) + ", \"pct_ambiguous\": " +
-                      percent_text(percent_ambiguous(s)) + number_pair("mirnas_detected", s.mirnas_detected) +
+               return number_pair("total_reads", s.total_reads, true) + ", \"pct_counted\": " +
+                      percent_text(percent_assigned(s)) + ", \"pct_unassigned\": " +
+                      percent_text(percent_unassigned(s)) + number_pair("mirnas_detected", s.mirnas_detected) +
                       ", \"pct_kept\": " + percent_text(percent_of(s.kept_reads, s.raw_reads)) +
                       ", \"adapter\": " + json_string(adapter_label(s));
            });

@@ -83,8 +83,9 @@ void set_funnel_of_tags(sample_summary & summary);
 
 // 100 * (unique + assigned) / total, 0 when there are no reads.
 double percent_assigned(sample_summary const & summary);
-// 100 * (assigned + ambiguous-unassigned) / total, 0 when there are no reads.
-double percent_ambiguous(sample_summary const & summary);
+// 100 * ambiguous-unassigned / total, 0 when there are no reads: with
+// percent_assigned, the unmapped and the too short reads, 100%.
+double percent_unassigned(sample_summary const & summary);
 
 // The four file names for an output prefix such as "out/liver" (map) or
 // "merged/study" (merge), and the funnel's.

@@ -1,8 +1,10 @@
 #include "sample/sample_pipeline.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <future>
 #include <iostream>
+#include <sys/stat.h>
 #include <system_error>
 
 #include "core/checked_file.hpp"
@@ -17,6 +19,7 @@
 #include "report/multiqc_content.hpp"
 #include "report/result_aggregation.hpp"
 #include "report/sample_report.hpp"
+#include "sample/provenance.hpp"
 #include "sample/tag_input.hpp"
 #include "tags/load_reads_db_buffer.hpp"
 
@@ -61,6 +64,8 @@ int check_outputs(sample_request const & r)
             outputs.push_back({"result file", path});
     if (!r.gff3_file.empty())
         outputs.push_back({"mirGFF3 file", r.gff3_file});
+    if (!r.provenance_file.empty())
+        outputs.push_back({"result file", r.provenance_file});
     std::vector<named_file> inputs = {r.mature, r.hairpin};
     inputs.insert(inputs.end(), r.tags.begin(), r.tags.end());
     return check_output_names(inputs, outputs);
@@ -158,12 +163,73 @@ int select_species(sample_request const & r, mirna_db_tables & mirna_db)
     if (!r.species.exact)
         return check_specie_code(r.species.text, mirna_db) != 0 ? 1 : 0;
     std::vector<std::string> const & all_codes = mirna_db.specie_code_vet;
+    if (r.species.codes.empty() && all_codes.size() > 1 && r.refuse_doubtful_inputs && !r.species.every_species)
+    {
+        std::string listed;
+        for (std::size_t i = 0; i < all_codes.size() && i < 6; ++i)
+            listed += (i ? "," : "") + all_codes[i];
+        print_error(opening(r) + "miRNA file '" + r.mature.path + "' holds " + std::to_string(all_codes.size()) +
+                    " species (" + listed + (all_codes.size() > 6 ? ",..." : "") +
+                    "): choose the sample's with --species (such as --species " + all_codes[0] +
+                    "), or search them all with --species all");
+        return 2;
+    }
     if (r.species.codes.empty() && all_codes.size() > 1)
         std::cerr << "note: searching all " << all_codes.size() << " species of '" << r.mature.path
                   << "'; choose some with --species\n";
     return select_specie_codes(r.species.codes.empty() ? all_codes : r.species.codes, r.mature.path, mirna_db) != 0
                ? 1
                : 0;
+}
+
+// A miRNA file whose records are mostly longer than any mature miRNA is a
+// precursor file given in its place: 0, or 1 after the error.
+int check_mature_lengths(sample_request const & r, mirna_db_tables const & mirna_db)
+{
+    std::vector<std::size_t> lengths;
+    std::vector<bool> seen;  // by mirna_index: a miRNA under several seeds counts once
+    for (seed_vet_t const & seed : mirna_db.seed_vet)
+        for (specie_vet_t const & species : seed.specie_vet)
+            for (mirna_vet_t const & mirna : species.mirna_vet)
+            {
+                if (seen.size() <= mirna.mirna_index)
+                    seen.resize(mirna.mirna_index + 1, false);
+                if (!seen[mirna.mirna_index])
+                    lengths.push_back(seqan::length(mirna.mirna_seq));
+                seen[mirna.mirna_index] = true;
+            }
+    if (lengths.empty())
+        return 0;
+    std::nth_element(lengths.begin(), lengths.begin() + static_cast<long>(lengths.size() / 2), lengths.end());
+    std::size_t const median = lengths[lengths.size() / 2];
+    if (median <= 30)
+        return 0;
+    print_error(opening(r) + "miRNA file '" + r.mature.path + "' holds records of " + std::to_string(median) +
+                " letters (median), far longer than mature miRNAs (about 22): is it the precursor (hairpin) file? "
+                "Give the mature miRNAs with --mature and the precursors with --hairpin");
+    return 1;
+}
+
+// An earlier run of the sample in the same folder made from another tag file
+// is not replaced unless asked: 0, or 1 after the error.
+int check_earlier_sample(sample_request const & r)
+{
+    if (r.provenance_file.empty() || r.overwrite)
+        return 0;
+    struct stat info;
+    if (stat(r.provenance_file.c_str(), &info) != 0)
+        return 0;
+    provenance earlier;
+    if (!read_provenance(r.provenance_file, earlier))
+        return 1;
+    std::string const earlier_tags = provenance_value(earlier, "tags_file");
+    std::string const new_tags = provenance_value(provenance_of(r), "tags_file");
+    if (earlier_tags == new_tags)
+        return 0;
+    print_error(opening(r) + "sample '" + r.sample + "' was mapped from tag file '" + earlier_tags + "' (" +
+                r.provenance_file + "); mapping '" + new_tags + "' would replace it: give another --sample or " +
+                "--outdir, or --overwrite to replace it");
+    return 1;
 }
 
 // The summary, the tidy tables and the MultiQC files.
@@ -218,7 +284,11 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
     tag_load_report const loaded = load_tags(r, state.tags, reads, status);
     if (index_built.valid() && index_built.get() != 0)
         return 1;
-    if (status != 0 || print_tag_load_report(loaded) != 0 || select_species(r, state.mirna_db) != 0)
+    if (status != 0 || print_tag_load_report(loaded) != 0)
+        return 1;
+    if (int const chosen = select_species(r, state.mirna_db))
+        return chosen;
+    if (r.refuse_doubtful_inputs && check_mature_lengths(r, state.mirna_db) != 0)
         return 1;
 
     progress.show("searching " + std::to_string(state.tags.tag_vet.size()) + " tags");
@@ -239,6 +309,11 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
         if (gff3_export(gff3_request_of(r), seed_vet, state.results, outputs) != 0)
             return 1;
     }
+    if (!r.provenance_file.empty() &&
+        write_text_file(r.provenance_file, provenance_text(provenance_of(r)), "provenance table", outputs) != 0)
+        return 1;
+    for (std::string const & path : r.sample_files)
+        outputs.remove_at_commit(path);
     free_all_structures(state, r.thread_count);
     return 0;
 }
@@ -269,6 +344,8 @@ int run_sample(sample_request const & r, run_state & state)
             return 1;
     if (int const status = check_outputs(r))
         return status;
+    if (check_earlier_sample(r) != 0)
+        return 1;
     prepare_heap_growth();  // before the seed index is built on a thread of its own
 
     // Output files appear under their names only once the whole run has

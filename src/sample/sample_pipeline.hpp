@@ -26,6 +26,7 @@ struct species_choice
     // several. false: every code of the file that occurs in `text`.
     bool exact = false;
     std::vector<std::string> codes;
+    bool every_species = false;  // with `exact` and no codes: asked for every species of the file
     std::string text;
 };
 
@@ -63,6 +64,17 @@ struct sample_request
     gff3_records gff3_content = gff3_records::counted;
     tag_order gff3_order = tag_order::tag_file;
     std::vector<std::string> gff3_header_notes;  // "## MODE: ..." lines
+    std::string provenance_file;  // "": none; else what made the outputs (sample/provenance.hpp)
+
+    // A sample's whole set of files: every other file of `sample_files` is
+    // removed when the outputs are committed, so that no file of an earlier
+    // run of the sample stays beside the new ones. Such an earlier run made
+    // from another tag file is refused unless `overwrite`.
+    std::vector<std::string> sample_files;
+    bool overwrite = false;
+    // Refuse inputs that are most likely mistakes: a miRNA file of several
+    // species with no species chosen, a miRNA file of precursors.
+    bool refuse_doubtful_inputs = false;
     bool quiet = false;  // no progress line
 };
 
@@ -74,5 +86,5 @@ std::vector<std::string> report_file_names(std::string const & prefix);
 // then every stage on `state` (a fresh run_state{}); all outputs appear
 // together when the run succeeds, or none does; then the three totals are
 // printed. Returns the exit status: 0; 1 when a stage failed; 2 when two
-// outputs name the same file.
+// outputs name the same file, or no species was chosen where one must be.
 int run_sample(sample_request const & request, run_state & state);

@@ -12,9 +12,11 @@ struct merge_request
     std::vector<std::string> inputs;
     std::string outdir;  // created when missing
     bool gff3 = false;   // also merge the samples' mirGFF3 files
+    bool allow_mixed = false;  // merge samples mapped differently (other version, miRNA file, mode, options)
     bool quiet = false;  // no progress line
 };
 
 // Merges the samples; every output appears together, or none does. Returns
-// the exit status: 0, or 1 after an error naming the file (and line).
+// the exit status: 0; 1 after an error naming the file (and line); 2 when
+// the output folder is that of the samples' files.
 int run_merge(merge_request const & request);

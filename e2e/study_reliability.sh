@@ -1,0 +1,282 @@
+#!/usr/bin/env bash
+# A study never mixes, loses or invents reads: hostile runs of `mirsight map`
+# and `mirsight merge`, one CTest per case (e2e.study_reliability_CASE), each
+# a row of the table "What a study refuses" in docs/refusals.md.
+#
+#   study_reliability.sh MIRSIGHT PROJECT_ROOT CASE
+set -u
+mirsight=$(realpath "$1")
+root=$(realpath "$2")
+case_name=$3
+source "$root/e2e/require_tools.sh"
+
+work=$(mktemp -d /tmp/mirsight_study_reliability_XXXXXX)
+trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+cd "$work" || exit 1
+cp "$root/Tests/mirna_example.txt" "$root/Tests/tag_count_iso_exampl.txt" "$root/Tests/hairpin_example.txt" .
+failed=0
+fail() { echo "FAIL ($case_name): $*"; failed=1; }
+
+# expect STATUS MESSAGE COMMAND...: the status, the message on standard error
+# (when not empty), and no temporary file left anywhere.
+expect() {
+    local want=$1 message=$2
+    shift 2
+    "$@" > stdout.txt 2> stderr.txt
+    local got=$?
+    [ "$got" = "$want" ] || fail "'$*' exited with $got, expected $want; stderr: $(head -c 600 stderr.txt)"
+    if [ -n "$message" ] && ! grep -qF -- "$message" stderr.txt; then
+        fail "'$*': standard error lacks '$message': $(head -c 600 stderr.txt)"
+    fi
+    local leftovers
+    leftovers=$(find . -name '*.mirsight-*.tmp')
+    [ -z "$leftovers" ] || fail "'$*' left temporary files: $leftovers"
+}
+
+# map TAGS OUTDIR [OPTIONS...]: one sample, with its mirGFF3 file.
+map() {
+    local tags=$1 outdir=$2
+    shift 2
+    "$mirsight" map --mature mirna_example.txt --tags "$tags" --outdir "$outdir" --species hsa --quiet \
+        --gff3 --hairpin hairpin_example.txt "$@"
+}
+sums() { find "$1" -type f | sort | xargs -r sha256sum; }
+# reads_of FILE COLUMN: the sum of a tab-separated column, header skipped.
+reads_of() { awk -F'\t' -v c="$2" 'NR > 1 { s += $c } END { print s + 0 }' "$1"; }
+# column_sum FILE NAME: the sum of the column headed NAME.
+column_sum() {
+    awk -F'\t' -v name="$2" 'NR == 1 { for (i = 1; i <= NF; i++) if ($i == name) c = i; next } { s += $c }
+                              END { print (c ? s + 0 : "no column " name) }' "$1"
+}
+# counted_of SUMMARY: the reads counted on miRNAs (unique + assigned).
+counted_of() {
+    awk -F'\t' 'NR == 1 { for (i = 1; i <= NF; i++) col[$i] = i }
+                NR == 2 { print $col["unique_reads"] + $col["assigned_reads"] }' "$1"
+}
+gff3_reads() { grep -v '^#' "$1" | sed 's/.*Expression=\([0-9,]*\).*/\1/' | tr ',' '\n' | awk '{ s += $1 } END { print s + 0 }'; }
+
+case $case_name in
+duplicate_sequences)
+    # A tag-count file holding each sequence twice (two files concatenated;
+    # the second in lower case with U for T): each sequence once in the
+    # isomiR table and the mirGFF3 file, with the reads of both.
+    map tag_count_iso_exampl.txt once > /dev/null 2>&1 || fail "map once"
+    { cat tag_count_iso_exampl.txt; tr 'ACGT' 'acgu' < tag_count_iso_exampl.txt; } > twice.txt
+    expect 0 "" map twice.txt out --sample twice
+    counted=$(counted_of once/tag_count_iso_exampl.summary.tsv)
+    [ "$(counted_of out/twice.summary.tsv)" = $((2 * counted)) ] || fail "the summary does not count both copies"
+    [ "$(reads_of out/twice.isomirs.tsv 6)" = $((2 * counted)) ] || fail "the isomiR table lost reads"
+    [ -z "$(cut -f1 out/twice.isomirs.tsv | sort | uniq -d)" ] || fail "the isomiR table holds a sequence twice"
+    [ -z "$(grep -v '^#' out/twice.gff3 | sed 's/.*Read=\([^;]*\);.*/\1/' | sort | uniq -d)" ] ||
+        fail "the mirGFF3 file holds a Read twice"
+    [ "$(gff3_reads out/twice.gff3)" = $((2 * $(gff3_reads once/tag_count_iso_exampl.gff3))) ] ||
+        fail "the mirGFF3 file lost reads"
+    cp once/tag_count_iso_exampl.* out/
+    expect 0 "" "$mirsight" merge --outdir merged --gff3 --quiet out
+    [ "$(column_sum merged/isomir_counts.tsv twice)" = $((2 * counted)) ] || fail "the isomiR matrix lost reads of twice"
+    [ "$(gff3_reads merged/mirna.gff3)" = $((3 * $(gff3_reads once/tag_count_iso_exampl.gff3))) ] ||
+        fail "the merged mirGFF3 file lost reads"
+    # A table that holds a row twice (edited by hand) is refused, not read as its last row.
+    sed -i '2p' out/twice.isomirs.tsv
+    expect 1 "out/twice.isomirs.tsv:3: this row repeats the row at line 2" \
+        "$mirsight" merge --outdir merged2 --quiet out
+    [ ! -e merged2/isomir_counts.tsv ] || fail "a refused merge wrote its matrix"
+    ;;
+outdir_is_input)
+    # Merging into the samples' folder would replace the files of samples
+    # named mirna or study, and the next merge would read mirna.gff3 as a sample.
+    map tag_count_iso_exampl.txt out --sample mirna > /dev/null 2>&1 || fail "map mirna"
+    map tag_count_iso_exampl.txt out --sample study > /dev/null 2>&1 || fail "map study"
+    before=$(sums out)
+    expect 2 "--outdir 'out' is the folder of the samples' files" "$mirsight" merge --outdir out --gff3 out
+    expect 2 "--outdir './out/' is the folder of the samples' files" "$mirsight" merge --outdir ./out/ out/mirna
+    mkdir other && cp out/mirna.* other/
+    expect 2 "--outdir 'other' holds the outputs of mirsight map ('mirna.summary.tsv')" \
+        "$mirsight" merge --outdir other out/study
+    [ "$(sums out)" = "$before" ] || fail "a refused merge changed the samples' files"
+    ;;
+stale_files)
+    # A sample mapped again without --gff3 loses its earlier mirGFF3 file
+    # (and the result tables of an earlier version, named .tsv), which merge
+    # --gff3 would otherwise merge with the new tables.
+    map tag_count_iso_exampl.txt out --sample S > /dev/null 2>&1 || fail "first map"
+    map tag_count_iso_exampl.txt out --sample T > /dev/null 2>&1 || fail "map T"
+    touch out/S.unique.tsv out/S.tag_ambigue.tsv
+    head -200 tag_count_iso_exampl.txt > fewer.txt
+    others=$(sums out | grep '/T\.')
+    expect 0 "" "$mirsight" map --mature mirna_example.txt --tags fewer.txt --outdir out --sample S --species hsa \
+        --quiet --overwrite
+    for stale in out/S.gff3 out/S.unique.tsv out/S.tag_ambigue.tsv; do
+        [ ! -e "$stale" ] || fail "$stale of the earlier run survived"
+    done
+    [ "$(sums out | grep '/T\.')" = "$others" ] || fail "sample T's files changed"
+    expect 1 "sample 'S' was mapped without --gff3" "$mirsight" merge --outdir merged --gff3 out
+    ;;
+merge_lock)
+    # merge reads under a shared lock of the input folders: a map's commit
+    # (an exclusive lock of its folder) and merge never interleave.
+    require_tool flock timeout || exit 77
+    map tag_count_iso_exampl.txt out > /dev/null 2>&1 || fail "map"
+    flock -x out sleep 4 &
+    holder=$!
+    sleep 1
+    expect 124 "" timeout 1 "$mirsight" merge --outdir merged --quiet out
+    [ ! -e merged/summary.tsv ] || fail "merge read the folder while a commit held it"
+    wait "$holder"
+    expect 0 "" timeout 20 "$mirsight" merge --outdir merged --quiet out
+    # And a commit waits while a merge holds the folder.
+    flock -s out sleep 3 &
+    reader=$!
+    sleep 1
+    start=$(date +%s%N)
+    map tag_count_iso_exampl.txt out > /dev/null 2>&1 || fail "map during a shared lock"
+    waited=$(( ($(date +%s%N) - start) / 1000000 ))
+    [ "$waited" -ge 1000 ] || fail "map committed in $waited ms while a merge held the folder"
+    wait "$reader"
+    ;;
+provenance)
+    # What made each sample is recorded; merge refuses samples made
+    # differently, and tables cut short or edited.
+    map tag_count_iso_exampl.txt out --sample A > /dev/null 2>&1 || fail "map A"
+    map tag_count_iso_exampl.txt out --sample B > /dev/null 2>&1 || fail "map B"
+    [ "$(awk -F'\t' '$1 == "mature_sha256" { print $2 }' out/A.provenance.tsv)" = \
+      "$(sha256sum mirna_example.txt | cut -d' ' -f1)" ] || fail "the provenance lacks the miRNA file's SHA-256"
+    /usr/bin/python3 -c "import csv, sys; rows = list(csv.DictReader(open('out/A.provenance.tsv'), delimiter='\t'));
+assert [r['key'] for r in rows][:3] == ['sample', 'mirsight_version', 'tags_file'] and all(len(r) == 2 for r in rows)" ||
+        fail "csv does not read the provenance table"
+    cp -r out clean
+    map tag_count_iso_exampl.txt out --sample C --sensitive > /dev/null 2>&1 || fail "map C"
+    expect 1 "samples 'A' and 'C' were mapped differently: mode is 'default' in out/A.provenance.tsv and 'sensitive' in out/C.provenance.tsv" \
+        "$mirsight" merge --outdir m1 --gff3 out
+    expect 0 "" "$mirsight" merge --outdir m1 --gff3 --allow-mixed --quiet out
+    rm out/C.*
+    sed 's/^UGAGGUAGUAGGUUGUAUAGUU$/UGAGGUAGUAGGUUGUAUAGUA/' mirna_example.txt > other_mirnas.txt
+    "$mirsight" map --mature other_mirnas.txt --tags tag_count_iso_exampl.txt --outdir out --sample D --species hsa \
+        --quiet > /dev/null 2>&1 || fail "map D"
+    expect 1 "samples 'A' and 'D' were mapped differently: mature_sha256 is" "$mirsight" merge --outdir m2 out
+    rm out/D.*
+    # A table cut short inside its last line, or at a line end; a comma in a count.
+    cp -r clean cut1 && head -c -2 clean/B.isomirs.tsv > cut1/B.isomirs.tsv
+    expect 1 "cut1/B.isomirs.tsv:$(wc -l < clean/B.isomirs.tsv): the file ends inside this line (cut short?)" \
+        "$mirsight" merge --outdir m3 cut1
+    cp -r clean cut2 && head -n -3 clean/B.isomirs.tsv > cut2/B.isomirs.tsv
+    expect 1 "cut2/B.isomirs.tsv: its reads add up to" "$mirsight" merge --outdir m3 cut2
+    cp -r clean comma && awk -F'\t' -v OFS='\t' 'NR == 2 { $2 = substr($2, 1, 1) "," substr($2, 2) } 1' \
+        clean/B.summary.tsv > comma/B.summary.tsv
+    expect 1 "comma/B.summary.tsv:2: not a summary line of mirsight map" "$mirsight" merge --outdir m3 comma
+    cp -r clean expr && sed '0,/Expression=\([0-9]*\)/s//Expression=\1x/' clean/B.gff3 > expr/B.gff3
+    expect 1 "is not a whole number of reads" "$mirsight" merge --outdir m3 --gff3 expr
+    [ ! -e m3 ] || [ -z "$(ls -A m3)" ] || fail "a refused merge left files: $(ls -A m3)"
+    expect 0 "" "$mirsight" merge --outdir m4 --quiet clean
+    [ "$(grep -c $'\tmature_sha256\t' m4/provenance.tsv)" = 2 ] || fail "merge's provenance.tsv lacks a sample"
+    ;;
+gff3_without_filter)
+    # A record without Filter= (a hand-made or other tool's file) merges;
+    # an error leaves no temporary file and no output.
+    map tag_count_iso_exampl.txt out --sample A > /dev/null 2>&1 || fail "map A"
+    map tag_count_iso_exampl.txt out --sample B > /dev/null 2>&1 || fail "map B"
+    sed -i '0,/; Filter=Pass/s///' out/A.gff3
+    expect 0 "" "$mirsight" merge --outdir merged --gff3 --quiet out
+    grep -v '^#' merged/mirna.gff3 | grep -v 'Filter=' | grep -Eq 'Expression=[1-9][0-9]*,0$' ||
+        fail "the record without Filter lost its Expression"
+    printf 'not a record\n' >> out/B.gff3
+    expect 1 "out/B.gff3:$(wc -l < out/B.gff3): a mirGFF3 record needs 9 tab-separated columns" \
+        "$mirsight" merge --outdir merged2 --gff3 out
+    [ -z "$(ls -A merged2 2>/dev/null)" ] || fail "a failed merge left files: $(ls -A merged2)"
+    ;;
+hairpin_mistakes)
+    sed 's/^>hsa/>Hsa/; s/^>mmu/>Mmu/' hairpin_example.txt > hairpin_case.txt
+    expect 1 "hairpin file 'hairpin_case.txt' holds no precursor of the miRNA file's species (hairpin file: Hsa; miRNA file: hsa,mmu)" \
+        "$mirsight" map --mature mirna_example.txt --tags tag_count_iso_exampl.txt --outdir out --species hsa \
+        --gff3 --hairpin hairpin_case.txt
+    expect 2 "option --hairpin is used only with --gff3 (or --sensitive)" \
+        "$mirsight" map --mature mirna_example.txt --tags tag_count_iso_exampl.txt --outdir out --species hsa \
+        --hairpin hairpin_example.txt
+    expect 1 "miRNA file 'hairpin_example.txt' holds records of" \
+        "$mirsight" map --mature hairpin_example.txt --tags tag_count_iso_exampl.txt --outdir out --species hsa \
+        --gff3 --hairpin mirna_example.txt
+    grep -qF "is it the precursor (hairpin) file?" stderr.txt || fail "no hint that the files are swapped"
+    [ ! -e out ] || [ -z "$(ls -A out)" ] || fail "refused maps left files: $(ls -A out)"
+    ;;
+same_sample_other_input)
+    # run1/S1.fq.gz then run2/S1.fastq into one folder: the second would replace sample S1.
+    mkdir run1 run2
+    cp "$root/Tests/reads_example.fastq.gz" run1/S1.fq.gz
+    zcat "$root/Tests/reads_muscle.fastq.gz" > run2/S1.fastq
+    expect 0 "" map run1/S1.fq.gz out
+    before=$(sums out)
+    expect 1 "sample 'S1' was mapped from tag file '$work/run1/S1.fq.gz' (out/S1.provenance.tsv); mapping '$work/run2/S1.fastq' would replace it" \
+        map run2/S1.fastq out
+    [ "$(sums out)" = "$before" ] || fail "the refused map changed sample S1"
+    expect 0 "" map run1/S1.fq.gz out  # the same input again: replaced
+    expect 0 "" map run2/S1.fastq out --overwrite
+    grep -qF "$work/run2/S1.fastq" out/S1.provenance.tsv || fail "--overwrite did not replace S1"
+    ;;
+many_samples)
+    # 80 samples merge under ulimit -n 64, as without the limit.
+    for s in $(seq 1 80); do
+        awk -F'\t' -v OFS='\t' -v f="$s" 'NR % (f % 7 + 2) != 0 { print $1, $2 * (f % 5 + 1) }' \
+            tag_count_iso_exampl.txt > tags.txt
+        map tags.txt out --sample "s$s" > /dev/null 2>&1 || fail "map s$s"
+    done
+    expect 0 "" "$mirsight" merge --outdir free --gff3 --quiet out
+    (ulimit -n 64 && "$mirsight" merge --outdir limited --gff3 --quiet out) 2> limited.err ||
+        fail "merge under ulimit -n 64: $(cat limited.err)"
+    (ulimit -n 24 && "$mirsight" merge --outdir tight --gff3 --quiet out) 2> tight.err ||
+        fail "merge under ulimit -n 24 (several rounds): $(cat tight.err)"
+    for f in mirna_counts.tsv mirna_rpm.tsv isomir_counts.tsv mirna.gff3 summary.tsv; do
+        cmp -s "free/$f" "limited/$f" && cmp -s "free/$f" "tight/$f" || fail "$f differs under a descriptor limit"
+    done
+    [ "$(head -1 free/mirna_counts.tsv | tr '\t' '\n' | wc -l)" = 81 ] || fail "the matrix lacks samples"
+    for s in 1 17 80; do
+        [ "$(column_sum free/mirna_counts.tsv "s$s")" = "$(counted_of out/s$s.summary.tsv)" ] ||
+            fail "the count matrix's column of s$s differs from its summary"
+    done
+    [ -z "$(find . -name '.mirsight-merge-partial*')" ] || fail "partial matrices left behind"
+    ;;
+several_species)
+    # A miRNA file of several species needs --species (or --species all).
+    expect 2 "miRNA file 'mirna_example.txt' holds 2 species (hsa,mmu): choose the sample's with --species" \
+        "$mirsight" map --mature mirna_example.txt --tags tag_count_iso_exampl.txt --outdir out
+    [ ! -e out ] || [ -z "$(ls -A out)" ] || fail "the refused map left files"
+    expect 0 "" "$mirsight" map --mature mirna_example.txt --tags tag_count_iso_exampl.txt --outdir out \
+        --species all --quiet
+    grep -q $'^species\tall$' out/tag_count_iso_exampl.provenance.tsv || fail "provenance lacks 'species all'"
+    ;;
+tidy_tables)
+    # Every .tsv that map writes is a tidy table pandas reads; the seven
+    # legacy-layout tables are .txt; MultiQC's percentages do not overlap.
+    require_python_module pandas || exit 77
+    require_tool multiqc || exit 77
+    map tag_count_iso_exampl.txt out --sample S > /dev/null 2>&1 || fail "map"
+    for t in unique ambigue tag_unique tag_ambigue tag_ambigue_selected unique_ambigue_selected ambigue_ambigue_selected; do
+        [ -s "out/S.$t.txt" ] && [ ! -e "out/S.$t.tsv" ] || fail "the $t table is not S.$t.txt"
+    done
+    /usr/bin/python3 - out <<'PY' || fail "pandas does not read every .tsv of map"
+import glob, sys, pandas
+for path in sorted(glob.glob(sys.argv[1] + "/*.tsv")):
+    frame = pandas.read_table(path)
+    with open(path) as fh:
+        widths = {line.count("\t") for line in fh}
+    assert len(widths) == 1 and frame.shape[0] > 0, path
+PY
+    multiqc -q -f -o report out > /dev/null 2>&1 || fail "multiqc failed"
+    /usr/bin/python3 - report/multiqc_data/multiqc_general_stats.txt out/S.summary.tsv <<'PY' || fail "MultiQC percentages"
+import csv, sys
+row = next(csv.DictReader(open(sys.argv[1]), delimiter="\t"))
+value = lambda key: float(next(v for k, v in row.items() if k.endswith("mirsight-" + key)))
+s = next(csv.DictReader(open(sys.argv[2]), delimiter="\t"))
+total = int(s["total_reads"])
+counted, unassigned = value("pct_counted"), value("pct_unassigned")
+rest = 100.0 * (int(s["unmapped_reads"]) + int(s["too_short_reads"])) / total
+assert abs(counted + unassigned + rest - 100) < 0.02, (counted, unassigned, rest)
+assert abs(counted - 100.0 * (int(s["unique_reads"]) + int(s["assigned_reads"])) / total) < 0.006
+PY
+    ;;
+*)
+    echo "unknown case '$case_name'"
+    exit 2
+    ;;
+esac
+[ "$failed" = 0 ] && echo "PASS: $case_name"
+exit "$failed"
