@@ -128,7 +128,7 @@ if shutil.which("cutadapt"):
                     f"{work}/trimmed.fastq", f"{root}/Tests/reads_example.fastq.gz"], check=True, capture_output=True)
     for name, options in (("auto_trimmed", []), ("none_trimmed", ["--adapter", "none"])):
         run("map", "--mature", mature, "--tags", "trimmed.fastq", "--outdir", name, "--species", "hsa", *options)
-    for suffix in (".mirna.tsv", ".isomirs.tsv", ".tag_ambigue.tsv", ".unique.tsv"):
+    for suffix in (".mirna.tsv", ".isomirs.tsv", ".tag_ambigue.txt", ".unique.txt"):
         a, b = (open(f"{work}/{d}/trimmed{suffix}").read() for d in ("auto_trimmed", "none_trimmed"))
         if a != b:
             problems.append(f"trimmed reads: {suffix} differs between --adapter auto and none")
