@@ -196,6 +196,7 @@ bool read_sensitive_value(sensitive_option const & option, std::string const & t
         return false;
     parameters.*option.value = static_cast<uint32_t>(value);
     parameters.on = true;
+    parameters.max_unmatched_given = parameters.max_unmatched_given || option.value == &sensitive_parameters::max_unmatched;
     return true;
 }
 

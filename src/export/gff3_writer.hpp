@@ -86,9 +86,13 @@ std::string gff3_source_of_line(std::string const & line);
 // counted tag of `results` sorted by sequence: "sequence" (DNA letters),
 // "uid" (mirtop's license plate, "NA" for a tag holding N), "mirna",
 // "class" (exact, iso_5p, iso_3p, iso_snp, iso_multi_snp: the first that
-// applies of iso_multi_snp, iso_snp, iso_5p, iso_3p), "variant" (mirGFF3
-// Variant against the mature's sequence: letters past its 3' end count as
-// additions, letters before its 5' end as templated) and "reads".
-// Returns 0, or -1 after an error naming the file.
+// applies of iso_multi_snp, iso_snp, iso_5p, iso_3p), "variant" and
+// "reads". With a precursor file (`hairpin_path` not "") the variant is the
+// one of the tag's mirGFF3 record (on the precursor gff3_export places it
+// on); without one, or for a mature found in no precursor, it is taken
+// against the mature's sequence: letters past its 3' end count as
+// additions, letters before its 5' end as templated. Returns 0; -2 when the
+// hairpin file cannot be opened; -1 after any other error naming the file.
 int32_t write_isomir_table(std::string const & path, std::vector<seed_vet_t> const & seed_vet,
-                           result_tables const & results, output_staging & outputs);
+                           result_tables const & results, std::string const & hairpin_path,
+                           output_staging & outputs);

@@ -10,6 +10,8 @@
 #include "core/parallel_chunks.hpp"
 #include "core/progress.hpp"
 #include "core/staged_output.hpp"
+#include "export/hairpin_file.hpp"
+#include "matching/precursor_guard.hpp"
 #include "mirna_db/check_specie_code.hpp"
 #include "mirna_db/read_mirbase.hpp"
 #include "report/ambiguous_selection.hpp"
@@ -32,7 +34,7 @@ bool inputs_readable(sample_request const & r)
     for (named_file const * input : {&r.mature, &r.tags, &r.hairpin})
     {
         if (input->path.empty())
-            continue;  // the hairpin file is only given with the mirGFF3 file
+            continue;  // the hairpin file is only given with the mirGFF3 file or the sensitive mode
         std::string reason;
         if (!input_is_readable(input->path, reason))  // a named pipe is not opened: it gives its data once
         {
@@ -124,11 +126,32 @@ int write_sample_report(sample_request const & r, run_state const & state, outpu
     sample_summary const summary = summarize_sample(r.sample, state.tags, state.results, mirnas);
     if (write_text_file(prefix + ".mirna.tsv", mirna_table_text(mirnas), "miRNA table", outputs) != 0 ||
         write_text_file(prefix + ".summary.tsv", summary_table_text({summary}), "summary table", outputs) != 0 ||
-        write_isomir_table(prefix + ".isomirs.tsv", seed_vet, state.results, outputs) != 0)
+        write_isomir_table(prefix + ".isomirs.tsv", seed_vet, state.results, r.hairpin.path, outputs) != 0)
         return 1;
     for (auto const & file : multiqc_files(prefix, {summary}))
         if (write_text_file(file.first, file.second, "MultiQC file", outputs) != 0)
             return 1;
+    return 0;
+}
+
+// The sensitive mode's guard: tags that are fragments of a precursor rather
+// than isomiRs of their best miRNA lose their alignments, and so do the
+// costlier alignments no precursor vouches for. Returns 0, or 1 when the
+// hairpin file cannot be read.
+int apply_precursor_guard(sample_request const & r, run_state & state)
+{
+    std::vector<hairpin_record> hairpins;
+    if (read_hairpin_file(r.hairpin.path, hairpins) != 0)
+        return 1;
+    std::vector<precursor_letters> precursors;
+    precursors.reserve(hairpins.size());
+    for (hairpin_record & hairpin : hairpins)
+        precursors.push_back({hairpin.specie_code, std::move(hairpin.sequence)});
+    precursor_rules rules;
+    rules.max_cost = r.search.sensitive.max_unmatched;
+    rules.max_mismatches = r.search.sensitive.max_mismatches;
+    guard_with_precursors(build_precursor_index(std::move(precursors)), rules, state.mirna_db.seed_vet,
+                          state.tags.tag_vet, r.thread_count);
     return 0;
 }
 
@@ -168,6 +191,8 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
 
     progress.show("searching " + std::to_string(state.tags.tag_vet.size()) + " tags");
     mirna_finder(r.search, state.mirna_db, state.tags, state.search, r.thread_count, r.engine);
+    if (r.search.sensitive.on && !r.hairpin.path.empty() && apply_precursor_guard(r, state) != 0)
+        return 1;
 
     progress.show("writing the tables");
     std::vector<seed_vet_t> const & seed_vet = state.mirna_db.seed_vet;

@@ -37,7 +37,9 @@ struct sample_request
     // Inputs, each with what it is called in messages.
     named_file mature;
     named_file tags;
-    named_file hairpin;           // the precursor FASTA file, with the mirGFF3 file only
+    // The precursor FASTA file ("" none): for the mirGFF3 file and, in the
+    // sensitive mode, to drop precursor fragments (precursor_guard.hpp).
+    named_file hairpin;
     bool tags_may_be_reads = false;  // the tag file may hold reads, collapsed in memory
     mature_letters letters = mature_letters::t_is_n;
 
