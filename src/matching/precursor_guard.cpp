@@ -199,11 +199,24 @@ void let_precursors_decide(precursor_index const & index, std::vector<seed_vet_t
         one_sequence = one_sequence && (same || on_precursor[k] != lowest);
         close_on_one_sequence = close_on_one_sequence && same;
     }
-    if (close_on_one_sequence || !one_sequence)
+    if (close_on_one_sequence || lowest < 0)
         return;  // the rank decides, as without precursors
-    std::rotate(alignments.begin(), alignments.begin() + static_cast<std::ptrdiff_t>(winner),
-                alignments.begin() + static_cast<std::ptrdiff_t>(winner) + 1);
-    alignments[0].verdict = precursor_verdict::chosen;
+    if (one_sequence)
+    {
+        std::rotate(alignments.begin(), alignments.begin() + static_cast<std::ptrdiff_t>(winner),
+                    alignments.begin() + static_cast<std::ptrdiff_t>(winner) + 1);
+        alignments[0].verdict = precursor_verdict::chosen;
+        return;
+    }
+    // The precursors template miRNAs of different sequences alike: the cost
+    // decides between them, and a tie of cost leaves the tag uncounted.
+    for (std::size_t k = winner + 1; k < close; ++k)
+        if (on_precursor[k] == lowest && costs[k] == costs[winner] &&
+            matched_mirna(seed_vet, alignments[k]).mirna_seq != winning)
+        {
+            alignments[0].verdict = precursor_verdict::tied;
+            return;
+        }
 }
 
 // Applies the guard to one tag; true when it lost every alignment.
