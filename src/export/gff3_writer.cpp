@@ -66,7 +66,7 @@ struct mature_sites
 struct export_state
 {
     std::vector<seed_vet_t> const & seed_vet;
-    precursor_catalogue catalogue;
+    precursor_catalogue const & catalogue;
     std::string source;
     std::string hairpin_path;
     std::unordered_map<uint32_t, mature_sites> sites_of_mirna;  // by mirna_index
@@ -273,13 +273,17 @@ std::string gff3_header(std::string const & source, std::string const & sample, 
 int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const & seed_vet,
                     result_tables const & results, output_staging & outputs)
 {
-    std::vector<hairpin_record> hairpins;
-    int32_t const read_status = read_hairpin_file(request.hairpin_path, hairpins);
-    if (read_status != 0)
-        return read_status;
-    export_state state{seed_vet, {}, {}, {}, {}, 0, true};
-    state.source = gff3_source(hairpins, seed_vet);
-    state.catalogue = make_precursor_catalogue(std::move(hairpins));
+    precursor_catalogue read;
+    if (request.catalogue == nullptr)
+    {
+        std::vector<hairpin_record> hairpins;
+        int32_t const read_status = read_hairpin_file(request.hairpin_path, hairpins);
+        if (read_status != 0)
+            return read_status;
+        read = make_precursor_catalogue(std::move(hairpins));
+    }
+    export_state state{seed_vet, request.catalogue != nullptr ? *request.catalogue : read, {}, {}, {}, 0, true};
+    state.source = gff3_source(state.catalogue.hairpins, seed_vet);
     state.hairpin_path = request.hairpin_path;
 
     checked_file file(request.path, "mirGFF3 file");
@@ -303,18 +307,13 @@ int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const 
 }
 
 int32_t write_isomir_table(std::string const & path, std::vector<seed_vet_t> const & seed_vet,
-                           result_tables const & results, std::string const & hairpin_path, output_staging & outputs)
+                           result_tables const & results, precursor_catalogue const * precursors,
+                           output_staging & outputs)
 {
-    // With a precursor file, each tag is described as its mirGFF3 record
+    // With precursors, each tag is described as its mirGFF3 record
     // describes it (the mirGFF3 export warns about matures found in no precursor).
-    export_state state{seed_vet, {}, {}, hairpin_path, {}, 0, false};
-    if (!hairpin_path.empty())
-    {
-        std::vector<hairpin_record> hairpins;
-        if (int32_t const status = read_hairpin_file(hairpin_path, hairpins))
-            return status;
-        state.catalogue = make_precursor_catalogue(std::move(hairpins));
-    }
+    precursor_catalogue const none;
+    export_state state{seed_vet, precursors != nullptr ? *precursors : none, {}, {}, {}, 0, false};
     checked_file file(path, "isomiR table");
     if (!file.open(outputs))
         return -1;
