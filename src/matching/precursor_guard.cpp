@@ -58,18 +58,25 @@ bool find_in_precursors(precursor_index const & index, std::string const & lette
     return false;
 }
 
+// The guard's view of the miRNAs: their letters as text, by mirna_index.
+struct guard_state
+{
+    std::vector<seed_vet_t> const & seed_vet;
+    std::vector<std::string> mature_letters;
+};
+
 struct aligned_pair
 {
-    std::string tag;
-    std::string mature;
+    std::string const & tag;
+    std::string const & mature;
     char_string const * code = nullptr;
     int64_t d = 0;  // tag letter i faces miRNA letter i - d
 };
 
-aligned_pair pair_of(std::string const & tag, std::vector<seed_vet_t> const & seed_vet, mirna_matched_vet_t const & a)
+aligned_pair pair_of(std::string const & tag, guard_state const & g, mirna_matched_vet_t const & a)
 {
-    return {tag, rna5_to_text(matched_mirna(seed_vet, a).mirna_seq),
-            &seed_vet[a.seed_index].specie_vet[a.specie_index].specie_code,
+    return {tag, g.mature_letters[matched_mirna(g.seed_vet, a).mirna_index],
+            &g.seed_vet[a.seed_index].specie_vet[a.specie_index].specie_code,
             int64_t{a.begin_ungapped_tag} - int64_t{a.begin_ungapped_mirna}};
 }
 
@@ -161,29 +168,34 @@ int64_t precursor_cost(precursor_index const & index, aligned_pair const & p)
 // laid on their precursors: when the lowest precursor cost belongs to one
 // miRNA sequence, the first alignment of that sequence goes first and is
 // counted; when it belongs to several, the tag is not counted.
-void let_precursors_decide(precursor_index const & index, std::vector<seed_vet_t> const & seed_vet,
-                           std::string const & letters, std::vector<mirna_matched_vet_t> & alignments)
+void let_precursors_decide(precursor_index const & index, guard_state const & g, std::string const & letters,
+                           std::vector<mirna_matched_vet_t> & alignments)
 {
+    std::vector<seed_vet_t> const & seed_vet = g.seed_vet;
     if (alignments.size() < 2)
         return;
     std::vector<int64_t> costs;
     for (mirna_matched_vet_t const & a : alignments)
     {
-        aligned_pair const p = pair_of(letters, seed_vet, a);
+        aligned_pair const p = pair_of(letters, g, a);
         int64_t const cost = cost_of(p.tag, p.mature, a);
         if (!costs.empty() && cost > costs[0] + 1)
             break;
         costs.push_back(cost);
     }
     std::size_t const close = costs.size();
-    if (close < 2)
-        return;
+    rna_string const & first_sequence = matched_mirna(seed_vet, alignments[0]).mirna_seq;
+    bool all_one_sequence = true;
+    for (std::size_t k = 1; k < close && all_one_sequence; ++k)
+        all_one_sequence = matched_mirna(seed_vet, alignments[k]).mirna_seq == first_sequence;
+    if (all_one_sequence)
+        return;  // the rank decides, as without precursors
     int64_t lowest = -1;
     std::size_t winner = 0;
     std::vector<int64_t> on_precursor(close);
     for (std::size_t k = 0; k < close; ++k)
     {
-        on_precursor[k] = precursor_cost(index, pair_of(letters, seed_vet, alignments[k]));
+        on_precursor[k] = precursor_cost(index, pair_of(letters, g, alignments[k]));
         if (on_precursor[k] >= 0 && (lowest < 0 || on_precursor[k] < lowest))
         {
             lowest = on_precursor[k];
@@ -191,16 +203,12 @@ void let_precursors_decide(precursor_index const & index, std::vector<seed_vet_t
         }
     }
     rna_string const & winning = matched_mirna(seed_vet, alignments[winner]).mirna_seq;
-    bool one_sequence = lowest >= 0;
-    bool close_on_one_sequence = true;
+    if (lowest < 0)
+        return;  // no precursor holds them: the rank decides
+    bool one_sequence = true;
     for (std::size_t k = 0; k < close; ++k)
-    {
-        bool const same = matched_mirna(seed_vet, alignments[k]).mirna_seq == winning;
-        one_sequence = one_sequence && (same || on_precursor[k] != lowest);
-        close_on_one_sequence = close_on_one_sequence && same;
-    }
-    if (close_on_one_sequence || lowest < 0)
-        return;  // the rank decides, as without precursors
+        one_sequence = one_sequence &&
+                       (on_precursor[k] != lowest || matched_mirna(seed_vet, alignments[k]).mirna_seq == winning);
     if (one_sequence)
     {
         std::rotate(alignments.begin(), alignments.begin() + static_cast<std::ptrdiff_t>(winner),
@@ -220,22 +228,21 @@ void let_precursors_decide(precursor_index const & index, std::vector<seed_vet_t
 }
 
 // Applies the guard to one tag; true when it lost every alignment.
-bool guard_tag(precursor_index const & index, precursor_rules const & rules, std::vector<seed_vet_t> const & seed_vet,
-               tag_vet_t & tag)
+bool guard_tag(precursor_index const & index, precursor_rules const & rules, guard_state const & g, tag_vet_t & tag)
 {
     std::vector<mirna_matched_vet_t> & alignments = tag.mirna_matched_vet;
     std::string const letters = rna5_to_text(tag.tag_sequence);
-    if (is_precursor_fragment(index, pair_of(letters, seed_vet, alignments[0])))
+    if (is_precursor_fragment(index, pair_of(letters, g, alignments[0])))
     {
         std::vector<mirna_matched_vet_t>().swap(alignments);
         return true;
     }
     auto const unvouched = [&](mirna_matched_vet_t const & a) {
-        aligned_pair const p = pair_of(letters, seed_vet, a);
+        aligned_pair const p = pair_of(letters, g, a);
         return cost_of(p.tag, p.mature, a) > rules.max_cost && !vouched(index, p, rules);
     };
     alignments.erase(std::remove_if(alignments.begin(), alignments.end(), unvouched), alignments.end());
-    let_precursors_decide(index, seed_vet, letters, alignments);
+    let_precursors_decide(index, g, letters, alignments);
     return alignments.empty();
 }
 }  // namespace
@@ -267,11 +274,20 @@ uint64_t guard_with_precursors(precursor_index const & index, precursor_rules co
                                std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet,
                                uint32_t thread_count)
 {
+    guard_state g{seed_vet, {}};
+    for (seed_vet_t const & seed : seed_vet)
+        for (specie_vet_t const & species : seed.specie_vet)
+            for (mirna_vet_t const & mirna : species.mirna_vet)
+            {
+                if (mirna.mirna_index >= g.mature_letters.size())
+                    g.mature_letters.resize(mirna.mirna_index + 1);
+                g.mature_letters[mirna.mirna_index] = rna5_to_text(mirna.mirna_seq);
+            }
     std::atomic<uint64_t> cleared{0};
     run_in_chunks(tag_vet.size(), thread_count, [&](uint32_t, uint64_t first, uint64_t last) {
         uint64_t here = 0;
         for (uint64_t t = first; t < last; ++t)
-            if (!tag_vet[t].mirna_matched_vet.empty() && guard_tag(index, rules, seed_vet, tag_vet[t]))
+            if (!tag_vet[t].mirna_matched_vet.empty() && guard_tag(index, rules, g, tag_vet[t]))
                 ++here;
         cleared += here;
     });
