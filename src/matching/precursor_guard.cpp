@@ -86,15 +86,21 @@ bool holds_at(std::string const & precursor, int64_t position, std::string const
            precursor.compare(static_cast<std::size_t>(position), letters.size(), letters) == 0;
 }
 
-// True when the tag lies letter for letter in a precursor of the miRNA's
-// species and no such place faces a copy of the miRNA on the diagonal.
-bool is_precursor_fragment(precursor_index const & index, aligned_pair const & p)
+// True when the tag lies letter for letter in a precursor of its best
+// miRNA's species and no such place faces a copy of the best miRNA, or of
+// any other miRNA it aligns to, on that alignment's diagonal.
+bool is_precursor_fragment(precursor_index const & index, guard_state const & g, std::string const & letters,
+                           std::vector<mirna_matched_vet_t> const & alignments)
 {
     bool found = false;
-    bool const at_mature = find_in_precursors(index, p.tag, *p.code, [&](precursor_letters const & q, int64_t s) {
-        found = true;
-        return holds_at(q.letters, s + p.d, p.mature);
-    });
+    bool const at_mature = find_in_precursors(
+        index, letters, *pair_of(letters, g, alignments[0]).code, [&](precursor_letters const & q, int64_t s) {
+            found = true;
+            return std::any_of(alignments.begin(), alignments.end(), [&](mirna_matched_vet_t const & a) {
+                aligned_pair const p = pair_of(letters, g, a);
+                return holds_at(q.letters, s + p.d, p.mature);
+            });
+        });
     return found && !at_mature;
 }
 
@@ -219,7 +225,7 @@ void let_precursors_decide(precursor_index const & index, guard_state const & g,
     // The precursors template miRNAs of different sequences alike: the cost
     // decides between them, and a tie of cost leaves the tag uncounted.
     for (std::size_t k = winner + 1; k < close; ++k)
-        if (on_precursor[k] == lowest && costs[k] == costs[winner] &&
+        if (on_precursor[k] == lowest && (costs[k] == costs[winner] || costs[winner] >= 3) &&
             matched_mirna(seed_vet, alignments[k]).mirna_seq != winning)
         {
             alignments[0].verdict = precursor_verdict::tied;
@@ -232,7 +238,7 @@ bool guard_tag(precursor_index const & index, precursor_rules const & rules, gua
 {
     std::vector<mirna_matched_vet_t> & alignments = tag.mirna_matched_vet;
     std::string const letters = rna5_to_text(tag.tag_sequence);
-    if (is_precursor_fragment(index, pair_of(letters, g, alignments[0])))
+    if (is_precursor_fragment(index, g, letters, alignments))
     {
         std::vector<mirna_matched_vet_t>().swap(alignments);
         return true;
