@@ -170,12 +170,14 @@ int64_t precursor_cost(precursor_index const & index, aligned_pair const & p)
     return best;
 }
 
-// The alignments whose cost is within one of the best (the first ones) are
-// laid on their precursors: when the lowest precursor cost belongs to one
-// miRNA sequence, the first alignment of that sequence goes first and is
-// counted; when it belongs to several, the tag is not counted.
-void let_precursors_decide(precursor_index const & index, guard_state const & g, std::string const & letters,
-                           std::vector<mirna_matched_vet_t> & alignments)
+// The alignments whose cost is within one of the best (the first ones),
+// when they are on miRNAs of different sequences, are laid on their
+// precursors: when the lowest precursor cost belongs to one miRNA sequence,
+// the first alignment of that sequence goes first and is counted; when it
+// belongs to several, the tag is not counted if they cost the same or the
+// best costs rules.sure_cost or more (else the rank decides).
+void let_precursors_decide(precursor_index const & index, precursor_rules const & rules, guard_state const & g,
+                           std::string const & letters, std::vector<mirna_matched_vet_t> & alignments)
 {
     std::vector<seed_vet_t> const & seed_vet = g.seed_vet;
     if (alignments.size() < 2)
@@ -222,10 +224,9 @@ void let_precursors_decide(precursor_index const & index, guard_state const & g,
         alignments[0].verdict = precursor_verdict::chosen;
         return;
     }
-    // The precursors template miRNAs of different sequences alike: the cost
-    // decides between them, and a tie of cost leaves the tag uncounted.
+    // The precursors template miRNAs of different sequences alike.
     for (std::size_t k = winner + 1; k < close; ++k)
-        if (on_precursor[k] == lowest && (costs[k] == costs[winner] || costs[winner] >= 3) &&
+        if (on_precursor[k] == lowest && (costs[k] == costs[winner] || costs[winner] >= rules.sure_cost) &&
             matched_mirna(seed_vet, alignments[k]).mirna_seq != winning)
         {
             alignments[0].verdict = precursor_verdict::tied;
@@ -248,7 +249,7 @@ bool guard_tag(precursor_index const & index, precursor_rules const & rules, gua
         return cost_of(p.tag, p.mature, a) > rules.max_cost && !vouched(index, p, rules);
     };
     alignments.erase(std::remove_if(alignments.begin(), alignments.end(), unvouched), alignments.end());
-    let_precursors_decide(index, g, letters, alignments);
+    let_precursors_decide(index, rules, g, letters, alignments);
     return alignments.empty();
 }
 }  // namespace

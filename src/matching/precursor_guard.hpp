@@ -46,14 +46,24 @@ struct precursor_rules
     int64_t max_cost = 7;
     int64_t max_mismatches = 2;
     int64_t max_tail = 3;
+    // Alignments within a cost of 1 of the best, on miRNAs of different
+    // sequences, are laid on their precursors (2 per mismatch, 1 per
+    // untemplated 3' letter): the one templated best is counted; when
+    // miRNAs of different sequences are templated equally well, the tag is
+    // not counted if they cost the same or the best costs sure_cost or more
+    // (a tag changed that much is as likely from either).
+    int64_t sure_cost = 5;
 };
 
 // For every tag of `tag_vet` with alignments (the best first): when the tag
 // occurs letter for letter in a precursor of its best miRNA's species and
 // no occurrence has a copy of that miRNA on the alignment's diagonal, the
-// tag is a precursor fragment and loses every alignment; otherwise it loses
-// the alignments costlier than rules.max_cost that no precursor vouches
-// for (the others keep their order). Tags shorter than key_length are
+// tag is a precursor fragment and loses every alignment (unless a place
+// faces a copy of another miRNA it aligns to); otherwise it loses the
+// alignments costlier than rules.max_cost that no precursor vouches for
+// (the others keep their order), and the precursors decide between near
+// equal alignments (precursor_rules::sure_cost; the verdict is set on the
+// first alignment). Tags shorter than key_length are
 // never fragments. Runs on thread_count threads; returns the number of
 // tags that lost every alignment.
 uint64_t guard_with_precursors(precursor_index const & index, precursor_rules const & rules,
