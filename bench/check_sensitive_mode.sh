@@ -4,7 +4,9 @@
 # bundled example: the seven tables and the log byte for byte, with the
 # default parameters and with every part changed, on one and two threads.
 # Then `mirsight map` with the same options: the same seven tables, the
-# mode in its log and in the mirGFF3 header.
+# mode in its log; and with the precursors (map --hairpin, the short
+# options with --gff3 --hairpin): the same tables from both, the raised
+# limit in the log and the mirGFF3 header.
 #
 #   check_sensitive_mode.sh BINARY PROJECT_ROOT
 set -u
@@ -57,9 +59,10 @@ compare_runs defaults
 compare_runs changed --sensitive-window 6 --sensitive-max-shift 4 --sensitive-max-mismatches 3 \
     --sensitive-min-matched 12 --sensitive-max-unmatched 7
 
-# mirsight map: the same tables; the mode in the log and the mirGFF3 header.
+# mirsight map without a precursor file: the same tables, a note that the
+# cost limit stays.
 "$binary" map --sensitive --mature "$work/data/mature.txt" --tags "$work/data/sim.txt" --outdir "$work/map" \
-    --species hsa --gff3 --hairpin "$root/Tests/hairpin_example.txt" --quiet > "$work/map.log" 2> "$work/map.err" ||
+    --species hsa --quiet > "$work/map.log" 2> "$work/map.err" ||
     fail "mirsight map --sensitive failed: $(head -3 "$work/map.err")"
 for table in $tables; do
     cmp -s "$work/defaults/t1/out_result_mature_$table.txt" "$work/map/sim.$table.txt" ||
@@ -67,8 +70,30 @@ for table in $tables; do
 done
 grep -qxF "sensitive = window 7, max_shift 3, max_mismatches 2, min_matched 14, max_unmatched 5;" "$work/map.log" ||
     fail "mirsight map: no sensitive line in the log"
-grep -qxF "## MODE: sensitive window=7,max_shift=3,max_mismatches=2,min_matched=14,max_unmatched=5" \
-    "$work/map/sim.gff3" || fail "mirsight map: no MODE line in the mirGFF3 header: $(head -5 "$work/map/sim.gff3")"
+grep -q "note: no --hairpin: the cost limit stays at 5" "$work/map.err" ||
+    fail "mirsight map: no note about the cost limit: $(cat "$work/map.err")"
+
+# With the precursors (map --hairpin, or the short options with --gff3
+# --hairpin): the limit raised, the same tables from both interfaces, the
+# mode in the log and the mirGFF3 header.
+hairpin=$root/Tests/hairpin_example.txt
+"$binary" map --sensitive --mature "$work/data/mature.txt" --tags "$work/data/sim.txt" --outdir "$work/map_hp" \
+    --species hsa --gff3 --hairpin "$hairpin" --quiet > "$work/map_hp.log" 2> "$work/map_hp.err" ||
+    fail "mirsight map --sensitive --hairpin failed: $(head -3 "$work/map_hp.err")"
+mkdir -p "$work/legacy_hp"
+"$binary" --sensitive -s hsa -p "$work/legacy_hp" -i "$work/data" -m mature -t sim --gff3 "$work/legacy_hp/sim.gff3" \
+    --hairpin "$hairpin" > "$work/legacy_hp/log.txt" 2> /dev/null || fail "--sensitive --hairpin failed"
+for table in $tables; do
+    cmp -s "$work/legacy_hp/out_result_mature_$table.txt" "$work/map_hp/sim.$table.txt" ||
+        fail "mirsight map --hairpin: sim.$table.txt differs from the legacy run's _$table.txt"
+done
+line="sensitive = window 7, max_shift 3, max_mismatches 2, min_matched 14, max_unmatched 7, vouched_max_unmatched 9;"
+grep -qxF "$line" "$work/map_hp.log" || fail "mirsight map --hairpin: no sensitive line in the log"
+grep -qxF "$line" "$work/legacy_hp/log.txt" || fail "--sensitive --hairpin: no sensitive line in the log"
+grep -qxF "## MODE: sensitive window=7,max_shift=3,max_mismatches=2,min_matched=14,max_unmatched=7,vouched_max_unmatched=9" \
+    "$work/map_hp/sim.gff3" || fail "mirsight map: no MODE line in the mirGFF3 header: $(head -5 "$work/map_hp/sim.gff3")"
+cmp -s "$work/map/sim.tag_unique.txt" "$work/map_hp/sim.tag_unique.txt" &&
+    fail "mirsight map: the precursors changed no unique tag"
 
 [ "$failed" = 0 ] && echo "PASS: sensitive mode equals the prototype"
 exit "$failed"

@@ -130,7 +130,8 @@ def sensitive_finder(min_tag_length, tag_begin, begin_seed, end_seed, seed_size)
             if matched < P["min_matched"] or T + len(mir) - 2 * matched > P["max_unmatched"]:
                 continue
             STATS["accepted"] += 1
-            key = (-matched, k, abs(len(mir) - T), abs(d), d)
+            cost = T + len(mir) - 2 * matched
+            key = (cost, k, abs(len(mir) - T), abs(d), d)
             if n not in best_per_mirna or key < best_per_mirna[n][0]:
                 best_per_mirna[n] = (key, d, a0, a1, mm, led)
         # Appended in rank order (step 5), as the tool's search does: the
@@ -191,8 +192,8 @@ def make_alignment(mirna, tag_seq, d, a0, a1, mm, led, key, end_seed):
 # ---------------------------------------------------------------------------
 
 def sensitive_order(alignment):
-    """Best first: more tag letters matched, fewer mismatches, smaller
-    length difference."""
+    """Best first: lower cost (letters of tag and miRNA left unmatched,
+    T + L - 2M), fewer mismatches, smaller length difference."""
     return alignment.sensitive_key
 
 

@@ -36,6 +36,17 @@ Classes (share of the miRNA-derived tags by default, see --mix):
   sub2                 two substitutions at two distinct positions
   mixed                (not in the default mix) one substitution and one
                        change of an end: 5' -1/+1 or 3' -2..+2 (templated)
+  combined             (not in the default mix) changes drawn independently
+                       and combined, at least two of the three kinds: the
+                       5' end shifted (60%: -2, -1, +1 or +2, extensions
+                       from the hairpin), the 3' end changed (70%: a trim of
+                       1-3, a templated extension of 1-3, an untemplated
+                       tail of 1-3, or a trim of 1-3 followed by a tail of
+                       1-2), and 0, 1 or 2 substitutions (40/45/15%)
+                       anywhere in what is left of the mature
+--mix combined gives the combined-change set: half the miRNA-derived tags
+combined, the other half the single-change classes above
+(COMBINED_MIX below).
 and noise (--noise of all tags, split in three equal parts):
   noise_hairpin        18-26 letters of a hairpin overlapping none of the
                        matures found in it
@@ -68,9 +79,12 @@ import sys
 
 DEFAULT_MIX = ("exact=0.03,5p_trim=0.06,5p_ext=0.06,3p_trim=0.12,"
                "3p_ext_templated=0.08,3p_ext_nontemplated=0.15,sub1=0.25,sub2=0.25")
+COMBINED_MIX = ("exact=0.03,5p_trim=0.04,5p_ext=0.04,3p_trim=0.08,3p_ext_templated=0.06,"
+                "3p_ext_nontemplated=0.10,sub1=0.10,sub2=0.05,combined=0.50")
 CLASS_FACTOR = {"exact": 1.0, "5p_trim": 0.05, "5p_ext": 0.05, "3p_trim": 0.3,
                 "3p_ext_templated": 0.1, "3p_ext_nontemplated": 0.1,
-                "sub1": 0.02, "sub2": 0.005, "mixed": 0.01}
+                "sub1": 0.02, "sub2": 0.005, "mixed": 0.01,
+                "combined": 0.01}
 NOISE_CLASSES = ("noise_hairpin", "noise_rna_like", "noise_random")
 LETTERS = "ACGU"
 
@@ -89,6 +103,8 @@ def read_fasta(path):
 
 
 def parse_mix(text):
+    if text == "combined":
+        text = COMBINED_MIX
     mix = {}
     for part in text.split(","):
         name, value = part.split("=")
@@ -163,7 +179,59 @@ def draw_mirna_tag(rng, cls, mature, hairpin, start):
                 return None
             seq = seq + hairpin[end:end + k]
         return seq, "sub=%s;%s" % (notes, end_change)
+    if cls == "combined":
+        return draw_combined_tag(rng, mature, hairpin, start)
     raise ValueError(cls)
+
+
+def untemplated_tail(rng, k, templated_next):
+    """k letters (A 50%, U 35%, C or G 15%) whose first differs from the
+    hairpin's next letter; None when it would not."""
+    tail = "".join(rng.choices("AUCG", weights=(50, 35, 7.5, 7.5), k=k))
+    return None if tail[0] == templated_next else tail
+
+
+def draw_combined_tag(rng, mature, hairpin, start):
+    """Changes of the 5' end, the 3' end and substitutions drawn
+    independently, at least two kinds of them."""
+    L = len(mature)
+    while True:
+        shift = rng.choice((-2, -1, 1, 2)) if rng.random() < 0.6 else 0
+        end_kind = rng.choice(("trim", "templated", "tail", "trim+tail")) if rng.random() < 0.7 else ""
+        subs = rng.choices((0, 1, 2), weights=(40, 45, 15))[0]
+        if (shift != 0) + (end_kind != "") + (subs > 0) >= 2:
+            break
+    first, last = start + shift, start + L   # the templated part: hairpin[first:last]
+    if first < 0:
+        return None
+    notes, tail = [], ""
+    if shift:
+        notes.append("5p=%+d" % -shift)  # + : letters before the mature
+    if end_kind:
+        k = rng.choice((1, 2, 3))
+        if end_kind in ("trim", "trim+tail"):
+            last -= k
+            notes.append("3p=-%d" % k)
+        if end_kind == "templated":
+            last += k
+            if last > len(hairpin):
+                return None
+            notes.append("3p=+%d" % k)
+        if end_kind in ("tail", "trim+tail"):
+            tail = untemplated_tail(rng, k if end_kind == "tail" else rng.choice((1, 2)),
+                                    hairpin[last] if last < len(hairpin) else "")
+            if tail is None:
+                return None
+            notes.append("add3p=%s" % tail)
+    seq = hairpin[first:last]
+    if len(seq) < 16:
+        return None
+    if subs:
+        # Substitutions on the mature's own letters of the tag.
+        inside = range(max(0, -shift), min(len(seq), start + L - first))
+        seq, sub_notes = substitute(rng, seq, sorted(rng.sample(list(inside), subs)))
+        notes.append("sub=" + sub_notes)
+    return seq + tail, ";".join(notes)
 
 
 class MarkovChain:
@@ -340,7 +408,8 @@ def main():
     p.add_argument("--name", default="sim", help="tag file DIR/NAME.txt, truth DIR/NAME_truth.tsv")
     p.add_argument("--tags", type=int, default=100000, help="distinct tags (100000)")
     p.add_argument("--noise", type=float, default=0.25, help="share of noise tags (0.25)")
-    p.add_argument("--mix", default=DEFAULT_MIX, help="shares of the miRNA-derived classes")
+    p.add_argument("--mix", default=DEFAULT_MIX,
+                   help="shares of the miRNA-derived classes, or 'combined' for the combined-change set")
     p.add_argument("--species", default="hsa")
     p.add_argument("--seed", type=int, default=1)
     p.add_argument("--mature-out", default="", help="also write DIR/NAME.txt: the matures in U")

@@ -10,6 +10,11 @@
 #
 # DATA_DIR holds mature.txt and sim.txt (bench/simulate_tags.py with
 # --mature-out mature); RUNS defaults to 5, THREADS to "1 2". Species hsa.
+# With HAIRPIN=FILE in the environment both modes also write the mirGFF3
+# file on those precursors (--gff3 --hairpin), and the sensitive mode then
+# uses them (the precursors' guard and limits). With INTERFACE=map both run
+# as `mirsight map` (which also writes the summary and tidy tables), as the
+# workflow runs them.
 set -eu
 binary=$(realpath "$1")
 data=$(realpath "$2")
@@ -25,6 +30,20 @@ median() { sort -n | awk '{v[NR]=$1} END {print (NR % 2) ? v[(NR+1)/2] : (v[NR/2
 one_run() {
     local mode=$1 threads=$2 out=$work/run extra=()
     [ "$mode" = sensitive ] && extra=(--sensitive)
+    if [ "${INTERFACE:-}" = map ]; then
+        [ -n "${HAIRPIN:-}" ] && extra+=(--gff3 --hairpin "$HAIRPIN")
+        rm -rf "$out" && mkdir -p "$out"
+        sync
+        cat "$data/mature.txt" "$data/sim.txt" > /dev/null
+        local start end
+        start=$(date +%s.%N)
+        "$binary" map "${extra[@]}" --mature "$data/mature.txt" --tags "$data/sim.txt" --outdir "$out" --species hsa \
+            --threads "$threads" --quiet > "$out/log.txt"
+        end=$(date +%s.%N)
+        echo "$end - $start" | bc
+        return
+    fi
+    [ -n "${HAIRPIN:-}" ] && extra+=(--gff3 "$out/sim.gff3" --hairpin "$HAIRPIN")
     rm -rf "$out" && mkdir -p "$out"
     sync
     cat "$data/mature.txt" "$data/sim.txt" > /dev/null
@@ -35,7 +54,7 @@ one_run() {
     echo "$end - $start" | bc
 }
 
-echo "data: $data ($(wc -l < "$data/sim.txt") tags), $runs runs each"
+echo "data: $data ($(wc -l < "$data/sim.txt") tags), $runs runs each${HAIRPIN:+, precursors $HAIRPIN}"
 for threads in $threads_list; do
     : > "$work/default.times"
     : > "$work/sensitive.times"

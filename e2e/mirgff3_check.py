@@ -6,7 +6,8 @@
 - `mirtop validate FILE` must succeed, and mirtop's format validator must
   find no error (the `mirtop validate` command of Debian's mirtop 0.4.25
   does not run that validator: it accepts any file, so the validator is
-  called here as well);
+  called here as well; its list of variant types lacks iso_add5p, so a
+  record whose Variant is iso_add5p alone is not counted as an error);
 - every UID must decode to its record's Read;
 - `mirtop stats` and `mirtop counts` must run; the total Expression that
   `mirtop counts` reports must equal N, and, with --expect-counts, its sums
@@ -36,9 +37,26 @@ def validator_errors(path):
         errors = validator._check_file(path)
     finally:
         logging.getLogger().removeHandler(handler)
-    for message in [m for m in log.getvalue().splitlines() if m.strip()][:10]:
+    messages = [m for m in log.getvalue().splitlines() if m.strip()]
+    # The validator's list of variant types lacks iso_add5p (letters before
+    # the precursor's first), which mirtop's own tables name: a record whose
+    # Variant holds only that is no error.
+    with open(path) as fh:
+        lines = fh.read().split("\n")
+    only_add5p = [m for m in messages if m.startswith("INCORRECT VARIANT type in line ")
+                  and all(v.startswith("iso_add5p:") for v in variant_of(lines[int(m.split()[-1]) - 1]).split(","))]
+    if only_add5p:
+        print(f"  validator: {len(only_add5p)} record(s) with the Variant iso_add5p alone, not in its list: accepted")
+    for message in [m for m in messages if m not in only_add5p][:10]:
         print("  validator: " + message)
-    return errors
+    return errors - len(only_add5p)
+
+
+def variant_of(line):
+    for part in line.split("\t")[-1].split("; "):
+        if part.startswith("Variant="):
+            return part[len("Variant="):]
+    return ""
 
 
 def mismatched_uids(path):

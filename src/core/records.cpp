@@ -23,19 +23,20 @@ void order_alignments(std::vector<mirna_matched_vet_t> & alignments, assignment_
 
 namespace
 {
-// The rank of an alignment of the sensitive mode: letters matched (more
-// first), mismatches, length difference. The mismatches are counted again
-// on the sequences: the aligned stretch is [begin, begin + size_ungapped_2)
-// on the miRNA, facing the tag from begin_ungapped_tag on.
+// The rank of an alignment of the sensitive mode: its cost (letters of tag
+// and miRNA left unmatched, T + L - 2M; lower first), mismatches, length
+// difference. The mismatches are counted again on the sequences: the
+// aligned stretch is [begin, begin + size_ungapped_2) on the miRNA, facing
+// the tag from begin_ungapped_tag on.
 struct alignment_rank
 {
-    int64_t matched = 0;
+    int64_t cost = 0;
     int64_t mismatches = 0;
     int64_t length_difference = 0;
 
     bool operator==(alignment_rank const & other) const
     {
-        return matched == other.matched && mismatches == other.mismatches &&
+        return cost == other.cost && mismatches == other.mismatches &&
                length_difference == other.length_difference;
     }
 };
@@ -47,7 +48,9 @@ alignment_rank rank_of(tag_vet_t const & tag, mirna_matched_vet_t const & a, std
     for (uint32_t j = 0; j < a.size_ungapped_2; ++j)
         if (tag.tag_sequence[a.begin_ungapped_tag + j] != mirna[a.begin_ungapped_mirna + j])
             ++rank.mismatches;
-    rank.matched = int64_t{a.size_ungapped_2} - rank.mismatches;
+    int64_t const matched = int64_t{a.size_ungapped_2} - rank.mismatches;
+    rank.cost = static_cast<int64_t>(seqan::length(tag.tag_sequence)) +
+                static_cast<int64_t>(seqan::length(mirna)) - 2 * matched;
     rank.length_difference = a.mir_tag_size_diff < 0 ? -int64_t{a.mir_tag_size_diff} : a.mir_tag_size_diff;
     return rank;
 }
@@ -79,6 +82,8 @@ mirna_matched_vet_t const * counted_alignment(tag_vet_t const & tag, assignment_
         return &alignments[0];
     if (alignments.size() < 2)
         return nullptr;
+    if (rule.by_rank && alignments[0].verdict != precursor_verdict::none)
+        return alignments[0].verdict == precursor_verdict::chosen ? &alignments[0] : nullptr;
     if (rule.by_rank)
         return first_by_rank_is_assigned(tag, seed_vet) ? &alignments[0] : nullptr;
     return alignments[0].align_score < rule.align_score_threshold ? &alignments[0] : nullptr;

@@ -36,6 +36,14 @@ struct seed_vet_t
     std::vector<specie_vet_t> specie_vet;  // ascending byte order of species code
 };
 
+// What the precursors said of a tag's nearly equal alignments.
+enum class precursor_verdict : uint8_t
+{
+    none,
+    chosen,  // the first alignment is the one its precursor templates best: it is counted
+    tied,    // they could not tell miRNAs of different sequences apart: not counted
+};
+
 // One accepted ungapped alignment of one miRNA on one tag.
 struct mirna_matched_vet_t
 {
@@ -60,6 +68,10 @@ struct mirna_matched_vet_t
     bool offset_site = false;
     bool suppl_compens_site = false;
     bool central_site = false;
+    // Set on a tag's first alignment by the sensitive mode's precursors
+    // (matching/precursor_guard.hpp) when they decide between alignments
+    // of nearly the same cost.
+    precursor_verdict verdict = precursor_verdict::none;
 };
 
 // One distinct read sequence with its alignments. `tag_index` sits in the
@@ -130,10 +142,11 @@ struct assignment_rule
     // false: alignments by align_score, lowest first, ties in recorded order;
     // the first is assigned when its align_score is below
     // align_score_threshold.
-    // true (sensitive mode): alignments by rank (more letters matched, then
-    // fewer substitutions, then a smaller length difference, then
+    // true (sensitive mode): alignments by rank (lower cost T + L - 2M,
+    // then fewer substitutions, then a smaller length difference, then
     // mirna_index); the first is assigned when it ranks strictly first, or
-    // when the alignments of equal rank are all on miRNAs of its sequence.
+    // when the alignments of equal rank are all on miRNAs of its sequence;
+    // a verdict of the precursors on the first alignment overrides both.
     bool by_rank = false;
     int32_t align_score_threshold = 14;
 };

@@ -18,7 +18,36 @@ struct sensitive_parameters
     uint32_t max_mismatches = 2;
     uint32_t min_matched = 14;
     uint32_t max_unmatched = 5;
+    bool max_unmatched_given = false;  // set on the command line: a precursor file leaves it
+    // With a precursor file: costlier alignments, up to this cost, are kept
+    // when a precursor vouches for them (matching/precursor_guard.hpp); 0
+    // without one.
+    uint32_t vouched_max_unmatched = 0;
 };
+
+// The cost the search accepts before the precursors' guard.
+inline uint32_t search_cost_limit(sensitive_parameters const & p)
+{
+    return p.vouched_max_unmatched > p.max_unmatched ? p.vouched_max_unmatched : p.max_unmatched;
+}
+
+// The default of max_unmatched when a precursor file is given: the
+// precursors then tell fragments from isomiRs (matching/precursor_guard.hpp),
+// so that isomiRs combining a 5' shift, a 3' change and a substitution
+// (cost 6 or 7) are accepted; and alignments costing up to 2 more are kept
+// when a precursor vouches for them.
+constexpr uint32_t max_unmatched_with_precursors = 7;
+constexpr uint32_t vouched_extra_cost = 2;
+
+// The sensitive parameters of a run that has a precursor file.
+inline void vouch_by_precursors(sensitive_parameters & parameters)
+{
+    if (!parameters.on)
+        return;
+    if (!parameters.max_unmatched_given)
+        parameters.max_unmatched = max_unmatched_with_precursors;
+    parameters.vouched_max_unmatched = parameters.max_unmatched + vouched_extra_cost;
+}
 
 struct search_parameters
 {

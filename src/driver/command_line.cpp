@@ -182,7 +182,8 @@ std::vector<sensitive_option> const & sensitive_options()
         {"sensitive-min-matched", &sensitive_parameters::min_matched, 0, 1000,
          "letters an alignment matches, at least N, 0 to 1000 (14)"},
         {"sensitive-max-unmatched", &sensitive_parameters::max_unmatched, 0, 1000,
-         "letters of tag and miRNA together left unmatched, at most N, 0 to 1000 (5)"},
+         "letters of tag and miRNA together left unmatched, at most N, 0 to 1000 (5; 7 with --hairpin, where "
+         "alignments costing up to N + 2 are kept when a precursor templates the tag)"},
     };
     return options;
 }
@@ -196,6 +197,7 @@ bool read_sensitive_value(sensitive_option const & option, std::string const & t
         return false;
     parameters.*option.value = static_cast<uint32_t>(value);
     parameters.on = true;
+    parameters.max_unmatched_given = parameters.max_unmatched_given || option.value == &sensitive_parameters::max_unmatched;
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "driver/map_command.hpp"
 
+#include <algorithm>
 #include <iostream>
 #include <optional>
 
@@ -65,7 +66,8 @@ std::vector<long_option> const & map_options()
              "the same, with every alignment and locus (records not counted marked Filter=ambiguous or "
              "Filter=other_locus)"},
             {"hairpin", long_option::text, 0, 0, "FILE",
-             "precursor FASTA (miRBase style) for the mirGFF3 file; only with --gff3 or --sensitive"},
+             "precursor FASTA (miRBase style) for the mirGFF3 file and, with --sensitive, to accept isomiRs of "
+             "cost up to 7 and drop tags that are precursor fragments"},
             {"threads", long_option::number, 1, max_thread_count, "N", "threads, 1 to 256 (1)"},
             {"index-dir", long_option::text, 0, 0, "DIR", "keep the miRNA index files there (default: not kept)"},
             {"min-length", long_option::number, 0, 1000, "N", "an alignment must be longer than N (10)"},
@@ -80,8 +82,8 @@ std::vector<long_option> const & map_options()
             {"quiet", long_option::flag, 0, 0, "", "no progress on standard error"},
             {"sensitive", long_option::flag, 0, 0, "",
              "every window of every miRNA is a seed, alignments may hold mismatches anywhere; an ambiguous tag "
-             "goes to the alignment that matches the most tag letters (then fewer mismatches, then a smaller "
-             "length difference), and stays unassigned when miRNAs of different sequences tie; --min-length, "
+             "goes to the alignment of lowest cost (letters of tag and miRNA left unmatched; then fewer mismatches, "
+             "then a smaller length difference), and stays unassigned when miRNAs of different sequences tie; --min-length, "
              "--tag-begin and --assign-below are not used",
              "Sensitive mode (off by default; each --sensitive-* option turns it on)"},
         };
@@ -187,9 +189,14 @@ int read_map_options(parsed_options const & o, sample_request & r)
         return 2;
     }
     std::string const prefix = o.text("outdir") + "/" + r.sample;
+    bool const sensitive = o.has("sensitive") || std::any_of(sensitive_options().begin(), sensitive_options().end(),
+                                                             [&](sensitive_option const & option) {
+                                                                 return o.has(option.name);
+                                                             });
+    if (gff3 || (sensitive && !o.text("hairpin").empty()))
+        r.hairpin = {"hairpin file", o.text("hairpin")};
     if (gff3)
     {
-        r.hairpin = {"hairpin file", o.text("hairpin")};
         r.gff3_file = prefix + ".gff3";
         r.gff3_content = o.has("gff3-all") ? gff3_records::every_alignment : gff3_records::counted;
         r.gff3_order = tag_order::sequence;
@@ -206,6 +213,12 @@ int read_map_options(parsed_options const & o, sample_request & r)
         if (o.has(option.name))
             read_sensitive_value(option, o.text(option.name), r.search.sensitive);  // range checked when parsed
     r.rule.by_rank = r.search.sensitive.on;
+    if (r.search.sensitive.on && !r.hairpin.path.empty())
+        vouch_by_precursors(r.search.sensitive);
+    else if (r.search.sensitive.on)
+        std::cerr << command << ": note: no --hairpin: the cost limit stays at " << r.search.sensitive.max_unmatched
+                  << " and precursor fragments are not told from isomiRs; give the precursor file to accept "
+                     "costlier isomiRs\n";
     if (r.search.sensitive.on && gff3)
         r.gff3_header_notes.push_back(sensitive_mode_note(r.search.sensitive));
     r.rna_conversion = !o.has("keep-t");

@@ -11,6 +11,8 @@ sample_request short_option_request(run_parameters const & p)
     r.hairpin = {"hairpin file", p.hairpin_file};
     r.species.text = p.specie_codes;
     r.search = to_search_parameters(p);
+    if (!p.hairpin_file.empty())
+        vouch_by_precursors(r.search.sensitive);
     r.rule.align_score_threshold = p.align_score_threshold;
     r.rule.by_rank = p.sensitive.on;
     r.rna_conversion = p.rna_conversion;
@@ -22,7 +24,7 @@ sample_request short_option_request(run_parameters const & p)
     r.gff3_file = p.gff3_file;
     r.gff3_content = p.gff3_every_alignment ? gff3_records::every_alignment : gff3_records::counted;
     if (p.sensitive.on && !p.gff3_file.empty())
-        r.gff3_header_notes.push_back(sensitive_mode_note(p.sensitive));
+        r.gff3_header_notes.push_back(sensitive_mode_note(r.search.sensitive));
     r.quiet = true;  // this interface has never shown progress
     return r;
 }

@@ -32,17 +32,20 @@ Options (every one has a default; with none, the bundled example in Tests/ is us
                 marked Filter=ambiguous or Filter=other_locus
   --sensitive   sensitive mode: every window of every miRNA is a seed,
                 alignments may hold mismatches anywhere, an ambiguous tag goes
-                to the alignment matching the most tag letters (then fewer
-                mismatches, then a smaller length difference) and stays
-                unassigned when miRNAs of different sequences tie; -l, -b and
-                -h are not used. Each option below turns it on too:
+                to the alignment of lowest cost (letters of tag and miRNA left
+                unmatched; then fewer mismatches, then a smaller length
+                difference) and stays unassigned when miRNAs of different
+                sequences tie; -l, -b and -h are not used. With --gff3 and
+                --hairpin the precursors take part: cost up to 7 (9 when a
+                precursor templates the tag), precursor fragments dropped.
+                Each option below turns it on too:
   --sensitive-window N          window length, 1 to 10 (7)
   --sensitive-max-shift N       the tag's 5' end may lie up to N letters
                                 before or after the miRNA's, 0 to 50 (3)
   --sensitive-max-mismatches N  mismatches in an alignment, 0 to 20 (2)
   --sensitive-min-matched N     an alignment matches at least N letters, 0 to 1000 (14)
   --sensitive-max-unmatched N   at most N letters of tag and miRNA together
-                                left unmatched, 0 to 1000 (5)
+                                left unmatched, 0 to 1000 (5; 7 with --hairpin)
   --help        print this text
   --version     print the version
 

@@ -66,12 +66,12 @@ struct mature_sites
 struct export_state
 {
     std::vector<seed_vet_t> const & seed_vet;
-    precursor_catalogue catalogue;
+    precursor_catalogue const & catalogue;
     std::string source;
     std::string hairpin_path;
     std::unordered_map<uint32_t, mature_sites> sites_of_mirna;  // by mirna_index
     uint64_t tags_with_n = 0;
-    uint64_t beyond_5p_end = 0;
+    bool warn = true;  // about matures found in no precursor
 };
 
 // The precursors of an aligned miRNA, located once per miRNA, the preferred
@@ -85,7 +85,7 @@ std::vector<precursor_site> const & sites_of(export_state & state, mirna_matched
     char_string const & code = state.seed_vet[a.seed_index].specie_vet[a.specie_index].specie_code;
     std::string const specie_code(seqan::begin(code), seqan::end(code));
     std::vector<precursor_site> sites = locate_mature(state.catalogue, rna5_to_text(mirna.mirna_seq), specie_code);
-    if (sites.empty())
+    if (sites.empty() && state.warn)
         print_warning(state.hairpin_path + ": mature miRNA '" + mirna_name(mirna) +
                       "' is found in no precursor of species '" + specie_code +
                       "'; its alignments get no mirGFF3 record");
@@ -107,6 +107,17 @@ struct tag_text
     std::string hits;     // "; Hits=...\n"
 };
 
+// The precursor position of the tag's first letter when alignment `a`
+// lies on `site` (negative when the tag starts before the precursor): the
+// tag lies on the alignment's diagonal; the mature itself on its own place.
+int64_t tag_start_on(std::string const & letters, std::string const & mature, mirna_matched_vet_t const & a,
+                     precursor_site const & site)
+{
+    if (letters == mature)
+        return static_cast<int64_t>(site.position);
+    return static_cast<int64_t>(site.position) + a.begin_ungapped_mirna - static_cast<int64_t>(a.begin_ungapped_tag);
+}
+
 // Appends the record of alignment `a` of the tag on precursor `site`.
 void append_record(export_state & state, tag_text const & tag, mirna_matched_vet_t const & a,
                    precursor_site const & site, char const * filter, std::string & out)
@@ -115,22 +126,16 @@ void append_record(export_state & state, tag_text const & tag, mirna_matched_vet
     std::string const mature = rna5_to_text(mirna.mirna_seq);
     bool const is_reference = tag.letters == mature;
     hairpin_record const & hairpin = state.catalogue.hairpins[site.hairpin];
-    // The tag lies on the alignment's diagonal; the mature itself on its own place.
-    int64_t const start = is_reference ? static_cast<int64_t>(site.position)
-                                       : static_cast<int64_t>(site.position) + a.begin_ungapped_mirna -
-                                             static_cast<int64_t>(a.begin_ungapped_tag);
-    if (start < 0)
-    {
-        ++state.beyond_5p_end;
-        return;
-    }
-    isomir_description const d = describe_isomir(tag.letters, hairpin.sequence, static_cast<uint64_t>(start),
-                                                 site.position, mature.size());
+    int64_t const start = tag_start_on(tag.letters, mature, a, site);
+    isomir_description const d = describe_isomir(tag.letters, hairpin.sequence, start, site.position, mature.size());
+    // Letters before the precursor's first are additions (iso_add5p): the
+    // record covers the templated part from the precursor's first letter.
     out += hairpin.name;
     out += '\t';
     out += state.source;
     out += is_reference ? "\tref_miRNA\t" : "\tisomiR\t";
-    out += std::to_string(start + 1) + '\t' + std::to_string(start + static_cast<int64_t>(tag.letters.size()));
+    out += std::to_string(std::max<int64_t>(start, 0) + 1) + '\t' +
+           std::to_string(start + static_cast<int64_t>(tag.letters.size()));
     out += "\t.\t+\t.\tRead=" + tag.read + "; UID=" + tag.uid + "; Name=" + mirna_name(mirna) +
            "; Parent=" + hairpin.name + "; Variant=" + d.variant + "; Cigar=" + d.cigar;
     out += tag.tail;
@@ -246,10 +251,26 @@ std::string variant_on_mature(std::string const & tag, std::string const & matur
 {
     int64_t const offset = static_cast<int64_t>(a.begin_ungapped_mirna) - static_cast<int64_t>(a.begin_ungapped_tag);
     if (offset >= 0)
-        return describe_isomir(tag, mature, static_cast<uint64_t>(offset), 0, mature.size()).variant;
+        return describe_isomir(tag, mature, offset, 0, mature.size()).variant;
     auto const upstream = static_cast<std::size_t>(-offset);
     std::string const extended = tag.substr(0, upstream) + mature;
     return describe_isomir(tag, extended, 0, upstream, mature.size()).variant;
+}
+// The variant of a counted tag: on the precursor its mirGFF3 record lies
+// on, when there are precursors and one holds the mature; else on the
+// mature alone.
+std::string counted_variant(export_state & state, std::string const & letters, mirna_matched_vet_t const & a)
+{
+    std::string const mature = rna5_to_text(matched_mirna(state.seed_vet, a).mirna_seq);
+    if (state.catalogue.hairpins.empty())
+        return variant_on_mature(letters, mature, a);
+    std::vector<precursor_site> const & sites = sites_of(state, a);
+    if (sites.empty())
+        return variant_on_mature(letters, mature, a);
+    std::string const & precursor = state.catalogue.hairpins[sites[0].hairpin].sequence;
+    return describe_isomir(letters, precursor, tag_start_on(letters, mature, a, sites[0]), sites[0].position,
+                           mature.size())
+        .variant;
 }
 }  // namespace
 
@@ -319,15 +340,20 @@ std::string gff3_header(std::string const & source, std::string const & sample, 
 int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const & seed_vet,
                     result_tables const & results, output_staging & outputs)
 {
-    std::vector<hairpin_record> hairpins;
-    int32_t const read_status = read_hairpin_file(request.hairpin_path, hairpins);
-    if (read_status != 0)
-        return read_status;
-    if (!shares_a_species(hairpins, seed_vet, request.hairpin_path))
+    precursor_catalogue read;
+    if (request.catalogue == nullptr)
+    {
+        std::vector<hairpin_record> hairpins;
+        int32_t const read_status = read_hairpin_file(request.hairpin_path, hairpins);
+        if (read_status != 0)
+            return read_status;
+        read = make_precursor_catalogue(std::move(hairpins));
+    }
+    precursor_catalogue const & catalogue = request.catalogue != nullptr ? *request.catalogue : read;
+    if (!shares_a_species(catalogue.hairpins, seed_vet, request.hairpin_path))
         return -1;
-    export_state state{seed_vet, {}, {}, {}, {}, 0, 0};
-    state.source = gff3_source(hairpins, seed_vet);
-    state.catalogue = make_precursor_catalogue(std::move(hairpins));
+    export_state state{seed_vet, catalogue, {}, {}, {}, 0, true};
+    state.source = gff3_source(state.catalogue.hairpins, seed_vet);
     state.hairpin_path = request.hairpin_path;
 
     checked_file file(request.path, "mirGFF3 file");
@@ -347,16 +373,17 @@ int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const 
     if (state.tags_with_n > 0)
         print_warning(request.tag_file + ": " + std::to_string(state.tags_with_n) +
                       " mapped tag(s) hold N and get no mirGFF3 record (no UID can be made for them)");
-    if (state.beyond_5p_end > 0)
-        print_warning(request.hairpin_path + ": " + std::to_string(state.beyond_5p_end) +
-                      " tag alignment(s) would start before their precursor's first letter and get no "
-                      "mirGFF3 record");
     return 0;
 }
 
 int32_t write_isomir_table(std::string const & path, std::vector<seed_vet_t> const & seed_vet,
-                           result_tables const & results, output_staging & outputs)
+                           result_tables const & results, precursor_catalogue const * precursors,
+                           output_staging & outputs)
 {
+    // With precursors, each tag is described as its mirGFF3 record
+    // describes it (the mirGFF3 export warns about matures found in no precursor).
+    precursor_catalogue const none;
+    export_state state{seed_vet, precursors != nullptr ? *precursors : none, {}, {}, {}, 0, false};
     checked_file file(path, "isomiR table");
     if (!file.open(outputs))
         return -1;
@@ -369,8 +396,7 @@ int32_t write_isomir_table(std::string const & path, std::vector<seed_vet_t> con
         std::string const read = dna_letters(letters);
         std::string const uid = license_plate(read);
         text += read + '\t' + (uid.empty() ? "NA" : uid) + '\t' + mirna_name(mirna) + '\t' +
-                alignment_class(*listed.counted) + '\t' +
-                variant_on_mature(letters, rna5_to_text(mirna.mirna_seq), *listed.counted) + '\t' +
+                alignment_class(*listed.counted) + '\t' + counted_variant(state, letters, *listed.counted) + '\t' +
                 std::to_string(listed.reads) + '\n';
         if (!(written = flush_when_full(file, text, false)))
             break;
@@ -420,5 +446,6 @@ std::string sensitive_mode_note(sensitive_parameters const & s)
 {
     return "## MODE: sensitive window=" + std::to_string(s.window) + ",max_shift=" + std::to_string(s.max_shift) +
            ",max_mismatches=" + std::to_string(s.max_mismatches) + ",min_matched=" + std::to_string(s.min_matched) +
-           ",max_unmatched=" + std::to_string(s.max_unmatched);
+           ",max_unmatched=" + std::to_string(s.max_unmatched) +
+           (s.vouched_max_unmatched > 0 ? ",vouched_max_unmatched=" + std::to_string(s.vouched_max_unmatched) : "");
 }

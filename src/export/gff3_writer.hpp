@@ -11,6 +11,7 @@
 #include "core/search_parameters.hpp"
 #include "core/staged_output.hpp"
 #include "export/hairpin_file.hpp"
+#include "export/precursor_location.hpp"
 
 // "miRBase" when every precursor has an accession "MI<digits>" and every
 // mature miRNA of `seed_vet` one "MIMAT<digits>" (the header's second word),
@@ -59,6 +60,8 @@ struct gff3_request
     gff3_records records = gff3_records::counted;
     tag_order order = tag_order::tag_file;
     std::vector<std::string> header_notes;  // extra header lines, "## " included
+    // The precursors read from hairpin_path already (nullptr: read them).
+    precursor_catalogue const * catalogue = nullptr;
 };
 
 // Reads the hairpin file and writes the mirGFF3 file (an output of
@@ -91,9 +94,13 @@ std::string gff3_source_of_line(std::string const & line);
 // counted tag of `results` sorted by sequence: "sequence" (DNA letters),
 // "uid" (mirtop's license plate, "NA" for a tag holding N), "mirna",
 // "class" (exact, iso_5p, iso_3p, iso_snp, iso_multi_snp: the first that
-// applies of iso_multi_snp, iso_snp, iso_5p, iso_3p), "variant" (mirGFF3
-// Variant against the mature's sequence: letters past its 3' end count as
-// additions, letters before its 5' end as templated) and "reads".
-// Returns 0, or -1 after an error naming the file.
+// applies of iso_multi_snp, iso_snp, iso_5p, iso_3p), "variant" and
+// "reads". With precursors (not nullptr) the variant is the one of the
+// tag's mirGFF3 record (on the precursor gff3_export places it on);
+// without them, or for a mature found in no precursor, it is taken against
+// the mature's sequence: letters past its 3' end count as additions,
+// letters before its 5' end as templated. Returns 0, or -1 after an error
+// naming the file.
 int32_t write_isomir_table(std::string const & path, std::vector<seed_vet_t> const & seed_vet,
-                           result_tables const & results, output_staging & outputs);
+                           result_tables const & results, precursor_catalogue const * precursors,
+                           output_staging & outputs);

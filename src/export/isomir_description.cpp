@@ -57,31 +57,38 @@ std::string dna_letters(std::string const & letters)
     return dna;
 }
 
-isomir_description describe_isomir(std::string const & tag, std::string const & precursor, uint64_t tag_start,
+isomir_description describe_isomir(std::string const & tag, std::string const & precursor, int64_t tag_start,
                                    uint64_t mature_start, uint64_t mature_length)
 {
     std::size_t const length = tag.size();
+    auto outside = [&](std::size_t i) {
+        int64_t const position = tag_start + static_cast<int64_t>(i);
+        return position < 0 || static_cast<uint64_t>(position) >= precursor.size();
+    };
     auto matches_at = [&](std::size_t i) {
-        uint64_t const position = tag_start + i;
-        return position < precursor.size() && tag[i] == precursor[position];
+        return !outside(i) && tag[i] == precursor[static_cast<std::size_t>(tag_start + static_cast<int64_t>(i))];
     };
 
+    // Non-templated 5' additions: the letters before the precursor's first.
+    std::size_t const added_5p = tag_start < 0 ? std::min(length, static_cast<std::size_t>(-tag_start)) : 0;
     // Non-templated 3' additions: the trailing letters that do not match.
     std::size_t templated = length;
-    while (templated > 0 && !matches_at(templated - 1))
+    while (templated > added_5p && !matches_at(templated - 1))
         --templated;
     std::size_t const added = length - templated;
 
     std::vector<std::string> changes;
-    int64_t const shift_5p = static_cast<int64_t>(tag_start) - static_cast<int64_t>(mature_start);
+    int64_t const shift_5p = tag_start + static_cast<int64_t>(added_5p) - static_cast<int64_t>(mature_start);
     if (shift_5p != 0)
         changes.push_back("iso_5p:" + signed_count(shift_5p));
-    int64_t const shift_3p = static_cast<int64_t>(tag_start + templated) -
+    int64_t const shift_3p = tag_start + static_cast<int64_t>(templated) -
                              static_cast<int64_t>(mature_start + mature_length);
     if (shift_3p != 0)
         changes.push_back("iso_3p:" + signed_count(shift_3p));
     if (added > 0)
         changes.push_back("iso_add3p:" + std::to_string(added));
+    if (added_5p > 0)
+        changes.push_back("iso_add5p:" + std::to_string(added_5p));
 
     isomir_description description;
     uint64_t run = 0;
@@ -94,14 +101,14 @@ isomir_description describe_isomir(std::string const & tag, std::string const & 
         }
         append_matches(description.cigar, run);
         run = 0;
-        uint64_t const position = tag_start + i;
-        if (position >= precursor.size())
+        if (outside(i))
         {
             description.cigar += 'I';
             continue;
         }
+        uint64_t const position = static_cast<uint64_t>(tag_start + static_cast<int64_t>(i));
         description.cigar += precursor[position] == 'U' ? 'T' : precursor[position];
-        if (i < templated)
+        if (i >= added_5p && i < templated)
         {
             std::string const name =
                 substitution_name(static_cast<int64_t>(position) - static_cast<int64_t>(mature_start) + 1);

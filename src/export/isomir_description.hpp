@@ -16,20 +16,23 @@ struct isomir_description
 // N), the tag's first letter lying at precursor position `tag_start` and the
 // mature at `mature_start` with `mature_length` letters (positions 0-based).
 //
-// Variant: "iso_5p:-N"/"iso_5p:+N" when the tag starts N letters upstream /
-// downstream of the mature; the trailing tag letters that do not match the
-// precursor (or lie beyond its end) are non-templated additions,
-// "iso_add3p:N"; the templated part then ends N letters after / before the
-// mature's end, "iso_3p:+N"/"iso_3p:-N"; every other mismatch is a
+// Variant: the tag letters before the precursor's first (tag_start < 0)
+// are non-templated 5' additions, "iso_add5p:N"; the templated part starts
+// N letters upstream / downstream of the mature, "iso_5p:-N"/"iso_5p:+N";
+// the trailing tag letters that do not match the precursor (or lie beyond
+// its end) are non-templated additions, "iso_add3p:N"; the templated part
+// then ends N letters after / before the mature's end,
+// "iso_3p:+N"/"iso_3p:-N"; every other mismatch is a
 // substitution named by its 1-based mature position: 2-7 "iso_snv_seed",
 // 8 "iso_snv_central_offset", 9-12 "iso_snv_central", 13-17
 // "iso_snv_central_supp", any other "iso_snv" (each name once). Written in
-// that order, comma-separated; "NA" when there is no change.
+// the order iso_5p, iso_3p, iso_add3p, iso_add5p, substitutions,
+// comma-separated; "NA" when there is no change.
 //
 // Cigar: runs of matches as "<n>M" ("M" for a single match), a mismatch as
-// the precursor's letter in DNA letters (U written T), a letter beyond the
-// precursor's end as "I".
-isomir_description describe_isomir(std::string const & tag, std::string const & precursor, uint64_t tag_start,
+// the precursor's letter in DNA letters (U written T), a letter before the
+// precursor's start or beyond its end as "I".
+isomir_description describe_isomir(std::string const & tag, std::string const & precursor, int64_t tag_start,
                                    uint64_t mature_start, uint64_t mature_length);
 
 // The letters with U written as T (DNA letters).

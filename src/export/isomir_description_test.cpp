@@ -60,7 +60,7 @@ TEST(DescribeIsomir, EachKindOfChange)
     {
         char const * what;
         std::string tag;
-        uint64_t start;
+        int64_t start;
         char const * variant;
         char const * cigar;
     } const cases[] = {
@@ -89,6 +89,10 @@ TEST(DescribeIsomir, EachKindOfChange)
         {"shift, substitution and addition", "G" + substituted(9, 'A') + "C", 4,
          "iso_5p:-1,iso_add3p:1,iso_snv,iso_snv_central", "A8MC13MG"},
         {"letters past the precursor's end", mature + "GCAUUAA", 5, "iso_3p:+5,iso_add3p:2", "27MII"},
+        {"letters before the precursor's first", "GA" + precursor.substr(0, 5) + mature, -2,
+         "iso_5p:-5,iso_add5p:2", "II27M"},
+        {"before the first, a substitution and a tail", "U" + five_prime + substituted(9, 'A') + "C", -1,
+         "iso_5p:-5,iso_add3p:1,iso_add5p:1,iso_snv_central", "I13MC13MG"},
     };
     for (auto const & c : cases)
     {

@@ -1,13 +1,46 @@
 #include "export/precursor_location.hpp"
 
+#include <algorithm>
 #include <utility>
+
+namespace
+{
+// The two-bit code of text[begin, begin + prefix_length), false when it
+// holds a letter other than A, C, G, U.
+bool prefix_key(std::string const & text, std::size_t begin, uint32_t & key)
+{
+    key = 0;
+    for (std::size_t i = begin; i < begin + precursor_catalogue::prefix_length; ++i)
+    {
+        char const * const letters = "ACGU";
+        char const * const found = std::find(letters, letters + 4, text[i]);
+        if (found == letters + 4)
+            return false;
+        key = key << 2 | static_cast<uint32_t>(found - letters);
+    }
+    return true;
+}
+}  // namespace
 
 precursor_catalogue make_precursor_catalogue(std::vector<hairpin_record> hairpins)
 {
     precursor_catalogue catalogue;
     catalogue.hairpins = std::move(hairpins);
+    std::size_t const k = precursor_catalogue::prefix_length;
     for (std::size_t i = 0; i < catalogue.hairpins.size(); ++i)
+    {
         catalogue.by_species[catalogue.hairpins[i].specie_code].push_back(i);
+        std::string const & sequence = catalogue.hairpins[i].sequence;
+        uint32_t key = 0;
+        for (std::size_t position = 0; position + k <= sequence.size(); ++position)
+            if (prefix_key(sequence, position, key))
+                catalogue.by_prefix.push_back({key, static_cast<uint32_t>(i), static_cast<uint32_t>(position)});
+    }
+    // Placed in file order and by position: a stable sort by key keeps that order.
+    std::stable_sort(catalogue.by_prefix.begin(), catalogue.by_prefix.end(),
+                     [](precursor_catalogue::place const & x, precursor_catalogue::place const & y) {
+                         return x.key < y.key;
+                     });
     return catalogue;
 }
 
@@ -18,6 +51,22 @@ std::vector<precursor_site> locate_mature(precursor_catalogue const & catalogue,
     auto const species = catalogue.by_species.find(specie_code);
     if (species == catalogue.by_species.end() || mature.empty())
         return sites;
+    uint32_t key = 0;
+    if (mature.size() >= precursor_catalogue::prefix_length && prefix_key(mature, 0, key))
+    {
+        auto place = std::lower_bound(
+            catalogue.by_prefix.begin(), catalogue.by_prefix.end(), key,
+            [](precursor_catalogue::place const & p, uint32_t k) { return p.key < k; });
+        for (; place != catalogue.by_prefix.end() && place->key == key; ++place)
+        {
+            hairpin_record const & hairpin = catalogue.hairpins[place->hairpin];
+            bool const first_in_hairpin = sites.empty() || sites.back().hairpin != place->hairpin;
+            if (first_in_hairpin && hairpin.specie_code == specie_code &&
+                hairpin.sequence.compare(place->position, mature.size(), mature) == 0)
+                sites.push_back({place->hairpin, place->position});
+        }
+        return sites;
+    }
     for (std::size_t index : species->second)
     {
         std::size_t const position = catalogue.hairpins[index].sequence.find(mature);

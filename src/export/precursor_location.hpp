@@ -15,11 +15,21 @@ struct precursor_site
     uint64_t position = 0;    // 0-based start of the leftmost occurrence of the mature
 };
 
-// The precursors, with the indices of each species' records in file order.
+// The precursors, with the indices of each species' records in file order,
+// and every place of each stretch of prefix_length letters (in file order,
+// then by position), so that a mature is found without scanning them all.
 struct precursor_catalogue
 {
+    static constexpr std::size_t prefix_length = 12;
+    struct place
+    {
+        uint32_t key = 0;  // the stretch's letters A, C, G, U as two bits each
+        uint32_t hairpin = 0;
+        uint32_t position = 0;
+    };
     std::vector<hairpin_record> hairpins;
     std::unordered_map<std::string, std::vector<std::size_t>> by_species;
+    std::vector<place> by_prefix;  // by key, then hairpin, then position; stretches holding N left out
 };
 
 // Indexes `hairpins` by species code.

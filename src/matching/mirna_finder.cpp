@@ -75,8 +75,10 @@ void print_search_lines(search_parameters const & p, mirna_db_tables const & mir
 void print_sensitive_line(sensitive_parameters const & s)
 {
     std::cout << "sensitive = window " << s.window << ", max_shift " << s.max_shift << ", max_mismatches "
-              << s.max_mismatches << ", min_matched " << s.min_matched << ", max_unmatched " << s.max_unmatched
-              << ";" << std::endl;
+              << s.max_mismatches << ", min_matched " << s.min_matched << ", max_unmatched " << s.max_unmatched;
+    if (s.vouched_max_unmatched > 0)
+        std::cout << ", vouched_max_unmatched " << s.vouched_max_unmatched;
+    std::cout << ";" << std::endl;
 }
 
 // The reference search: every pass scans the whole tag table.

@@ -146,13 +146,14 @@ struct candidate
     int64_t d = 0;
     extension found;
     int64_t length_difference = 0;  // |L - T|
+    int64_t cost = 0;               // T + L - 2M
 };
 
 // Rank (step 5), then shift, for the best alignment per miRNA.
 bool ranks_before(candidate const & x, candidate const & y)
 {
-    if (x.found.matched() != y.found.matched())
-        return x.found.matched() > y.found.matched();
+    if (x.cost != y.cost)
+        return x.cost < y.cost;
     if (x.found.mismatches != y.found.mismatches)
         return x.found.mismatches < y.found.mismatches;
     return x.length_difference < y.length_difference;
@@ -267,6 +268,7 @@ void search_tag(window_index const & index, tag_vet_t & tag_record, uint32_t t, 
             c.mirna = entry.mirna;
             c.d = d;
             c.length_difference = std::abs(L - T);
+            c.cost = T + L - 2 * c.found.matched();
             keep_best(scratch.best, c);
         }
     });
@@ -285,6 +287,7 @@ window_index build_window_index(search_parameters const & parameters, mirna_db_t
 {
     window_index index;
     index.parameters = parameters.sensitive;
+    index.parameters.max_unmatched = search_cost_limit(parameters.sensitive);
     index.end_seed = parameters.end_seed;
     uint32_t const window = parameters.sensitive.window;
 

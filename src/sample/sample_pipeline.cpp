@@ -13,6 +13,9 @@
 #include "core/parallel_chunks.hpp"
 #include "core/progress.hpp"
 #include "core/staged_output.hpp"
+#include "export/hairpin_file.hpp"
+#include "export/precursor_location.hpp"
+#include "matching/precursor_guard.hpp"
 #include "mirna_db/check_specie_code.hpp"
 #include "mirna_db/read_mirbase.hpp"
 #include "report/ambiguous_selection.hpp"
@@ -39,7 +42,7 @@ bool inputs_readable(sample_request const & r)
     for (named_file const * input : inputs)
     {
         if (input->path.empty())
-            continue;  // the hairpin file is only given with the mirGFF3 file
+            continue;  // the hairpin file is only given with the mirGFF3 file or the sensitive mode
         std::string reason;
         if (!input_is_readable(input->path, reason))  // a named pipe is not opened: it gives its data once
         {
@@ -234,6 +237,7 @@ int check_earlier_sample(sample_request const & r)
 
 // The summary, the tidy tables and the MultiQC files.
 int write_sample_report(sample_request const & r, run_state const & state, raw_read_result const * reads,
+                        precursor_catalogue const * precursors,
                         output_staging & outputs)
 {
     std::string const & prefix = r.report_prefix;
@@ -244,7 +248,7 @@ int write_sample_report(sample_request const & r, run_state const & state, raw_r
         set_funnel_of_reads(*reads, summary);
     if (write_text_file(prefix + ".mirna.tsv", mirna_table_text(mirnas), "miRNA table", outputs) != 0 ||
         write_text_file(prefix + ".summary.tsv", summary_table_text({summary}), "summary table", outputs) != 0 ||
-        write_isomir_table(prefix + ".isomirs.tsv", seed_vet, state.results, outputs) != 0)
+        write_isomir_table(prefix + ".isomirs.tsv", seed_vet, state.results, precursors, outputs) != 0)
         return 1;
     for (auto const & file : multiqc_files(prefix, {summary}))
         if (write_text_file(file.first, file.second, "MultiQC file", outputs) != 0)
@@ -252,9 +256,26 @@ int write_sample_report(sample_request const & r, run_state const & state, raw_r
     return 0;
 }
 
-gff3_request gff3_request_of(sample_request const & r)
+// The sensitive mode's guard: tags that are fragments of a precursor rather
+// than isomiRs of their best miRNA lose their alignments, and so do the
+// costlier alignments no precursor vouches for.
+void apply_precursor_guard(sample_request const & r, precursor_catalogue const & catalogue, run_state & state)
+{
+    std::vector<precursor_letters> precursors;
+    precursors.reserve(catalogue.hairpins.size());
+    for (hairpin_record const & hairpin : catalogue.hairpins)
+        precursors.push_back({hairpin.specie_code, hairpin.sequence});
+    precursor_rules rules;
+    rules.max_cost = r.search.sensitive.max_unmatched;
+    rules.max_mismatches = r.search.sensitive.max_mismatches;
+    guard_with_precursors(build_precursor_index(std::move(precursors)), rules, state.mirna_db.seed_vet,
+                          state.tags.tag_vet, r.thread_count);
+}
+
+gff3_request gff3_request_of(sample_request const & r, precursor_catalogue const & precursors)
 {
     gff3_request request;
+    request.catalogue = &precursors;
     request.path = r.gff3_file;
     request.hairpin_path = r.hairpin.path;
     request.sample = r.sample;
@@ -293,6 +314,17 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
 
     progress.show("searching " + std::to_string(state.tags.tag_vet.size()) + " tags");
     mirna_finder(r.search, state.mirna_db, state.tags, state.search, r.thread_count, r.engine);
+    // The precursors, read once for the guard, the isomiR table and the mirGFF3 file.
+    precursor_catalogue precursors;
+    if (!r.hairpin.path.empty())
+    {
+        std::vector<hairpin_record> hairpins;
+        if (read_hairpin_file(r.hairpin.path, hairpins) != 0)
+            return 1;
+        precursors = make_precursor_catalogue(std::move(hairpins));
+    }
+    if (r.search.sensitive.on && !r.hairpin.path.empty())
+        apply_precursor_guard(r, precursors, state);
 
     progress.show("writing the tables");
     std::vector<seed_vet_t> const & seed_vet = state.mirna_db.seed_vet;
@@ -301,12 +333,14 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
     decide_counted_alignments(r.rule, seed_vet, r.thread_count, state.results);
     if (output_file_print(r.tables, r.thread_count, seed_vet, state.results, state.totals, outputs) != 0)
         return 1;
-    if (!r.report_prefix.empty() && write_sample_report(r, state, reads.done ? &reads.result : nullptr, outputs) != 0)
+    if (!r.report_prefix.empty() &&
+        write_sample_report(r, state, reads.done ? &reads.result : nullptr,
+                            r.hairpin.path.empty() ? nullptr : &precursors, outputs) != 0)
         return 1;
     if (!r.gff3_file.empty())
     {
         progress.show("writing the mirGFF3 file");
-        if (gff3_export(gff3_request_of(r), seed_vet, state.results, outputs) != 0)
+        if (gff3_export(gff3_request_of(r, precursors), seed_vet, state.results, outputs) != 0)
             return 1;
     }
     if (!r.provenance_file.empty() &&

@@ -39,7 +39,9 @@ struct sample_request
     // Inputs, each with what it is called in messages.
     named_file mature;
     std::vector<named_file> tags;   // one tag-count file, or reads files (lanes of the sample)
-    named_file hairpin;             // the precursor FASTA file, with the mirGFF3 file only
+    // The precursor FASTA file ("" none): for the mirGFF3 file and, in the
+    // sensitive mode, to drop precursor fragments (precursor_guard.hpp).
+    named_file hairpin;
     bool tags_may_be_reads = false;  // the tag files may hold reads, trimmed and collapsed in memory
     trim_request trim;               // how reads are trimmed
     mature_letters letters = mature_letters::t_is_n;

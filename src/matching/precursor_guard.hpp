@@ -1,0 +1,71 @@
+// The precursors' guard of the sensitive mode: a tag that lies letter for
+// letter in a precursor, but not where a copy of its best miRNA would put
+// it, is a fragment of that precursor (loop, flank, the other arm), not an
+// isomiR, and loses its alignments.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/run_state.hpp"
+
+// One precursor: its species code (up to three characters) and its letters
+// (A, C, G, U, N).
+struct precursor_letters
+{
+    std::string specie_code;
+    std::string letters;
+};
+
+// The precursors with every position of each `key_length`-letter stretch
+// (letters A, C, G, U only), sorted by the stretch's two-bit code.
+struct precursor_index
+{
+    static constexpr uint32_t key_length = 12;
+    struct entry
+    {
+        uint32_t key = 0;
+        uint32_t precursor = 0;
+        uint32_t position = 0;
+    };
+    std::vector<precursor_letters> precursors;
+    std::vector<entry> entries;
+};
+
+precursor_index build_precursor_index(std::vector<precursor_letters> precursors);
+
+// What the precursors accept: alignments of cost (T + L - 2M) up to
+// max_cost as they are; costlier ones, up to the search's limit, only when
+// vouched for: the tag laid on a precursor copy of the miRNA, on the
+// alignment's diagonal, has at most max_mismatches mismatches before an
+// untemplated 3' tail of at most max_tail letters, and no letter before
+// the precursor's first.
+struct precursor_rules
+{
+    int64_t max_cost = 7;
+    int64_t max_mismatches = 2;
+    int64_t max_tail = 3;
+    // Alignments within a cost of 1 of the best, on miRNAs of different
+    // sequences, are laid on their precursors (2 per mismatch, 1 per
+    // untemplated 3' letter): the one templated best is counted; when
+    // miRNAs of different sequences are templated equally well, the tag is
+    // not counted if they cost the same or the best costs sure_cost or more
+    // (a tag changed that much is as likely from either).
+    int64_t sure_cost = 5;
+};
+
+// For every tag of `tag_vet` with alignments (the best first): when the tag
+// occurs letter for letter in a precursor of its best miRNA's species and
+// no occurrence has a copy of that miRNA on the alignment's diagonal, the
+// tag is a precursor fragment and loses every alignment (unless a place
+// faces a copy of another miRNA it aligns to); otherwise it loses the
+// alignments costlier than rules.max_cost that no precursor vouches for
+// (the others keep their order), and the precursors decide between near
+// equal alignments (precursor_rules::sure_cost; the verdict is set on the
+// first alignment). Tags shorter than key_length are
+// never fragments. Runs on thread_count threads; returns the number of
+// tags that lost every alignment.
+uint64_t guard_with_precursors(precursor_index const & index, precursor_rules const & rules,
+                               std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet,
+                               uint32_t thread_count);
