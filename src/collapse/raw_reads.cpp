@@ -439,3 +439,46 @@ int32_t collapse_raw_reads(std::vector<std::string> const & paths, trim_request 
     result.funnel.kept_molecules = result.molecules;
     return 0;
 }
+
+std::vector<long_option> const & raw_read_options()
+{
+    static std::vector<long_option> const options = {
+            {"adapter", long_option::text, 0, 0, "SEQ|auto|none",
+             "the 3' adapter of raw reads, trimmed as cutadapt -a trims it (error rate 0.1, overlap 3); auto "
+             "(the default) picks a kit's adapter from the first 200,000 reads, finds reads that are trimmed "
+             "already, or the sequence that follows the inserts; none counts the reads as they are",
+             "Raw reads"},
+            {"protocol", long_option::text, 0, 0, "KIT",
+             "a kit's layout: illumina (TGGAATTCTCGGGTGCCAAGG), neb (AGATCGGAAGAGCACACGTCT), nextflex "
+             "(illumina's adapter, 4 random bases cut from each end of the insert), qiaseq "
+             "(AACTGTAGGCACCATCAAT, then a 12-base UMI)"},
+            {"trim-5p", long_option::number, 0, 1000, "N", "bases cut from the insert's 5' end (0)"},
+            {"trim-3p", long_option::number, 0, 1000, "N", "bases cut from the insert's 3' end (0)"},
+            {"min-insert", long_option::number, 0, 1000000, "N",
+             "inserts shorter than N are not counted (15; reads counted untrimmed: no limit unless given)"},
+            {"max-insert", long_option::number, 0, 1000000, "N",
+             "inserts longer than N are not counted (40; reads counted untrimmed: no limit unless given)"},
+            {"count", long_option::text, 0, 0, "reads|molecules",
+             "with UMIs, a tag counts its molecules (the default) or its reads"},
+    };
+    return options;
+}
+
+int read_raw_read_options(parsed_options const & o, trim_request & request)
+{
+    trimming_options given;
+    auto text = [&o](char const * name) {
+        return o.has(name) ? std::optional<std::string>(o.text(name)) : std::nullopt;
+    };
+    auto number = [&o](char const * name) {
+        return o.has(name) ? std::optional<uint64_t>(static_cast<uint64_t>(o.number(name, 0))) : std::nullopt;
+    };
+    given.adapter = text("adapter");
+    given.protocol = text("protocol");
+    given.count = text("count");
+    given.min_insert = number("min-insert");
+    given.max_insert = number("max-insert");
+    given.cut_5p = number("trim-5p");
+    given.cut_3p = number("trim-3p");
+    return settle_trimming(given, request);
+}

@@ -12,6 +12,7 @@
 #include "collapse/adapter_detection.hpp"
 #include "collapse/collapse_reads.hpp"
 #include "collapse/read_trimming.hpp"
+#include "core/long_options.hpp"
 
 enum class adapter_mode
 {
@@ -52,6 +53,14 @@ struct trimming_options
 // (the kits listed), --protocol with --adapter auto or none, a --count other
 // than reads or molecules, a minimum above the maximum.
 int settle_trimming(trimming_options const & given, trim_request & request);
+
+// The raw-read options as long options (--adapter, --protocol, --trim-5p,
+// --trim-3p, --min-insert, --max-insert, --count), with their help texts.
+std::vector<long_option> const & raw_read_options();
+
+// The raw-read options of `parsed` (parsed with raw_read_options among
+// its options) settled into `request`: 0, or 2 after an error.
+int read_raw_read_options(parsed_options const & parsed, trim_request & request);
 
 // What a pass found besides the counts.
 struct raw_read_result

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/search_parameters.hpp"
+#include "core/sensitive_options.hpp"
 
 // Every run parameter with its built-in default.
 struct run_parameters
@@ -44,23 +45,6 @@ struct run_parameters
     bool show_help = false;
     bool show_version = false;
 };
-
-// The named options of the sensitive mode ("--sensitive-window N", ...):
-// each sets one number of sensitive_parameters, from min to max, and
-// implies "--sensitive". Shared by the legacy command line and "mirsight map".
-struct sensitive_option
-{
-    char const * name;  // without "--"
-    uint32_t sensitive_parameters::*value;
-    uint32_t min;
-    uint32_t max;
-    char const * help;  // with its range and default
-};
-std::vector<sensitive_option> const & sensitive_options();
-
-// The value of a sensitive option: true when `text` is a whole number
-// within the option's range, stored into `parameters`.
-bool read_sensitive_value(sensitive_option const & option, std::string const & text, sensitive_parameters & parameters);
 
 // The five search numbers of `parameters` as the stages take them (a
 // negative value becomes a large one: "-l -1" lets no alignment pass).

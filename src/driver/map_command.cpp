@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <iostream>
-#include <optional>
 
 #include "collapse/raw_reads.hpp"
 #include "core/file_names.hpp"
@@ -44,23 +43,6 @@ std::vector<long_option> const & map_options()
              "when the file holds several species)"},
             {"overwrite", long_option::flag, 0, 0, "",
              "replace the sample's files in DIR even when they were made from another tag file"},
-            {"adapter", long_option::text, 0, 0, "SEQ|auto|none",
-             "the 3' adapter of raw reads, trimmed as cutadapt -a trims it (error rate 0.1, overlap 3); auto "
-             "(the default) picks a kit's adapter from the first 200,000 reads, finds reads that are trimmed "
-             "already, or the sequence that follows the inserts; none counts the reads as they are",
-             "Raw reads"},
-            {"protocol", long_option::text, 0, 0, "KIT",
-             "a kit's layout: illumina (TGGAATTCTCGGGTGCCAAGG), neb (AGATCGGAAGAGCACACGTCT), nextflex "
-             "(illumina's adapter, 4 random bases cut from each end of the insert), qiaseq "
-             "(AACTGTAGGCACCATCAAT, then a 12-base UMI)"},
-            {"trim-5p", long_option::number, 0, 1000, "N", "bases cut from the insert's 5' end (0)"},
-            {"trim-3p", long_option::number, 0, 1000, "N", "bases cut from the insert's 3' end (0)"},
-            {"min-insert", long_option::number, 0, 1000000, "N",
-             "inserts shorter than N are not counted (15; reads counted untrimmed: no limit unless given)"},
-            {"max-insert", long_option::number, 0, 1000000, "N",
-             "inserts longer than N are not counted (40; reads counted untrimmed: no limit unless given)"},
-            {"count", long_option::text, 0, 0, "reads|molecules",
-             "with UMIs, a tag counts its molecules (the default) or its reads"},
             {"gff3", long_option::flag, 0, 0, "", "also write SAMPLE.gff3 (needs --hairpin)", "Options"},
             {"gff3-all", long_option::flag, 0, 0, "",
              "the same, with every alignment and locus (records not counted marked Filter=ambiguous or "
@@ -87,31 +69,13 @@ std::vector<long_option> const & map_options()
              "--tag-begin and --assign-below are not used",
              "Sensitive mode (off by default; each --sensitive-* option turns it on)"},
         };
+        std::vector<long_option> const & raw = raw_read_options();
+        options.insert(options.begin() + 6, raw.begin(), raw.end());  // after the inputs
         for (sensitive_option const & option : sensitive_options())
             options.push_back({option.name, long_option::number, option.min, option.max, "N", option.help});
         return options;
     }();
     return options_known;
-}
-
-// The raw-read options into `trim`: 0, or 2 after an error.
-int read_trimming_options(parsed_options const & o, trim_request & trim)
-{
-    trimming_options given;
-    auto text = [&o](char const * name) {
-        return o.has(name) ? std::optional<std::string>(o.text(name)) : std::nullopt;
-    };
-    auto number = [&o](char const * name) {
-        return o.has(name) ? std::optional<uint64_t>(static_cast<uint64_t>(o.number(name, 0))) : std::nullopt;
-    };
-    given.adapter = text("adapter");
-    given.protocol = text("protocol");
-    given.count = text("count");
-    given.min_insert = number("min-insert");
-    given.max_insert = number("max-insert");
-    given.cut_5p = number("trim-5p");
-    given.cut_3p = number("trim-3p");
-    return settle_trimming(given, trim);
 }
 
 std::vector<std::string> split_codes(std::string const & text)
@@ -150,7 +114,7 @@ int read_map_options(parsed_options const & o, sample_request & r)
     for (std::string const & path : o.texts("tags"))
         r.tags.push_back({"tag file", path});
     r.tags_may_be_reads = true;
-    if (read_trimming_options(o, r.trim) != 0)
+    if (read_raw_read_options(o, r.trim) != 0)
         return 2;
     r.letters = mature_letters::t_is_u;
     r.sample = o.text("sample", sample_of_file(r.tags.front().path));
