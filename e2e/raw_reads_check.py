@@ -122,6 +122,22 @@ for name, options, expected in (("none_raw", ["--adapter", "none"], "TGGAATTCTCG
         problems.append(f"{name}: no warning holding '{expected}' (standard error: {done.stderr[-300:]!r}; "
                         f"summary: {note!r})")
 
+# Empty reads (adapter dimers trimmed elsewhere) are raw reads too: the same reads
+# as reads or as a tag-count file give the same percentages.
+let7 = "TGAGGTAGTAGGTTGTATAGTT"
+with open(f"{work}/six.fastq", "w") as out:
+    out.write(f"@r\n{let7}\n+\n{'I' * len(let7)}\n" * 6 + "@e\n\n+\n\n" * 4)
+with open(f"{work}/six.txt", "w") as out:
+    out.write(f"{let7}\t6\n\t4\n")
+percents = {}
+for name in ("six.fastq", "six.txt"):
+    run("map", "--mature", mature, "--tags", name, "--outdir", "six", "--sample", name.replace(".", "_"),
+        "--species", "hsa", "--adapter", "none")
+    row = table(f"{work}/six/{name.replace('.', '_')}.summary.tsv")[0]
+    percents[name] = (row["raw_reads"], row["pct_assigned"], row["pct_unmapped"])
+if percents["six.fastq"] != percents["six.txt"] or percents["six.txt"][0] != "10":
+    problems.append(f"empty reads: raw reads and percentages differ between reads and tag counts: {percents}")
+
 # Reads already trimmed: auto trims nothing, so the tables are those of --adapter none.
 if shutil.which("cutadapt"):
     subprocess.run(["cutadapt", "--quiet", "-a", "TGGAATTCTCGGGTGCCAAGG", "-m", "15", "-M", "40", "-o",

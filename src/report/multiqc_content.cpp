@@ -113,14 +113,19 @@ void set_funnel_of_tags(sample_summary & summary)
     summary.raw_reads = summary.kept_reads = summary.total_reads;
 }
 
+uint64_t funnel_reads(sample_summary const & summary)
+{
+    return summary.raw_reads - summary.umi_duplicate_reads;
+}
+
 double percent_assigned(sample_summary const & summary)
 {
-    return percent_of(summary.unique_reads + summary.assigned_reads, summary.total_reads);
+    return percent_of(summary.unique_reads + summary.assigned_reads, funnel_reads(summary));
 }
 
 double percent_unassigned(sample_summary const & summary)
 {
-    return percent_of(summary.ambiguous_unassigned_reads, summary.total_reads);
+    return percent_of(summary.ambiguous_unassigned_reads, funnel_reads(summary));
 }
 
 std::string multiqc_general_stats_file(std::string const & prefix)

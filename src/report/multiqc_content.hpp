@@ -81,7 +81,13 @@ struct sample_summary
 // The funnel of a sample whose reads are all in its tags (a tag-count file).
 void set_funnel_of_tags(sample_summary & summary);
 
-// 100 * (unique + assigned) / total, 0 when there are no reads.
+// What the percentages of a sample are of: every read of the funnel, a PCR
+// duplicate's molecule counted once (raw_reads - umi_duplicate_reads; a
+// tag-count file's total_reads). Reads trimmed away count, so that the same
+// reads as raw reads or as a tag-count file give the same percentages.
+uint64_t funnel_reads(sample_summary const & summary);
+
+// 100 * (unique + assigned) / funnel_reads, 0 when there are no reads.
 double percent_assigned(sample_summary const & summary);
 // 100 * ambiguous-unassigned / total, 0 when there are no reads: with
 // percent_assigned, the unmapped and the too short reads, 100%.

@@ -97,12 +97,12 @@ std::string column_value(summary_column const & column, sample_summary const & s
     if (name == "ambiguous_reads")
         return std::to_string(ambiguous);
     if (name == "pct_unique")
-        return percent_text(s.unique_reads, s.total_reads);
+        return percent_text(s.unique_reads, funnel_reads(s));
     if (name == "pct_assigned")
-        return percent_text(s.unique_reads + s.assigned_reads, s.total_reads);
+        return percent_text(s.unique_reads + s.assigned_reads, funnel_reads(s));
     if (name == "pct_ambiguous")
-        return percent_text(ambiguous, s.total_reads);
-    return percent_text(s.unmapped_reads, s.total_reads);
+        return percent_text(ambiguous, funnel_reads(s));
+    return percent_text(s.unmapped_reads, funnel_reads(s));
 }
 }  // namespace
 
