@@ -1,6 +1,66 @@
 #include "core/records.hpp"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
+
+tag_letters::tag_letters(rna_string const & letters)
+    : size_(static_cast<uint32_t>(seqan::length(letters)))
+{
+    if (size_ == 0)
+        return;
+    auto * own = new seqan::Rna5[size_];
+    std::copy(seqan::begin(letters, seqan::Standard()), seqan::end(letters, seqan::Standard()), own);
+    first_ = own;
+    owned_ = true;
+}
+
+tag_letters::tag_letters(tag_letters const & other) : first_(other.first_), size_(other.size_), owned_(other.owned_)
+{
+    if (!owned_)
+        return;
+    auto * own = new seqan::Rna5[size_];
+    std::copy(other.begin(), other.end(), own);
+    first_ = own;
+}
+
+tag_letters::tag_letters(tag_letters && other) noexcept
+    : first_(std::exchange(other.first_, nullptr)), size_(std::exchange(other.size_, 0)),
+      owned_(std::exchange(other.owned_, false))
+{
+}
+
+tag_letters & tag_letters::operator=(tag_letters other) noexcept
+{
+    std::swap(first_, other.first_);
+    std::swap(size_, other.size_);
+    std::swap(owned_, other.owned_);
+    return *this;
+}
+
+tag_letters::~tag_letters()
+{
+    if (owned_)
+        delete[] first_;
+}
+
+tag_letters tag_letters::viewing(seqan::Rna5 const * first, uint32_t count)
+{
+    tag_letters view;
+    view.first_ = first;
+    view.size_ = count;
+    return view;
+}
+
+bool operator==(tag_letters const & a, tag_letters const & b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
+bool operator!=(tag_letters const & a, tag_letters const & b)
+{
+    return !(a == b);
+}
 
 bool is_mirna_exact(mirna_matched_vet_t const & a)
 {

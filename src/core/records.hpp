@@ -62,12 +62,45 @@ struct mirna_matched_vet_t
     bool central_site = false;
 };
 
+// The letters of one tag. The tags of a loaded table view their letters in
+// the table's letter store (tag_table::letter_blocks), where the letters of
+// all tags lie one after the other: no tag has a heap block of its own, and
+// a copy of such a tag views the same letters. A tag made on its own (from
+// an rna_string) keeps a copy of its letters, which its copies copy.
+class tag_letters
+{
+public:
+    tag_letters() = default;
+    tag_letters(rna_string const & letters);  // NOLINT: a tag's letters are assigned from text_to_rna5
+    tag_letters(tag_letters const & other);
+    tag_letters(tag_letters && other) noexcept;
+    tag_letters & operator=(tag_letters other) noexcept;
+    ~tag_letters();
+
+    // The `count` letters from `first` on, which must outlive the view.
+    static tag_letters viewing(seqan::Rna5 const * first, uint32_t count);
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    seqan::Rna5 operator[](std::size_t i) const { return first_[i]; }
+    seqan::Rna5 const * begin() const { return first_; }
+    seqan::Rna5 const * end() const { return first_ + size_; }
+
+private:
+    seqan::Rna5 const * first_ = nullptr;
+    uint32_t size_ = 0;
+    bool owned_ = false;  // first_ is a block of its own, released with it
+};
+
+bool operator==(tag_letters const & a, tag_letters const & b);
+bool operator!=(tag_letters const & a, tag_letters const & b);
+
 // One distinct read sequence with its alignments. `tag_index` sits in the
 // padding after the two quality bytes, so that a record fills one 64-byte
 // cache line: the tables hold millions of them.
 struct tag_vet_t
 {
-    rna_string tag_sequence;
+    tag_letters tag_sequence;
     quality_string tag_quality;  // always "è"
     uint32_t tag_index = 0;   // 1-based line number in the tag-count file
     uint64_t tag_count = 0;   // reads with this sequence (64-bit: never wraps)

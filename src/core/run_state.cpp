@@ -82,5 +82,6 @@ void free_all_structures(run_state & state, uint32_t thread_count)
     release(state.results.assigned);
     for (std::thread & thread : giving_back)
         thread.join();
+    release(state.tags.letter_blocks);  // once no tag views them
     mallopt(M_MXFAST, default_fast_block_limit);
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,10 @@ struct mirna_db_tables
 struct tag_table
 {
     std::vector<tag_vet_t> tag_vet;  // tags longer than the seed, in file order
+    // The letters the tags of tag_vet (and their copies in the result
+    // tables) view: one block per file loaded, its tags' letters one after
+    // the other in file order.
+    std::vector<std::unique_ptr<seqan::Rna5[]>> letter_blocks;
     uint32_t tot_total_tag_count = 0;  // lines of the tag-count file
     uint32_t discarded_tag = 0;        // lines whose tag was not longer than the seed
     uint64_t discarded_reads = 0;      // their reads

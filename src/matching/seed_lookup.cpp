@@ -50,7 +50,7 @@ uint32_t first_with_hash(seed_lookup_t const & lookup, uint64_t hash)
 
 // True when the tag holds searched seed s at window `window`.
 bool window_equals_seed(seed_lookup_t const & lookup, std::vector<seed_vet_t> const & seed_vet, uint32_t s,
-                        rna_string const & tag, std::size_t window)
+                        tag_letters const & tag, std::size_t window)
 {
     rna_string const & seed = seed_vet[lookup.searched_seed_index[s]].seed_seq;
     for (std::size_t i = 0; i < lookup.seed_size; ++i)
@@ -84,7 +84,7 @@ struct tag_scratch
 // Records window `window` of tag t as the occurrence of every searched seed
 // with this hash that the tag holds there and that was not met before.
 void record_window(seed_lookup_t const & lookup, std::vector<seed_vet_t> const & seed_vet, uint64_t hash,
-                   rna_string const & tag, uint32_t window, uint32_t t, tag_scratch & scratch)
+                   tag_letters const & tag, uint32_t window, uint32_t t, tag_scratch & scratch)
 {
     for (uint32_t s = first_with_hash(lookup, hash); s != no_seed; s = lookup.next_with_same_hash[s])
     {
@@ -102,9 +102,9 @@ void record_window(seed_lookup_t const & lookup, std::vector<seed_vet_t> const &
 void search_tag(seed_lookup_t const & lookup, search_parameters const & parameters,
                 std::vector<seed_vet_t> const & seed_vet, tag_vet_t & tag_record, uint32_t t, tag_scratch & scratch)
 {
-    rna_string const & tag = tag_record.tag_sequence;
+    tag_letters const & tag = tag_record.tag_sequence;
     uint64_t const q = lookup.seed_size;
-    uint64_t const length = seqan::length(tag);
+    uint64_t const length = tag.size();
     if (lookup.searched_seed_index.empty() || q == 0 || length < q)
         return;
     uint64_t const windows = std::min(length - q + 1, useful_windows(parameters));
@@ -112,7 +112,7 @@ void search_tag(seed_lookup_t const & lookup, search_parameters const & paramete
         return;
 
     scratch.found.clear();
-    auto const letters = seqan::begin(tag, seqan::Standard());
+    seqan::Rna5 const * const letters = tag.begin();
     uint64_t hash = seqan::hash(scratch.shape, letters);
     for (uint32_t window = 0;;)
     {

@@ -17,11 +17,11 @@ using alignment_seed = seqan::Seed<seqan::Simple>;  // H: miRNA, V: tag
 // grown without mismatch to the left and to the right. The seed symbols
 // themselves are not compared. The caller guarantees that the placement lies
 // inside both sequences.
-alignment_seed exact_extension(rna_string const & mirna, rna_string const & tag,
+alignment_seed exact_extension(rna_string const & mirna, tag_letters const & tag,
                                uint64_t mirna_begin, uint64_t tag_begin_pos, uint64_t seed_size)
 {
     std::size_t const mirna_length = seqan::length(mirna);
-    std::size_t const tag_length = seqan::length(tag);
+    std::size_t const tag_length = tag.size();
 
     std::size_t begin_h = mirna_begin;
     std::size_t begin_v = tag_begin_pos;
@@ -44,11 +44,11 @@ alignment_seed exact_extension(rna_string const & mirna, rna_string const & tag,
 // The alignment lengthened to the right across at most one substitution:
 // the walk stops at the second mismatch or a sequence end, and the run of
 // mismatches it ended on is trimmed away. Returns the lengthened copy.
-alignment_seed tolerant_extension(rna_string const & mirna, rna_string const & tag,
+alignment_seed tolerant_extension(rna_string const & mirna, tag_letters const & tag,
                                   alignment_seed const & from)
 {
     std::size_t const mirna_length = seqan::length(mirna);
-    std::size_t const tag_length = seqan::length(tag);
+    std::size_t const tag_length = tag.size();
 
     std::size_t h = seqan::endPositionH(from);
     std::size_t v = seqan::endPositionV(from);
@@ -141,13 +141,13 @@ void set_site_flags(mirna_matched_vet_t & record, uint64_t e0, uint64_t e1, uint
 
 // Tries one miRNA on the tag. Fills `record` and returns true when the
 // alignment passes the placement, start and length tests.
-bool align_mirna(rna_string const & mirna, rna_string const & tag, search_parameters const & parameters,
+bool align_mirna(rna_string const & mirna, tag_letters const & tag, search_parameters const & parameters,
                  uint32_t seed_begin, mirna_matched_vet_t & record)
 {
     uint32_t const begin_seed = parameters.begin_seed;
     uint32_t const seed_size = parameters.seed_size;
     uint64_t const mirna_length = seqan::length(mirna);
-    uint64_t const tag_length = seqan::length(tag);
+    uint64_t const tag_length = tag.size();
 
     // A seed placement outside either sequence cannot be extended.
     if (uint64_t{begin_seed} + seed_size > mirna_length || uint64_t{seed_begin} + seed_size > tag_length)

@@ -155,7 +155,7 @@ void merge_rows(row_table & later, indexed_rows & rows)
 // Hands the content of `from` to `into`, which must be empty: no letters are copied.
 void take_tag(tag_vet_t & into, tag_vet_t & from)
 {
-    seqan::swap(into.tag_sequence, from.tag_sequence);
+    std::swap(into.tag_sequence, from.tag_sequence);
     into.tag_quality = from.tag_quality;
     into.tag_count = from.tag_count;
     into.tag_index = from.tag_index;

@@ -49,6 +49,14 @@ void add_field(std::string & line, rna_string const & seq)
         line += letters[seqan::ordValue(seq[i])];
 }
 
+void add_field(std::string & line, tag_letters const & seq)
+{
+    static char const letters[] = "ACGUN";
+    line += '\t';
+    for (seqan::Rna5 const letter : seq)
+        line += letters[seqan::ordValue(letter)];
+}
+
 void add_field(std::string & line, char_string const & text)
 {
     line += '\t';
