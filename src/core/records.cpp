@@ -62,6 +62,82 @@ bool operator!=(tag_letters const & a, tag_letters const & b)
     return !(a == b);
 }
 
+alignment_list::alignment_list(std::vector<mirna_matched_vet_t> const & alignments)
+{
+    reserve(alignments.size());
+    for (mirna_matched_vet_t const & a : alignments)
+        push_back(a);
+}
+
+alignment_list::alignment_list(alignment_list const & other)
+    : first_(other.first_), size_(other.size_), capacity_(other.capacity_)
+{
+    if (capacity_ == 0)
+        return;
+    first_ = new mirna_matched_vet_t[capacity_];
+    std::copy(other.begin(), other.end(), first_);
+}
+
+alignment_list::alignment_list(alignment_list && other) noexcept
+    : first_(std::exchange(other.first_, nullptr)), size_(std::exchange(other.size_, 0)),
+      capacity_(std::exchange(other.capacity_, 0))
+{
+}
+
+alignment_list & alignment_list::operator=(alignment_list other) noexcept
+{
+    std::swap(first_, other.first_);
+    std::swap(size_, other.size_);
+    std::swap(capacity_, other.capacity_);
+    return *this;
+}
+
+alignment_list::~alignment_list()
+{
+    if (capacity_ != 0)
+        delete[] first_;
+}
+
+alignment_list alignment_list::viewing(mirna_matched_vet_t * first, uint32_t count)
+{
+    alignment_list view;
+    view.first_ = first;
+    view.size_ = count;
+    return view;
+}
+
+void alignment_list::reserve(std::size_t count)
+{
+    if (count <= capacity_ || count == 0)
+        return;
+    auto * own = new mirna_matched_vet_t[count];
+    std::copy(begin(), end(), own);
+    if (capacity_ != 0)
+        delete[] first_;
+    first_ = own;
+    capacity_ = static_cast<uint32_t>(count);
+}
+
+void alignment_list::push_back(mirna_matched_vet_t const & alignment)
+{
+    if (size_ == capacity_)
+        reserve(capacity_ == 0 ? std::max<std::size_t>(size_ + 1, 2) : 2 * std::size_t{capacity_});
+    first_[size_++] = alignment;
+}
+
+void alignment_list::resize(std::size_t count)
+{
+    reserve(count);
+    for (std::size_t i = size_; i < count; ++i)
+        first_[i] = mirna_matched_vet_t{};
+    size_ = static_cast<uint32_t>(count);
+}
+
+void alignment_list::clear()
+{
+    *this = alignment_list();
+}
+
 bool is_mirna_exact(mirna_matched_vet_t const & a)
 {
     return !a.iso_5p && !a.iso_snp && !a.iso_multi_snp && !a.iso_3p;
@@ -72,7 +148,7 @@ mirna_vet_t const & matched_mirna(std::vector<seed_vet_t> const & seed_vet, mirn
     return seed_vet[a.seed_index].specie_vet[a.specie_index].mirna_vet[a.mirna_vet_index];
 }
 
-void order_alignments(std::vector<mirna_matched_vet_t> & alignments, assignment_rule const & rule)
+void order_alignments(alignment_list & alignments, assignment_rule const & rule)
 {
     if (!rule.by_rank)
         std::stable_sort(alignments.begin(), alignments.end(),
@@ -117,7 +193,7 @@ alignment_rank rank_of(tag_vet_t const & tag, mirna_matched_vet_t const & a, std
 // cannot be told apart: the first, lowest mirna_index, is taken).
 bool first_by_rank_is_assigned(tag_vet_t const & tag, std::vector<seed_vet_t> const & seed_vet)
 {
-    std::vector<mirna_matched_vet_t> const & alignments = tag.mirna_matched_vet;
+    alignment_list const & alignments = tag.mirna_matched_vet;
     alignment_rank const first = rank_of(tag, alignments[0], seed_vet);
     rna_string const & first_sequence = matched_mirna(seed_vet, alignments[0]).mirna_seq;
     for (std::size_t k = 1; k < alignments.size(); ++k)
@@ -134,7 +210,7 @@ bool first_by_rank_is_assigned(tag_vet_t const & tag, std::vector<seed_vet_t> co
 mirna_matched_vet_t const * counted_alignment(tag_vet_t const & tag, assignment_rule const & rule,
                                               std::vector<seed_vet_t> const & seed_vet)
 {
-    std::vector<mirna_matched_vet_t> const & alignments = tag.mirna_matched_vet;
+    alignment_list const & alignments = tag.mirna_matched_vet;
     if (alignments.size() == 1)
         return &alignments[0];
     if (alignments.size() < 2)

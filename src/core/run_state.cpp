@@ -83,5 +83,6 @@ void free_all_structures(run_state & state, uint32_t thread_count)
     for (std::thread & thread : giving_back)
         thread.join();
     release(state.tags.letter_blocks);  // once no tag views them
+    release(state.tags.alignment_blocks);
     mallopt(M_MXFAST, default_fast_block_limit);
 }

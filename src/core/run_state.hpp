@@ -30,6 +30,10 @@ struct tag_table
     // tables) view: one block per file loaded, its tags' letters one after
     // the other in file order.
     std::vector<std::unique_ptr<seqan::Rna5[]>> letter_blocks;
+    // The alignments the tags view once the seed search has found them: one
+    // block per piece of the table searched, its tags' alignments one after
+    // the other in tag order.
+    std::vector<std::vector<mirna_matched_vet_t>> alignment_blocks;
     uint32_t tot_total_tag_count = 0;  // lines of the tag-count file
     uint32_t discarded_tag = 0;        // lines whose tag was not longer than the seed
     uint64_t discarded_reads = 0;      // their reads

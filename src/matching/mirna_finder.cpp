@@ -133,7 +133,7 @@ int32_t mirna_finder(search_parameters const & parameters, mirna_db_tables const
     {
         counters.mirna_elaborated += static_cast<uint32_t>(passes.size());  // one per pass, tags or not
         seed_lookup_t const lookup = build_seed_lookup(mirna_db.seed_vet, std::move(passes), parameters.seed_size);
-        search_all_tags(lookup, parameters, mirna_db.seed_vet, tags.tag_vet, thread_count);
+        search_all_tags(lookup, parameters, mirna_db.seed_vet, tags, thread_count);
     }
     print_search_lines(parameters, mirna_db, tags, counters);
     return 0;

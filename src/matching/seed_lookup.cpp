@@ -79,6 +79,8 @@ struct tag_scratch
     // Per searched seed: 1 + position in tag_vet of the last tag it was found in.
     std::vector<uint32_t> found_in_tag;
     std::vector<seed_found_t> found;  // the current tag's seeds, as met
+    std::vector<mirna_matched_vet_t> alignments;  // of the tags searched so far
+    std::vector<uint32_t> alignments_end;         // per tag searched: the end of its alignments there
 };
 
 // Records window `window` of tag t as the occurrence of every searched seed
@@ -100,7 +102,7 @@ void record_window(seed_lookup_t const & lookup, std::vector<seed_vet_t> const &
 // Finds the leftmost occurrence of every searched seed in tag t, then extends
 // them pass by pass in seed, species entry, selected code order.
 void search_tag(seed_lookup_t const & lookup, search_parameters const & parameters,
-                std::vector<seed_vet_t> const & seed_vet, tag_vet_t & tag_record, uint32_t t, tag_scratch & scratch)
+                std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag_record, uint32_t t, tag_scratch & scratch)
 {
     tag_letters const & tag = tag_record.tag_sequence;
     uint64_t const q = lookup.seed_size;
@@ -130,7 +132,7 @@ void search_tag(seed_lookup_t const & lookup, search_parameters const & paramete
         {
             seed_pass_t const & pass = lookup.passes[p];
             seed_in_tag_vet_t const occurrence{hit.seed_begin, hit.seed_begin + lookup.seed_size};
-            ungapped_extension(parameters, occurrence, seed_vet, pass.seed_index, pass.specie_index, tag_record);
+            ungapped_extension(parameters, occurrence, seed_vet, pass.seed_index, pass.specie_index, tag, scratch.alignments);
         }
     }
 }
@@ -212,26 +214,72 @@ seed_lookup_t build_seed_lookup(std::vector<seed_vet_t> const & seed_vet, std::v
     return lookup;
 }
 
+namespace
+{
+// Tags whose alignments are gathered before they are stored in a block:
+// the working copy stays small next to the blocks.
+constexpr uint32_t tags_per_alignment_block = 16384;
+
+// Moves the alignments found in tags [first_tag, last_tag) from the
+// scratch into a new block of `blocks`, which the tags then view.
+void store_alignments(std::vector<tag_vet_t> & tag_vet, uint32_t first_tag, uint32_t last_tag, tag_scratch & scratch,
+                      std::vector<std::vector<mirna_matched_vet_t>> & blocks)
+{
+    if (scratch.alignments.empty())
+        return;
+    blocks.emplace_back(scratch.alignments.begin(), scratch.alignments.end());  // exactly the room they take
+    std::vector<mirna_matched_vet_t> & block = blocks.back();
+    uint32_t begin = 0;
+    for (uint32_t t = first_tag; t < last_tag; ++t)
+    {
+        uint32_t const end = scratch.alignments_end[t - first_tag];
+        alignment_list & list = tag_vet[t].mirna_matched_vet;
+        if (list.empty())
+            list = alignment_list::viewing(block.data() + begin, end - begin);
+        else  // alignments from before: the new ones follow them
+            for (uint32_t k = begin; k < end; ++k)
+                list.push_back(block[k]);
+        begin = end;
+    }
+    scratch.alignments.clear();
+}
+}  // namespace
+
 void search_tag_range(seed_lookup_t const & lookup, search_parameters const & parameters,
                       std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet,
-                      uint32_t first_tag, uint32_t last_tag)
+                      uint32_t first_tag, uint32_t last_tag, std::vector<std::vector<mirna_matched_vet_t>> & blocks)
 {
     tag_scratch scratch(lookup);
-    for (uint32_t t = first_tag; t < last_tag; ++t)
-        search_tag(lookup, parameters, seed_vet, tag_vet[t], t, scratch);
+    for (uint32_t first = first_tag; first < last_tag;)
+    {
+        uint32_t const last = first + std::min(last_tag - first, tags_per_alignment_block);
+        scratch.alignments_end.clear();
+        for (uint32_t t = first; t < last; ++t)
+        {
+            search_tag(lookup, parameters, seed_vet, tag_vet[t], t, scratch);
+            scratch.alignments_end.push_back(static_cast<uint32_t>(scratch.alignments.size()));
+        }
+        store_alignments(tag_vet, first, last, scratch, blocks);
+        first = last;
+    }
 }
 
 void search_all_tags(seed_lookup_t const & lookup, search_parameters const & parameters,
-                     std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet,
-                     uint32_t thread_count)
+                     std::vector<seed_vet_t> const & seed_vet, tag_table & tags, uint32_t thread_count)
 {
     // In many short pieces, so that the threads finish within a short piece
     // of one another: some parts of the table take longer to extend.
-    uint64_t const tags = tag_vet.size();
-    uint32_t const pieces = piece_count(tags, thread_count, 64);
+    std::vector<tag_vet_t> & tag_vet = tags.tag_vet;
+    uint64_t const tag_count = tag_vet.size();
+    uint32_t const pieces = piece_count(tag_count, thread_count, 64);
+    std::vector<std::vector<std::vector<mirna_matched_vet_t>>> blocks(pieces);
     run_in_pieces(pieces, thread_count, [&](uint64_t piece) {
         auto const p = static_cast<uint32_t>(piece);
-        search_tag_range(lookup, parameters, seed_vet, tag_vet, static_cast<uint32_t>(chunk_begin(tags, pieces, p)),
-                         static_cast<uint32_t>(chunk_begin(tags, pieces, p + 1)));
+        search_tag_range(lookup, parameters, seed_vet, tag_vet,
+                         static_cast<uint32_t>(chunk_begin(tag_count, pieces, p)),
+                         static_cast<uint32_t>(chunk_begin(tag_count, pieces, p + 1)), blocks[p]);
     });
+    for (auto & piece_blocks : blocks)
+        for (std::vector<mirna_matched_vet_t> & block : piece_blocks)
+            tags.alignment_blocks.push_back(std::move(block));  // the tags' views stay valid
 }

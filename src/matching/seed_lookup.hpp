@@ -62,13 +62,16 @@ seed_lookup_t build_seed_lookup(std::vector<seed_vet_t> const & seed_vet, std::v
 // Searches the tags of tag_vet in [first_tag, last_tag) and calls
 // ungapped_extension for the leftmost occurrence of each searched seed, pass
 // by pass in the order of lookup.passes (`seed_vet` is the one the lookup
-// was built from).
+// was built from). The range's alignments are put into blocks appended to
+// `blocks`, one tag's after the other's, and each tag views its own there
+// (a tag that had alignments before has the new ones appended to its list
+// instead).
 void search_tag_range(seed_lookup_t const & lookup, search_parameters const & parameters,
                       std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet,
-                      uint32_t first_tag, uint32_t last_tag);
+                      uint32_t first_tag, uint32_t last_tag, std::vector<std::vector<mirna_matched_vet_t>> & blocks);
 
-// search_tag_range over all of tag_vet, in short pieces searched by
-// thread_count threads (0 counts as 1).
+// search_tag_range over all of tags.tag_vet, in short pieces searched by
+// thread_count threads (0 counts as 1); the pieces' blocks are added to
+// tags.alignment_blocks.
 void search_all_tags(seed_lookup_t const & lookup, search_parameters const & parameters,
-                     std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet,
-                     uint32_t thread_count);
+                     std::vector<seed_vet_t> const & seed_vet, tag_table & tags, uint32_t thread_count);

@@ -190,7 +190,7 @@ bool align_mirna(rna_string const & mirna, tag_letters const & tag, search_param
 
 int32_t ungapped_extension(search_parameters const & parameters, seed_in_tag_vet_t const & occurrence,
                            std::vector<seed_vet_t> const & seed_vet, uint32_t seed_index, uint32_t specie_index,
-                           tag_vet_t & tag)
+                           tag_letters const & tag, std::vector<mirna_matched_vet_t> & found)
 {
     if (seed_index >= seed_vet.size() || specie_index >= seed_vet[seed_index].specie_vet.size())
         return 0;
@@ -199,12 +199,23 @@ int32_t ungapped_extension(search_parameters const & parameters, seed_in_tag_vet
     for (std::size_t m = 0; m < mirnas.size(); ++m)
     {
         mirna_matched_vet_t record;
-        if (!align_mirna(mirnas[m].mirna_seq, tag.tag_sequence, parameters, occurrence.seed_begin, record))
+        if (!align_mirna(mirnas[m].mirna_seq, tag, parameters, occurrence.seed_begin, record))
             continue;
         record.seed_index = seed_index;
         record.specie_index = specie_index;
         record.mirna_vet_index = static_cast<uint32_t>(m);
-        tag.mirna_matched_vet.push_back(record);
+        found.push_back(record);
     }
+    return 0;
+}
+
+int32_t ungapped_extension(search_parameters const & parameters, seed_in_tag_vet_t const & occurrence,
+                           std::vector<seed_vet_t> const & seed_vet, uint32_t seed_index, uint32_t specie_index,
+                           tag_vet_t & tag)
+{
+    std::vector<mirna_matched_vet_t> found;
+    ungapped_extension(parameters, occurrence, seed_vet, seed_index, specie_index, tag.tag_sequence, found);
+    for (mirna_matched_vet_t const & a : found)
+        tag.mirna_matched_vet.push_back(a);
     return 0;
 }

@@ -152,16 +152,6 @@ void merge_rows(row_table & later, indexed_rows & rows)
     }
 }
 
-// Hands the content of `from` to `into`, which must be empty: no letters are copied.
-void take_tag(tag_vet_t & into, tag_vet_t & from)
-{
-    std::swap(into.tag_sequence, from.tag_sequence);
-    into.tag_quality = from.tag_quality;
-    into.tag_count = from.tag_count;
-    into.tag_index = from.tag_index;
-    into.mirna_matched_vet.swap(from.mirna_matched_vet);
-}
-
 // Where the mapped tags of one chunk of tag_vet go, and the chunk's sums.
 struct chunk_split
 {
@@ -212,10 +202,8 @@ void split_chunk(std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t
         std::size_t const alignments = tag.mirna_matched_vet.size();
         if (alignments == 0)
             continue;
-        // A copy made by construction holds exactly the room of the original.
-        tag_vet_t copy = tag;
-        take_tag(alignments >= 2 ? results.result_tag_ambig_vet[ambiguous++] : results.result_tag_uniq_vet[unique++],
-                 copy);
+        // The copy views the letters and alignments of the tag in the stores of its table.
+        (alignments >= 2 ? results.result_tag_ambig_vet[ambiguous++] : results.result_tag_uniq_vet[unique++]) = tag;
         add_tag_to_rows(seed_vet, tag, alignments >= 2, rows);
     }
 }
