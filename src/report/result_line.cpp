@@ -40,29 +40,36 @@ void add_field(std::string & line, bool flag)
     line += flag ? '1' : '0';
 }
 
-void add_field(std::string & line, rna_string const & seq)
+namespace
+{
+// A tab and the letters A, C, G, U, N of [first, first + size), written in
+// one step at the end of the line.
+void add_letters(std::string & line, seqan::Rna5 const * first, std::size_t size)
 {
     static char const letters[] = "ACGUN";
-    line += '\t';
-    std::size_t const size = seqan::length(seq);
+    std::size_t const at = line.size();
+    line.resize(at + 1 + size);
+    char * out = &line[at];
+    *out++ = '\t';
     for (std::size_t i = 0; i < size; ++i)
-        line += letters[seqan::ordValue(seq[i])];
+        out[i] = letters[seqan::ordValue(first[i])];
+}
+}  // namespace
+
+void add_field(std::string & line, rna_string const & seq)
+{
+    add_letters(line, seqan::begin(seq, seqan::Standard()), seqan::length(seq));
 }
 
 void add_field(std::string & line, tag_letters const & seq)
 {
-    static char const letters[] = "ACGUN";
-    line += '\t';
-    for (seqan::Rna5 const letter : seq)
-        line += letters[seqan::ordValue(letter)];
+    add_letters(line, seq.begin(), seq.size());
 }
 
 void add_field(std::string & line, char_string const & text)
 {
     line += '\t';
-    std::size_t const size = seqan::length(text);
-    for (std::size_t i = 0; i < size; ++i)
-        line += text[i];
+    line.append(seqan::begin(text, seqan::Standard()), seqan::length(text));
 }
 
 void add_field(std::string & line, quality_string const & text)
