@@ -1,7 +1,7 @@
 #include "report/family_comparator.hpp"
 
 #include <algorithm>
-#include <string>
+#include <string_view>
 
 namespace
 {
@@ -12,22 +12,22 @@ constexpr char name_part_filler = '$';
 
 // The three parts of a name such as >abc-miR-21-5p: species code, kind of
 // name and family number with its letter suffix. All empty for a text that
-// does not start with ">".
+// does not start with ">". The parts view the header's characters.
 struct name_parts
 {
-    std::string species;
-    std::string kind;
-    std::string family;
+    std::string_view species;
+    std::string_view kind;
+    std::string_view family;
 };
 
 // The characters from `pos` up to, not including, the first of `stops` or
 // the end of the text; `pos` moves past that stop character.
-std::string read_part(std::string const & text, std::size_t & pos, char const * stops)
+std::string_view read_part(std::string_view text, std::size_t & pos, char const * stops)
 {
     std::size_t end = text.find_first_of(stops, pos);
-    if (end == std::string::npos)
+    if (end == std::string_view::npos)
         end = text.size();
-    std::string part = text.substr(pos, end - pos);
+    std::string_view const part = text.substr(pos, end - pos);
     pos = end < text.size() ? end + 1 : end;
     return part;
 }
@@ -37,7 +37,7 @@ std::string read_part(std::string const & text, std::size_t & pos, char const * 
 // falls in.
 name_parts split_name(char_string const & info)
 {
-    std::string const text(seqan::begin(info), seqan::end(info));
+    std::string_view const text(seqan::begin(info, seqan::Standard()), seqan::length(info));
     name_parts parts;
     if (text.empty() || text[0] != '>')
         return parts;
@@ -48,12 +48,12 @@ name_parts split_name(char_string const & info)
     return parts;
 }
 
-char char_at(std::string const & part, std::size_t i)
+char char_at(std::string_view part, std::size_t i)
 {
     return i < part.size() ? part[i] : name_part_filler;
 }
 
-std::size_t compared_width(std::string const & a, std::string const & b)
+std::size_t compared_width(std::string_view a, std::string_view b)
 {
     return std::max({name_part_width, a.size(), b.size()});
 }
@@ -64,7 +64,7 @@ bool is_digit(char c)
 }
 
 // Equal at every position of the filled parts.
-bool same_part(std::string const & a, std::string const & b)
+bool same_part(std::string_view a, std::string_view b)
 {
     std::size_t const width = compared_width(a, b);
     for (std::size_t i = 0; i < width; ++i)
@@ -75,7 +75,7 @@ bool same_part(std::string const & a, std::string const & b)
 
 // Equal at every position where either part holds a digit: letter suffixes
 // are ignored, digits are compared by position.
-bool same_family_number(std::string const & a, std::string const & b)
+bool same_family_number(std::string_view a, std::string_view b)
 {
     std::size_t const width = compared_width(a, b);
     for (std::size_t i = 0; i < width; ++i)
@@ -89,7 +89,7 @@ bool same_family_number(std::string const & a, std::string const & b)
 }
 }  // namespace
 
-int32_t family_comparator(char_string a, char_string b)
+int32_t family_comparator(char_string const & a, char_string const & b)
 {
     name_parts const first = split_name(a);
     name_parts const second = split_name(b);

@@ -4,4 +4,4 @@
 #include "core/records.hpp"
 
 // 0 when the two FASTA header texts name miRNAs of one family, 1 otherwise.
-int32_t family_comparator(char_string a, char_string b);
+int32_t family_comparator(char_string const & a, char_string const & b);

@@ -153,7 +153,8 @@ void merge_rows(row_table & later, indexed_rows & rows)
 }
 
 // Where the mapped tags of one chunk of tag_vet go, and the chunk's sums.
-struct chunk_split
+// Aligned to a cache line: the threads filling neighbouring chunks do not share one.
+struct alignas(64) chunk_split
 {
     uint64_t first = 0;               // the chunk is tag_vet[first, last)
     uint64_t last = 0;
@@ -170,22 +171,28 @@ struct chunk_split
 // Counts the chunk's unique and ambiguous tags and sums its reads.
 void count_chunk(std::vector<tag_vet_t> const & tag_vet, chunk_split & chunk)
 {
+    chunk_split sums;  // summed here, so that the loop writes no shared memory
     for (uint64_t t = chunk.first; t < chunk.last; ++t)
     {
         tag_vet_t const & tag = tag_vet[t];
-        chunk.reads += tag.tag_count;
+        sums.reads += tag.tag_count;
         std::size_t const alignments = tag.mirna_matched_vet.size();
         if (alignments >= 2)
         {
-            chunk.ambiguous_reads += tag.tag_count;
-            ++chunk.ambiguous_tags;
+            sums.ambiguous_reads += tag.tag_count;
+            ++sums.ambiguous_tags;
         }
         else if (alignments == 1)
         {
-            chunk.unique_reads += tag.tag_count;
-            ++chunk.unique_tags;
+            sums.unique_reads += tag.tag_count;
+            ++sums.unique_tags;
         }
     }
+    chunk.reads = sums.reads;
+    chunk.unique_reads = sums.unique_reads;
+    chunk.ambiguous_reads = sums.ambiguous_reads;
+    chunk.unique_tags = sums.unique_tags;
+    chunk.ambiguous_tags = sums.ambiguous_tags;
 }
 
 // Copies the mapped tags of the chunk into their places in the two tag

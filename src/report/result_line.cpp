@@ -7,7 +7,7 @@ void append_unsigned(std::string & line, uint64_t value)
 {
     char digits[24];
     auto const written = std::to_chars(digits, digits + sizeof digits, value);
-    line.append(digits, written.ptr);
+    line.append(digits, static_cast<std::size_t>(written.ptr - digits));
 }
 
 void add_field(std::string & line, uint32_t value)
@@ -31,7 +31,7 @@ void add_field(std::string & line, int64_t value)
     char digits[24];
     auto const written = std::to_chars(digits, digits + sizeof digits, value);
     line += '\t';
-    line.append(digits, written.ptr);
+    line.append(digits, static_cast<std::size_t>(written.ptr - digits));
 }
 
 void add_field(std::string & line, bool flag)
