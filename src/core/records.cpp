@@ -108,6 +108,7 @@ alignment_list alignment_list::viewing(mirna_matched_vet_t * first, uint32_t cou
 
 void alignment_list::reserve(std::size_t count)
 {
+    count = std::max<std::size_t>(count, size_);  // a view becomes a copy of its own: room for all it views
     if (count <= capacity_ || count == 0)
         return;
     auto * own = new mirna_matched_vet_t[count];
@@ -120,8 +121,10 @@ void alignment_list::reserve(std::size_t count)
 
 void alignment_list::push_back(mirna_matched_vet_t const & alignment)
 {
-    if (size_ == capacity_)
-        reserve(capacity_ == 0 ? std::max<std::size_t>(size_ + 1, 2) : 2 * std::size_t{capacity_});
+    if (capacity_ == 0)  // empty, or a view: a block of its own first
+        reserve(std::max<std::size_t>(size_ + 1, 2));
+    else if (size_ == capacity_)
+        reserve(2 * std::size_t{capacity_});
     first_[size_++] = alignment;
 }
 

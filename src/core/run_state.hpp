@@ -87,7 +87,6 @@ struct run_state
     mapped_totals totals;
 };
 
-// Empties the seven tables (counters keep their values), the tags' blocks
-// released on thread_count threads (0 counts as 1) and given back to the
-// system as they are freed.
-void free_all_structures(run_state & state, uint32_t thread_count);
+// Empties the seven tables and the tag table's stores (counters keep their
+// values), the memory given back to the system as it is freed.
+void free_all_structures(run_state & state);

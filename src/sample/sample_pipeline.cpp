@@ -184,7 +184,7 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
         if (gff3_export(gff3_request_of(r), seed_vet, state.results, outputs) != 0)
             return 1;
     }
-    free_all_structures(state, r.thread_count);
+    free_all_structures(state);
     return 0;
 }
 
