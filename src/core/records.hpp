@@ -71,7 +71,7 @@ class tag_letters
 {
 public:
     tag_letters() = default;
-    tag_letters(rna_string const & letters);  // NOLINT: a tag's letters are assigned from text_to_rna5
+    tag_letters(rna_string const & letters);  // implicit: a tag is given the letters of text_to_rna5
     tag_letters(tag_letters const & other);
     tag_letters(tag_letters && other) noexcept;
     tag_letters & operator=(tag_letters other) noexcept;
@@ -106,7 +106,7 @@ class alignment_list
 {
 public:
     alignment_list() = default;
-    alignment_list(std::vector<mirna_matched_vet_t> const & alignments);  // NOLINT: assigned from a vector
+    alignment_list(std::vector<mirna_matched_vet_t> const & alignments);  // implicit: a list is given a vector
     alignment_list(alignment_list const & other);
     alignment_list(alignment_list && other) noexcept;
     alignment_list & operator=(alignment_list other) noexcept;

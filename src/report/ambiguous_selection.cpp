@@ -11,10 +11,10 @@ namespace
 int32_t count_mirna_families(std::vector<seed_vet_t> const & seed_vet,
                              alignment_list const & alignments)
 {
-    char_string const & best_info = matched_mirna(seed_vet, alignments[0]).mirna_info;
+    mirna_family_name const best = family_name_of(matched_mirna(seed_vet, alignments[0]).mirna_info);
     int32_t num_mir_family = 1;
     for (std::size_t j = 1; j < alignments.size(); ++j)
-        num_mir_family += family_comparator(best_info, matched_mirna(seed_vet, alignments[j]).mirna_info);
+        num_mir_family += same_family(best, family_name_of(matched_mirna(seed_vet, alignments[j]).mirna_info)) ? 0 : 1;
     return num_mir_family;
 }
 
