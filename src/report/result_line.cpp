@@ -45,24 +45,17 @@ void add_field(std::string & line, bool flag)
 
 namespace
 {
-// A tab and the letters A, C, G, U, N of [first, first + size), appended a
-// stretch at a time.
+// A tab and the letters A, C, G, U, N of [first, first + size), written in
+// one step at the end of the line.
 void add_letters(std::string & line, seqan::Rna5 const * first, std::size_t size)
 {
     static char const letters[] = "ACGUN";
-    char text[128];
-    text[0] = '\t';
-    std::size_t used = 1;
+    std::size_t const at = line.size();
+    line.resize(at + 1 + size);
+    char * out = &line[at];
+    *out++ = '\t';
     for (std::size_t i = 0; i < size; ++i)
-    {
-        if (used == sizeof text)
-        {
-            line.append(text, used);
-            used = 0;
-        }
-        text[used++] = letters[seqan::ordValue(first[i])];
-    }
-    line.append(text, used);
+        out[i] = letters[first[i].value];
 }
 }  // namespace
 
