@@ -132,7 +132,10 @@ void search_tag(seed_lookup_t const & lookup, search_parameters const & paramete
         {
             seed_pass_t const & pass = lookup.passes[p];
             seed_in_tag_vet_t const occurrence{hit.seed_begin, hit.seed_begin + lookup.seed_size};
-            ungapped_extension(parameters, occurrence, seed_vet, pass.seed_index, pass.specie_index, tag, scratch.alignments);
+            mirna_letters_t const * const mirnas = lookup.pass_mirnas.data();
+            ungapped_extension(parameters, occurrence, mirnas + lookup.first_pass_mirna[p],
+                               mirnas + lookup.first_pass_mirna[p + 1], pass.seed_index, pass.specie_index, tag,
+                               scratch.alignments);
         }
     }
 }
@@ -174,6 +177,33 @@ bool lookup_applies(std::vector<seed_vet_t> const & seed_vet, std::vector<seed_p
     return true;
 }
 
+namespace
+{
+// Fills the pass miRNA table of `lookup` from the passes and seed_vet.
+void gather_pass_mirnas(std::vector<seed_vet_t> const & seed_vet, seed_lookup_t & lookup)
+{
+    std::size_t letters = 0;
+    for (seed_pass_t const & pass : lookup.passes)
+        for (mirna_vet_t const & mirna : seed_vet[pass.seed_index].specie_vet[pass.specie_index].mirna_vet)
+            letters += seqan::length(mirna.mirna_seq);
+    lookup.mirna_letter_store.resize(letters);  // its room fixed before any miRNA points into it
+    seqan::Rna5 * next = lookup.mirna_letter_store.data();
+    for (seed_pass_t const & pass : lookup.passes)
+    {
+        lookup.first_pass_mirna.push_back(static_cast<uint32_t>(lookup.pass_mirnas.size()));
+        std::vector<mirna_vet_t> const & mirnas = seed_vet[pass.seed_index].specie_vet[pass.specie_index].mirna_vet;
+        for (std::size_t m = 0; m < mirnas.size(); ++m)
+        {
+            mirna_letters_t mirna = letters_of(mirnas[m], static_cast<uint32_t>(m));
+            next = std::copy(mirna.letters, mirna.letters + mirna.length, next);
+            mirna.letters = next - mirna.length;
+            lookup.pass_mirnas.push_back(mirna);
+        }
+    }
+    lookup.first_pass_mirna.push_back(static_cast<uint32_t>(lookup.pass_mirnas.size()));
+}
+}  // namespace
+
 seed_lookup_t build_seed_lookup(std::vector<seed_vet_t> const & seed_vet, std::vector<seed_pass_t> passes,
                                 uint32_t seed_size, uint64_t direct_table_limit)
 {
@@ -189,6 +219,7 @@ seed_lookup_t build_seed_lookup(std::vector<seed_vet_t> const & seed_vet, std::v
         }
     }
     lookup.first_pass.push_back(static_cast<uint32_t>(lookup.passes.size()));
+    gather_pass_mirnas(seed_vet, lookup);
 
     std::size_t const searched = lookup.searched_seed_index.size();
     lookup.next_with_same_hash.assign(searched, no_seed);

@@ -10,6 +10,7 @@
 
 #include "core/run_state.hpp"
 #include "core/search_parameters.hpp"
+#include "matching/ungapped_extension.hpp"
 
 // One search pass: species entry specie_index of seed seed_index, searched
 // once for every selected code equal to its species code.
@@ -38,6 +39,14 @@ struct seed_lookup_t
     // True when equal hashes always mean equal windows (5^seed_size fits in
     // 64 bits); otherwise every hit is compared symbol by symbol.
     bool exact_hash = true;
+    // The miRNAs of every pass, in the order of their species entry, with
+    // their letters copied one after the other into mirna_letter_store: the
+    // extensions read this small table rather than the whole seed index.
+    // Those of pass p are pass_mirnas[first_pass_mirna[p]] ..
+    // pass_mirnas[first_pass_mirna[p + 1] - 1].
+    std::vector<seqan::Rna5> mirna_letter_store;
+    std::vector<mirna_letters_t> pass_mirnas;
+    std::vector<uint32_t> first_pass_mirna;
 };
 
 constexpr uint32_t no_seed = UINT32_MAX;
