@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const * data, std::size_t size)
     if (tags.tot_total_tag_count != tags.tag_vet.size() + tags.discarded_tag)
         std::abort();
     for (tag_vet_t const & tag : tags.tag_vet)
-        if (seqan::length(tag.tag_sequence) <= seed_size || tag.tag_index == 0)
+        if (tag.tag_sequence.size() <= seed_size || tag.tag_index == 0)
             std::abort();
     return 0;
 }

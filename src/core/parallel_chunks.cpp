@@ -182,6 +182,7 @@ void run_in_pieces(uint64_t piece_count, uint32_t thread_count, std::function<vo
 
 void prefault_in_chunks(void const * begin, std::size_t bytes, uint32_t thread_count)
 {
+    advise_huge_pages(begin, bytes);
 #ifdef MADV_POPULATE_WRITE
     if (thread_count <= 1)
         return;
@@ -200,6 +201,20 @@ void prefault_in_chunks(void const * begin, std::size_t bytes, uint32_t thread_c
     (void)begin;
     (void)bytes;
     (void)thread_count;
+#endif
+}
+
+void advise_huge_pages(void const * begin, std::size_t bytes)
+{
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t huge_page = std::uintptr_t{2} << 20;
+    std::uintptr_t const first = (reinterpret_cast<std::uintptr_t>(begin) + huge_page - 1) & ~(huge_page - 1);
+    std::uintptr_t const end = (reinterpret_cast<std::uintptr_t>(begin) + bytes) & ~(huge_page - 1);
+    if (end > first)
+        madvise(reinterpret_cast<void *>(first), end - first, MADV_HUGEPAGE);  // a hint: may fail harmlessly
+#else
+    (void)begin;
+    (void)bytes;
 #endif
 }
 

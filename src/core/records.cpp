@@ -1,6 +1,145 @@
 #include "core/records.hpp"
 
 #include <algorithm>
+#include <cstring>
+#include <utility>
+
+tag_letters::tag_letters(rna_string const & letters)
+    : size_(static_cast<uint32_t>(seqan::length(letters)))
+{
+    if (size_ == 0)
+        return;
+    auto * own = new seqan::Rna5[size_];
+    std::copy(seqan::begin(letters, seqan::Standard()), seqan::end(letters, seqan::Standard()), own);
+    first_ = own;
+    owned_ = true;
+}
+
+tag_letters::tag_letters(tag_letters const & other) : first_(other.first_), size_(other.size_), owned_(other.owned_)
+{
+    if (!owned_)
+        return;
+    auto * own = new seqan::Rna5[size_];
+    std::copy(other.begin(), other.end(), own);
+    first_ = own;
+}
+
+tag_letters::tag_letters(tag_letters && other) noexcept
+    : first_(std::exchange(other.first_, nullptr)), size_(std::exchange(other.size_, 0)),
+      owned_(std::exchange(other.owned_, false))
+{
+}
+
+tag_letters & tag_letters::operator=(tag_letters other) noexcept
+{
+    std::swap(first_, other.first_);
+    std::swap(size_, other.size_);
+    std::swap(owned_, other.owned_);
+    return *this;
+}
+
+tag_letters::~tag_letters()
+{
+    if (owned_)
+        delete[] first_;
+}
+
+tag_letters tag_letters::viewing(seqan::Rna5 const * first, uint32_t count)
+{
+    tag_letters view;
+    view.first_ = first;
+    view.size_ = count;
+    return view;
+}
+
+bool operator==(tag_letters const & a, tag_letters const & b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin());
+}
+
+bool operator!=(tag_letters const & a, tag_letters const & b)
+{
+    return !(a == b);
+}
+
+alignment_list::alignment_list(std::vector<mirna_matched_vet_t> const & alignments)
+{
+    reserve(alignments.size());
+    for (mirna_matched_vet_t const & a : alignments)
+        push_back(a);
+}
+
+alignment_list::alignment_list(alignment_list const & other)
+    : first_(other.first_), size_(other.size_), capacity_(other.capacity_)
+{
+    if (capacity_ == 0)
+        return;
+    first_ = new mirna_matched_vet_t[capacity_];
+    std::copy(other.begin(), other.end(), first_);
+}
+
+alignment_list::alignment_list(alignment_list && other) noexcept
+    : first_(std::exchange(other.first_, nullptr)), size_(std::exchange(other.size_, 0)),
+      capacity_(std::exchange(other.capacity_, 0))
+{
+}
+
+alignment_list & alignment_list::operator=(alignment_list other) noexcept
+{
+    std::swap(first_, other.first_);
+    std::swap(size_, other.size_);
+    std::swap(capacity_, other.capacity_);
+    return *this;
+}
+
+alignment_list::~alignment_list()
+{
+    if (capacity_ != 0)
+        delete[] first_;
+}
+
+alignment_list alignment_list::viewing(mirna_matched_vet_t * first, uint32_t count)
+{
+    alignment_list view;
+    view.first_ = first;
+    view.size_ = count;
+    return view;
+}
+
+void alignment_list::reserve(std::size_t count)
+{
+    count = std::max<std::size_t>(count, size_);  // a view becomes a copy of its own: room for all it views
+    if (count <= capacity_ || count == 0)
+        return;
+    auto * own = new mirna_matched_vet_t[count];
+    std::copy(begin(), end(), own);
+    if (capacity_ != 0)
+        delete[] first_;
+    first_ = own;
+    capacity_ = static_cast<uint32_t>(count);
+}
+
+void alignment_list::push_back(mirna_matched_vet_t const & alignment)
+{
+    if (capacity_ == 0)  // empty, or a view: a block of its own first
+        reserve(std::max<std::size_t>(size_ + 1, 2));
+    else if (size_ == capacity_)
+        reserve(2 * std::size_t{capacity_});
+    first_[size_++] = alignment;
+}
+
+void alignment_list::resize(std::size_t count)
+{
+    reserve(count);
+    for (std::size_t i = size_; i < count; ++i)
+        first_[i] = mirna_matched_vet_t{};
+    size_ = static_cast<uint32_t>(count);
+}
+
+void alignment_list::clear()
+{
+    *this = alignment_list();
+}
 
 bool is_mirna_exact(mirna_matched_vet_t const & a)
 {
@@ -12,7 +151,7 @@ mirna_vet_t const & matched_mirna(std::vector<seed_vet_t> const & seed_vet, mirn
     return seed_vet[a.seed_index].specie_vet[a.specie_index].mirna_vet[a.mirna_vet_index];
 }
 
-void order_alignments(std::vector<mirna_matched_vet_t> & alignments, assignment_rule const & rule)
+void order_alignments(alignment_list & alignments, assignment_rule const & rule)
 {
     if (!rule.by_rank)
         std::stable_sort(alignments.begin(), alignments.end(),
@@ -60,7 +199,7 @@ alignment_rank rank_of(tag_vet_t const & tag, mirna_matched_vet_t const & a, std
 // cannot be told apart: the first, lowest mirna_index, is taken).
 bool first_by_rank_is_assigned(tag_vet_t const & tag, std::vector<seed_vet_t> const & seed_vet)
 {
-    std::vector<mirna_matched_vet_t> const & alignments = tag.mirna_matched_vet;
+    alignment_list const & alignments = tag.mirna_matched_vet;
     alignment_rank const first = rank_of(tag, alignments[0], seed_vet);
     rna_string const & first_sequence = matched_mirna(seed_vet, alignments[0]).mirna_seq;
     for (std::size_t k = 1; k < alignments.size(); ++k)
@@ -77,7 +216,7 @@ bool first_by_rank_is_assigned(tag_vet_t const & tag, std::vector<seed_vet_t> co
 mirna_matched_vet_t const * counted_alignment(tag_vet_t const & tag, assignment_rule const & rule,
                                               std::vector<seed_vet_t> const & seed_vet)
 {
-    std::vector<mirna_matched_vet_t> const & alignments = tag.mirna_matched_vet;
+    alignment_list const & alignments = tag.mirna_matched_vet;
     if (alignments.size() == 1)
         return &alignments[0];
     if (alignments.size() < 2)

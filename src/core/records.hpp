@@ -74,18 +74,91 @@ struct mirna_matched_vet_t
     precursor_verdict verdict = precursor_verdict::none;
 };
 
-// One distinct read sequence with its alignments. `tag_index` sits in the
-// padding after the two quality bytes, so that a record fills one 64-byte
-// cache line: the tables hold millions of them.
+// The letters of one tag. The tags of a loaded table view their letters in
+// the table's letter store (tag_table::letter_blocks), where the letters of
+// all tags lie one after the other: no tag has a heap block of its own, and
+// a copy of such a tag views the same letters. A tag made on its own (from
+// an rna_string) keeps a copy of its letters, which its copies copy.
+class tag_letters
+{
+public:
+    tag_letters() = default;
+    tag_letters(rna_string const & letters);  // implicit: a tag is given the letters of text_to_rna5
+    tag_letters(tag_letters const & other);
+    tag_letters(tag_letters && other) noexcept;
+    tag_letters & operator=(tag_letters other) noexcept;
+    ~tag_letters();
+
+    // The `count` letters from `first` on, which must outlive the view.
+    static tag_letters viewing(seqan::Rna5 const * first, uint32_t count);
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    seqan::Rna5 operator[](std::size_t i) const { return first_[i]; }
+    seqan::Rna5 const * begin() const { return first_; }
+    seqan::Rna5 const * end() const { return first_ + size_; }
+
+private:
+    seqan::Rna5 const * first_ = nullptr;
+    uint32_t size_ = 0;
+    bool owned_ = false;  // first_ is a block of its own, released with it
+};
+
+bool operator==(tag_letters const & a, tag_letters const & b);
+bool operator!=(tag_letters const & a, tag_letters const & b);
+
+// The alignments of one tag. After the seed search the tags of a table view
+// their alignments in the table's alignment store (tag_table::alignment_blocks),
+// where the alignments of neighbouring tags lie one after the other; a copy of
+// such a tag views the same alignments, so ordering them orders them for both.
+// A list that is appended to (a tag made on its own, the reference and the
+// sensitive search) keeps its alignments in a block of its own, which its
+// copies copy; appending to a view first makes it such a copy.
+class alignment_list
+{
+public:
+    alignment_list() = default;
+    alignment_list(std::vector<mirna_matched_vet_t> const & alignments);  // implicit: a list is given a vector
+    alignment_list(alignment_list const & other);
+    alignment_list(alignment_list && other) noexcept;
+    alignment_list & operator=(alignment_list other) noexcept;
+    ~alignment_list();
+
+    // The `count` alignments from `first` on, which must outlive the view.
+    static alignment_list viewing(mirna_matched_vet_t * first, uint32_t count);
+
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    mirna_matched_vet_t & operator[](std::size_t i) { return first_[i]; }
+    mirna_matched_vet_t const & operator[](std::size_t i) const { return first_[i]; }
+    mirna_matched_vet_t * begin() { return first_; }
+    mirna_matched_vet_t * end() { return first_ + size_; }
+    mirna_matched_vet_t const * begin() const { return first_; }
+    mirna_matched_vet_t const * end() const { return first_ + size_; }
+
+    void push_back(mirna_matched_vet_t const & alignment);
+    void reserve(std::size_t count);  // room of its own for `count` alignments
+    void resize(std::size_t count);   // new alignments are all zero
+    void clear();                     // empty, its own block released
+
+private:
+    mirna_matched_vet_t * first_ = nullptr;
+    uint32_t size_ = 0;
+    uint32_t capacity_ = 0;  // of its own block; 0 for a view (or an empty list)
+};
+
+// One distinct read sequence with its alignments: its letters and its
+// alignments lie in the stores of its table, so that a record is 48 bytes
+// (the tables hold millions of them) and a tag has no heap block of its own.
 struct tag_vet_t
 {
-    rna_string tag_sequence;
+    tag_letters tag_sequence;
     quality_string tag_quality;  // always "è"
     uint32_t tag_index = 0;   // 1-based line number in the tag-count file
     uint64_t tag_count = 0;   // reads with this sequence (64-bit: never wraps)
-    std::vector<mirna_matched_vet_t> mirna_matched_vet;
+    alignment_list mirna_matched_vet;
 };
-static_assert(sizeof(void *) != 8 || sizeof(tag_vet_t) <= 64, "a tag record outgrew its cache line");
+static_assert(sizeof(void *) != 8 || sizeof(tag_vet_t) <= 48, "a tag record outgrew its 48 bytes");
 
 // One occurrence of a seed in a tag (working data of the seed search).
 struct seed_in_tag_vet_t
@@ -152,7 +225,7 @@ struct assignment_rule
 };
 
 // Puts a tag's alignments in the order of `rule` (stable).
-void order_alignments(std::vector<mirna_matched_vet_t> & alignments, assignment_rule const & rule);
+void order_alignments(alignment_list & alignments, assignment_rule const & rule);
 
 // The alignment a tag is counted on: its only alignment, or, for an
 // ambiguous tag whose alignments are in the order of `rule`, the first one

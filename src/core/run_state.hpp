@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,14 @@ struct mirna_db_tables
 struct tag_table
 {
     std::vector<tag_vet_t> tag_vet;  // tags longer than the seed, in file order
+    // The letters the tags of tag_vet (and their copies in the result
+    // tables) view: one block per file loaded, its tags' letters one after
+    // the other in file order.
+    std::vector<std::unique_ptr<seqan::Rna5[]>> letter_blocks;
+    // The alignments the tags view once the seed search has found them: one
+    // block per piece of the table searched, its tags' alignments one after
+    // the other in tag order.
+    std::vector<std::vector<mirna_matched_vet_t>> alignment_blocks;
     uint32_t tot_total_tag_count = 0;  // lines of the tag-count file
     uint32_t discarded_tag = 0;        // lines whose tag was not longer than the seed
     uint64_t discarded_reads = 0;      // their reads
@@ -78,7 +87,6 @@ struct run_state
     mapped_totals totals;
 };
 
-// Empties the seven tables (counters keep their values), the tags' blocks
-// released on thread_count threads (0 counts as 1) and given back to the
-// system as they are freed.
-void free_all_structures(run_state & state, uint32_t thread_count);
+// Empties the seven tables and the tag table's stores (counters keep their
+// values), the memory given back to the system as it is freed.
+void free_all_structures(run_state & state);

@@ -20,6 +20,15 @@ rna_string text_to_rna5(std::string const & text)
     return seq;
 }
 
+std::string rna5_to_text(tag_letters const & seq)
+{
+    static char const letters[] = "ACGUN";
+    std::string text(seq.size(), 'N');
+    for (std::size_t i = 0; i < text.size(); ++i)
+        text[i] = letters[seqan::ordValue(seq[i])];
+    return text;
+}
+
 std::string rna5_to_text(rna_string const & seq)
 {
     static char const letters[] = "ACGUN";

@@ -11,3 +11,4 @@ rna_string text_to_rna5(std::string const & text);
 
 // Nucleotides to the letters A, C, G, U, N.
 std::string rna5_to_text(rna_string const & seq);
+std::string rna5_to_text(tag_letters const & seq);

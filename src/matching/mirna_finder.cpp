@@ -4,6 +4,7 @@
 // reference that scans the tag table once per pass with Horspool.
 #include "matching/mirna_finder.hpp"
 
+#include <algorithm>
 #include <iostream>
 
 #include <seqan/find.h>
@@ -19,14 +20,17 @@ using seed_pattern = seqan::Pattern<rna_string, seqan::Horspool>;
 // Finds the leftmost occurrence of the pattern's seed in the tag and stores
 // its begin and end in `hit`. Returns false when the seed does not occur.
 // Only the leftmost occurrence is ever extended, so the search stops there.
-bool find_leftmost_seed(seed_pattern & pattern, rna_string const & tag, seed_in_tag_vet_t & hit)
+// The tag's letters are searched in `haystack`, a copy kept from tag to tag.
+bool find_leftmost_seed(seed_pattern & pattern, tag_letters const & tag, rna_string & haystack, seed_in_tag_vet_t & hit)
 {
     std::size_t const seed_length = seqan::length(seqan::needle(pattern));
     // The search would start reading at position seed_length - 1.
-    if (seqan::length(tag) < seed_length)
+    if (tag.size() < seed_length)
         return false;
 
-    seqan::Finder<rna_string const> finder(tag);
+    seqan::resize(haystack, tag.size());
+    std::copy(tag.begin(), tag.end(), seqan::begin(haystack, seqan::Standard()));
+    seqan::Finder<rna_string const> finder(haystack);
     if (!seqan::find(finder, pattern))
         return false;
 
@@ -41,10 +45,11 @@ bool find_leftmost_seed(seed_pattern & pattern, rna_string const & tag, seed_in_
 void scan_all_tags(seed_pattern & pattern, uint32_t i, uint32_t j, search_parameters const & parameters,
                    std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet)
 {
+    rna_string haystack;
     for (tag_vet_t & tag : tag_vet)
     {
         seed_in_tag_vet_t hit;
-        if (!find_leftmost_seed(pattern, tag.tag_sequence, hit))
+        if (!find_leftmost_seed(pattern, tag.tag_sequence, haystack, hit))
             continue;
         ungapped_extension(parameters, hit, seed_vet, i, j, tag);
     }
@@ -130,7 +135,7 @@ int32_t mirna_finder(search_parameters const & parameters, mirna_db_tables const
     {
         counters.mirna_elaborated += static_cast<uint32_t>(passes.size());  // one per pass, tags or not
         seed_lookup_t const lookup = build_seed_lookup(mirna_db.seed_vet, std::move(passes), parameters.seed_size);
-        search_all_tags(lookup, parameters, mirna_db.seed_vet, tags.tag_vet, thread_count);
+        search_all_tags(lookup, parameters, mirna_db.seed_vet, tags, thread_count);
     }
     print_search_lines(parameters, mirna_db, tags, counters);
     return 0;

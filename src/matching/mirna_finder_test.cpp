@@ -49,7 +49,7 @@ TEST_P(MirnaFinder, OnlyTheLeftmostOccurrenceIsExtended)
 
     search(make_index(one_seed("CAGGAC", M), {"hsa"}), tags, {10, 100, 1, 7, 6, {}});
 
-    std::vector<mirna_matched_vet_t> const & found = tags.tag_vet[0].mirna_matched_vet;
+    alignment_list const & found = tags.tag_vet[0].mirna_matched_vet;
     ASSERT_EQ(1u, found.size());
     EXPECT_EQ(0u, found[0].begin_ungapped_tag);
     EXPECT_EQ(0u, found[0].begin_ungapped_mirna);
@@ -86,7 +86,7 @@ TEST_P(MirnaFinder, PassesFollowSeedsSpeciesAndSelectedCodes)
 
         EXPECT_EQ(c.passes, search(index, tags));
         EXPECT_TRUE(tags.tag_vet[1].mirna_matched_vet.empty());
-        std::vector<mirna_matched_vet_t> const & found = tags.tag_vet[0].mirna_matched_vet;
+        alignment_list const & found = tags.tag_vet[0].mirna_matched_vet;
         ASSERT_EQ(c.specie_of_alignments.size(), found.size());
         for (std::size_t a = 0; a < found.size(); ++a)
         {
@@ -144,7 +144,7 @@ TEST_P(MirnaFinder, SeedOccurrencesAreExact)
 
         search(make_index(one_seed(c.seed, c.mirna), {"hsa"}), tags, {c.min_tag_length, 4, 1, 7, 6, {}});
 
-        std::vector<mirna_matched_vet_t> const & found = tags.tag_vet[0].mirna_matched_vet;
+        alignment_list const & found = tags.tag_vet[0].mirna_matched_vet;
         if (c.expected_tag_begin < 0)
         {
             EXPECT_TRUE(found.empty());

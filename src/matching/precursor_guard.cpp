@@ -237,11 +237,12 @@ void let_precursors_decide(precursor_index const & index, precursor_rules const 
 // Applies the guard to one tag; true when it lost every alignment.
 bool guard_tag(precursor_index const & index, precursor_rules const & rules, guard_state const & g, tag_vet_t & tag)
 {
-    std::vector<mirna_matched_vet_t> & alignments = tag.mirna_matched_vet;
+    // A working copy: the tag's list may view its table's store.
+    std::vector<mirna_matched_vet_t> alignments(tag.mirna_matched_vet.begin(), tag.mirna_matched_vet.end());
     std::string const letters = rna5_to_text(tag.tag_sequence);
     if (is_precursor_fragment(index, g, letters, alignments))
     {
-        std::vector<mirna_matched_vet_t>().swap(alignments);
+        tag.mirna_matched_vet.clear();
         return true;
     }
     auto const unvouched = [&](mirna_matched_vet_t const & a) {
@@ -250,6 +251,7 @@ bool guard_tag(precursor_index const & index, precursor_rules const & rules, gua
     };
     alignments.erase(std::remove_if(alignments.begin(), alignments.end(), unvouched), alignments.end());
     let_precursors_decide(index, rules, g, letters, alignments);
+    tag.mirna_matched_vet = alignments;
     return alignments.empty();
 }
 }  // namespace

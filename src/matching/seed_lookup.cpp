@@ -50,7 +50,7 @@ uint32_t first_with_hash(seed_lookup_t const & lookup, uint64_t hash)
 
 // True when the tag holds searched seed s at window `window`.
 bool window_equals_seed(seed_lookup_t const & lookup, std::vector<seed_vet_t> const & seed_vet, uint32_t s,
-                        rna_string const & tag, std::size_t window)
+                        tag_letters const & tag, std::size_t window)
 {
     rna_string const & seed = seed_vet[lookup.searched_seed_index[s]].seed_seq;
     for (std::size_t i = 0; i < lookup.seed_size; ++i)
@@ -79,12 +79,14 @@ struct tag_scratch
     // Per searched seed: 1 + position in tag_vet of the last tag it was found in.
     std::vector<uint32_t> found_in_tag;
     std::vector<seed_found_t> found;  // the current tag's seeds, as met
+    std::vector<mirna_matched_vet_t> alignments;  // of the tags searched so far
+    std::vector<uint32_t> alignments_end;         // per tag searched: the end of its alignments there
 };
 
 // Records window `window` of tag t as the occurrence of every searched seed
 // with this hash that the tag holds there and that was not met before.
 void record_window(seed_lookup_t const & lookup, std::vector<seed_vet_t> const & seed_vet, uint64_t hash,
-                   rna_string const & tag, uint32_t window, uint32_t t, tag_scratch & scratch)
+                   tag_letters const & tag, uint32_t window, uint32_t t, tag_scratch & scratch)
 {
     for (uint32_t s = first_with_hash(lookup, hash); s != no_seed; s = lookup.next_with_same_hash[s])
     {
@@ -100,11 +102,11 @@ void record_window(seed_lookup_t const & lookup, std::vector<seed_vet_t> const &
 // Finds the leftmost occurrence of every searched seed in tag t, then extends
 // them pass by pass in seed, species entry, selected code order.
 void search_tag(seed_lookup_t const & lookup, search_parameters const & parameters,
-                std::vector<seed_vet_t> const & seed_vet, tag_vet_t & tag_record, uint32_t t, tag_scratch & scratch)
+                std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag_record, uint32_t t, tag_scratch & scratch)
 {
-    rna_string const & tag = tag_record.tag_sequence;
+    tag_letters const & tag = tag_record.tag_sequence;
     uint64_t const q = lookup.seed_size;
-    uint64_t const length = seqan::length(tag);
+    uint64_t const length = tag.size();
     if (lookup.searched_seed_index.empty() || q == 0 || length < q)
         return;
     uint64_t const windows = std::min(length - q + 1, useful_windows(parameters));
@@ -112,7 +114,7 @@ void search_tag(seed_lookup_t const & lookup, search_parameters const & paramete
         return;
 
     scratch.found.clear();
-    auto const letters = seqan::begin(tag, seqan::Standard());
+    seqan::Rna5 const * const letters = tag.begin();
     uint64_t hash = seqan::hash(scratch.shape, letters);
     for (uint32_t window = 0;;)
     {
@@ -130,7 +132,10 @@ void search_tag(seed_lookup_t const & lookup, search_parameters const & paramete
         {
             seed_pass_t const & pass = lookup.passes[p];
             seed_in_tag_vet_t const occurrence{hit.seed_begin, hit.seed_begin + lookup.seed_size};
-            ungapped_extension(parameters, occurrence, seed_vet, pass.seed_index, pass.specie_index, tag_record);
+            mirna_letters_t const * const mirnas = lookup.pass_mirnas.data();
+            ungapped_extension(parameters, occurrence, mirnas + lookup.first_pass_mirna[p],
+                               mirnas + lookup.first_pass_mirna[p + 1], pass.seed_index, pass.specie_index, tag,
+                               scratch.alignments);
         }
     }
 }
@@ -172,6 +177,33 @@ bool lookup_applies(std::vector<seed_vet_t> const & seed_vet, std::vector<seed_p
     return true;
 }
 
+namespace
+{
+// Fills the pass miRNA table of `lookup` from the passes and seed_vet.
+void gather_pass_mirnas(std::vector<seed_vet_t> const & seed_vet, seed_lookup_t & lookup)
+{
+    std::size_t letters = 0;
+    for (seed_pass_t const & pass : lookup.passes)
+        for (mirna_vet_t const & mirna : seed_vet[pass.seed_index].specie_vet[pass.specie_index].mirna_vet)
+            letters += seqan::length(mirna.mirna_seq);
+    lookup.mirna_letter_store.resize(letters);  // its room fixed before any miRNA points into it
+    seqan::Rna5 * next = lookup.mirna_letter_store.data();
+    for (seed_pass_t const & pass : lookup.passes)
+    {
+        lookup.first_pass_mirna.push_back(static_cast<uint32_t>(lookup.pass_mirnas.size()));
+        std::vector<mirna_vet_t> const & mirnas = seed_vet[pass.seed_index].specie_vet[pass.specie_index].mirna_vet;
+        for (std::size_t m = 0; m < mirnas.size(); ++m)
+        {
+            mirna_letters_t mirna = letters_of(mirnas[m], static_cast<uint32_t>(m));
+            next = std::copy(mirna.letters, mirna.letters + mirna.length, next);
+            mirna.letters = next - mirna.length;
+            lookup.pass_mirnas.push_back(mirna);
+        }
+    }
+    lookup.first_pass_mirna.push_back(static_cast<uint32_t>(lookup.pass_mirnas.size()));
+}
+}  // namespace
+
 seed_lookup_t build_seed_lookup(std::vector<seed_vet_t> const & seed_vet, std::vector<seed_pass_t> passes,
                                 uint32_t seed_size, uint64_t direct_table_limit)
 {
@@ -187,6 +219,7 @@ seed_lookup_t build_seed_lookup(std::vector<seed_vet_t> const & seed_vet, std::v
         }
     }
     lookup.first_pass.push_back(static_cast<uint32_t>(lookup.passes.size()));
+    gather_pass_mirnas(seed_vet, lookup);
 
     std::size_t const searched = lookup.searched_seed_index.size();
     lookup.next_with_same_hash.assign(searched, no_seed);
@@ -212,26 +245,72 @@ seed_lookup_t build_seed_lookup(std::vector<seed_vet_t> const & seed_vet, std::v
     return lookup;
 }
 
+namespace
+{
+// Tags whose alignments are gathered before they are stored in a block:
+// the working copy stays small next to the blocks.
+constexpr uint32_t tags_per_alignment_block = 16384;
+
+// Moves the alignments found in tags [first_tag, last_tag) from the
+// scratch into a new block of `blocks`, which the tags then view.
+void store_alignments(std::vector<tag_vet_t> & tag_vet, uint32_t first_tag, uint32_t last_tag, tag_scratch & scratch,
+                      std::vector<std::vector<mirna_matched_vet_t>> & blocks)
+{
+    if (scratch.alignments.empty())
+        return;
+    blocks.emplace_back(scratch.alignments.begin(), scratch.alignments.end());  // exactly the room they take
+    std::vector<mirna_matched_vet_t> & block = blocks.back();
+    uint32_t begin = 0;
+    for (uint32_t t = first_tag; t < last_tag; ++t)
+    {
+        uint32_t const end = scratch.alignments_end[t - first_tag];
+        alignment_list & list = tag_vet[t].mirna_matched_vet;
+        if (list.empty())
+            list = alignment_list::viewing(block.data() + begin, end - begin);
+        else  // alignments from before: the new ones follow them
+            for (uint32_t k = begin; k < end; ++k)
+                list.push_back(block[k]);
+        begin = end;
+    }
+    scratch.alignments.clear();
+}
+}  // namespace
+
 void search_tag_range(seed_lookup_t const & lookup, search_parameters const & parameters,
                       std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet,
-                      uint32_t first_tag, uint32_t last_tag)
+                      uint32_t first_tag, uint32_t last_tag, std::vector<std::vector<mirna_matched_vet_t>> & blocks)
 {
     tag_scratch scratch(lookup);
-    for (uint32_t t = first_tag; t < last_tag; ++t)
-        search_tag(lookup, parameters, seed_vet, tag_vet[t], t, scratch);
+    for (uint32_t first = first_tag; first < last_tag;)
+    {
+        uint32_t const last = first + std::min(last_tag - first, tags_per_alignment_block);
+        scratch.alignments_end.clear();
+        for (uint32_t t = first; t < last; ++t)
+        {
+            search_tag(lookup, parameters, seed_vet, tag_vet[t], t, scratch);
+            scratch.alignments_end.push_back(static_cast<uint32_t>(scratch.alignments.size()));
+        }
+        store_alignments(tag_vet, first, last, scratch, blocks);
+        first = last;
+    }
 }
 
 void search_all_tags(seed_lookup_t const & lookup, search_parameters const & parameters,
-                     std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet,
-                     uint32_t thread_count)
+                     std::vector<seed_vet_t> const & seed_vet, tag_table & tags, uint32_t thread_count)
 {
     // In many short pieces, so that the threads finish within a short piece
     // of one another: some parts of the table take longer to extend.
-    uint64_t const tags = tag_vet.size();
-    uint32_t const pieces = piece_count(tags, thread_count, 64);
+    std::vector<tag_vet_t> & tag_vet = tags.tag_vet;
+    uint64_t const tag_count = tag_vet.size();
+    uint32_t const pieces = piece_count(tag_count, thread_count, 64);
+    std::vector<std::vector<std::vector<mirna_matched_vet_t>>> blocks(pieces);
     run_in_pieces(pieces, thread_count, [&](uint64_t piece) {
         auto const p = static_cast<uint32_t>(piece);
-        search_tag_range(lookup, parameters, seed_vet, tag_vet, static_cast<uint32_t>(chunk_begin(tags, pieces, p)),
-                         static_cast<uint32_t>(chunk_begin(tags, pieces, p + 1)));
+        search_tag_range(lookup, parameters, seed_vet, tag_vet,
+                         static_cast<uint32_t>(chunk_begin(tag_count, pieces, p)),
+                         static_cast<uint32_t>(chunk_begin(tag_count, pieces, p + 1)), blocks[p]);
     });
+    for (auto & piece_blocks : blocks)
+        for (std::vector<mirna_matched_vet_t> & block : piece_blocks)
+            tags.alignment_blocks.push_back(std::move(block));  // the tags' views stay valid
 }

@@ -10,6 +10,7 @@
 
 #include "core/run_state.hpp"
 #include "core/search_parameters.hpp"
+#include "matching/ungapped_extension.hpp"
 
 // One search pass: species entry specie_index of seed seed_index, searched
 // once for every selected code equal to its species code.
@@ -38,6 +39,14 @@ struct seed_lookup_t
     // True when equal hashes always mean equal windows (5^seed_size fits in
     // 64 bits); otherwise every hit is compared symbol by symbol.
     bool exact_hash = true;
+    // The miRNAs of every pass, in the order of their species entry, with
+    // their letters copied one after the other into mirna_letter_store: the
+    // extensions read this small table rather than the whole seed index.
+    // Those of pass p are pass_mirnas[first_pass_mirna[p]] ..
+    // pass_mirnas[first_pass_mirna[p + 1] - 1].
+    std::vector<seqan::Rna5> mirna_letter_store;
+    std::vector<mirna_letters_t> pass_mirnas;
+    std::vector<uint32_t> first_pass_mirna;
 };
 
 constexpr uint32_t no_seed = UINT32_MAX;
@@ -62,13 +71,16 @@ seed_lookup_t build_seed_lookup(std::vector<seed_vet_t> const & seed_vet, std::v
 // Searches the tags of tag_vet in [first_tag, last_tag) and calls
 // ungapped_extension for the leftmost occurrence of each searched seed, pass
 // by pass in the order of lookup.passes (`seed_vet` is the one the lookup
-// was built from).
+// was built from). The range's alignments are put into blocks appended to
+// `blocks`, one tag's after the other's, and each tag views its own there
+// (a tag that had alignments before has the new ones appended to its list
+// instead).
 void search_tag_range(seed_lookup_t const & lookup, search_parameters const & parameters,
                       std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet,
-                      uint32_t first_tag, uint32_t last_tag);
+                      uint32_t first_tag, uint32_t last_tag, std::vector<std::vector<mirna_matched_vet_t>> & blocks);
 
-// search_tag_range over all of tag_vet, in short pieces searched by
-// thread_count threads (0 counts as 1).
+// search_tag_range over all of tags.tag_vet, in short pieces searched by
+// thread_count threads (0 counts as 1); the pieces' blocks are added to
+// tags.alignment_blocks.
 void search_all_tags(seed_lookup_t const & lookup, search_parameters const & parameters,
-                     std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet,
-                     uint32_t thread_count);
+                     std::vector<seed_vet_t> const & seed_vet, tag_table & tags, uint32_t thread_count);

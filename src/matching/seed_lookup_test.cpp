@@ -157,7 +157,7 @@ TEST(SeedLookup, SameAlignmentsAsTheReferenceSearch)
         clear_alignments(tags.tag_vet);
         seed_lookup_t const hashed = build_seed_lookup(index.seed_vet, list_seed_passes(index), s.seed_size, 0);
         EXPECT_TRUE(hashed.direct_table.empty());
-        search_all_tags(hashed, s, index.seed_vet, tags.tag_vet, 2);
+        search_all_tags(hashed, s, index.seed_vet, tags, 2);
         EXPECT_EQ(reference, alignments_text(tags.tag_vet)) << "hash table";
         if (HasFailure())
             break;
@@ -190,7 +190,7 @@ TEST(SeedLookup, TheLastUsefulWindowIsSearched)
         run_search({}, make_index({make_seed("CAGGAC", {make_specie("hsa", {make_mirna(M, 1)})})}, {"hsa"}), tags,
                    seed_search::lookup, 1);
 
-        std::vector<mirna_matched_vet_t> const & found = tags.tag_vet[0].mirna_matched_vet;
+        alignment_list const & found = tags.tag_vet[0].mirna_matched_vet;
         if (c.expected_tag_begin < 0)
         {
             EXPECT_TRUE(found.empty());

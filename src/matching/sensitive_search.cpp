@@ -26,12 +26,12 @@ uint64_t power_of_5(uint32_t exponent)
 
 // Two bits per letter into `bits`; false when the sequence is longer than
 // 64 letters or holds N.
-bool pack_letters(rna_string const & sequence, letter_bits & bits)
+bool pack_letters(seqan::Rna5 const * sequence, std::size_t length, letter_bits & bits)
 {
     bits = 0;
-    if (seqan::length(sequence) > 64)
+    if (length > 64)
         return false;
-    for (std::size_t i = 0; i < seqan::length(sequence); ++i)
+    for (std::size_t i = 0; i < length; ++i)
     {
         uint32_t const code = letter_code(sequence[i]);
         if (code > 3)
@@ -41,11 +41,20 @@ bool pack_letters(rna_string const & sequence, letter_bits & bits)
     return true;
 }
 
-// Calls visit(code, position) for every window of `sequence`.
-template <typename Visit>
-void for_each_window(rna_string const & sequence, uint32_t window, uint64_t high, Visit && visit)
+bool pack_letters(rna_string const & sequence, letter_bits & bits)
 {
-    uint64_t const length = seqan::length(sequence);
+    return pack_letters(seqan::begin(sequence, seqan::Standard()), seqan::length(sequence), bits);
+}
+
+bool pack_letters(tag_letters const & sequence, letter_bits & bits)
+{
+    return pack_letters(sequence.begin(), sequence.size(), bits);
+}
+
+// Calls visit(code, position) for every window of sequence[0, length).
+template <typename Visit>
+void for_each_window(seqan::Rna5 const * sequence, uint64_t length, uint32_t window, uint64_t high, Visit && visit)
+{
     uint64_t code = 0;
     for (uint64_t p = 0; p < length; ++p)
     {
@@ -55,6 +64,18 @@ void for_each_window(rna_string const & sequence, uint32_t window, uint64_t high
         if (p + 1 >= window)
             visit(code, static_cast<uint32_t>(p + 1 - window));
     }
+}
+
+template <typename Visit>
+void for_each_window(rna_string const & sequence, uint32_t window, uint64_t high, Visit && visit)
+{
+    for_each_window(seqan::begin(sequence, seqan::Standard()), seqan::length(sequence), window, high, visit);
+}
+
+template <typename Visit>
+void for_each_window(tag_letters const & sequence, uint32_t window, uint64_t high, Visit && visit)
+{
+    for_each_window(sequence.begin(), sequence.size(), window, high, visit);
 }
 
 // What the extension on one diagonal found (miRNA positions).
@@ -231,11 +252,11 @@ mirna_matched_vet_t alignment_record(indexed_mirna const & m, candidate const & 
 void search_tag(window_index const & index, tag_vet_t & tag_record, uint32_t t, search_scratch & scratch)
 {
     sensitive_parameters const & p = index.parameters;
-    rna_string const & sequence = tag_record.tag_sequence;
-    int64_t const T = static_cast<int64_t>(seqan::length(sequence));
+    tag_letters const & sequence = tag_record.tag_sequence;
+    int64_t const T = static_cast<int64_t>(sequence.size());
     if (T < p.window)
         return;
-    seqan::Rna5 const * const tag = seqan::begin(sequence, seqan::Standard());
+    seqan::Rna5 const * const tag = sequence.begin();
     letter_bits tag_bits = 0;
     bool const tag_packed = pack_letters(sequence, tag_bits);
     int64_t const shift = p.max_shift;

@@ -17,15 +17,15 @@ using alignment_seed = seqan::Seed<seqan::Simple>;  // H: miRNA, V: tag
 // grown without mismatch to the left and to the right. The seed symbols
 // themselves are not compared. The caller guarantees that the placement lies
 // inside both sequences.
-alignment_seed exact_extension(rna_string const & mirna, rna_string const & tag,
+alignment_seed exact_extension(mirna_letters_t const & mirna, tag_letters const & tag,
                                uint64_t mirna_begin, uint64_t tag_begin_pos, uint64_t seed_size)
 {
-    std::size_t const mirna_length = seqan::length(mirna);
-    std::size_t const tag_length = seqan::length(tag);
+    std::size_t const mirna_length = mirna.length;
+    std::size_t const tag_length = tag.size();
 
     std::size_t begin_h = mirna_begin;
     std::size_t begin_v = tag_begin_pos;
-    while (begin_h > 0 && begin_v > 0 && tag[begin_v - 1] == mirna[begin_h - 1])
+    while (begin_h > 0 && begin_v > 0 && tag[begin_v - 1] == mirna.letters[begin_h - 1])
     {
         --begin_h;
         --begin_v;
@@ -33,7 +33,7 @@ alignment_seed exact_extension(rna_string const & mirna, rna_string const & tag,
 
     std::size_t end_h = mirna_begin + seed_size;
     std::size_t end_v = tag_begin_pos + seed_size;
-    while (end_v < tag_length && end_h < mirna_length && tag[end_v] == mirna[end_h])
+    while (end_v < tag_length && end_h < mirna_length && tag[end_v] == mirna.letters[end_h])
     {
         ++end_h;
         ++end_v;
@@ -44,11 +44,11 @@ alignment_seed exact_extension(rna_string const & mirna, rna_string const & tag,
 // The alignment lengthened to the right across at most one substitution:
 // the walk stops at the second mismatch or a sequence end, and the run of
 // mismatches it ended on is trimmed away. Returns the lengthened copy.
-alignment_seed tolerant_extension(rna_string const & mirna, rna_string const & tag,
+alignment_seed tolerant_extension(mirna_letters_t const & mirna, tag_letters const & tag,
                                   alignment_seed const & from)
 {
-    std::size_t const mirna_length = seqan::length(mirna);
-    std::size_t const tag_length = seqan::length(tag);
+    std::size_t const mirna_length = mirna.length;
+    std::size_t const tag_length = tag.size();
 
     std::size_t h = seqan::endPositionH(from);
     std::size_t v = seqan::endPositionV(from);
@@ -60,7 +60,7 @@ alignment_seed tolerant_extension(rna_string const & mirna, rna_string const & t
     std::size_t trailing = 0;
     do
     {
-        if (tag[v] == mirna[h])
+        if (tag[v] == mirna.letters[h])
         {
             trailing = 0;
         }
@@ -141,13 +141,13 @@ void set_site_flags(mirna_matched_vet_t & record, uint64_t e0, uint64_t e1, uint
 
 // Tries one miRNA on the tag. Fills `record` and returns true when the
 // alignment passes the placement, start and length tests.
-bool align_mirna(rna_string const & mirna, rna_string const & tag, search_parameters const & parameters,
+bool align_mirna(mirna_letters_t const & mirna, tag_letters const & tag, search_parameters const & parameters,
                  uint32_t seed_begin, mirna_matched_vet_t & record)
 {
     uint32_t const begin_seed = parameters.begin_seed;
     uint32_t const seed_size = parameters.seed_size;
-    uint64_t const mirna_length = seqan::length(mirna);
-    uint64_t const tag_length = seqan::length(tag);
+    uint64_t const mirna_length = mirna.length;
+    uint64_t const tag_length = tag.size();
 
     // A seed placement outside either sequence cannot be extended.
     if (uint64_t{begin_seed} + seed_size > mirna_length || uint64_t{seed_begin} + seed_size > tag_length)
@@ -188,9 +188,32 @@ bool align_mirna(rna_string const & mirna, rna_string const & tag, search_parame
 }
 }  // namespace
 
+mirna_letters_t letters_of(mirna_vet_t const & mirna, uint32_t mirna_vet_index)
+{
+    return {seqan::begin(mirna.mirna_seq, seqan::Standard()), static_cast<uint32_t>(seqan::length(mirna.mirna_seq)),
+            mirna_vet_index};
+}
+
+int32_t ungapped_extension(search_parameters const & parameters, seed_in_tag_vet_t const & occurrence,
+                           mirna_letters_t const * first, mirna_letters_t const * last, uint32_t seed_index,
+                           uint32_t specie_index, tag_letters const & tag, std::vector<mirna_matched_vet_t> & found)
+{
+    for (mirna_letters_t const * mirna = first; mirna != last; ++mirna)
+    {
+        mirna_matched_vet_t record;
+        if (!align_mirna(*mirna, tag, parameters, occurrence.seed_begin, record))
+            continue;
+        record.seed_index = seed_index;
+        record.specie_index = specie_index;
+        record.mirna_vet_index = mirna->mirna_vet_index;
+        found.push_back(record);
+    }
+    return 0;
+}
+
 int32_t ungapped_extension(search_parameters const & parameters, seed_in_tag_vet_t const & occurrence,
                            std::vector<seed_vet_t> const & seed_vet, uint32_t seed_index, uint32_t specie_index,
-                           tag_vet_t & tag)
+                           tag_letters const & tag, std::vector<mirna_matched_vet_t> & found)
 {
     if (seed_index >= seed_vet.size() || specie_index >= seed_vet[seed_index].specie_vet.size())
         return 0;
@@ -198,13 +221,19 @@ int32_t ungapped_extension(search_parameters const & parameters, seed_in_tag_vet
     std::vector<mirna_vet_t> const & mirnas = seed_vet[seed_index].specie_vet[specie_index].mirna_vet;
     for (std::size_t m = 0; m < mirnas.size(); ++m)
     {
-        mirna_matched_vet_t record;
-        if (!align_mirna(mirnas[m].mirna_seq, tag.tag_sequence, parameters, occurrence.seed_begin, record))
-            continue;
-        record.seed_index = seed_index;
-        record.specie_index = specie_index;
-        record.mirna_vet_index = static_cast<uint32_t>(m);
-        tag.mirna_matched_vet.push_back(record);
+        mirna_letters_t const mirna = letters_of(mirnas[m], static_cast<uint32_t>(m));
+        ungapped_extension(parameters, occurrence, &mirna, &mirna + 1, seed_index, specie_index, tag, found);
     }
+    return 0;
+}
+
+int32_t ungapped_extension(search_parameters const & parameters, seed_in_tag_vet_t const & occurrence,
+                           std::vector<seed_vet_t> const & seed_vet, uint32_t seed_index, uint32_t specie_index,
+                           tag_vet_t & tag)
+{
+    std::vector<mirna_matched_vet_t> found;
+    ungapped_extension(parameters, occurrence, seed_vet, seed_index, specie_index, tag.tag_sequence, found);
+    for (mirna_matched_vet_t const & a : found)
+        tag.mirna_matched_vet.push_back(a);
     return 0;
 }

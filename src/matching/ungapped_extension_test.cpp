@@ -14,7 +14,7 @@ std::vector<mirna_matched_vet_t> extend_one(std::string const & mirna, std::stri
     std::vector<seed_vet_t> const seed_vet = {make_seed("CAGGAC", {make_specie("hsa", {make_mirna(mirna, 1)})})};
     tag_vet_t tag = make_tag(tag_text);
     EXPECT_EQ(0, ungapped_extension(p, {seed_begin, seed_begin + p.seed_size}, seed_vet, 0, 0, tag));
-    return tag.mirna_matched_vet;
+    return {tag.mirna_matched_vet.begin(), tag.mirna_matched_vet.end()};
 }
 
 // Every column of one alignment, in one line, for table comparisons.
@@ -223,7 +223,7 @@ TEST(UngappedExtension, EachMirnaOfTheEntryInOrder)
 
     ungapped_extension({}, {1, 7}, seed_vet, 1, 1, tag);
 
-    std::vector<mirna_matched_vet_t> const & found = tag.mirna_matched_vet;
+    alignment_list const & found = tag.mirna_matched_vet;
     ASSERT_EQ(2u, found.size());
     EXPECT_EQ(1u, found[0].seed_index);
     EXPECT_EQ(1u, found[0].specie_index);

@@ -9,12 +9,12 @@ namespace
 // 1 for the best alignment's family, plus 1 for every other alignment whose
 // miRNA lies outside that family.
 int32_t count_mirna_families(std::vector<seed_vet_t> const & seed_vet,
-                             std::vector<mirna_matched_vet_t> const & alignments)
+                             alignment_list const & alignments)
 {
-    char_string const & best_info = matched_mirna(seed_vet, alignments[0]).mirna_info;
+    mirna_family_name const best = family_name_of(matched_mirna(seed_vet, alignments[0]).mirna_info);
     int32_t num_mir_family = 1;
     for (std::size_t j = 1; j < alignments.size(); ++j)
-        num_mir_family += family_comparator(best_info, matched_mirna(seed_vet, alignments[j]).mirna_info);
+        num_mir_family += same_family(best, family_name_of(matched_mirna(seed_vet, alignments[j]).mirna_info)) ? 0 : 1;
     return num_mir_family;
 }
 
@@ -108,7 +108,7 @@ void decide_counted_alignments(assignment_rule const & rule, std::vector<seed_ve
 
 void append_selected_tag(std::string & selected_lines, std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag)
 {
-    std::vector<mirna_matched_vet_t> const & alignments = tag.mirna_matched_vet;
+    alignment_list const & alignments = tag.mirna_matched_vet;
     append_selected_line(selected_lines, matched_mirna(seed_vet, alignments[0]), tag,
                          count_mirna_families(seed_vet, alignments));
 }

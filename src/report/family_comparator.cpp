@@ -1,7 +1,7 @@
 #include "report/family_comparator.hpp"
 
 #include <algorithm>
-#include <string>
+#include <string_view>
 
 namespace
 {
@@ -10,50 +10,24 @@ namespace
 constexpr std::size_t name_part_width = 30;
 constexpr char name_part_filler = '$';
 
-// The three parts of a name such as >abc-miR-21-5p: species code, kind of
-// name and family number with its letter suffix. All empty for a text that
-// does not start with ">".
-struct name_parts
-{
-    std::string species;
-    std::string kind;
-    std::string family;
-};
-
 // The characters from `pos` up to, not including, the first of `stops` or
 // the end of the text; `pos` moves past that stop character.
-std::string read_part(std::string const & text, std::size_t & pos, char const * stops)
+std::string_view read_part(std::string_view text, std::size_t & pos, char const * stops)
 {
     std::size_t end = text.find_first_of(stops, pos);
-    if (end == std::string::npos)
+    if (end == std::string_view::npos)
         end = text.size();
-    std::string part = text.substr(pos, end - pos);
+    std::string_view const part = text.substr(pos, end - pos);
     pos = end < text.size() ? end + 1 : end;
     return part;
 }
 
-// The species code and the kind end at "-", the family number at "-" or a
-// blank (no other white space); the end of the text ends whichever part it
-// falls in.
-name_parts split_name(char_string const & info)
-{
-    std::string const text(seqan::begin(info), seqan::end(info));
-    name_parts parts;
-    if (text.empty() || text[0] != '>')
-        return parts;
-    std::size_t pos = 1;
-    parts.species = read_part(text, pos, "-");
-    parts.kind = read_part(text, pos, "-");
-    parts.family = read_part(text, pos, "- ");
-    return parts;
-}
-
-char char_at(std::string const & part, std::size_t i)
+char char_at(std::string_view part, std::size_t i)
 {
     return i < part.size() ? part[i] : name_part_filler;
 }
 
-std::size_t compared_width(std::string const & a, std::string const & b)
+std::size_t compared_width(std::string_view a, std::string_view b)
 {
     return std::max({name_part_width, a.size(), b.size()});
 }
@@ -64,7 +38,7 @@ bool is_digit(char c)
 }
 
 // Equal at every position of the filled parts.
-bool same_part(std::string const & a, std::string const & b)
+bool same_part(std::string_view a, std::string_view b)
 {
     std::size_t const width = compared_width(a, b);
     for (std::size_t i = 0; i < width; ++i)
@@ -75,7 +49,7 @@ bool same_part(std::string const & a, std::string const & b)
 
 // Equal at every position where either part holds a digit: letter suffixes
 // are ignored, digits are compared by position.
-bool same_family_number(std::string const & a, std::string const & b)
+bool same_family_number(std::string_view a, std::string_view b)
 {
     std::size_t const width = compared_width(a, b);
     for (std::size_t i = 0; i < width; ++i)
@@ -89,12 +63,29 @@ bool same_family_number(std::string const & a, std::string const & b)
 }
 }  // namespace
 
-int32_t family_comparator(char_string a, char_string b)
+// The species code and the kind end at "-", the family number at "-" or a
+// blank (no other white space); the end of the text ends whichever part it
+// falls in.
+mirna_family_name family_name_of(char_string const & info)
 {
-    name_parts const first = split_name(a);
-    name_parts const second = split_name(b);
-    bool const same_family = same_part(first.species, second.species)
-                             && same_part(first.kind, second.kind)
-                             && same_family_number(first.family, second.family);
-    return same_family ? 0 : 1;
+    std::string_view const text(seqan::begin(info, seqan::Standard()), seqan::length(info));
+    mirna_family_name parts;
+    if (text.empty() || text[0] != '>')
+        return parts;
+    std::size_t pos = 1;
+    parts.species = read_part(text, pos, "-");
+    parts.kind = read_part(text, pos, "-");
+    parts.family = read_part(text, pos, "- ");
+    return parts;
+}
+
+bool same_family(mirna_family_name const & first, mirna_family_name const & second)
+{
+    return same_part(first.species, second.species) && same_part(first.kind, second.kind)
+           && same_family_number(first.family, second.family);
+}
+
+int32_t family_comparator(char_string const & a, char_string const & b)
+{
+    return same_family(family_name_of(a), family_name_of(b)) ? 0 : 1;
 }

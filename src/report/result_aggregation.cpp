@@ -152,18 +152,9 @@ void merge_rows(row_table & later, indexed_rows & rows)
     }
 }
 
-// Hands the content of `from` to `into`, which must be empty: no letters are copied.
-void take_tag(tag_vet_t & into, tag_vet_t & from)
-{
-    seqan::swap(into.tag_sequence, from.tag_sequence);
-    into.tag_quality = from.tag_quality;
-    into.tag_count = from.tag_count;
-    into.tag_index = from.tag_index;
-    into.mirna_matched_vet.swap(from.mirna_matched_vet);
-}
-
 // Where the mapped tags of one chunk of tag_vet go, and the chunk's sums.
-struct chunk_split
+// Aligned to a cache line: the threads filling neighbouring chunks do not share one.
+struct alignas(64) chunk_split
 {
     uint64_t first = 0;               // the chunk is tag_vet[first, last)
     uint64_t last = 0;
@@ -180,22 +171,28 @@ struct chunk_split
 // Counts the chunk's unique and ambiguous tags and sums its reads.
 void count_chunk(std::vector<tag_vet_t> const & tag_vet, chunk_split & chunk)
 {
+    chunk_split sums;  // summed here, so that the loop writes no shared memory
     for (uint64_t t = chunk.first; t < chunk.last; ++t)
     {
         tag_vet_t const & tag = tag_vet[t];
-        chunk.reads += tag.tag_count;
+        sums.reads += tag.tag_count;
         std::size_t const alignments = tag.mirna_matched_vet.size();
         if (alignments >= 2)
         {
-            chunk.ambiguous_reads += tag.tag_count;
-            ++chunk.ambiguous_tags;
+            sums.ambiguous_reads += tag.tag_count;
+            ++sums.ambiguous_tags;
         }
         else if (alignments == 1)
         {
-            chunk.unique_reads += tag.tag_count;
-            ++chunk.unique_tags;
+            sums.unique_reads += tag.tag_count;
+            ++sums.unique_tags;
         }
     }
+    chunk.reads = sums.reads;
+    chunk.unique_reads = sums.unique_reads;
+    chunk.ambiguous_reads = sums.ambiguous_reads;
+    chunk.unique_tags = sums.unique_tags;
+    chunk.ambiguous_tags = sums.ambiguous_tags;
 }
 
 // Copies the mapped tags of the chunk into their places in the two tag
@@ -212,10 +209,8 @@ void split_chunk(std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t
         std::size_t const alignments = tag.mirna_matched_vet.size();
         if (alignments == 0)
             continue;
-        // A copy made by construction holds exactly the room of the original.
-        tag_vet_t copy = tag;
-        take_tag(alignments >= 2 ? results.result_tag_ambig_vet[ambiguous++] : results.result_tag_uniq_vet[unique++],
-                 copy);
+        // The copy views the letters and alignments of the tag in the stores of its table.
+        (alignments >= 2 ? results.result_tag_ambig_vet[ambiguous++] : results.result_tag_uniq_vet[unique++]) = tag;
         add_tag_to_rows(seed_vet, tag, alignments >= 2, rows);
     }
 }

@@ -7,7 +7,7 @@ void append_unsigned(std::string & line, uint64_t value)
 {
     char digits[24];
     auto const written = std::to_chars(digits, digits + sizeof digits, value);
-    line.append(digits, written.ptr);
+    line.append(digits, static_cast<std::size_t>(written.ptr - digits));
 }
 
 void add_field(std::string & line, uint32_t value)
@@ -15,10 +15,14 @@ void add_field(std::string & line, uint32_t value)
     add_field(line, static_cast<uint64_t>(value));
 }
 
+// Each field is appended in one step, its tab with it: the tables are made
+// of millions of fields.
 void add_field(std::string & line, uint64_t value)
 {
-    line += '\t';
-    append_unsigned(line, value);
+    char text[24];
+    text[0] = '\t';
+    auto const written = std::to_chars(text + 1, text + sizeof text, value);
+    line.append(text, static_cast<std::size_t>(written.ptr - text));
 }
 
 void add_field(std::string & line, int32_t value)
@@ -28,33 +32,47 @@ void add_field(std::string & line, int32_t value)
 
 void add_field(std::string & line, int64_t value)
 {
-    char digits[24];
-    auto const written = std::to_chars(digits, digits + sizeof digits, value);
-    line += '\t';
-    line.append(digits, written.ptr);
+    char text[24];
+    text[0] = '\t';
+    auto const written = std::to_chars(text + 1, text + sizeof text, value);
+    line.append(text, static_cast<std::size_t>(written.ptr - text));
 }
 
 void add_field(std::string & line, bool flag)
 {
-    line += '\t';
-    line += flag ? '1' : '0';
+    line.append(flag ? "\t1" : "\t0", 2);
 }
+
+namespace
+{
+// A tab and the letters A, C, G, U, N of [first, first + size), written in
+// one step at the end of the line.
+void add_letters(std::string & line, seqan::Rna5 const * first, std::size_t size)
+{
+    static char const letters[] = "ACGUN";
+    std::size_t const at = line.size();
+    line.resize(at + 1 + size);
+    char * out = &line[at];
+    *out++ = '\t';
+    for (std::size_t i = 0; i < size; ++i)
+        out[i] = letters[first[i].value];
+}
+}  // namespace
 
 void add_field(std::string & line, rna_string const & seq)
 {
-    static char const letters[] = "ACGUN";
-    line += '\t';
-    std::size_t const size = seqan::length(seq);
-    for (std::size_t i = 0; i < size; ++i)
-        line += letters[seqan::ordValue(seq[i])];
+    add_letters(line, seqan::begin(seq, seqan::Standard()), seqan::length(seq));
+}
+
+void add_field(std::string & line, tag_letters const & seq)
+{
+    add_letters(line, seq.begin(), seq.size());
 }
 
 void add_field(std::string & line, char_string const & text)
 {
     line += '\t';
-    std::size_t const size = seqan::length(text);
-    for (std::size_t i = 0; i < size; ++i)
-        line += text[i];
+    line.append(seqan::begin(text, seqan::Standard()), seqan::length(text));
 }
 
 void add_field(std::string & line, quality_string const & text)

@@ -19,6 +19,7 @@ void add_field(std::string & line, int32_t value);
 void add_field(std::string & line, int64_t value);
 void add_field(std::string & line, bool flag);
 void add_field(std::string & line, rna_string const & seq);
+void add_field(std::string & line, tag_letters const & seq);
 void add_field(std::string & line, char_string const & text);
 void add_field(std::string & line, quality_string const & text);
 

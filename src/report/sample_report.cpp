@@ -156,7 +156,7 @@ sample_summary summarize_sample(std::string const & sample, tag_table const & ta
     set_funnel_of_tags(s);
     for (tag_vet_t const & tag : tags.tag_vet)
     {
-        std::size_t const length = seqan::length(tag.tag_sequence);
+        std::size_t const length = tag.tag_sequence.size();
         if (!tag.mirna_matched_vet.empty())
         {
             add_length(s.mapped_reads_by_length, length, tag.tag_count);

@@ -6,7 +6,7 @@
 
 namespace
 {
-std::vector<int32_t> scores_of(std::vector<mirna_matched_vet_t> const & alignments)
+std::vector<int32_t> scores_of(alignment_list const & alignments)
 {
     std::vector<int32_t> scores;
     for (mirna_matched_vet_t const & a : alignments)
@@ -16,7 +16,7 @@ std::vector<int32_t> scores_of(std::vector<mirna_matched_vet_t> const & alignmen
 
 TEST(tag_tables, sorting_puts_the_best_score_first_and_keeps_ties_in_recorded_order)
 {
-    std::vector<mirna_matched_vet_t> alignments = {alignment_on(0, 20), alignment_on(1, 7), alignment_on(2, 7)};
+    alignment_list alignments = std::vector<mirna_matched_vet_t>{alignment_on(0, 20), alignment_on(1, 7), alignment_on(2, 7)};
     order_alignments(alignments, assignment_rule{});
     EXPECT_EQ(scores_of(alignments), (std::vector<int32_t>{7, 7, 20}));
     EXPECT_EQ(alignments[0].mirna_vet_index, 1u);
@@ -24,7 +24,7 @@ TEST(tag_tables, sorting_puts_the_best_score_first_and_keeps_ties_in_recorded_or
 
     // More than 16 alignments, negative scores among them: still ascending,
     // ties still in recorded order.
-    std::vector<mirna_matched_vet_t> many;
+    alignment_list many;
     for (uint32_t i = 0; i < 40; ++i)
         many.push_back(alignment_on(i, static_cast<int32_t>((i * 7) % 5) - 2));
     order_alignments(many, assignment_rule{});

@@ -209,7 +209,9 @@ public:
         if (known && S_ISREG(info.st_mode) && info.st_size > 0)
         {
             std::size_t const length = static_cast<std::size_t>(info.st_size);
-            void * const mapped = mmap(nullptr, length, PROT_READ, MAP_PRIVATE, descriptor, 0);
+            // MAP_POPULATE: the pages already in the file cache are mapped in
+            // one step rather than one page fault at a time.
+            void * const mapped = mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, descriptor, 0);
             if (mapped != MAP_FAILED)
             {
                 close(descriptor);
@@ -289,6 +291,8 @@ struct file_chunk
     uint64_t kept = 0;
     uint64_t first_line = 0;  // lines before the chunk
     uint64_t first_tag = 0;   // position in tag_vet of its first kept tag
+    uint64_t letters = 0;     // letters of its kept tags
+    seqan::Rna5 * first_letter = nullptr;  // where they go in the letter store
     // Its first warnings of each kind, in line order, and how many there were.
     std::vector<std::pair<count_reading, std::string>> warnings;
     uint64_t warning_counts[2] = {0, 0};  // missing, trailing
@@ -330,6 +334,7 @@ void count_chunk_lines(file_chunk & chunk, uint32_t seed_size)
         if (line.tag_length() > seed_size)
         {
             ++chunk.kept;
+            chunk.letters += line.tag_length();
             return;
         }
         uint64_t count = 0;
@@ -364,19 +369,27 @@ void note_count_reading(file_chunk & chunk, std::string const & tag_file, uint64
         chunk.first_too_large_line = line_number;
 }
 
-// Fills the chunk's tags into tag_vet from position first_tag on. The sequence
-// gets exactly the room it needs.
+// Fills the chunk's tags into tag_vet from position first_tag on, their
+// letters into the letter store from first_letter on.
 void parse_chunk(file_chunk & chunk, std::string const & tag_file, std::array<unsigned char, 256> const & symbols,
                  uint32_t seed_size, std::vector<tag_vet_t> & tag_vet)
 {
     quality_string const quality = "\xC3\xA8";  // the letter è in UTF-8
     uint64_t line_number = chunk.first_line;
     uint64_t position = chunk.first_tag;
+    seqan::Rna5 * letters = chunk.first_letter;
+    uint64_t letters_left = chunk.letters;
+    uint64_t const last_tag = chunk.first_tag + chunk.kept;
     for_each_line(chunk.begin, chunk.end, [&](line_view const & line) {
         ++line_number;
         std::size_t const tag_length = line.tag_length();
         if (tag_length <= seed_size)
             return;  // only tags longer than the seed are kept
+        // Lines the count did not see: the mapped file was cut short
+        // between the two passes (zeros joined lines), which is reported.
+        if (position == last_tag || tag_length > letters_left)
+            return;
+        letters_left -= tag_length;
 
         tag_vet_t & tag = tag_vet[position++];
         uint64_t count = 0;
@@ -387,11 +400,10 @@ void parse_chunk(file_chunk & chunk, std::string const & tag_file, std::array<un
         else
             note_count_reading(chunk, tag_file, line_number, reading, line.end, line.end, count);
 
-        seqan::reserve(tag.tag_sequence, tag_length, seqan::Exact());
-        seqan::resize(tag.tag_sequence, tag_length, seqan::Exact());
-        seqan::Rna5 * letters = seqan::begin(tag.tag_sequence, seqan::Standard());
         for (std::size_t i = 0; i < tag_length; ++i)
             letters[i].value = symbols[static_cast<unsigned char>(line.begin[i])];
+        tag.tag_sequence = tag_letters::viewing(letters, static_cast<uint32_t>(tag_length));
+        letters += tag_length;
         tag.tag_quality = quality;
         tag.tag_count = count;
         tag.tag_index = static_cast<uint32_t>(line_number);  // at most 2^32-1 lines: see the loader
@@ -465,6 +477,17 @@ tag_load_report load_tags_from_text(std::string_view content, std::string const 
     tags.discarded_reads = discarded_reads;
     reserve_prefaulted(tag_vet, kept, thread_count);
     tag_vet.resize(kept);
+    uint64_t letters = 0;
+    for (file_chunk const & chunk : chunks)
+        letters += chunk.letters;
+    tags.letter_blocks.emplace_back(new seqan::Rna5[letters]);
+    seqan::Rna5 * next_letter = tags.letter_blocks.back().get();
+    prefault_in_chunks(next_letter, letters, thread_count);
+    for (file_chunk & chunk : chunks)
+    {
+        chunk.first_letter = next_letter;
+        next_letter += chunk.letters;
+    }
 
     std::array<unsigned char, 256> const symbols = symbol_table(rna_conversion);
     run_in_pieces(chunks.size(), thread_count,
