@@ -3,6 +3,7 @@
 #include "collapse/adapter_match.hpp"
 
 #include <algorithm>
+#include <string_view>
 #include <vector>
 
 namespace
@@ -48,6 +49,25 @@ int32_t effective_length(adapter_pattern const & adapter, int32_t adapter_start,
            (wildcards_before(adapter.letters, static_cast<std::size_t>(adapter_stop)) -
             wildcards_before(adapter.letters, static_cast<std::size_t>(adapter_start)));
 }
+// With the whole adapter exactly in the read, first at `start`, the scan
+// below stops there with that match, unless it first kept an alignment of
+// the whole adapter with errors that starts more than m/2 letters earlier
+// (the exact match would then not replace it). With k errors, such an
+// alignment holds one of k + 1 disjoint pieces of the adapter untouched,
+// at most k letters from its place, hence before that piece's place in the
+// exact occurrence. So when no piece occurs before its place there, the
+// exact occurrence is the answer.
+bool exact_match_is_best(std::string_view adapter, std::string_view read, std::size_t start, int32_t k)
+{
+    std::size_t const m = adapter.size();
+    std::size_t const piece_length = m / static_cast<std::size_t>(k + 1);
+    if (piece_length == 0 || static_cast<std::size_t>(k) > m / 2)
+        return false;
+    for (std::size_t offset = 0; offset + piece_length <= m; offset += piece_length)
+        if (read.find(adapter.substr(offset, piece_length)) < start + offset)
+            return false;
+    return true;
+}
 }  // namespace
 
 adapter_pattern make_adapter_pattern(std::string const & letters, double max_error_rate, int32_t min_overlap)
@@ -79,6 +99,22 @@ adapter_match find_adapter(adapter_pattern const & adapter, std::string_view rea
     };
 
     int32_t const k = static_cast<int32_t>(adapter.max_error_rate * m);
+    if (!wildcards && m >= adapter.min_overlap)
+    {
+        std::size_t const start = read.find(adapter.letters);
+        if (start != std::string_view::npos && exact_match_is_best(adapter.letters, read, start, k))
+        {
+            adapter_match match;
+            match.found = true;
+            match.read_start = static_cast<int32_t>(start);
+            match.read_stop = static_cast<int32_t>(start) + m;
+            match.adapter_start = 0;
+            match.adapter_stop = m;
+            match.errors = 0;
+            match.score = m * match_score;
+            return match;
+        }
+    }
     // Adapters are short: their column is on the stack.
     cell short_column[64];
     std::vector<cell> long_column(m < 64 ? 0 : static_cast<std::size_t>(m) + 1);
