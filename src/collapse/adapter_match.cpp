@@ -3,6 +3,7 @@
 #include "collapse/adapter_match.hpp"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 #include <vector>
 
@@ -49,6 +50,41 @@ int32_t effective_length(adapter_pattern const & adapter, int32_t adapter_start,
            (wildcards_before(adapter.letters, static_cast<std::size_t>(adapter_stop)) -
             wildcards_before(adapter.letters, static_cast<std::size_t>(adapter_start)));
 }
+// The first position below `limit` at which `pattern` (not empty) starts
+// in `text`, or npos. Reads and adapters are short: their first eight
+// letters are compared at once.
+std::size_t find_before(std::string_view text, std::string_view pattern, std::size_t limit)
+{
+    if (pattern.size() > text.size())
+        return std::string_view::npos;
+    std::size_t const positions = std::min(limit, text.size() - pattern.size() + 1);
+    std::size_t const head = std::min<std::size_t>(pattern.size(), 8);
+    uint64_t const mask = head == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * head)) - 1;
+    uint64_t want = 0;
+    std::memcpy(&want, pattern.data(), head);
+    auto const rest_matches = [&](std::size_t i) {
+        return pattern.size() == head ||
+               std::memcmp(text.data() + i + head, pattern.data() + head, pattern.size() - head) == 0;
+    };
+    std::size_t const whole_words = text.size() >= 8 ? std::min(positions, text.size() - 7) : 0;
+    std::size_t i = 0;
+    for (; i < whole_words; ++i)
+    {
+        uint64_t got;
+        std::memcpy(&got, text.data() + i, 8);
+        if (((got ^ want) & mask) == 0 && rest_matches(i))
+            return i;
+    }
+    for (; i < positions; ++i)
+    {
+        uint64_t got = 0;
+        std::memcpy(&got, text.data() + i, text.size() - i);
+        if (((got ^ want) & mask) == 0 && rest_matches(i))
+            return i;
+    }
+    return std::string_view::npos;
+}
+
 // With the whole adapter exactly in the read, first at `start`, the scan
 // below stops there with that match, unless it first kept an alignment of
 // the whole adapter with errors that starts more than m/2 letters earlier
@@ -64,7 +100,7 @@ bool exact_match_is_best(std::string_view adapter, std::string_view read, std::s
     if (piece_length == 0 || static_cast<std::size_t>(k) > m / 2)
         return false;
     for (std::size_t offset = 0; offset + piece_length <= m; offset += piece_length)
-        if (read.find(adapter.substr(offset, piece_length)) < start + offset)
+        if (find_before(read, adapter.substr(offset, piece_length), start + offset) != std::string_view::npos)
             return false;
     return true;
 }
@@ -101,7 +137,7 @@ adapter_match find_adapter(adapter_pattern const & adapter, std::string_view rea
     int32_t const k = static_cast<int32_t>(adapter.max_error_rate * m);
     if (!wildcards && m >= adapter.min_overlap)
     {
-        std::size_t const start = read.find(adapter.letters);
+        std::size_t const start = find_before(read, adapter.letters, read.size());
         if (start != std::string_view::npos && exact_match_is_best(adapter.letters, read, start, k))
         {
             adapter_match match;
