@@ -3,9 +3,12 @@
 #include "collapse/adapter_match.hpp"
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace
 {
@@ -50,41 +53,6 @@ int32_t effective_length(adapter_pattern const & adapter, int32_t adapter_start,
            (wildcards_before(adapter.letters, static_cast<std::size_t>(adapter_stop)) -
             wildcards_before(adapter.letters, static_cast<std::size_t>(adapter_start)));
 }
-// The first position below `limit` at which `pattern` (not empty) starts
-// in `text`, or npos. Reads and adapters are short: their first eight
-// letters are compared at once.
-std::size_t find_before(std::string_view text, std::string_view pattern, std::size_t limit)
-{
-    if (pattern.size() > text.size())
-        return std::string_view::npos;
-    std::size_t const positions = std::min(limit, text.size() - pattern.size() + 1);
-    std::size_t const head = std::min<std::size_t>(pattern.size(), 8);
-    uint64_t const mask = head == 8 ? ~uint64_t{0} : (uint64_t{1} << (8 * head)) - 1;
-    uint64_t want = 0;
-    std::memcpy(&want, pattern.data(), head);
-    auto const rest_matches = [&](std::size_t i) {
-        return pattern.size() == head ||
-               std::memcmp(text.data() + i + head, pattern.data() + head, pattern.size() - head) == 0;
-    };
-    std::size_t const whole_words = text.size() >= 8 ? std::min(positions, text.size() - 7) : 0;
-    std::size_t i = 0;
-    for (; i < whole_words; ++i)
-    {
-        uint64_t got;
-        std::memcpy(&got, text.data() + i, 8);
-        if (((got ^ want) & mask) == 0 && rest_matches(i))
-            return i;
-    }
-    for (; i < positions; ++i)
-    {
-        uint64_t got = 0;
-        std::memcpy(&got, text.data() + i, text.size() - i);
-        if (((got ^ want) & mask) == 0 && rest_matches(i))
-            return i;
-    }
-    return std::string_view::npos;
-}
-
 // With the whole adapter exactly in the read, first at `start`, the scan
 // below stops there with that match, unless it first kept an alignment of
 // the whole adapter with errors that starts more than m/2 letters earlier
@@ -248,4 +216,46 @@ adapter_match find_adapter(adapter_pattern const & adapter, std::string_view rea
     match.errors = best.cost;
     match.score = best.score;
     return match;
+}
+
+// Positions are screened for the pattern's first two letters, sixteen at a
+// time where SSE2 is there; the few that pass are compared letter by letter.
+std::size_t find_before(std::string_view text, std::string_view pattern, std::size_t limit)
+{
+    if (pattern.size() > text.size())
+        return std::string_view::npos;
+    std::size_t const positions = std::min(limit, text.size() - pattern.size() + 1);
+    auto const matches_at = [&](std::size_t at) {
+        for (std::size_t q = 0; q < pattern.size(); ++q)
+            if (text[at + q] != pattern[q])
+                return false;
+        return true;
+    };
+    std::size_t i = 0;
+#ifdef __SSE2__
+    if (pattern.size() >= 2)
+    {
+        __m128i const first = _mm_set1_epi8(pattern[0]);
+        __m128i const second = _mm_set1_epi8(pattern[1]);
+        for (; i < positions && i + 17 <= text.size(); i += 16)
+        {
+            __m128i const here = _mm_loadu_si128(reinterpret_cast<__m128i const *>(text.data() + i));
+            __m128i const next = _mm_loadu_si128(reinterpret_cast<__m128i const *>(text.data() + i + 1));
+            auto candidates = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, first), _mm_cmpeq_epi8(next, second))));
+            if (positions - i < 16)
+                candidates &= (1u << (positions - i)) - 1;
+            for (; candidates != 0; candidates &= candidates - 1)
+            {
+                std::size_t const at = i + static_cast<std::size_t>(__builtin_ctz(candidates));
+                if (matches_at(at))
+                    return at;
+            }
+        }
+    }
+#endif
+    for (; i < positions; ++i)
+        if (text[i] == pattern[0] && matches_at(i))
+            return i;
+    return std::string_view::npos;
 }
