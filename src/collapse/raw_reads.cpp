@@ -138,7 +138,14 @@ void decide(pass_plan & plan, read_sink const & sink)
     plan.decided = true;
     read_batch sample;
     for (std::string const & read : plan.sample)
+    {
         add_read(sample, read);
+        if (sample.size() == reads_per_batch)
+        {
+            sink(sample);
+            sample.clear();
+        }
+    }
     std::vector<std::string>().swap(plan.sample);
     sink(sample);
 }
