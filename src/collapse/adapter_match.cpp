@@ -91,12 +91,10 @@ adapter_match find_adapter(adapter_pattern const & adapter, std::string_view rea
     int32_t const m = static_cast<int32_t>(adapter.letters.size());
     int32_t const n = static_cast<int32_t>(read.size());
     bool const wildcards = !adapter.codes.empty();
-    auto const equal = [&](int32_t i, int32_t j) {
-        if (!wildcards)
-            return adapter.letters[static_cast<std::size_t>(i)] == read[static_cast<std::size_t>(j)];
-        return (static_cast<uint8_t>(adapter.codes[static_cast<std::size_t>(i)]) &
-                base_code(read[static_cast<std::size_t>(j)])) != 0;
-    };
+    // The column's read letter is looked up once (the column's stores may
+    // alias the letters otherwise).
+    char const * const letters = adapter.letters.data();
+    char const * const codes = adapter.codes.data();
     auto const acceptable = [&](int32_t length, int32_t adapter_start, int32_t adapter_stop, int32_t cost) {
         return length >= adapter.min_overlap &&
                cost <= effective_length(adapter, adapter_start, adapter_stop) * adapter.max_error_rate;
@@ -145,10 +143,14 @@ adapter_match find_adapter(adapter_pattern const & adapter, std::string_view rea
     {
         cell diagonal = column[0];
         column[0].origin = j;
+        char const read_letter = read[static_cast<std::size_t>(j - 1)];
+        uint8_t const read_code = base_code(read_letter);
         for (int32_t i = 1; i <= last; ++i)
         {
             cell next;
-            if (equal(i - 1, j - 1))
+            bool const equal = wildcards ? (static_cast<uint8_t>(codes[i - 1]) & read_code) != 0
+                                         : letters[i - 1] == read_letter;
+            if (equal)
             {
                 next = {diagonal.cost, diagonal.score + match_score, diagonal.origin};
             }
