@@ -3,7 +3,10 @@
 # (trimming, collapsing and mapping in one pass; 1 and 2 threads) against
 # cutadapt -j 1 followed by `mirsight map` on its trimmed reads, and fastp
 # (1 and 2 worker threads) trimming alone. Medians of RUNS runs (default 3)
-# of wall time; the programs take turns within each round.
+# of wall time, and of processor time (user and system, of all threads):
+# their ratio is how many cores a run kept busy, which shows what threads
+# bring even when other work on the machine slows the wall times down. The
+# programs take turns within each round.
 #
 #   raw_map_bench.sh MIRSIGHT [READS.fastq.gz] [RUNS]
 #
@@ -41,14 +44,18 @@ if command -v cutadapt > /dev/null; then names+=("cutadapt -j 1, then map"); com
 if command -v fastp > /dev/null; then
     names+=("fastp -w 1 (trimming only)" "fastp -w 2 (trimming only)"); commands+=("fastp_trim 1" "fastp_trim 2")
 fi
-declare -A times
+declare -A times cpu
+TIMEFORMAT='%R %U %S'
 for round in $(seq "$runs"); do
     for ((k = 0; k < ${#commands[@]}; ++k)); do
         i=$(( (k + round) % ${#commands[@]} ))
-        start=$(date +%s.%N)
-        ${commands[$i]} > /dev/null 2> "$scratch/stderr.txt" || { echo "${names[$i]} failed: $(tail -3 "$scratch/stderr.txt")"; exit 1; }
-        end=$(date +%s.%N)
-        times[$i]="${times[$i]:-} $(echo "$end - $start" | bc)"
+        if ! { time ${commands[$i]} > /dev/null 2> "$scratch/stderr.txt"; } 2> "$scratch/time.txt"; then
+            echo "${names[$i]} failed: $(tail -3 "$scratch/stderr.txt")"
+            exit 1
+        fi
+        read -r wall user system < "$scratch/time.txt"
+        times[$i]="${times[$i]:-} $wall"
+        cpu[$i]="${cpu[$i]:-} $(echo "$user + $system" | bc)"
     done
 done
 echo "$read_count reads in $reads, $runs runs each"
@@ -56,8 +63,10 @@ median_of() { printf '%s\n' $1 | sort -n | awk '{ t[NR] = $1 } END { print t[int
 base=$(median_of "${times[0]}")
 for ((i = 0; i < ${#commands[@]}; ++i)); do
     median=$(median_of "${times[$i]}")
-    printf '%-30s median %7.2f s  %10.0f reads/s  %5.2f x map, 1 thread  (runs:%s)\n' "${names[$i]}" "$median" \
-        "$(echo "$read_count / $median" | bc -l)" "$(echo "$median / $base" | bc -l)" "${times[$i]}"
+    cpu_median=$(median_of "${cpu[$i]}")
+    printf '%-30s median %7.2f s  %10.0f reads/s  %5.2f x map, 1 thread  cpu %6.2f s (%.2f cores)  (runs:%s)\n' \
+        "${names[$i]}" "$median" "$(echo "$read_count / $median" | bc -l)" "$(echo "$median / $base" | bc -l)" \
+        "$cpu_median" "$(echo "$cpu_median / $median" | bc -l)" "${times[$i]}"
 done
 # The same counts either way: map's own trimming against cutadapt's.
 if command -v cutadapt > /dev/null; then

@@ -162,7 +162,7 @@ double adapter_share(std::vector<std::string> const & reads, std::string const &
     std::string const probe = adapter.substr(0, probe_length);
     uint64_t holding = 0;
     for (std::string const & read : reads)
-        holding += read.find(probe) != std::string::npos;
+        holding += find_before(read, probe) != std::string_view::npos;
     return static_cast<double>(holding) / static_cast<double>(reads.size());
 }
 

@@ -3,7 +3,12 @@
 #include "collapse/adapter_match.hpp"
 
 #include <algorithm>
+#include <string_view>
 #include <vector>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 namespace
 {
@@ -48,6 +53,25 @@ int32_t effective_length(adapter_pattern const & adapter, int32_t adapter_start,
            (wildcards_before(adapter.letters, static_cast<std::size_t>(adapter_stop)) -
             wildcards_before(adapter.letters, static_cast<std::size_t>(adapter_start)));
 }
+// With the whole adapter exactly in the read, first at `start`, the scan
+// below stops there with that match, unless it first kept an alignment of
+// the whole adapter with errors that starts more than m/2 letters earlier
+// (the exact match would then not replace it). With k errors, such an
+// alignment holds one of k + 1 disjoint pieces of the adapter untouched,
+// at most k letters from its place, hence before that piece's place in the
+// exact occurrence. So when no piece occurs before its place there, the
+// exact occurrence is the answer.
+bool exact_match_is_best(std::string_view adapter, std::string_view read, std::size_t start, int32_t k)
+{
+    std::size_t const m = adapter.size();
+    std::size_t const piece_length = m / static_cast<std::size_t>(k + 1);
+    if (piece_length == 0 || static_cast<std::size_t>(k) > m / 2)
+        return false;
+    for (std::size_t offset = 0; offset + piece_length <= m; offset += piece_length)
+        if (find_before(read, adapter.substr(offset, piece_length), start + offset) != std::string_view::npos)
+            return false;
+    return true;
+}
 }  // namespace
 
 adapter_pattern make_adapter_pattern(std::string const & letters, double max_error_rate, int32_t min_overlap)
@@ -67,18 +91,32 @@ adapter_match find_adapter(adapter_pattern const & adapter, std::string_view rea
     int32_t const m = static_cast<int32_t>(adapter.letters.size());
     int32_t const n = static_cast<int32_t>(read.size());
     bool const wildcards = !adapter.codes.empty();
-    auto const equal = [&](int32_t i, int32_t j) {
-        if (!wildcards)
-            return adapter.letters[static_cast<std::size_t>(i)] == read[static_cast<std::size_t>(j)];
-        return (static_cast<uint8_t>(adapter.codes[static_cast<std::size_t>(i)]) &
-                base_code(read[static_cast<std::size_t>(j)])) != 0;
-    };
+    // The column's read letter is looked up once (the column's stores may
+    // alias the letters otherwise).
+    char const * const letters = adapter.letters.data();
+    char const * const codes = adapter.codes.data();
     auto const acceptable = [&](int32_t length, int32_t adapter_start, int32_t adapter_stop, int32_t cost) {
         return length >= adapter.min_overlap &&
                cost <= effective_length(adapter, adapter_start, adapter_stop) * adapter.max_error_rate;
     };
 
     int32_t const k = static_cast<int32_t>(adapter.max_error_rate * m);
+    if (!wildcards && m >= adapter.min_overlap)
+    {
+        std::size_t const start = find_before(read, adapter.letters, read.size());
+        if (start != std::string_view::npos && exact_match_is_best(adapter.letters, read, start, k))
+        {
+            adapter_match match;
+            match.found = true;
+            match.read_start = static_cast<int32_t>(start);
+            match.read_stop = static_cast<int32_t>(start) + m;
+            match.adapter_start = 0;
+            match.adapter_stop = m;
+            match.errors = 0;
+            match.score = m * match_score;
+            return match;
+        }
+    }
     // Adapters are short: their column is on the stack.
     cell short_column[64];
     std::vector<cell> long_column(m < 64 ? 0 : static_cast<std::size_t>(m) + 1);
@@ -105,10 +143,14 @@ adapter_match find_adapter(adapter_pattern const & adapter, std::string_view rea
     {
         cell diagonal = column[0];
         column[0].origin = j;
+        char const read_letter = read[static_cast<std::size_t>(j - 1)];
+        uint8_t const read_code = base_code(read_letter);
         for (int32_t i = 1; i <= last; ++i)
         {
             cell next;
-            if (equal(i - 1, j - 1))
+            bool const equal = wildcards ? (static_cast<uint8_t>(codes[i - 1]) & read_code) != 0
+                                         : letters[i - 1] == read_letter;
+            if (equal)
             {
                 next = {diagonal.cost, diagonal.score + match_score, diagonal.origin};
             }
@@ -176,4 +218,46 @@ adapter_match find_adapter(adapter_pattern const & adapter, std::string_view rea
     match.errors = best.cost;
     match.score = best.score;
     return match;
+}
+
+// Positions are screened for the pattern's first two letters, sixteen at a
+// time where SSE2 is there; the few that pass are compared letter by letter.
+std::size_t find_before(std::string_view text, std::string_view pattern, std::size_t limit)
+{
+    if (pattern.size() > text.size())
+        return std::string_view::npos;
+    std::size_t const positions = std::min(limit, text.size() - pattern.size() + 1);
+    auto const matches_at = [&](std::size_t at) {
+        for (std::size_t q = 0; q < pattern.size(); ++q)
+            if (text[at + q] != pattern[q])
+                return false;
+        return true;
+    };
+    std::size_t i = 0;
+#ifdef __SSE2__
+    if (pattern.size() >= 2)
+    {
+        __m128i const first = _mm_set1_epi8(pattern[0]);
+        __m128i const second = _mm_set1_epi8(pattern[1]);
+        for (; i < positions && i + 17 <= text.size(); i += 16)
+        {
+            __m128i const here = _mm_loadu_si128(reinterpret_cast<__m128i const *>(text.data() + i));
+            __m128i const next = _mm_loadu_si128(reinterpret_cast<__m128i const *>(text.data() + i + 1));
+            auto candidates = static_cast<unsigned>(
+                _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, first), _mm_cmpeq_epi8(next, second))));
+            if (positions - i < 16)
+                candidates &= (1u << (positions - i)) - 1;
+            for (; candidates != 0; candidates &= candidates - 1)
+            {
+                std::size_t const at = i + static_cast<std::size_t>(__builtin_ctz(candidates));
+                if (matches_at(at))
+                    return at;
+            }
+        }
+    }
+#endif
+    for (; i < positions; ++i)
+        if (text[i] == pattern[0] && matches_at(i))
+            return i;
+    return std::string_view::npos;
 }

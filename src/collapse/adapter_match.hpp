@@ -43,3 +43,8 @@ struct adapter_match
 // scanning the read from its 5' end. The read's insert is
 // read[0, read_start).
 adapter_match find_adapter(adapter_pattern const & adapter, std::string_view read);
+
+// The first position below `limit` at which `pattern` (not empty) starts in
+// `text`, or npos.
+std::size_t find_before(std::string_view text, std::string_view pattern,
+                        std::size_t limit = std::string_view::npos);

@@ -1,5 +1,6 @@
-// Read collapsing: ISA-L inflates gzip members (plain files pass through), the
-// library's sequence reader parses the records, a hash table counts them.
+// Read collapsing: ISA-L inflates gzip members (plain files pass through)
+// into large chunks, the records are parsed in place (read_records.hpp), a
+// hash table counts them.
 #include "collapse/collapse_reads.hpp"
 
 #include <algorithm>
@@ -18,8 +19,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <isa-l/igzip_lib.h>
-
-#include <seqan/seq_io.h>
 
 #include "core/messages.hpp"
 
@@ -48,7 +47,7 @@ class gzip_input_buffer : public std::streambuf
 {
 public:
     explicit gzip_input_buffer(int descriptor)
-        : descriptor_(descriptor), state_(std::make_unique<inflate_state>()), input_(1u << 18), buffer_(1u << 18)
+        : descriptor_(descriptor), state_(std::make_unique<inflate_state>()), input_(1u << 20), buffer_(1u << 16)
     {
     }
     ~gzip_input_buffer() override
@@ -65,6 +64,25 @@ public:
     std::string const & first_raw_bytes() { fill_input(); return first_bytes_; }
 
 protected:
+    // Many bytes at once: what is buffered, then decompressed straight into `out`.
+    std::streamsize xsgetn(char * out, std::streamsize count) override
+    {
+        std::streamsize done = std::min<std::streamsize>(count, egptr() - gptr());
+        if (done > 0)
+        {
+            std::memcpy(out, gptr(), static_cast<std::size_t>(done));
+            gbump(static_cast<int>(done));
+        }
+        while (done < count && error_.empty())
+        {
+            std::size_t const got = produce(out + done, static_cast<std::size_t>(count - done));
+            if (got == 0)
+                break;
+            done += static_cast<std::streamsize>(got);
+        }
+        return done;
+    }
+
     int_type underflow() override
     {
         if (gptr() < egptr())
@@ -255,6 +273,54 @@ int32_t record_error(std::string const & path, uint64_t record, gzip_input_buffe
                 (buffer.error().empty() ? reason : buffer.error()));
     return -1;
 }
+// The text is taken in chunks this large (a record longer than that makes
+// the chunk grow).
+constexpr std::size_t text_chunk_size = std::size_t{1} << 22;
+
+// Parses every record of `buffer` (the first at its next byte) into batches
+// for `consume`; `record` counts them. False after the record `record`
+// cannot be read, `error` saying why.
+bool read_records(gzip_input_buffer & buffer, bool is_fastq, read_batch_consumer const & consume, uint64_t & record,
+                  std::string & error)
+{
+    auto const parse = is_fastq ? parse_fastq_record : parse_fasta_record;
+    std::vector<char> text(text_chunk_size);
+    std::size_t kept = 0;  // text[0, kept): the start of a record not yet whole
+    read_batch batch;
+    batch.ends.reserve(reads_per_batch);
+    for (bool last_chunk = false; !last_chunk;)
+    {
+        if (kept == text.size())
+            text.resize(2 * text.size());
+        std::size_t const room = text.size() - kept;
+        std::size_t const got = static_cast<std::size_t>(buffer.sgetn(text.data() + kept,
+                                                                      static_cast<std::streamsize>(room)));
+        last_chunk = got < room;
+        record_cursor cursor{text.data(), text.data() + kept + got, last_chunk};
+        while (cursor.at < cursor.end)
+        {
+            ++record;
+            parse_step const step = parse(cursor, batch, error);
+            if (step == parse_step::error)
+                return false;
+            if (step == parse_step::need_more)
+            {
+                --record;
+                break;
+            }
+            if (batch.size() == reads_per_batch || batch.letter_count() >= text_chunk_size / 4)
+            {
+                consume(batch);
+                batch.clear();
+            }
+        }
+        kept = static_cast<std::size_t>(cursor.end - cursor.at);
+        std::memmove(text.data(), cursor.at, kept);
+    }
+    consume(batch);
+    return true;
+}
+
 // Doubles the slots of the table (at least 1024) and places every
 // sequence again by its kept hash.
 void grow_table(sequence_counts & counts)
@@ -275,7 +341,7 @@ void grow_table(sequence_counts & counts)
 
 // Adds `reads` reads of `sequence`, whose hash is `hash`, to `counts`,
 // which has a free slot.
-void add_hashed_sequence(sequence_counts & counts, std::string const & sequence, uint64_t hash, uint64_t reads)
+void add_hashed_sequence(sequence_counts & counts, std::string_view sequence, uint64_t hash, uint64_t reads)
 {
     std::size_t const mask = counts.slots.size() - 1;
     for (std::size_t i = static_cast<std::size_t>(hash) & mask;; i = (i + 1) & mask)
@@ -312,9 +378,9 @@ void upper_case_sequence(std::string & sequence)
 
 namespace
 {
-// count_reads on at most read_batch_size reads.
-void count_batch(std::string * reads, std::size_t read_count, length_limits const & limits, sequence_counts & counts,
-                 collapse_summary & summary)
+// count_sequences on at most read_batch_size reads.
+void count_batch(std::string_view const * reads, std::size_t read_count, length_limits const & limits,
+                 sequence_counts & counts, collapse_summary & summary)
 {
     // Room for every read of the batch, so that the slots fetched below
     // stay where they are.
@@ -338,7 +404,6 @@ void count_batch(std::string * reads, std::size_t read_count, length_limits cons
         if (!kept[i])
             continue;
         ++summary.reads_kept;
-        upper_case_sequence(reads[i]);
         hashes[i] = std::hash<std::string_view>{}(reads[i]);
         __builtin_prefetch(&counts.slots[static_cast<std::size_t>(hashes[i]) & mask]);
     }
@@ -356,14 +421,27 @@ void count_batch(std::string * reads, std::size_t read_count, length_limits cons
 }
 }  // namespace
 
+void count_sequences(std::string_view const * sequences, std::size_t count, length_limits const & limits,
+                     sequence_counts & counts, collapse_summary & summary)
+{
+    for (std::size_t begin = 0; begin < count; begin += read_batch_size)
+        count_batch(sequences + begin, std::min(read_batch_size, count - begin), limits, counts, summary);
+}
+
 void count_reads(std::vector<std::string> & reads, std::size_t read_count, length_limits const & limits,
                  sequence_counts & counts, collapse_summary & summary)
 {
-    for (std::size_t begin = 0; begin < read_count; begin += read_batch_size)
-        count_batch(reads.data() + begin, std::min(read_batch_size, read_count - begin), limits, counts, summary);
+    std::vector<std::string_view> sequences;
+    sequences.reserve(read_count);
+    for (std::size_t i = 0; i < read_count; ++i)
+    {
+        upper_case_sequence(reads[i]);
+        sequences.emplace_back(reads[i]);
+    }
+    count_sequences(sequences.data(), read_count, limits, counts, summary);
 }
 
-void add_sequence(sequence_counts & counts, std::string const & sequence, uint64_t reads)
+void add_sequence(sequence_counts & counts, std::string_view sequence, uint64_t reads)
 {
     if ((counts.distinct + 1) * 2 > counts.slots.size())
         grow_table(counts);
@@ -379,8 +457,12 @@ int32_t collapse_read_file(std::string const & path, length_limits const & limit
 int32_t collapse_read_file_or_take(std::string const & path, length_limits const & limits, sequence_counts & counts,
                                    collapse_summary & summary, std::string * other)
 {
-    return read_sequence_batches(path, other, [&](std::vector<std::string> & reads, std::size_t read_count) {
-        count_reads(reads, read_count, limits, counts, summary);
+    std::vector<std::string_view> sequences;
+    return read_sequence_batches(path, other, [&](read_batch & reads) {
+        sequences.clear();
+        for (std::size_t i = 0; i < reads.size(); ++i)
+            sequences.push_back(reads.read(i));
+        count_sequences(sequences.data(), sequences.size(), limits, counts, summary);
     }, [&] { return counts.distinct; });
 }
 
@@ -446,43 +528,17 @@ int32_t read_sequence_batches(std::string const & path, std::string * other, rea
 
     bool const is_fastq = first_letter == '@';
     uint64_t record = 0;
+    std::string parse_error;
     try
     {
-        seqan::SeqFileIn reads;
-        if (!seqan::open(reads, stream))
-        {
-            print_error("reads file '" + path + "' is neither FASTQ nor FASTA");
-            return -1;
-        }
-        seqan::CharString id;
-        seqan::CharString letters;
-        seqan::CharString qualities;
-        std::vector<std::string> batch(read_batch_size);
-        std::size_t batched = 0;
-        while (!seqan::atEnd(reads))
-        {
-            ++record;
-            seqan::readRecord(id, letters, qualities, reads);
-            if (is_fastq && seqan::length(qualities) != seqan::length(letters))
-                return record_error(path, record, buffer, "the quality line is shorter than the sequence");
-            batch[batched++].assign(seqan::begin(letters, seqan::Standard()), seqan::end(letters, seqan::Standard()));
-            if (batched == read_batch_size)
-            {
-                consume(batch, batched);
-                batched = 0;
-            }
-        }
-        consume(batch, batched);
+        if (!read_records(buffer, is_fastq, consume, record, parse_error))
+            return record_error(path, record, buffer, parse_error);
     }
     catch (std::bad_alloc const &)
     {
         print_error("out of memory while collapsing reads file '" + path + "', at record " + std::to_string(record) +
                     " (" + std::to_string(distinct_so_far()) + " distinct sequences so far)");
         return -1;
-    }
-    catch (std::exception const & problem)
-    {
-        return record_error(path, record, buffer, problem.what());
     }
     if (!buffer.error().empty())
     {

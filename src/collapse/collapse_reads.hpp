@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "collapse/read_records.hpp"
+
 // Reads are kept when min_length <= length <= max_length.
 struct length_limits
 {
@@ -49,7 +51,7 @@ struct sequence_counts
 };
 
 // Adds `reads` (at least 1) reads of `sequence` to `counts`.
-void add_sequence(sequence_counts & counts, std::string const & sequence, uint64_t reads);
+void add_sequence(sequence_counts & counts, std::string_view sequence, uint64_t reads);
 
 // One line of the tag-count file.
 struct tag_count
@@ -73,6 +75,10 @@ constexpr std::size_t read_batch_size = 64;
 void count_reads(std::vector<std::string> & reads, std::size_t read_count, length_limits const & limits,
                  sequence_counts & counts, collapse_summary & summary);
 
+// count_reads on sequences that are upper-cased already (left as they are).
+void count_sequences(std::string_view const * sequences, std::size_t count, length_limits const & limits,
+                     sequence_counts & counts, collapse_summary & summary);
+
 // Streams every read of the FASTQ or FASTA file `path` ("-": standard input; gzip-compressed or
 // not, told by its content, not its name) through count_reads. Returns 0;
 // -2 after an error when the file cannot be opened; -1 after an error
@@ -89,12 +95,15 @@ int32_t collapse_read_file(std::string const & path, length_limits const & limit
 int32_t collapse_read_file_or_take(std::string const & path, length_limits const & limits, sequence_counts & counts,
                                    collapse_summary & summary, std::string * other);
 
-// Receives reads[0, read_count) of a batch; may change them.
-using read_batch_consumer = std::function<void(std::vector<std::string> & reads, std::size_t read_count)>;
+// Receives a batch of reads; may change it (the reader clears it after).
+using read_batch_consumer = std::function<void(read_batch & reads)>;
+
+// How many reads the reader gathers before it hands them on.
+constexpr std::size_t reads_per_batch = 4096;
 
 // The reading under collapse_read_file_or_take: the sequences of the file's
-// records (as they are, not upper-cased) go to `consume` in batches of at
-// most read_batch_size. Returns as collapse_read_file_or_take does;
+// records, upper-cased as upper_case_sequence does, go to `consume` in
+// batches of at most reads_per_batch. Returns as collapse_read_file_or_take does;
 // `distinct_so_far` gives the number of distinct sequences counted, for the
 // out-of-memory error.
 int32_t read_sequence_batches(std::string const & path, std::string * other, read_batch_consumer const & consume,

@@ -180,6 +180,10 @@ TEST(collapse_read_file, reads_fastq_and_fasta_plain_or_gzip)
          false},
         {"gzip FASTA", "reads.fa.gz", ">r1\nTAGCTTATCAGA\n>r2\nTAGCTTATCAGA\n>r3\nTAGCTTATCAGA\n>r4\nTGAGGTAG", true},
         {"blank lines before the first record", "reads.fq", "\n\n" + fastq, false},
+        {"FASTQ over several lines, a quality line starting with @ and + in names", "reads.fq",
+         "@r1 a+b\nTAGCTT\nATCAGA\n+r1\n@IIIII\nIIIIII\n\n@r2\nTAGCTTATCAGA\n+\n@@@@@@@@@@@@\n@r3\rTGAGGTAG\r+\rIIIIIIII\r" +
+             fastq_record("r4", "tagcttatcaga"),
+         false},
     };
     for (file_case const & c : cases)
     {
@@ -197,6 +201,28 @@ TEST(collapse_read_file, reads_fastq_and_fasta_plain_or_gzip)
         EXPECT_EQ(run.summary.reads_read, 4u);
         EXPECT_EQ(run.summary.reads_kept, 4u);
     }
+}
+
+TEST(collapse_read_file, records_across_the_reader_chunks)
+{
+    // Far more text than one chunk of the reader, in records of varied
+    // lengths, so that records straddle the chunk ends at every offset.
+    std::string fastq;
+    uint64_t long_reads = 0;
+    for (int i = 0; fastq.size() < (std::size_t{3} << 22); ++i)
+    {
+        std::string const sequence = i % 3 == 0 ? std::string(15 + i % 61, 'A') : "CCCCGGGGTTTT";
+        long_reads += i % 3 == 0 && sequence.size() > 50;
+        fastq += fastq_record("read" + std::to_string(i), sequence);
+    }
+    scratch_dir dir;
+    write_gzip(dir.file("big.fastq.gz"), fastq);
+    file_run const run = collapse_file(dir.file("big.fastq.gz"), {51, 1000});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.errors, "");
+    uint64_t const records = static_cast<uint64_t>(std::count(fastq.begin(), fastq.end(), '@'));
+    EXPECT_EQ(run.summary.reads_read, records);
+    EXPECT_EQ(run.summary.reads_kept, long_reads);
 }
 
 TEST(collapse_read_file, concatenated_gzip_members_are_all_read)
@@ -247,6 +273,7 @@ TEST(collapse_read_file, bad_inputs_are_errors_naming_the_file)
         {"binary bytes", std::string("\x01\x02\x03\x00zzz", 7), -1, "neither FASTQ"},
         {"quality shorter than the sequence", "@r1\nACGTACGT\n+\nIII\n", -1, "record 1"},
         {"record cut after its sequence", good + "@r3\nACGT\n", -1, "record 3"},
+        {"quality longer than the sequence", good + "@r3\nACGT\n+\nIIIII\n" + good, -1, "record 3"},
         {"gzip cut within the data", good_gzip.substr(0, good_gzip.size() / 2), -1, "unexpected end of file"},
         {"gzip cut within the trailer", good_gzip.substr(0, good_gzip.size() - 3), -1, "unexpected end of file"},
         {"gzip with a wrong checksum",

@@ -30,15 +30,17 @@ struct pass_plan
 };
 
 // One trimming thread's counts: the inserts' (or, with a UMI, the UMI and
-// insert pairs') reads, and its funnel.
-struct trim_worker
+// insert pairs') reads, and its funnel. Each on cache lines of its own, as
+// threads count into them side by side.
+struct alignas(64) trim_worker
 {
     explicit trim_worker(sequence_counts & into) : counts(into) {}
     sequence_counts & counts;
     sequence_counts pairs;  // UMI followed by insert
     read_funnel funnel;
-    std::vector<std::string> inserts = std::vector<std::string>(read_batch_size);
-    std::size_t insert_count = 0;
+    std::vector<std::string_view> kept;  // a batch's inserts (into the batch, or into `keys`)
+    std::string keys;                    // with a UMI: a batch's UMI and insert pairs
+    std::vector<std::size_t> key_ends;
     collapse_summary unused;
     std::size_t distinct_said = 0;  // the distinct sequences last added to block_handoff::distinct
 };
@@ -48,30 +50,37 @@ bool uses_umi(read_trimmer const & trimmer)
     return trimmer.settings.umi_length > 0;
 }
 
-void flush_inserts(read_trimmer const & trimmer, trim_worker & worker)
+// Trims and counts the reads of `reads` (upper-case letters).
+void trim_and_count(read_trimmer const & trimmer, trim_worker & worker, read_batch const & reads)
 {
-    length_limits const any_length{0, std::numeric_limits<uint64_t>::max()};
-    count_reads(worker.inserts, worker.insert_count, any_length, uses_umi(trimmer) ? worker.pairs : worker.counts,
-                worker.unused);
-    worker.insert_count = 0;
-}
-
-// Trims and counts reads[0, read_count) (upper-cased in place).
-void trim_and_count(read_trimmer const & trimmer, trim_worker & worker, std::string * reads, std::size_t read_count)
-{
-    for (std::size_t i = 0; i < read_count; ++i)
+    bool const umi = uses_umi(trimmer);
+    worker.kept.clear();
+    worker.keys.clear();
+    worker.key_ends.clear();
+    for (std::size_t i = 0; i < reads.size(); ++i)
     {
-        upper_case_sequence(reads[i]);
-        trimmed_read const trimmed = trim_read(trimmer, reads[i]);
+        trimmed_read const trimmed = trim_read(trimmer, reads.read(i));
         add_to_funnel(worker.funnel, trimmed.fate);
         if (trimmed.fate != read_fate::kept)
             continue;
-        std::string & key = worker.inserts[worker.insert_count++];
-        key.assign(trimmed.umi);
-        key.append(trimmed.insert);
-        if (worker.insert_count == read_batch_size)
-            flush_inserts(trimmer, worker);
+        if (!umi)
+        {
+            worker.kept.push_back(trimmed.insert);
+            continue;
+        }
+        worker.keys += trimmed.umi;
+        worker.keys += trimmed.insert;
+        worker.key_ends.push_back(worker.keys.size());
     }
+    std::string_view const keys = worker.keys;
+    for (std::size_t i = 0; i < worker.key_ends.size(); ++i)
+    {
+        std::size_t const begin = i == 0 ? 0 : worker.key_ends[i - 1];
+        worker.kept.push_back(keys.substr(begin, worker.key_ends[i] - begin));
+    }
+    length_limits const any_length{0, std::numeric_limits<uint64_t>::max()};
+    count_sequences(worker.kept.data(), worker.kept.size(), any_length, umi ? worker.pairs : worker.counts,
+                    worker.unused);
 }
 
 // The settings the reads are trimmed with, from the sample; false when no
@@ -116,7 +125,7 @@ bool choose_settings(pass_plan & plan)
 
 // Where the reads go once the adapter is chosen: trimmed on this thread,
 // or handed to the trimming threads.
-using read_sink = std::function<void(std::string * reads, std::size_t read_count)>;
+using read_sink = std::function<void(read_batch & reads)>;
 
 // Chooses the settings from the sample and sends the sample on.
 void decide(pass_plan & plan, read_sink const & sink)
@@ -127,72 +136,85 @@ void decide(pass_plan & plan, read_sink const & sink)
         return;
     }
     plan.decided = true;
-    sink(plan.sample.data(), plan.sample.size());
+    read_batch sample;
+    for (std::string const & read : plan.sample)
+    {
+        add_read(sample, read);
+        if (sample.size() == reads_per_batch)
+        {
+            sink(sample);
+            sample.clear();
+        }
+    }
     std::vector<std::string>().swap(plan.sample);
+    sink(sample);
 }
 
-// Keeps reads[0, read_count) in the sample until it is full, then chooses;
-// after the choice, every read goes to `sink`.
-void take_reads(pass_plan & plan, std::string * reads, std::size_t read_count, read_sink const & sink)
+// Keeps the reads in the sample until it is full, then chooses; after the
+// choice, every read goes to `sink`.
+void take_reads(pass_plan & plan, read_batch & reads, read_sink const & sink)
 {
     if (plan.decided)
     {
-        sink(reads, read_count);
+        sink(reads);
         return;
     }
     if (plan.failed)
         return;
-    for (std::size_t i = 0; i < read_count; ++i)
-    {
-        upper_case_sequence(reads[i]);
-        plan.sample.push_back(std::move(reads[i]));
-    }
-    if (plan.sample.size() >= adapter_sample_size)
-        decide(plan, sink);
+    std::size_t i = 0;
+    for (; i < reads.size() && plan.sample.size() < adapter_sample_size; ++i)
+        plan.sample.emplace_back(reads.read(i));
+    if (plan.sample.size() < adapter_sample_size)
+        return;
+    decide(plan, sink);
+    if (plan.failed || i == reads.size())
+        return;
+    read_batch rest;
+    for (; i < reads.size(); ++i)
+        add_read(rest, reads.read(i));
+    sink(rest);
 }
 
-// Blocks of reads passed from the reading thread to the trimming threads,
-// a few in flight; emptied blocks come back to be filled again.
-struct read_block
-{
-    std::vector<std::string> reads = std::vector<std::string>(16384);
-    std::size_t count = 0;
-};
-
+// Batches of reads passed from the reading thread to the trimming threads,
+// a few in flight; emptied batches come back to be filled again. One lock
+// taken twice per batch of reads_per_batch reads.
 struct block_handoff
 {
     std::mutex lock;
-    std::condition_variable changed;
-    std::deque<read_block> full;
-    std::deque<read_block> empty;
-    bool finished = false;  // no more blocks will come
+    std::condition_variable filled;
+    std::deque<read_batch> full;
+    std::deque<read_batch> empty;
+    bool finished = false;  // no more batches will come
     std::exception_ptr failure;
     std::size_t distinct = 0;  // distinct sequences counted by the threads, as they last said
 };
 
-// A trimming thread: takes full blocks until the reading is finished.
+// A trimming thread: takes full batches until the reading is finished.
 void trim_blocks(read_trimmer const & trimmer, trim_worker & worker, block_handoff & handoff)
 {
     try
     {
+        read_batch block;
+        bool holding = false;
         for (;;)
         {
-            read_block block;
             {
                 std::unique_lock<std::mutex> guard(handoff.lock);
-                handoff.changed.wait(guard, [&] { return !handoff.full.empty() || handoff.finished; });
+                if (holding)
+                {
+                    handoff.distinct += worker.counts.distinct + worker.pairs.distinct - worker.distinct_said;
+                    worker.distinct_said = worker.counts.distinct + worker.pairs.distinct;
+                    handoff.empty.push_back(std::move(block));
+                }
+                handoff.filled.wait(guard, [&] { return !handoff.full.empty() || handoff.finished; });
                 if (handoff.full.empty())
                     return;
                 block = std::move(handoff.full.front());
                 handoff.full.pop_front();
+                holding = true;
             }
-            trim_and_count(trimmer, worker, block.reads.data(), block.count);
-            block.count = 0;
-            std::lock_guard<std::mutex> guard(handoff.lock);
-            handoff.distinct += worker.counts.distinct + worker.pairs.distinct - worker.distinct_said;
-            worker.distinct_said = worker.counts.distinct + worker.pairs.distinct;
-            handoff.empty.push_back(std::move(block));
-            handoff.changed.notify_all();
+            trim_and_count(trimmer, worker, block);
+            block.clear();
         }
     }
     catch (...)
@@ -200,44 +222,31 @@ void trim_blocks(read_trimmer const & trimmer, trim_worker & worker, block_hando
         std::lock_guard<std::mutex> guard(handoff.lock);
         if (!handoff.failure)
             handoff.failure = std::current_exception();
-        handoff.changed.notify_all();
     }
 }
 
-// The reading thread's side of the handoff: the block being filled.
-struct block_feeder
+// The reading thread's side: `reads` go to a trimming thread, in exchange
+// for an empty batch; when none is free (the trimming threads are behind),
+// this thread trims them itself, with `own`. Throws std::bad_alloc when a
+// trimming thread failed.
+void feed(block_handoff & handoff, read_trimmer const & trimmer, trim_worker & own, read_batch & reads)
 {
-    block_handoff & handoff;
-    read_block filling;
-    bool holding = false;
-};
-
-// Hands the filled block over (if any) and waits for an empty one; throws
-// std::bad_alloc when a trimming thread failed.
-void hand_over(block_feeder & feeder)
-{
-    block_handoff & handoff = feeder.handoff;
-    std::unique_lock<std::mutex> guard(handoff.lock);
-    if (feeder.holding)
-        handoff.full.push_back(std::move(feeder.filling));
-    feeder.holding = false;
-    handoff.changed.notify_all();
-    handoff.changed.wait(guard, [&] { return !handoff.empty.empty() || handoff.failure; });
-    if (handoff.failure)
-        throw std::bad_alloc();
-    feeder.filling = std::move(handoff.empty.front());
-    handoff.empty.pop_front();
-    feeder.holding = true;
-}
-
-void feed(block_feeder & feeder, std::string * reads, std::size_t read_count)
-{
-    for (std::size_t i = 0; i < read_count; ++i)
+    if (reads.size() == 0)
+        return;
     {
-        if (!feeder.holding || feeder.filling.count == feeder.filling.reads.size())
-            hand_over(feeder);
-        feeder.filling.reads[feeder.filling.count++].swap(reads[i]);
+        std::lock_guard<std::mutex> guard(handoff.lock);
+        if (handoff.failure)
+            throw std::bad_alloc();
+        if (!handoff.empty.empty())
+        {
+            handoff.full.push_back(std::move(reads));
+            reads = std::move(handoff.empty.front());
+            handoff.empty.pop_front();
+            handoff.filled.notify_one();
+            return;
+        }
     }
+    trim_and_count(trimmer, own, reads);
 }
 
 // Reads every file into `sink` through the plan. Returns as
@@ -249,7 +258,7 @@ int32_t read_files(std::vector<std::string> const & paths, std::string * other, 
     {
         int32_t const status = read_sequence_batches(
             path, paths.size() == 1 ? other : nullptr,
-            [&](std::vector<std::string> & reads, std::size_t count) { take_reads(plan, reads.data(), count, sink); },
+            [&](read_batch & reads) { take_reads(plan, reads, sink); },
             distinct_so_far);
         if (status != 0)
             return status;
@@ -261,13 +270,10 @@ int32_t read_files(std::vector<std::string> const & paths, std::string * other, 
 
 void add_counts(sequence_counts const & from, sequence_counts & into)
 {
-    std::string sequence;
+    std::string_view const letters = from.letters;
     for (counted_sequence const & slot : from.slots)
         if (slot.count != 0)
-        {
-            sequence.assign(from.letters, slot.offset, slot.length);
-            add_sequence(into, sequence, slot.count);
-        }
+            add_sequence(into, letters.substr(slot.offset, slot.length), slot.count);
 }
 
 void add_funnel(read_funnel const & from, read_funnel & into)
@@ -281,34 +287,30 @@ void add_funnel(read_funnel const & from, read_funnel & into)
     into.kept += from.kept;
 }
 
-// Reads on this thread, trims on `threads` threads of their own into
-// `workers` (as many). Returns as collapse_raw_reads does.
+// Reads on this thread, trims on threads of their own, one for each of
+// `workers` but the first, which is this thread's when it trims too.
+// Returns as collapse_raw_reads does.
 int32_t read_and_trim_apart(std::vector<std::string> const & paths, std::string * other, pass_plan & plan,
                             std::vector<std::unique_ptr<trim_worker>> & workers)
 {
     block_handoff handoff;
-    for (std::size_t i = 0; i < workers.size() + 2; ++i)
+    for (std::size_t i = 0; i < 4 * (workers.size() - 1); ++i)
         handoff.empty.emplace_back();
+    trim_worker & own = *workers.front();
     std::vector<std::thread> threads;
-    for (std::unique_ptr<trim_worker> & worker : workers)
-        threads.emplace_back([&plan, &handoff, worker = worker.get()] { trim_blocks(plan.trimmer, *worker, handoff); });
-    block_feeder feeder{handoff, read_block{}, false};
+    for (std::size_t i = 1; i < workers.size(); ++i)
+        threads.emplace_back([&plan, &handoff, worker = workers[i].get()] { trim_blocks(plan.trimmer, *worker, handoff); });
     auto const distinct_so_far = [&] {
         std::lock_guard<std::mutex> guard(handoff.lock);
-        return handoff.distinct;
+        return handoff.distinct + own.counts.distinct + own.pairs.distinct;
     };
     int32_t status = 0;
     bool out_of_memory = false;
     try
     {
         status = read_files(
-            paths, other, plan, [&](std::string * reads, std::size_t count) { feed(feeder, reads, count); },
+            paths, other, plan, [&](read_batch & reads) { feed(handoff, plan.trimmer, own, reads); },
             distinct_so_far);
-        if (status == 0 && feeder.holding && feeder.filling.count > 0)
-        {
-            std::lock_guard<std::mutex> guard(handoff.lock);
-            handoff.full.push_back(std::move(feeder.filling));
-        }
     }
     catch (std::bad_alloc const &)
     {
@@ -317,7 +319,7 @@ int32_t read_and_trim_apart(std::vector<std::string> const & paths, std::string 
     {
         std::lock_guard<std::mutex> guard(handoff.lock);
         handoff.finished = true;
-        handoff.changed.notify_all();
+        handoff.filled.notify_all();
     }
     for (std::thread & thread : threads)
         thread.join();
@@ -326,7 +328,8 @@ int32_t read_and_trim_apart(std::vector<std::string> const & paths, std::string 
     if (out_of_memory || handoff.failure)
     {
         print_error("out of memory while collapsing reads file '" + paths.back() + "' (" +
-                    std::to_string(handoff.distinct) + " distinct sequences so far)");
+                    std::to_string(handoff.distinct + own.counts.distinct + own.pairs.distinct) +
+                    " distinct sequences so far)");
         return -1;
     }
     return 0;
@@ -413,7 +416,7 @@ int32_t collapse_raw_reads(std::vector<std::string> const & paths, trim_request 
     if (threads <= 1)
         status = read_files(
             paths, other, plan,
-            [&](std::string * reads, std::size_t count) { trim_and_count(plan.trimmer, *workers.front(), reads, count); },
+            [&](read_batch & reads) { trim_and_count(plan.trimmer, *workers.front(), reads); },
             [&] { return counts.distinct; });
     else
         status = read_and_trim_apart(paths, other, plan, workers);
@@ -427,7 +430,6 @@ int32_t collapse_raw_reads(std::vector<std::string> const & paths, trim_request 
     trim_worker & first = *workers.front();
     for (std::unique_ptr<trim_worker> & worker : workers)
     {
-        flush_inserts(plan.trimmer, *worker);
         add_funnel(worker->funnel, result.funnel);
         if (worker.get() == &first)
             continue;

@@ -75,8 +75,8 @@ struct raw_read_result
 // Collapses the reads of `paths` (lanes of one sample, FASTQ or FASTA, plain
 // or gzip, "-" standard input) into `counts` (one count per insert: its
 // molecules when the settings have a UMI and count_molecules, else its
-// reads). With `threads` above 1, this thread reads while that many threads
-// trim and count.
+// reads). With `threads` above 1, this thread reads while threads - 1
+// others trim and count; it trims a batch itself when they are all behind.
 // Returns 0; 1 when `other` is given and the single path is not a reads
 // file (its content is put there, as collapse_read_file_or_take does); -1
 // after an error naming the file (a path given twice, a file that cannot be

@@ -40,6 +40,8 @@ TEST(trim_read, fates_at_the_edges_of_the_layout)
         {"a deletion in the adapter", plain, insert + "TGGATTCTCGGGTGCCAAGG", read_fate::kept, insert, ""},
         {"only the first occurrence is removed", plain, insert + illumina + insert + illumina, read_fate::kept,
          insert, ""},
+        {"an adapter with two errors far before an exact one is the one removed", plain,
+         insert + "TGGAATTCTAGGGTGCCTAGG" + "ACGTACGTACGT" + illumina, read_fate::kept, insert, ""},
         {"adapter at the first letter: a dimer", plain, illumina + "ACGT", read_fate::adapter_dimer, "", ""},
         {"insert of 14 letters", plain, insert.substr(0, 14) + illumina, read_fate::too_short, "", ""},
         {"random bases cut from both ends", nextflex, "ACGT" + insert + "TTTT" + illumina, read_fate::kept, insert,
