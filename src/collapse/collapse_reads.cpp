@@ -236,18 +236,6 @@ private:
     bool at_end_ = false;
 };
 
-// The name of a compression this reader does not decompress, from the
-// first bytes of a file, or "".
-std::string other_compression(std::string const & bytes)
-{
-    if (bytes.compare(0, 4, "\x28\xB5\x2F\xFD") == 0)
-        return "zstd";
-    if (bytes.compare(0, 3, "BZh") == 0)
-        return "bzip2";
-    if (bytes.compare(0, 6, std::string("\xFD\x37\x7A\x58\x5A\x00", 6)) == 0)
-        return "xz";
-    return "";
-}
 
 bool is_blank_or_control(unsigned char c)
 {
@@ -363,6 +351,17 @@ void add_hashed_sequence(sequence_counts & counts, std::string_view sequence, ui
     }
 }
 }  // namespace
+
+std::string other_compression(std::string const & bytes)
+{
+    if (bytes.compare(0, 4, "\x28\xB5\x2F\xFD") == 0)
+        return "zstd";
+    if (bytes.compare(0, 3, "BZh") == 0)
+        return "bzip2";
+    if (bytes.compare(0, 6, std::string("\xFD\x37\x7A\x58\x5A\x00", 6)) == 0)
+        return "xz";
+    return "";
+}
 
 void upper_case_sequence(std::string & sequence)
 {

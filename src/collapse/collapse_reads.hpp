@@ -60,6 +60,10 @@ struct tag_count
     uint64_t count = 0;
 };
 
+// The name of a compression the reader does not decompress ("zstd",
+// "bzip2", "xz"), from the first bytes of a file, or "".
+std::string other_compression(std::string const & bytes);
+
 // Upper-cases the letters of `sequence` in place and turns blanks and
 // control bytes (which would break the line format) into N; every other
 // byte, N and IUPAC codes included, stays as it is.

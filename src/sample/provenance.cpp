@@ -16,15 +16,6 @@ std::string absolute_path(std::string const & path)
     return realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
 }
 
-// The tag or reads files, comma-separated (the lanes of a sample).
-std::string tags_files_text(std::vector<named_file> const & tags)
-{
-    std::string text;
-    for (named_file const & file : tags)
-        text += (text.empty() ? "" : ",") + absolute_path(file.path);
-    return text;
-}
-
 std::string adapter_asked(trim_request const & trim)
 {
     if (trim.mode == adapter_mode::detect)
@@ -43,13 +34,21 @@ std::string codes_text(std::vector<std::string> const & codes)
 }
 }  // namespace
 
+std::string tags_files_text(sample_request const & r)
+{
+    std::string text;
+    for (named_file const & file : r.tags)
+        text += (text.empty() ? "" : ",") + absolute_path(file.path);
+    return text;
+}
+
 provenance provenance_of(sample_request const & r)
 {
     auto number = [](auto value) { return std::to_string(value); };
     provenance p = {
         {"sample", r.sample},
         {"mirsight_version", mirsight_version},
-        {"tags_file", tags_files_text(r.tags)},
+        {"tags_file", tags_files_text(r)},
         {"mature_file", absolute_path(r.mature.path)},
         {"mature_sha256", file_sha256(r.mature.path)},
         {"species", codes_text(r.species.codes)},

@@ -16,6 +16,10 @@ using provenance = std::vector<std::pair<std::string, std::string>>;  // key, va
 // mode and every option that changes counts.
 provenance provenance_of(sample_request const & request);
 
+// Its "tags_file" value: the tag or reads files (the sample's lanes) as
+// absolute paths, comma-separated. Cheap: the checksums are not made.
+std::string tags_files_text(sample_request const & request);
+
 // The table's text, and the table read back; false after an error naming
 // the file and line.
 std::string provenance_text(provenance const & p);

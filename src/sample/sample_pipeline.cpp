@@ -226,7 +226,7 @@ int check_earlier_sample(sample_request const & r)
     if (!read_provenance(r.provenance_file, earlier))
         return 1;
     std::string const earlier_tags = provenance_value(earlier, "tags_file");
-    std::string const new_tags = provenance_value(provenance_of(r), "tags_file");
+    std::string const new_tags = tags_files_text(r);
     if (earlier_tags == new_tags)
         return 0;
     print_error(opening(r) + "sample '" + r.sample + "' was mapped from tag file '" + earlier_tags + "' (" +

@@ -37,18 +37,6 @@ std::string quoted(std::string const & line)
     return "'" + shown + (line.size() > 60 ? "...'" : "'");
 }
 
-// The name of a compression zlib cannot read, from the first bytes, or "".
-std::string other_compression(std::string const & text)
-{
-    if (text.compare(0, 4, "\x28\xB5\x2F\xFD") == 0)
-        return "zstd";
-    if (text.compare(0, 3, "BZh") == 0)
-        return "bzip2";
-    if (text.compare(0, 6, std::string("\xFD\x37\x7A\x58\x5A\x00", 6)) == 0)
-        return "xz";
-    return "";
-}
-
 // 0 when `text` starts like a tag-count file, else 1 after the error.
 int check_tag_counts(std::string const & path, std::string const & text)
 {
