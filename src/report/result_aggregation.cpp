@@ -5,7 +5,7 @@
 // rows are then merged in chunk order.
 #include "report/result_aggregation.hpp"
 
-#include <unordered_map>
+#include <algorithm>
 
 #include "core/parallel_chunks.hpp"
 
@@ -13,16 +13,74 @@ namespace
 {
 using row_table = std::vector<result_mirna_uniq_ambig_vet_t>;
 
-// Row position in a row table by mirna_index.
-using row_index_t = std::unordered_map<uint32_t, std::size_t>;
+constexpr uint32_t no_row = UINT32_MAX;
 
-row_index_t index_rows(row_table const & table)
+// The mirna_index of every miRNA of the seed table, in three flat arrays:
+// an alignment's miRNA is read from them in two steps through small
+// arrays, not through the seed table's scattered blocks (this pass meets
+// every alignment, and on a busy machine scattered reads do not get faster
+// with more threads).
+struct mirna_slots
 {
-    row_index_t rows;
-    rows.reserve(table.size());
+    std::vector<uint32_t> first_species;  // per seed: its first entry in first_slot
+    std::vector<uint32_t> first_slot;     // per seed and species: its first miRNA in mirna_index
+    std::vector<uint32_t> mirna_index;
+    uint32_t largest_index = 0;
+};
+
+mirna_slots slots_of(std::vector<seed_vet_t> const & seed_vet)
+{
+    mirna_slots slots;
+    slots.first_species.reserve(seed_vet.size());
+    for (seed_vet_t const & seed : seed_vet)
+    {
+        slots.first_species.push_back(static_cast<uint32_t>(slots.first_slot.size()));
+        for (specie_vet_t const & specie : seed.specie_vet)
+        {
+            slots.first_slot.push_back(static_cast<uint32_t>(slots.mirna_index.size()));
+            for (mirna_vet_t const & mirna : specie.mirna_vet)
+            {
+                slots.mirna_index.push_back(mirna.mirna_index);
+                slots.largest_index = std::max(slots.largest_index, mirna.mirna_index);
+            }
+        }
+    }
+    return slots;
+}
+
+uint32_t mirna_index_of(mirna_slots const & slots, mirna_matched_vet_t const & a)
+{
+    return slots.mirna_index[slots.first_slot[slots.first_species[a.seed_index] + a.specie_index] + a.mirna_vet_index];
+}
+
+// The rows of a table with the row of each mirna_index (no_row for none).
+struct indexed_rows
+{
+    row_table & table;
+    std::vector<uint32_t> row_of;
+};
+
+indexed_rows index_rows(row_table & table, uint32_t largest_index)
+{
+    for (result_mirna_uniq_ambig_vet_t const & row : table)
+        largest_index = std::max(largest_index, row.mirna_index);
+    indexed_rows rows{table, std::vector<uint32_t>(std::size_t{largest_index} + 1, no_row)};
     for (std::size_t r = 0; r < table.size(); ++r)
-        rows.emplace(table[r].mirna_index, r);
+        rows.row_of[table[r].mirna_index] = static_cast<uint32_t>(r);
     return rows;
+}
+
+// Appends a row (all zero) for the alignment's miRNA.
+result_mirna_uniq_ambig_vet_t & new_row(mirna_vet_t const & mirna, uint32_t seed_index, indexed_rows & rows)
+{
+    result_mirna_uniq_ambig_vet_t row;
+    row.mirna_seq = mirna.mirna_seq;
+    row.mirna_info = mirna.mirna_info;
+    row.mirna_index = mirna.mirna_index;
+    row.seed_index = seed_index;
+    rows.row_of[mirna.mirna_index] = static_cast<uint32_t>(rows.table.size());
+    rows.table.push_back(row);
+    return rows.table.back();
 }
 
 // The counters of one group (unique or ambiguous) of a row.
@@ -98,38 +156,20 @@ void add_group(group_counters const & into, group_counters const & from)
     into.central_site_tags += from.central_site_tags;
 }
 
-// The rows of a table with their index by mirna_index.
-struct indexed_rows
-{
-    row_table & table;
-    row_index_t index;
-};
-
 // The row of the alignment's miRNA, appended (all zero) when none exists.
-result_mirna_uniq_ambig_vet_t & row_for(std::vector<seed_vet_t> const & seed_vet, mirna_matched_vet_t const & a,
-                                        indexed_rows & rows)
+result_mirna_uniq_ambig_vet_t & row_for(std::vector<seed_vet_t> const & seed_vet, mirna_slots const & slots,
+                                        mirna_matched_vet_t const & a, indexed_rows & rows)
 {
-    mirna_vet_t const & mirna = matched_mirna(seed_vet, a);
-    auto found = rows.index.find(mirna.mirna_index);
-    if (found != rows.index.end())
-        return rows.table[found->second];
-
-    result_mirna_uniq_ambig_vet_t row;
-    row.mirna_seq = mirna.mirna_seq;
-    row.mirna_info = mirna.mirna_info;
-    row.mirna_index = mirna.mirna_index;
-    row.seed_index = a.seed_index;
-    rows.index.emplace(mirna.mirna_index, rows.table.size());
-    rows.table.push_back(row);
-    return rows.table.back();
+    uint32_t const row = rows.row_of[mirna_index_of(slots, a)];
+    return row != no_row ? rows.table[row] : new_row(matched_mirna(seed_vet, a), a.seed_index, rows);
 }
 
 // Adds every alignment of the tag to the rows, in recorded order.
-void add_tag_to_rows(std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag, bool ambiguous,
-                     indexed_rows & rows)
+void add_tag_to_rows(std::vector<seed_vet_t> const & seed_vet, mirna_slots const & slots, tag_vet_t const & tag,
+                     bool ambiguous, indexed_rows & rows)
 {
     for (mirna_matched_vet_t const & a : tag.mirna_matched_vet)
-        count_alignment(chosen_group(row_for(seed_vet, a, rows), ambiguous), a, tag.tag_count);
+        count_alignment(chosen_group(row_for(seed_vet, slots, a, rows), ambiguous), a, tag.tag_count);
 }
 
 // Adds the rows of a later part of tag_vet to `rows`: counters of a miRNA
@@ -139,14 +179,14 @@ void merge_rows(row_table & later, indexed_rows & rows)
 {
     for (result_mirna_uniq_ambig_vet_t & row : later)
     {
-        auto found = rows.index.find(row.mirna_index);
-        if (found == rows.index.end())
+        uint32_t const found = rows.row_of[row.mirna_index];
+        if (found == no_row)
         {
-            rows.index.emplace(row.mirna_index, rows.table.size());
+            rows.row_of[row.mirna_index] = static_cast<uint32_t>(rows.table.size());
             rows.table.push_back(row);
             continue;
         }
-        result_mirna_uniq_ambig_vet_t & into = rows.table[found->second];
+        result_mirna_uniq_ambig_vet_t & into = rows.table[found];
         add_group(chosen_group(into, false), chosen_group(row, false));
         add_group(chosen_group(into, true), chosen_group(row, true));
     }
@@ -197,10 +237,10 @@ void count_chunk(std::vector<tag_vet_t> const & tag_vet, chunk_split & chunk)
 
 // Copies the mapped tags of the chunk into their places in the two tag
 // tables and sums their alignments into the chunk's own rows.
-void split_chunk(std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> const & tag_vet,
-                 chunk_split & chunk, result_tables & results)
+void split_chunk(std::vector<seed_vet_t> const & seed_vet, mirna_slots const & slots,
+                 std::vector<tag_vet_t> const & tag_vet, chunk_split & chunk, result_tables & results)
 {
-    indexed_rows rows{chunk.rows, {}};
+    indexed_rows rows = index_rows(chunk.rows, slots.largest_index);
     std::size_t unique = chunk.first_unique;
     std::size_t ambiguous = chunk.first_ambiguous;
     for (uint64_t t = chunk.first; t < chunk.last; ++t)
@@ -211,7 +251,7 @@ void split_chunk(std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t
             continue;
         // The copy views the letters and alignments of the tag in the stores of its table.
         (alignments >= 2 ? results.result_tag_ambig_vet[ambiguous++] : results.result_tag_uniq_vet[unique++]) = tag;
-        add_tag_to_rows(seed_vet, tag, alignments >= 2, rows);
+        add_tag_to_rows(seed_vet, slots, tag, alignments >= 2, rows);
     }
 }
 
@@ -253,12 +293,13 @@ int32_t output_structures_generation(std::vector<seed_vet_t> const & seed_vet, s
     reserve_prefaulted(results.result_tag_ambig_vet, ambiguous, thread_count);
     results.result_tag_ambig_vet.resize(ambiguous);
 
+    mirna_slots const slots = slots_of(seed_vet);
     run_in_chunks(tags, thread_count, [&](uint32_t chunk, uint64_t, uint64_t) {
-        split_chunk(seed_vet, tag_vet, splits[chunk], results);
+        split_chunk(seed_vet, slots, tag_vet, splits[chunk], results);
     });
 
     // The chunks' rows, merged in chunk order: rows in first-met order.
-    indexed_rows rows{results.result_mirna_uniq_ambig_vet, index_rows(results.result_mirna_uniq_ambig_vet)};
+    indexed_rows rows = index_rows(results.result_mirna_uniq_ambig_vet, slots.largest_index);
     for (chunk_split & split : splits)
         merge_rows(split.rows, rows);
     return 0;
