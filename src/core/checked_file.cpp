@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include <sys/stat.h>
+
 #include "core/messages.hpp"
 
 namespace
@@ -11,12 +13,24 @@ std::string errno_reason(int error, char const * fallback)
 {
     return error != 0 ? std::strerror(error) : fallback;
 }
+
+// How to open `path` for writing from its start: an empty regular file (a
+// fresh temporary) is opened as it is, anything else truncated. The two are
+// the same file, but ext4 writes a file out when it is closed after being
+// truncated to nothing, which made closing the large tables wait for the disk.
+std::ios::openmode write_mode(std::string const & path)
+{
+    struct stat info;
+    bool const empty_file = stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0;
+    return std::ios::binary | std::ios::out | (empty_file ? std::ios::in : std::ios::trunc);
+}
 }  // namespace
 
 bool checked_file::open(output_staging & outputs)
 {
     errno = 0;
-    stream_.open(outputs.staged_path(path_), std::ios::out | std::ios::trunc | std::ios::binary);
+    std::string const staged = outputs.staged_path(path_);
+    stream_.open(staged, write_mode(staged));
     if (!stream_.is_open())
     {
         print_error("cannot create " + what_ + " '" + path_ + "': " + errno_reason(errno, "cannot be created"));

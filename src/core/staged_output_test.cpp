@@ -40,6 +40,26 @@ TEST(StagedOutput, WithoutStagingFilesAreWrittenUnderTheirNames)
     EXPECT_EQ(outputs.readable_path(dir.file("a.txt")), dir.file("a.txt"));
 }
 
+// A file written again from its start holds only the new text, whether it
+// was longer, empty or missing before, staged or not.
+TEST(StagedOutput, AFileWrittenAgainHoldsOnlyTheNewText)
+{
+    scratch_dir dir;
+    output_staging direct(false);
+    write_file(dir.file("long.txt"), "a much longer earlier text\n");
+    write_file(dir.file("empty.txt"), "");
+    for (char const * name : {"long.txt", "empty.txt", "missing.txt"})
+    {
+        ASSERT_EQ(write_text_file(dir.file(name), "new\n", "test file", direct), 0);
+        EXPECT_EQ(read_file(dir.file(name)), "new\n") << name;
+    }
+    output_staging staged;
+    ASSERT_EQ(write_text_file(dir.file("twice.txt"), "first, longer text\n", "test file", staged), 0);
+    ASSERT_EQ(write_text_file(dir.file("twice.txt"), "second\n", "test file", staged), 0);
+    ASSERT_EQ(staged.commit(), 0);
+    EXPECT_EQ(read_file(dir.file("twice.txt")), "second\n");
+}
+
 TEST(StagedOutput, FilesAppearOnlyWhenCommitted)
 {
     scratch_dir dir;
