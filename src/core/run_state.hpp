@@ -21,6 +21,18 @@ struct mirna_db_tables
     std::vector<char_string> species_to_check_vet;  // the codes selected for the search
 };
 
+// Releases a block of allocate_letter_store.
+struct letter_store_release
+{
+    void operator()(seqan::Rna5 * first) const;
+};
+using letter_store = std::unique_ptr<seqan::Rna5[], letter_store_release>;
+
+// Room for `count` tag letters, not yet written: whoever fills it makes each
+// letter (placement new) as it writes it, so that a large block is first
+// touched by the threads filling it rather than cleared on one thread.
+letter_store allocate_letter_store(std::size_t count);
+
 // The tags and what loading them counted (filled by the tag loader; the
 // search adds alignments to the tags).
 struct tag_table
@@ -29,7 +41,7 @@ struct tag_table
     // The letters the tags of tag_vet (and their copies in the result
     // tables) view: one block per file loaded, its tags' letters one after
     // the other in file order.
-    std::vector<std::unique_ptr<seqan::Rna5[]>> letter_blocks;
+    std::vector<letter_store> letter_blocks;
     // The alignments the tags view once the seed search has found them: one
     // block per piece of the table searched, its tags' alignments one after
     // the other in tag order.
@@ -88,5 +100,6 @@ struct run_state
 };
 
 // Empties the seven tables and the tag table's stores (counters keep their
-// values), the memory given back to the system as it is freed.
-void free_all_structures(run_state & state);
+// values), the memory given back to the system as it is freed, on up to two
+// of thread_count threads.
+void free_all_structures(run_state & state, uint32_t thread_count);

@@ -1,5 +1,6 @@
 #include "core/run_state.hpp"
 
+#include <new>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -15,7 +16,9 @@ TEST(FreeAllStructures, EmptiesTablesAndStoresAndKeepsCounters)
     state.mirna_db.seed_vet.resize(2);
     state.mirna_db.specie_code_vet.push_back("hsa");
     state.mirna_db.species_to_check_vet.push_back(char_string("hsa"));
-    state.tags.letter_blocks.emplace_back(new seqan::Rna5[8]);
+    state.tags.letter_blocks.push_back(allocate_letter_store(8));
+    for (int i = 0; i < 8; ++i)
+        ::new (static_cast<void *>(state.tags.letter_blocks[0].get() + i)) seqan::Rna5;
     state.tags.alignment_blocks.emplace_back(3);
     std::vector<tag_vet_t> & tags = state.tags.tag_vet;
     tags.resize(5);
@@ -39,7 +42,7 @@ TEST(FreeAllStructures, EmptiesTablesAndStoresAndKeepsCounters)
     state.results.result_tag_ambig_vet.assign(tags.begin(), tags.begin() + 2);
     state.totals.uniq_mapped_total_tags_count = 7;
     state.totals.ambigue_selected_mapped_total_tag_count = 5;
-    free_all_structures(state);
+    free_all_structures(state, 2);
     EXPECT_TRUE(state.mirna_db.seed_vet.empty() && state.mirna_db.specie_code_vet.empty()
                 && state.mirna_db.species_to_check_vet.empty() && tags.empty()
                 && state.tags.letter_blocks.empty() && state.tags.alignment_blocks.empty()

@@ -348,7 +348,7 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
         return 1;
     for (std::string const & path : r.sample_files)
         outputs.remove_at_commit(path);
-    free_all_structures(state);
+    free_all_structures(state, r.thread_count);
     return 0;
 }
 

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include <fcntl.h>
@@ -401,7 +402,10 @@ void parse_chunk(file_chunk & chunk, std::string const & tag_file, std::array<un
             note_count_reading(chunk, tag_file, line_number, reading, line.end, line.end, count);
 
         for (std::size_t i = 0; i < tag_length; ++i)
-            letters[i].value = symbols[static_cast<unsigned char>(line.begin[i])];
+        {
+            seqan::Rna5 * const letter = ::new (static_cast<void *>(letters + i)) seqan::Rna5;
+            letter->value = symbols[static_cast<unsigned char>(line.begin[i])];
+        }
         tag.tag_sequence = tag_letters::viewing(letters, static_cast<uint32_t>(tag_length));
         letters += tag_length;
         tag.tag_quality = quality;
@@ -480,7 +484,7 @@ tag_load_report load_tags_from_text(std::string_view content, std::string const 
     uint64_t letters = 0;
     for (file_chunk const & chunk : chunks)
         letters += chunk.letters;
-    tags.letter_blocks.emplace_back(new seqan::Rna5[letters]);
+    tags.letter_blocks.push_back(allocate_letter_store(letters));
     seqan::Rna5 * next_letter = tags.letter_blocks.back().get();
     prefault_in_chunks(next_letter, letters, thread_count);
     for (file_chunk & chunk : chunks)
