@@ -141,13 +141,17 @@ int64_t cost_of(std::string const & tag, std::string const & mature, mirna_match
     return static_cast<int64_t>(tag.size() + mature.size()) - 2 * matched;
 }
 
-// The cost of the tag on the best precursor copy of the miRNA, on the
-// alignment's diagonal: 2 per mismatch of its templated part and 1 per
-// letter of its untemplated 3' tail; the ends are free (the precursor
-// templates them). -1 when no copy holds the whole tag's 5' end.
-int64_t precursor_cost(precursor_index const & index, aligned_pair const & p)
+// The tag's score on the best precursor copy of the miRNA, on the
+// alignment's diagonal: 2 per mismatch of its templated part, 1 per letter
+// of its untemplated 3' tail, and 1 for each end of the tag that is not the
+// miRNA's end there (the 5' end elsewhere than the miRNA's first letter, the
+// templated part ending elsewhere than its last), however far: a tag one
+// letter off is hardly likelier than one two letters off, while one at the
+// miRNA's own end is. -1 when no copy holds the whole tag's 5' end.
+int64_t precursor_score(precursor_index const & index, aligned_pair const & p)
 {
     int64_t best = -1;
+    int64_t const mature_length = static_cast<int64_t>(p.mature.size());
     find_in_precursors(index, p.mature, *p.code, [&](precursor_letters const & q, int64_t c) {
         int64_t const start = c - p.d;
         if (start < 0)
@@ -160,22 +164,25 @@ int64_t precursor_cost(precursor_index const & index, aligned_pair const & p)
         int64_t templated = length;
         while (templated > 0 && !matches(templated - 1))
             --templated;
-        int64_t cost = length - templated;
+        int64_t score = length - templated;
         for (int64_t i = 0; i < templated; ++i)
-            cost += matches(i) ? 0 : 2;
-        if (best < 0 || cost < best)
-            best = cost;
+            score += matches(i) ? 0 : 2;
+        score += (start != c ? 1 : 0) + (start + templated != c + mature_length ? 1 : 0);
+        if (best < 0 || score < best)
+            best = score;
         return false;
     });
     return best;
 }
 
-// The alignments whose cost is within one of the best (the first ones),
-// when they are on miRNAs of different sequences, are laid on their
-// precursors: when the lowest precursor cost belongs to one miRNA sequence,
-// the first alignment of that sequence goes first and is counted; when it
-// belongs to several, the tag is not counted if they cost the same or the
-// best costs rules.sure_cost or more (else the rank decides).
+// The alignments whose cost is within rules.near_cost of the best (the
+// first ones), when they are on miRNAs of different sequences, are scored
+// on their precursors (precursor_score): the first with the lowest score
+// goes first and is counted, unless an alignment of another sequence scores
+// the same and does not cost more by at least that score (at least 1): a
+// tag that differs more from its precursors needs a clearer lead, and one
+// changed that much is as likely from either. Then the tag is not counted.
+// When no precursor holds them the rank decides.
 void let_precursors_decide(precursor_index const & index, precursor_rules const & rules, guard_state const & g,
                            std::string const & letters, std::vector<mirna_matched_vet_t> & alignments)
 {
@@ -187,7 +194,7 @@ void let_precursors_decide(precursor_index const & index, precursor_rules const 
     {
         aligned_pair const p = pair_of(letters, g, a);
         int64_t const cost = cost_of(p.tag, p.mature, a);
-        if (!costs.empty() && cost > costs[0] + 1)
+        if (!costs.empty() && cost > costs[0] + rules.near_cost)
             break;
         costs.push_back(cost);
     }
@@ -200,38 +207,29 @@ void let_precursors_decide(precursor_index const & index, precursor_rules const 
         return;  // the rank decides, as without precursors
     int64_t lowest = -1;
     std::size_t winner = 0;
-    std::vector<int64_t> on_precursor(close);
+    std::vector<int64_t> scores(close);
     for (std::size_t k = 0; k < close; ++k)
     {
-        on_precursor[k] = precursor_cost(index, pair_of(letters, g, alignments[k]));
-        if (on_precursor[k] >= 0 && (lowest < 0 || on_precursor[k] < lowest))
+        scores[k] = precursor_score(index, pair_of(letters, g, alignments[k]));
+        if (scores[k] >= 0 && (lowest < 0 || scores[k] < lowest))
         {
-            lowest = on_precursor[k];
+            lowest = scores[k];
             winner = k;
         }
     }
-    rna_string const & winning = matched_mirna(seed_vet, alignments[winner]).mirna_seq;
     if (lowest < 0)
         return;  // no precursor holds them: the rank decides
-    bool one_sequence = true;
-    for (std::size_t k = 0; k < close; ++k)
-        one_sequence = one_sequence &&
-                       (on_precursor[k] != lowest || matched_mirna(seed_vet, alignments[k]).mirna_seq == winning);
-    if (one_sequence)
-    {
-        std::rotate(alignments.begin(), alignments.begin() + static_cast<std::ptrdiff_t>(winner),
-                    alignments.begin() + static_cast<std::ptrdiff_t>(winner) + 1);
-        alignments[0].verdict = precursor_verdict::chosen;
-        return;
-    }
-    // The precursors template miRNAs of different sequences alike.
+    rna_string const & winning = matched_mirna(seed_vet, alignments[winner]).mirna_seq;
     for (std::size_t k = winner + 1; k < close; ++k)
-        if (on_precursor[k] == lowest && (costs[k] == costs[winner] || costs[winner] >= rules.sure_cost) &&
+        if (scores[k] == lowest && costs[k] - costs[winner] < std::max<int64_t>(1, lowest) &&
             matched_mirna(seed_vet, alignments[k]).mirna_seq != winning)
         {
             alignments[0].verdict = precursor_verdict::tied;
             return;
         }
+    std::rotate(alignments.begin(), alignments.begin() + static_cast<std::ptrdiff_t>(winner),
+                alignments.begin() + static_cast<std::ptrdiff_t>(winner) + 1);
+    alignments[0].verdict = precursor_verdict::chosen;
 }
 
 // Applies the guard to one tag; true when it lost every alignment.

@@ -46,13 +46,13 @@ struct precursor_rules
     int64_t max_cost = 7;
     int64_t max_mismatches = 2;
     int64_t max_tail = 3;
-    // Alignments within a cost of 1 of the best, on miRNAs of different
-    // sequences, are laid on their precursors (2 per mismatch, 1 per
-    // untemplated 3' letter): the one templated best is counted; when
-    // miRNAs of different sequences are templated equally well, the tag is
-    // not counted if they cost the same or the best costs sure_cost or more
-    // (a tag changed that much is as likely from either).
-    int64_t sure_cost = 5;
+    // Alignments within a cost of near_cost of the best, on miRNAs of
+    // different sequences, are scored on their precursors (2 per mismatch,
+    // 1 per untemplated 3' letter, 1 per end of the tag that is not the
+    // miRNA's): the one scored lowest is counted; when miRNAs of different
+    // sequences score the same, the cheaper is counted only when it costs
+    // less by at least that score (at least 1), else the tag is not.
+    int64_t near_cost = 2;
 };
 
 // For every tag of `tag_vet` with alignments (the best first): when the tag
@@ -62,7 +62,7 @@ struct precursor_rules
 // faces a copy of another miRNA it aligns to); otherwise it loses the
 // alignments costlier than rules.max_cost that no precursor vouches for
 // (the others keep their order), and the precursors decide between near
-// equal alignments (precursor_rules::sure_cost; the verdict is set on the
+// equal alignments (precursor_rules::near_cost; the verdict is set on the
 // first alignment). Tags shorter than key_length are
 // never fragments. Runs on thread_count threads; returns the number of
 // tags that lost every alignment.
