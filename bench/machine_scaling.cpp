@@ -1,5 +1,5 @@
 // What a second thread can gain on this machine, apart from mirsight: the
-// same amount of work done by one thread and then split over two, for three
+// same amount of work done by one thread and then split over two, for four
 // kinds of work the tool's stages are made of.
 //
 //   machine_scaling
@@ -8,7 +8,9 @@
 // - memory copy: streaming through memory far larger than the cache (as the
 //   passes over the tag tables);
 // - first touch: writing memory never used before, one page after the other
-//   (as every new table and string).
+//   (as every new table and string);
+// - scattered: reads that each depend on the one before, at random places
+//   in 16 MiB (as the lookups of each alignment's miRNA and row).
 // Prints, for each, the median seconds of 5 rounds on 1 and 2 threads and the
 // speed-up.
 #include <algorithm>
@@ -107,6 +109,43 @@ work_part first_touch()
     };
 }
 
+// One random cycle through `entries` 4-byte slots per thread: each read
+// depends on the one before, as a lookup through tables that outgrow the
+// cache does (the row of an alignment's miRNA, the miRNA's name).
+constexpr std::size_t chase_entries = std::size_t{4} << 20;  // 16 MiB per thread
+constexpr uint64_t chase_steps = 8000000;
+
+std::vector<uint32_t> random_cycle(uint32_t seed)
+{
+    std::vector<uint32_t> order(chase_entries);
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = static_cast<uint32_t>(i);
+    uint64_t state = seed;
+    for (std::size_t i = order.size() - 1; i > 0; --i)
+    {
+        state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+        std::swap(order[i], order[(state >> 33) % (i + 1)]);
+    }
+    std::vector<uint32_t> next(chase_entries);
+    for (std::size_t i = 0; i < order.size(); ++i)
+        next[order[i]] = order[(i + 1) % order.size()];
+    return next;
+}
+
+std::vector<uint32_t> const cycle = random_cycle(1);
+
+work_part scattered_reads()
+{
+    // The same number of reads in all, split over the threads, which read
+    // one shared table from places of their own, as the stages do.
+    return [](std::size_t part, std::size_t parts) {
+        auto at = static_cast<uint32_t>(part * (chase_entries / 2 + 7));
+        for (uint64_t step = 0; step < 2 * chase_steps / parts; ++step)
+            at = cycle[at];
+        sink = sink + at;
+    };
+}
+
 void report(char const * kind, std::function<work_part()> const & prepare)
 {
     double const one = median_seconds(1, prepare);
@@ -121,5 +160,6 @@ int main()
     report("compute", compute);
     report("memory_copy", memory_copy);
     report("first_touch", first_touch);
+    report("scattered", scattered_reads);
     return 0;
 }
