@@ -30,7 +30,14 @@ bool checked_file::open(output_staging & outputs)
 {
     errno = 0;
     std::string const staged = outputs.staged_path(path_);
-    stream_.open(staged, write_mode(staged));
+    std::ios::openmode const mode = write_mode(staged);
+    stream_.open(staged, mode);
+    if (!stream_.is_open() && (mode & std::ios::in))  // not readable (an odd umask): write-only, as before
+    {
+        errno = 0;
+        stream_.clear();
+        stream_.open(staged, std::ios::binary | std::ios::out | std::ios::trunc);
+    }
     if (!stream_.is_open())
     {
         print_error("cannot create " + what_ + " '" + path_ + "': " + errno_reason(errno, "cannot be created"));
