@@ -29,14 +29,20 @@ struct indexed_mirna
     // most 64 letters and no N (`packed` true): for the overlap prefilter.
     letter_bits bits = 0;
     bool packed = false;
+    // Packed with at most 32 letters: all its bits lie in the low 64.
+    bool packed_short = false;
 };
 
 // One window occurrence: miRNA `mirna` (position in indexed_mirnas) holds
-// the window at `position`.
+// the window at `position`. A tag window at `start` meets it on diagonal
+// d = start - position, whose mark in the search's per-(miRNA, diagonal)
+// table is at seen_base + start: seen_base is
+// mirna * (2 * max_shift + 1) + max_shift - position, modulo 2^32.
 struct window_entry
 {
     uint32_t mirna = 0;
     uint32_t position = 0;
+    uint32_t seen_base = 0;
 };
 
 // Every window of every selected miRNA, by window code (base 5, A0 C1 G2
