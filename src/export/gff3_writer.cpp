@@ -248,8 +248,33 @@ struct listed_tag
     mirna_matched_vet_t const * counted = nullptr;
     uint64_t letters_at = 0;    // its letters A, C, G, U, N: tag_listing::letters from here on
     uint32_t letters_size = 0;
+    uint32_t listed_at = 0;     // its place in the tag tables' order
+    uint64_t sort_key = 0;      // sequence_key of its letters
     uint64_t reads = 0;  // of every tag with these letters
 };
+
+// Three bits per letter for the first 21 letters, in the letters' byte order
+// (A 1, C 2, G 3, N 4, U 5; 0 past the end): keys compare as the letters
+// do, except that equal keys of sequences longer than 21 letters say nothing.
+uint64_t sequence_key(std::string_view letters)
+{
+    uint64_t key = 0;
+    for (std::size_t i = 0; i < 21; ++i)
+    {
+        uint64_t rank = 0;
+        if (i < letters.size())
+            switch (letters[i])
+            {
+                case 'A': rank = 1; break;
+                case 'C': rank = 2; break;
+                case 'G': rank = 3; break;
+                case 'N': rank = 4; break;
+                default: rank = 5; break;  // U
+            }
+        key = key << 3 | rank;
+    }
+    return key;
+}
 
 // The listed tags, their letters one after the other in one string.
 struct tag_listing
@@ -270,8 +295,13 @@ std::string_view letters_of(tag_listing const & listing, listed_tag const & entr
 void join_same_letters(tag_listing & listing)
 {
     std::vector<listed_tag> & tags = listing.tags;
-    std::stable_sort(tags.begin(), tags.end(), [&](listed_tag const & a, listed_tag const & b) {
-        return letters_of(listing, a) < letters_of(listing, b);
+    for (listed_tag & entry : tags)
+        entry.sort_key = sequence_key(letters_of(listing, entry));
+    std::sort(tags.begin(), tags.end(), [&](listed_tag const & a, listed_tag const & b) {
+        if (a.sort_key != b.sort_key)
+            return a.sort_key < b.sort_key;
+        int const order = letters_of(listing, a).compare(letters_of(listing, b));
+        return order != 0 ? order < 0 : a.listed_at < b.listed_at;
     });
     std::size_t joined = 0;
     for (std::size_t i = 0; i < tags.size(); ++joined)
@@ -303,7 +333,7 @@ tag_listing list_tags(result_tables const & results, tag_order order, bool count
             return;
         tag_letters const & letters = tag.tag_sequence;
         listing.tags.push_back({&tag, counted, listing.letters.size(), static_cast<uint32_t>(letters.size()),
-                                tag.tag_count});
+                                static_cast<uint32_t>(listing.tags.size()), 0, tag.tag_count});
         for (seqan::Rna5 const letter : letters)
             listing.letters += text_letters[seqan::ordValue(letter)];
     };
