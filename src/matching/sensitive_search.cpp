@@ -222,6 +222,10 @@ struct search_scratch
     std::vector<uint32_t> seen;
     std::vector<candidate> best;  // the current tag's, one per miRNA
     std::vector<uint64_t> window_codes;  // the current tag's, by position
+    // The alignments of the tags searched since the last block was stored,
+    // and where each tag's end.
+    std::vector<mirna_matched_vet_t> alignments;
+    std::vector<uint32_t> alignments_end;
 };
 
 // Keeps `c` when it is the first or a better alignment of its miRNA.
@@ -271,7 +275,7 @@ mirna_matched_vet_t alignment_record(indexed_mirna const & m, candidate const & 
 }
 
 // Steps 2 to 5 for tag t.
-void search_tag(window_index const & index, tag_vet_t & tag_record, uint32_t t, search_scratch & scratch)
+void search_tag(window_index const & index, tag_vet_t const & tag_record, uint32_t t, search_scratch & scratch)
 {
     sensitive_parameters const & p = index.parameters;
     tag_letters const & sequence = tag_record.tag_sequence;
@@ -343,9 +347,8 @@ void search_tag(window_index const & index, tag_vet_t & tag_record, uint32_t t, 
     std::sort(scratch.best.begin(), scratch.best.end(), [](candidate const & x, candidate const & y) {
         return ranks_before(x, y) || (!ranks_before(y, x) && x.mirna < y.mirna);
     });
-    tag_record.mirna_matched_vet.reserve(tag_record.mirna_matched_vet.size() + scratch.best.size());
     for (candidate const & c : scratch.best)
-        tag_record.mirna_matched_vet.push_back(alignment_record(index.mirnas[c.mirna], c, T, index.end_seed));
+        scratch.alignments.push_back(alignment_record(index.mirnas[c.mirna], c, T, index.end_seed));
 }
 }  // namespace
 
@@ -407,15 +410,30 @@ window_index build_window_index(search_parameters const & parameters, mirna_db_t
     return index;
 }
 
-void sensitive_search_all_tags(window_index const & index, std::vector<tag_vet_t> & tag_vet, uint32_t thread_count)
+void sensitive_search_all_tags(window_index const & index, tag_table & tags, uint32_t thread_count)
 {
-    uint64_t const tags = tag_vet.size();
-    uint32_t const pieces = piece_count(tags, thread_count, 64);
+    std::vector<tag_vet_t> & tag_vet = tags.tag_vet;
+    uint64_t const tag_count = tag_vet.size();
+    uint32_t const pieces = piece_count(tag_count, thread_count, 64);
+    std::vector<std::vector<std::vector<mirna_matched_vet_t>>> blocks(pieces);
     run_in_pieces(pieces, thread_count, [&](uint64_t piece) {
         auto const p = static_cast<uint32_t>(piece);
         search_scratch scratch(index);
-        uint64_t const last = chunk_begin(tags, pieces, p + 1);
-        for (uint64_t t = chunk_begin(tags, pieces, p); t < last; ++t)
-            search_tag(index, tag_vet[t], static_cast<uint32_t>(t), scratch);
+        auto const last_tag = static_cast<uint32_t>(chunk_begin(tag_count, pieces, p + 1));
+        for (auto first = static_cast<uint32_t>(chunk_begin(tag_count, pieces, p)); first < last_tag;)
+        {
+            uint32_t const last = first + std::min(last_tag - first, tags_per_alignment_block);
+            scratch.alignments_end.clear();
+            for (uint32_t t = first; t < last; ++t)
+            {
+                search_tag(index, tag_vet[t], t, scratch);
+                scratch.alignments_end.push_back(static_cast<uint32_t>(scratch.alignments.size()));
+            }
+            store_alignment_block(tag_vet, first, last, scratch.alignments, scratch.alignments_end, blocks[p]);
+            first = last;
+        }
     });
+    for (auto & piece_blocks : blocks)
+        for (std::vector<mirna_matched_vet_t> & block : piece_blocks)
+            tags.alignment_blocks.push_back(std::move(block));  // the tags' views stay valid
 }

@@ -65,8 +65,9 @@ constexpr uint32_t max_sensitive_window = 10;
 // max_sensitive_window).
 window_index build_window_index(search_parameters const & parameters, mirna_db_tables const & mirna_db);
 
-// Appends to each tag of tag_vet its accepted alignments, the best one per
-// miRNA, in rank order (lower cost T + L - 2M, fewer mismatches, smaller
-// length difference, then mirna_index), on thread_count threads (0 counts as 1).
-void sensitive_search_all_tags(window_index const & index, std::vector<tag_vet_t> & tag_vet,
-                               uint32_t thread_count);
+// Appends to each tag of tags.tag_vet its accepted alignments, the best one
+// per miRNA, in rank order (lower cost T + L - 2M, fewer mismatches, smaller
+// length difference, then mirna_index), on thread_count threads (0 counts as
+// 1). The alignments lie in blocks added to tags.alignment_blocks, which the
+// tags view (as after the seed search).
+void sensitive_search_all_tags(window_index const & index, tag_table & tags, uint32_t thread_count);
