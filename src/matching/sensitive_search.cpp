@@ -274,6 +274,39 @@ mirna_matched_vet_t alignment_record(indexed_mirna const & m, candidate const & 
     return r;
 }
 
+// Steps 3 and 4 for miRNA `mirna` (position in index.mirnas) on diagonal d
+// of the tag: kept in scratch.best when accepted and the best on its miRNA
+// yet. Out of line, as few candidates get here: the loop over the window
+// entries keeps its values in registers.
+[[gnu::noinline]] void extend_candidate(window_index const & index, seqan::Rna5 const * tag, int64_t T,
+                                        uint32_t mirna, int64_t d, search_scratch & scratch)
+{
+    sensitive_parameters const & p = index.parameters;
+    indexed_mirna const & m = index.mirnas[mirna];
+    int64_t const L = m.length;
+    candidate c;
+    c.found = extend(tag, T, m.letters, L, d, p.max_mismatches);
+    if (!accepted(p, T, L, c.found.matched()))
+        return;
+    c.mirna = mirna;
+    c.d = d;
+    c.length_difference = std::abs(L - T);
+    c.cost = T + L - 2 * c.found.matched();
+    keep_best(scratch.best, c);
+}
+
+// Step 5: the tag's best alignments in rank order, appended to scratch.alignments.
+[[gnu::noinline]] void store_best(window_index const & index, int64_t T, search_scratch & scratch)
+{
+    if (scratch.best.empty())
+        return;
+    std::sort(scratch.best.begin(), scratch.best.end(), [](candidate const & x, candidate const & y) {
+        return ranks_before(x, y) || (!ranks_before(y, x) && x.mirna < y.mirna);
+    });
+    for (candidate const & c : scratch.best)
+        scratch.alignments.push_back(alignment_record(index.mirnas[c.mirna], c, T, index.end_seed));
+}
+
 // Steps 2 to 5 for tag t.
 void search_tag(window_index const & index, tag_vet_t const & tag_record, uint32_t t, search_scratch & scratch)
 {
@@ -331,24 +364,10 @@ void search_tag(window_index const & index, tag_vet_t const & tag_record, uint32
             }
             else if (tag_packed && m.packed && !may_be_accepted(p, tag_bits, T, m.bits, L, d))
                 continue;
-            candidate c;
-            c.found = extend(tag, T, m.letters, L, d, p.max_mismatches);
-            if (!accepted(p, T, L, c.found.matched()))
-                continue;
-            c.mirna = entry.mirna;
-            c.d = d;
-            c.length_difference = std::abs(L - T);
-            c.cost = T + L - 2 * c.found.matched();
-            keep_best(scratch.best, c);
+            extend_candidate(index, tag, T, entry.mirna, d, scratch);
         }
     }
-    if (scratch.best.empty())
-        return;
-    std::sort(scratch.best.begin(), scratch.best.end(), [](candidate const & x, candidate const & y) {
-        return ranks_before(x, y) || (!ranks_before(y, x) && x.mirna < y.mirna);
-    });
-    for (candidate const & c : scratch.best)
-        scratch.alignments.push_back(alignment_record(index.mirnas[c.mirna], c, T, index.end_seed));
+    store_best(index, T, scratch);
 }
 }  // namespace
 
