@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <string_view>
 #include <unordered_map>
 
 #include "core/checked_file.hpp"
@@ -21,15 +22,45 @@ bool is_accession(std::string const & word, std::string const & prefix)
                        [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The number of distinct miRNAs among a tag's alignments.
-std::size_t distinct_mirnas(std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag)
+// The number of distinct miRNAs among a tag's alignments (`indices` is
+// working memory).
+std::size_t distinct_mirnas(std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag,
+                            std::vector<uint32_t> & indices)
 {
-    std::vector<uint32_t> indices;
-    indices.reserve(tag.mirna_matched_vet.size());
+    if (tag.mirna_matched_vet.size() <= 1)
+        return tag.mirna_matched_vet.size();
+    indices.clear();
     for (mirna_matched_vet_t const & a : tag.mirna_matched_vet)
         indices.push_back(matched_mirna(seed_vet, a).mirna_index);
     std::sort(indices.begin(), indices.end());
     return static_cast<std::size_t>(std::unique(indices.begin(), indices.end()) - indices.begin());
+}
+
+void append_number(std::string & out, uint64_t value)
+{
+    char digits[20];
+    std::size_t n = 0;
+    do
+    {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    while (n > 0)
+        out += digits[--n];
+}
+
+void append_number(std::string & out, int64_t value)
+{
+    if (value < 0)
+        out += '-';
+    append_number(out, static_cast<uint64_t>(value < 0 ? -value : value));
+}
+
+// `letters` with U written as T into `dna`.
+void assign_dna_letters(std::string & dna, std::string_view letters)
+{
+    dna.assign(letters);
+    std::replace(dna.begin(), dna.end(), 'U', 'T');
 }
 
 // The precursor names a mature's name points to: "hsa-miR-548ap-5p" gives
@@ -56,10 +87,13 @@ bool named_for(std::string const & precursor, std::string const & stem)
                        [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
-// The precursors holding one mature, the one its records are counted on first.
-struct mature_sites
+// What the records of one miRNA need, made once per miRNA.
+struct mirna_text
 {
-    std::vector<precursor_site> sites;
+    std::string mature;  // its letters A, C, G, U, N
+    std::string name;
+    bool located = false;
+    std::vector<precursor_site> sites;  // once located: the one its records are counted on first
 };
 
 // Everything the records need while the tags are written.
@@ -69,48 +103,66 @@ struct export_state
     precursor_catalogue const & catalogue;
     std::string source;
     std::string hairpin_path;
-    std::unordered_map<uint32_t, mature_sites> sites_of_mirna;  // by mirna_index
+    std::unordered_map<uint32_t, mirna_text> mirnas;  // by mirna_index
     uint64_t tags_with_n = 0;
     bool warn = true;  // about matures found in no precursor
+    // Working memory, reused from tag to tag.
+    isomir_description description;
+    std::vector<uint32_t> mirna_indices;
+    std::string extended_mature;
 };
 
-// The precursors of an aligned miRNA, located once per miRNA, the preferred
-// one first; a miRNA found in none is warned about then.
-std::vector<precursor_site> const & sites_of(export_state & state, mirna_matched_vet_t const & a)
+// The letters and name of an aligned miRNA.
+mirna_text & text_of(export_state & state, mirna_matched_vet_t const & a)
 {
     mirna_vet_t const & mirna = matched_mirna(state.seed_vet, a);
-    auto const known = state.sites_of_mirna.find(mirna.mirna_index);
-    if (known != state.sites_of_mirna.end())
-        return known->second.sites;
+    auto const made = state.mirnas.try_emplace(mirna.mirna_index);
+    mirna_text & text = made.first->second;
+    if (made.second)
+    {
+        text.mature = rna5_to_text(mirna.mirna_seq);
+        text.name = mirna_name(mirna);
+    }
+    return text;
+}
+
+// An aligned miRNA with its precursors, located once per miRNA, the
+// preferred one first; a miRNA found in none is warned about then.
+mirna_text const & located(export_state & state, mirna_matched_vet_t const & a)
+{
+    mirna_text & text = text_of(state, a);
+    if (text.located)
+        return text;
+    text.located = true;
     char_string const & code = state.seed_vet[a.seed_index].specie_vet[a.specie_index].specie_code;
     std::string const specie_code(seqan::begin(code), seqan::end(code));
-    std::vector<precursor_site> sites = locate_mature(state.catalogue, rna5_to_text(mirna.mirna_seq), specie_code);
+    std::vector<precursor_site> sites = locate_mature(state.catalogue, text.mature, specie_code);
     if (sites.empty() && state.warn)
-        print_warning(state.hairpin_path + ": mature miRNA '" + mirna_name(mirna) +
-                      "' is found in no precursor of species '" + specie_code +
-                      "'; its alignments get no mirGFF3 record");
-    std::string const stem = precursor_stem(mirna_name(mirna));
+        print_warning(state.hairpin_path + ": mature miRNA '" + text.name + "' is found in no precursor of species '" +
+                      specie_code + "'; its alignments get no mirGFF3 record");
+    std::string const stem = precursor_stem(text.name);
     auto const preferred = std::find_if(sites.begin(), sites.end(), [&](precursor_site const & site) {
         return named_for(state.catalogue.hairpins[site.hairpin].name, stem);
     });
     std::rotate(sites.begin(), preferred, preferred == sites.end() ? preferred : preferred + 1);
-    return state.sites_of_mirna.emplace(mirna.mirna_index, mature_sites{std::move(sites)}).first->second.sites;
+    text.sites = std::move(sites);
+    return text;
 }
 
-// What every record of one tag shares.
+// What every record of one tag shares (reused from tag to tag).
 struct tag_text
 {
-    std::string letters;  // A, C, G, U, N
-    std::string read;     // DNA letters
+    std::string_view letters;  // A, C, G, U, N
+    std::string read;          // DNA letters
     std::string uid;
-    std::string tail;     // "; Expression=...; Filter=" up to the filter value
-    std::string hits;     // "; Hits=...\n"
+    std::string tail;  // "; Expression=...; Filter=" up to the filter value
+    std::string hits;  // "; Hits=...\n"
 };
 
 // The precursor position of the tag's first letter when alignment `a`
 // lies on `site` (negative when the tag starts before the precursor): the
 // tag lies on the alignment's diagonal; the mature itself on its own place.
-int64_t tag_start_on(std::string const & letters, std::string const & mature, mirna_matched_vet_t const & a,
+int64_t tag_start_on(std::string_view letters, std::string const & mature, mirna_matched_vet_t const & a,
                      precursor_site const & site)
 {
     if (letters == mature)
@@ -118,59 +170,75 @@ int64_t tag_start_on(std::string const & letters, std::string const & mature, mi
     return static_cast<int64_t>(site.position) + a.begin_ungapped_mirna - static_cast<int64_t>(a.begin_ungapped_tag);
 }
 
-// Appends the record of alignment `a` of the tag on precursor `site`.
-void append_record(export_state & state, tag_text const & tag, mirna_matched_vet_t const & a,
+// Appends the record of alignment `a` (of miRNA `mirna`) of the tag on precursor `site`.
+void append_record(export_state & state, tag_text const & tag, mirna_text const & mirna, mirna_matched_vet_t const & a,
                    precursor_site const & site, char const * filter, std::string & out)
 {
-    mirna_vet_t const & mirna = matched_mirna(state.seed_vet, a);
-    std::string const mature = rna5_to_text(mirna.mirna_seq);
-    bool const is_reference = tag.letters == mature;
+    bool const is_reference = tag.letters == mirna.mature;
     hairpin_record const & hairpin = state.catalogue.hairpins[site.hairpin];
-    int64_t const start = tag_start_on(tag.letters, mature, a, site);
-    isomir_description const d = describe_isomir(tag.letters, hairpin.sequence, start, site.position, mature.size());
+    int64_t const start = tag_start_on(tag.letters, mirna.mature, a, site);
+    isomir_description & d = state.description;
+    describe_isomir(tag.letters, hairpin.sequence, start, site.position, mirna.mature.size(), d);
     // Letters before the precursor's first are additions (iso_add5p): the
     // record covers the templated part from the precursor's first letter.
     out += hairpin.name;
     out += '\t';
     out += state.source;
     out += is_reference ? "\tref_miRNA\t" : "\tisomiR\t";
-    out += std::to_string(std::max<int64_t>(start, 0) + 1) + '\t' +
-           std::to_string(start + static_cast<int64_t>(tag.letters.size()));
-    out += "\t.\t+\t.\tRead=" + tag.read + "; UID=" + tag.uid + "; Name=" + mirna_name(mirna) +
-           "; Parent=" + hairpin.name + "; Variant=" + d.variant + "; Cigar=" + d.cigar;
+    append_number(out, std::max<int64_t>(start, 0) + 1);
+    out += '\t';
+    append_number(out, start + static_cast<int64_t>(tag.letters.size()));
+    out += "\t.\t+\t.\tRead=";
+    out += tag.read;
+    out += "; UID=";
+    out += tag.uid;
+    out += "; Name=";
+    out += mirna.name;
+    out += "; Parent=";
+    out += hairpin.name;
+    out += "; Variant=";
+    out += d.variant;
+    out += "; Cigar=";
+    out += d.cigar;
     out += tag.tail;
     out += filter;
     out += tag.hits;
 }
 
 // Appends the records of one tag to `out`.
-void append_tag_records(export_state & state, tag_vet_t const & tag, std::string const & letters, uint64_t reads,
-                        mirna_matched_vet_t const * counted,
-                        gff3_records records, std::string & out)
+void append_tag_records(export_state & state, tag_vet_t const & tag, std::string_view letters, uint64_t reads,
+                        mirna_matched_vet_t const * counted, gff3_records records, tag_text & text,
+                        std::string & out)
 {
-    tag_text text;
     text.letters = letters;
-    text.read = dna_letters(text.letters);
-    text.uid = license_plate(text.read);
-    if (text.uid.empty())
+    assign_dna_letters(text.read, letters);
+    text.uid.clear();
+    if (!append_license_plate(text.uid, text.read))
     {
         ++state.tags_with_n;
         return;
     }
-    text.tail = "; Expression=" + std::to_string(reads) + "; Filter=";
-    text.hits = "; Hits=" + std::to_string(distinct_mirnas(state.seed_vet, tag)) + "\n";
+    text.tail = "; Expression=";
+    append_number(text.tail, reads);
+    text.tail += "; Filter=";
+    text.hits = "; Hits=";
+    append_number(text.hits, distinct_mirnas(state.seed_vet, tag, state.mirna_indices));
+    text.hits += '\n';
     if (counted != nullptr)
     {
-        std::vector<precursor_site> const & sites = sites_of(state, *counted);
-        for (std::size_t s = 0; s < sites.size() && (s == 0 || records == gff3_records::every_alignment); ++s)
-            append_record(state, text, *counted, sites[s], s == 0 ? "Pass" : "other_locus", out);
+        mirna_text const & mirna = located(state, *counted);
+        for (std::size_t s = 0; s < mirna.sites.size() && (s == 0 || records == gff3_records::every_alignment); ++s)
+            append_record(state, text, mirna, *counted, mirna.sites[s], s == 0 ? "Pass" : "other_locus", out);
     }
     if (records != gff3_records::every_alignment)
         return;
     for (mirna_matched_vet_t const & a : tag.mirna_matched_vet)
         if (&a != counted)
-            for (precursor_site const & site : sites_of(state, a))
-                append_record(state, text, a, site, "ambiguous", out);
+        {
+            mirna_text const & mirna = located(state, a);
+            for (precursor_site const & site : mirna.sites)
+                append_record(state, text, mirna, a, site, "ambiguous", out);
+        }
 }
 
 // A counted tag, or every mapped tag, with what it is counted on.
@@ -178,61 +246,107 @@ struct listed_tag
 {
     tag_vet_t const * tag = nullptr;
     mirna_matched_vet_t const * counted = nullptr;
-    std::string letters;  // the tag in the letters A, C, G, U, N
-    uint64_t reads = 0;   // of every tag with these letters
+    uint64_t letters_at = 0;    // its letters A, C, G, U, N: tag_listing::letters from here on
+    uint32_t letters_size = 0;
+    uint32_t listed_at = 0;     // its place in the tag tables' order
+    uint64_t sort_key = 0;      // sequence_key of its letters
+    uint64_t reads = 0;  // of every tag with these letters
 };
+
+// Three bits per letter for the first 21 letters, in the letters' byte order
+// (A 1, C 2, G 3, N 4, U 5; 0 past the end): keys compare as the letters
+// do, except that equal keys of sequences longer than 21 letters say nothing.
+uint64_t sequence_key(std::string_view letters)
+{
+    uint64_t key = 0;
+    for (std::size_t i = 0; i < 21; ++i)
+    {
+        uint64_t rank = 0;
+        if (i < letters.size())
+            switch (letters[i])
+            {
+                case 'A': rank = 1; break;
+                case 'C': rank = 2; break;
+                case 'G': rank = 3; break;
+                case 'N': rank = 4; break;
+                default: rank = 5; break;  // U
+            }
+        key = key << 3 | rank;
+    }
+    return key;
+}
+
+// The listed tags, their letters one after the other in one string.
+struct tag_listing
+{
+    std::string letters;
+    std::vector<listed_tag> tags;
+};
+
+std::string_view letters_of(tag_listing const & listing, listed_tag const & entry)
+{
+    return std::string_view(listing.letters).substr(entry.letters_at, entry.letters_size);
+}
 
 // One entry per sequence: tags whose letters are the same (a tag-count file
 // holding a sequence twice, or reads that differ only in case, T/U or '.')
-// are one, at the place of the first in the tag file, with their reads summed.
-void join_same_letters(std::vector<listed_tag> & listed)
+// are one, at the place of the first in the tag file, with their reads
+// summed. The entries are left in the order of their letters.
+void join_same_letters(tag_listing & listing)
 {
-    std::unordered_map<std::string, std::size_t> first_of;  // letters, index in `listed`
-    std::vector<listed_tag> joined;
-    joined.reserve(listed.size());
-    for (listed_tag & entry : listed)
+    std::vector<listed_tag> & tags = listing.tags;
+    for (listed_tag & entry : tags)
+        entry.sort_key = sequence_key(letters_of(listing, entry));
+    std::sort(tags.begin(), tags.end(), [&](listed_tag const & a, listed_tag const & b) {
+        if (a.sort_key != b.sort_key)
+            return a.sort_key < b.sort_key;
+        int const order = letters_of(listing, a).compare(letters_of(listing, b));
+        return order != 0 ? order < 0 : a.listed_at < b.listed_at;
+    });
+    std::size_t joined = 0;
+    for (std::size_t i = 0; i < tags.size(); ++joined)
     {
-        auto const found = first_of.emplace(entry.letters, joined.size());
-        if (found.second)
+        listed_tag first = tags[i];
+        std::size_t j = i + 1;
+        for (; j < tags.size() && letters_of(listing, tags[j]) == letters_of(listing, first); ++j)
         {
-            joined.push_back(std::move(entry));
-            continue;
+            uint64_t const reads = first.reads + tags[j].reads;
+            if (tags[j].tag->tag_index < first.tag->tag_index)
+                first = tags[j];
+            first.reads = reads;
         }
-        listed_tag & first = joined[found.first->second];
-        first.reads += entry.reads;
-        if (entry.tag->tag_index < first.tag->tag_index)
-        {
-            entry.reads = first.reads;
-            first = std::move(entry);
-        }
+        tags[joined] = first;
+        i = j;
     }
-    listed.swap(joined);
+    tags.resize(joined);
 }
 
 // The counted tags of both tag tables (every mapped tag unless
 // counted_only), in the order asked for.
-std::vector<listed_tag> list_tags(result_tables const & results, tag_order order, bool counted_only)
+tag_listing list_tags(result_tables const & results, tag_order order, bool counted_only)
 {
-    std::vector<listed_tag> listed;
-    listed.reserve(results.result_tag_uniq_vet.size() + results.result_tag_ambig_vet.size());
+    static char const text_letters[] = "ACGUN";
+    tag_listing listing;
+    listing.tags.reserve(results.result_tag_uniq_vet.size() + results.result_tag_ambig_vet.size());
     auto list = [&](tag_vet_t const & tag, mirna_matched_vet_t const * counted) {
-        if (counted != nullptr || !counted_only)
-            listed.push_back({&tag, counted, rna5_to_text(tag.tag_sequence), tag.tag_count});
+        if (counted == nullptr && counted_only)
+            return;
+        tag_letters const & letters = tag.tag_sequence;
+        listing.tags.push_back({&tag, counted, listing.letters.size(), static_cast<uint32_t>(letters.size()),
+                                static_cast<uint32_t>(listing.tags.size()), 0, tag.tag_count});
+        for (seqan::Rna5 const letter : letters)
+            listing.letters += text_letters[seqan::ordValue(letter)];
     };
     for (tag_vet_t const & tag : results.result_tag_uniq_vet)
         list(tag, counted_unique_alignment(tag));
     for (std::size_t t = 0; t < results.result_tag_ambig_vet.size(); ++t)
         list(results.result_tag_ambig_vet[t], counted_ambiguous_alignment(results, t));
-    join_same_letters(listed);
+    join_same_letters(listing);
     if (order == tag_order::tag_file)
-        std::sort(listed.begin(), listed.end(), [](listed_tag const & a, listed_tag const & b) {
+        std::sort(listing.tags.begin(), listing.tags.end(), [](listed_tag const & a, listed_tag const & b) {
             return a.tag->tag_index < b.tag->tag_index;
         });
-    else
-        std::sort(listed.begin(), listed.end(), [](listed_tag const & a, listed_tag const & b) {
-            return a.letters < b.letters;
-        });
-    return listed;
+    return listing;
 }
 
 // Writes `text` out once it holds 64 KiB, or when `last`. False when writing failed.
@@ -245,32 +359,41 @@ bool flush_when_full(checked_file & file, std::string & text, bool last)
     return written;
 }
 
-// The variant of a counted tag against the mature alone: the letters before
-// the mature's 5' end are taken as templated, those past its 3' end as added.
-std::string variant_on_mature(std::string const & tag, std::string const & mature, mirna_matched_vet_t const & a)
+// Appends the variant of a counted tag against the mature alone: the
+// letters before the mature's 5' end are taken as templated, those past its
+// 3' end as added.
+void append_variant_on_mature(export_state & state, std::string_view tag, std::string const & mature,
+                              mirna_matched_vet_t const & a, std::string & out)
 {
     int64_t const offset = static_cast<int64_t>(a.begin_ungapped_mirna) - static_cast<int64_t>(a.begin_ungapped_tag);
     if (offset >= 0)
-        return describe_isomir(tag, mature, offset, 0, mature.size()).variant;
-    auto const upstream = static_cast<std::size_t>(-offset);
-    std::string const extended = tag.substr(0, upstream) + mature;
-    return describe_isomir(tag, extended, 0, upstream, mature.size()).variant;
+        describe_isomir(tag, mature, offset, 0, mature.size(), state.description);
+    else
+    {
+        auto const upstream = static_cast<std::size_t>(-offset);
+        state.extended_mature.assign(tag.substr(0, upstream));
+        state.extended_mature += mature;
+        describe_isomir(tag, state.extended_mature, 0, upstream, mature.size(), state.description);
+    }
+    out += state.description.variant;
 }
-// The variant of a counted tag: on the precursor its mirGFF3 record lies
-// on, when there are precursors and one holds the mature; else on the
+
+// Appends the variant of a counted tag: on the precursor its mirGFF3 record
+// lies on, when there are precursors and one holds the mature; else on the
 // mature alone.
-std::string counted_variant(export_state & state, std::string const & letters, mirna_matched_vet_t const & a)
+void append_counted_variant(export_state & state, std::string_view letters, mirna_text const & mirna,
+                            mirna_matched_vet_t const & a, std::string & out)
 {
-    std::string const mature = rna5_to_text(matched_mirna(state.seed_vet, a).mirna_seq);
-    if (state.catalogue.hairpins.empty())
-        return variant_on_mature(letters, mature, a);
-    std::vector<precursor_site> const & sites = sites_of(state, a);
-    if (sites.empty())
-        return variant_on_mature(letters, mature, a);
-    std::string const & precursor = state.catalogue.hairpins[sites[0].hairpin].sequence;
-    return describe_isomir(letters, precursor, tag_start_on(letters, mature, a, sites[0]), sites[0].position,
-                           mature.size())
-        .variant;
+    if (state.catalogue.hairpins.empty() || mirna.sites.empty())
+    {
+        append_variant_on_mature(state, letters, mirna.mature, a, out);
+        return;
+    }
+    precursor_site const & site = mirna.sites[0];
+    std::string const & precursor = state.catalogue.hairpins[site.hairpin].sequence;
+    describe_isomir(letters, precursor, tag_start_on(letters, mirna.mature, a, site), site.position,
+                    mirna.mature.size(), state.description);
+    out += state.description.variant;
 }
 }  // namespace
 
@@ -352,7 +475,7 @@ int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const 
     precursor_catalogue const & catalogue = request.catalogue != nullptr ? *request.catalogue : read;
     if (!shares_a_species(catalogue.hairpins, seed_vet, request.hairpin_path))
         return -1;
-    export_state state{seed_vet, catalogue, {}, {}, {}, 0, true};
+    export_state state{seed_vet, catalogue, {}, {}, {}, 0, true, {}, {}, {}};
     state.source = gff3_source(state.catalogue.hairpins, seed_vet);
     state.hairpin_path = request.hairpin_path;
 
@@ -361,9 +484,12 @@ int32_t gff3_export(gff3_request const & request, std::vector<seed_vet_t> const 
         return -1;
     std::string text = gff3_header(state.source, request.sample, request.header_notes);
     bool written = true;
-    for (listed_tag const & listed : list_tags(results, request.order, request.records == gff3_records::counted))
+    tag_listing const listing = list_tags(results, request.order, request.records == gff3_records::counted);
+    tag_text tag;
+    for (listed_tag const & listed : listing.tags)
     {
-        append_tag_records(state, *listed.tag, listed.letters, listed.reads, listed.counted, request.records, text);
+        append_tag_records(state, *listed.tag, letters_of(listing, listed), listed.reads, listed.counted,
+                           request.records, tag, text);
         if (!(written = flush_when_full(file, text, false)))
             break;
     }
@@ -383,21 +509,33 @@ int32_t write_isomir_table(std::string const & path, std::vector<seed_vet_t> con
     // With precursors, each tag is described as its mirGFF3 record
     // describes it (the mirGFF3 export warns about matures found in no precursor).
     precursor_catalogue const none;
-    export_state state{seed_vet, precursors != nullptr ? *precursors : none, {}, {}, {}, 0, false};
+    export_state state{seed_vet, precursors != nullptr ? *precursors : none, {}, {}, {}, 0, false, {}, {}, {}};
     checked_file file(path, "isomiR table");
     if (!file.open(outputs))
         return -1;
     std::string text = isomir_description_columns() + "\treads\n";
     bool written = true;
-    for (listed_tag const & listed : list_tags(results, tag_order::sequence, true))
+    tag_listing const listing = list_tags(results, tag_order::sequence, true);
+    std::string read;
+    for (listed_tag const & listed : listing.tags)
     {
-        mirna_vet_t const & mirna = matched_mirna(seed_vet, *listed.counted);
-        std::string const & letters = listed.letters;
-        std::string const read = dna_letters(letters);
-        std::string const uid = license_plate(read);
-        text += read + '\t' + (uid.empty() ? "NA" : uid) + '\t' + mirna_name(mirna) + '\t' +
-                alignment_class(*listed.counted) + '\t' + counted_variant(state, letters, *listed.counted) + '\t' +
-                std::to_string(listed.reads) + '\n';
+        std::string_view const letters = letters_of(listing, listed);
+        mirna_text const & mirna =
+            state.catalogue.hairpins.empty() ? text_of(state, *listed.counted) : located(state, *listed.counted);
+        assign_dna_letters(read, letters);
+        text += read;
+        text += '\t';
+        if (!append_license_plate(text, read))
+            text += "NA";
+        text += '\t';
+        text += mirna.name;
+        text += '\t';
+        text += alignment_class(*listed.counted);
+        text += '\t';
+        append_counted_variant(state, letters, mirna, *listed.counted, text);
+        text += '\t';
+        append_number(text, listed.reads);
+        text += '\n';
         if (!(written = flush_when_full(file, text, false)))
             break;
     }

@@ -132,6 +132,25 @@ TEST(Gff3Export, EachCountedTagOnceOnThePrecursorItsNamePointsTo)
     EXPECT_EQ(errors.find("mmu-miR-21a-5p"), errors.rfind("mmu-miR-21a-5p")) << errors;
 }
 
+// Rows by sequence in byte order, also where two sequences share their
+// first 21 letters (the mature and the mature with an added A) and where
+// one holds N.
+TEST(IsomirTable, RowsInSequenceOrder)
+{
+    scratch_dir dir;
+    std::vector<seed_vet_t> seed_vet;
+    result_tables results;
+    fill_tables(seed_vet, results);
+    output_staging outputs(false);
+    ASSERT_EQ(write_isomir_table(dir.file("isomirs.tsv"), seed_vet, results, nullptr, outputs), 0);
+    std::string const table = read_file(dir.file("isomirs.tsv"));
+    std::string sequences;
+    for (std::size_t line = 0; line < table.size(); line = table.find('\n', line) + 1)
+        sequences += table.substr(line, table.find('\t', line) - line) + " ";
+    std::string const dna = dna_letters(mir21);
+    EXPECT_EQ(sequences, "sequence A" + dna + " " + dna + " " + dna + "A TAGCTTATCNGACTGATGTTGA ") << table;
+}
+
 TEST(Gff3Export, ErrorsNameTheFile)
 {
     scratch_dir dir;

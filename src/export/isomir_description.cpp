@@ -1,7 +1,6 @@
 #include "export/isomir_description.hpp"
 
 #include <algorithm>
-#include <vector>
 
 namespace
 {
@@ -35,18 +34,40 @@ char const * substitution_name(int64_t mature_position)
     return "iso_snv";
 }
 
-// "+N" or "-N" for a non-zero difference.
-std::string signed_count(int64_t difference)
+void append_number(std::string & out, uint64_t value)
 {
-    return (difference > 0 ? "+" : "-") + std::to_string(difference > 0 ? difference : -difference);
+    char digits[20];
+    std::size_t n = 0;
+    do
+    {
+        digits[n++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0);
+    while (n > 0)
+        out += digits[--n];
+}
+
+// "+N" or "-N" for a non-zero difference.
+void append_signed_count(std::string & out, int64_t difference)
+{
+    out += difference > 0 ? '+' : '-';
+    append_number(out, static_cast<uint64_t>(difference > 0 ? difference : -difference));
 }
 
 void append_matches(std::string & cigar, uint64_t run)
 {
     if (run > 1)
-        cigar += std::to_string(run);
+        append_number(cigar, run);
     if (run > 0)
         cigar += 'M';
+}
+
+// Starts the next change of a variant.
+std::string & next_change(std::string & variant)
+{
+    if (!variant.empty())
+        variant += ',';
+    return variant;
 }
 }  // namespace
 
@@ -57,8 +78,16 @@ std::string dna_letters(std::string const & letters)
     return dna;
 }
 
-isomir_description describe_isomir(std::string const & tag, std::string const & precursor, int64_t tag_start,
+isomir_description describe_isomir(std::string_view tag, std::string_view precursor, int64_t tag_start,
                                    uint64_t mature_start, uint64_t mature_length)
+{
+    isomir_description description;
+    describe_isomir(tag, precursor, tag_start, mature_start, mature_length, description);
+    return description;
+}
+
+void describe_isomir(std::string_view tag, std::string_view precursor, int64_t tag_start, uint64_t mature_start,
+                     uint64_t mature_length, isomir_description & description)
 {
     std::size_t const length = tag.size();
     auto outside = [&](std::size_t i) {
@@ -77,20 +106,25 @@ isomir_description describe_isomir(std::string const & tag, std::string const & 
         --templated;
     std::size_t const added = length - templated;
 
-    std::vector<std::string> changes;
+    std::string & variant = description.variant;
+    variant.clear();
     int64_t const shift_5p = tag_start + static_cast<int64_t>(added_5p) - static_cast<int64_t>(mature_start);
     if (shift_5p != 0)
-        changes.push_back("iso_5p:" + signed_count(shift_5p));
+        append_signed_count(next_change(variant) += "iso_5p:", shift_5p);
     int64_t const shift_3p = tag_start + static_cast<int64_t>(templated) -
                              static_cast<int64_t>(mature_start + mature_length);
     if (shift_3p != 0)
-        changes.push_back("iso_3p:" + signed_count(shift_3p));
+        append_signed_count(next_change(variant) += "iso_3p:", shift_3p);
     if (added > 0)
-        changes.push_back("iso_add3p:" + std::to_string(added));
+        append_number(next_change(variant) += "iso_add3p:", added);
     if (added_5p > 0)
-        changes.push_back("iso_add5p:" + std::to_string(added_5p));
+        append_number(next_change(variant) += "iso_add5p:", added_5p);
 
-    isomir_description description;
+    // The substitutions' names, each once, in the order first met.
+    char const * substitutions[5];
+    std::size_t substitution_count = 0;
+    std::string & cigar = description.cigar;
+    cigar.clear();
     uint64_t run = 0;
     for (std::size_t i = 0; i < length; ++i)
     {
@@ -99,35 +133,45 @@ isomir_description describe_isomir(std::string const & tag, std::string const & 
             ++run;
             continue;
         }
-        append_matches(description.cigar, run);
+        append_matches(cigar, run);
         run = 0;
         if (outside(i))
         {
-            description.cigar += 'I';
+            cigar += 'I';
             continue;
         }
         uint64_t const position = static_cast<uint64_t>(tag_start + static_cast<int64_t>(i));
-        description.cigar += precursor[position] == 'U' ? 'T' : precursor[position];
+        cigar += precursor[position] == 'U' ? 'T' : precursor[position];
         if (i >= added_5p && i < templated)
         {
-            std::string const name =
+            char const * const name =
                 substitution_name(static_cast<int64_t>(position) - static_cast<int64_t>(mature_start) + 1);
-            if (std::find(changes.begin(), changes.end(), name) == changes.end())
-                changes.push_back(name);
+            if (std::find(substitutions, substitutions + substitution_count, name) ==
+                substitutions + substitution_count)
+                substitutions[substitution_count++] = name;
         }
     }
-    append_matches(description.cigar, run);
+    append_matches(cigar, run);
 
-    if (changes.empty())
-        description.variant = "NA";
-    for (std::size_t i = 0; i < changes.size(); ++i)
-        description.variant += (i == 0 ? "" : ",") + changes[i];
-    return description;
+    for (std::size_t k = 0; k < substitution_count; ++k)
+        next_change(variant) += substitutions[k];
+    if (variant.empty())
+        variant = "NA";
 }
 
-std::string license_plate(std::string const & read)
+std::string license_plate(std::string_view read)
 {
-    std::string code;
+    std::string plate;
+    append_license_plate(plate, read);
+    return plate;
+}
+
+bool append_license_plate(std::string & out, std::string_view read)
+{
+    std::size_t const before = out.size();
+    out += "iso-";
+    append_number(out, read.size());
+    out += '-';
     for (std::size_t begin = 0; begin < read.size(); begin += 5)
     {
         std::size_t const piece = std::min<std::size_t>(5, read.size() - begin);
@@ -136,7 +180,10 @@ std::string license_plate(std::string const & read)
         {
             int const digit = plate_digit(read[i]);
             if (digit < 0)
-                return "";
+            {
+                out.resize(before);
+                return false;
+            }
             value = value * 4 + static_cast<uint32_t>(digit);
         }
         if (piece < 5)
@@ -146,12 +193,12 @@ std::string license_plate(std::string const & read)
                 value += power;
             if (value < 32)
             {
-                code += plate_alphabet[value];
+                out += plate_alphabet[value];
                 continue;
             }
         }
-        code += plate_alphabet[value / 32];
-        code += plate_alphabet[value % 32];
+        out += plate_alphabet[value / 32];
+        out += plate_alphabet[value % 32];
     }
-    return "iso-" + std::to_string(read.size()) + "-" + code;
+    return true;
 }

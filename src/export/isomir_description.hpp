@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 // How a tag lies on a precursor.
 struct isomir_description
@@ -32,8 +33,12 @@ struct isomir_description
 // Cigar: runs of matches as "<n>M" ("M" for a single match), a mismatch as
 // the precursor's letter in DNA letters (U written T), a letter before the
 // precursor's start or beyond its end as "I".
-isomir_description describe_isomir(std::string const & tag, std::string const & precursor, int64_t tag_start,
+isomir_description describe_isomir(std::string_view tag, std::string_view precursor, int64_t tag_start,
                                    uint64_t mature_start, uint64_t mature_length);
+// The same into `description`, whose strings are reused (for writers that
+// describe one tag after the other).
+void describe_isomir(std::string_view tag, std::string_view precursor, int64_t tag_start, uint64_t mature_start,
+                     uint64_t mature_length, isomir_description & description);
 
 // The letters with U written as T (DNA letters).
 std::string dna_letters(std::string const & letters);
@@ -45,4 +50,7 @@ std::string dna_letters(std::string const & letters);
 // v gives n = 4 + 4^2 + ... + 4^(L-1) + v, written ALPH[n] when n < 32 and
 // ALPH[n/32] ALPH[n%32] otherwise, with ALPH = "BD0EF1HI2JK3LM4NO5PQ6RS7UV8WX9YZ".
 // Empty when the read holds any other letter.
-std::string license_plate(std::string const & read);
+std::string license_plate(std::string_view read);
+// Appends the license plate to `out`; false (and `out` as it was) when the
+// read has none.
+bool append_license_plate(std::string & out, std::string_view read);

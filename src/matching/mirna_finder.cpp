@@ -119,7 +119,7 @@ int32_t mirna_finder(search_parameters const & parameters, mirna_db_tables const
     {
         // The passes are counted as the seed search would count them.
         counters.mirna_elaborated += static_cast<uint32_t>(list_seed_passes(mirna_db).size());
-        sensitive_search_all_tags(build_window_index(parameters, mirna_db), tags.tag_vet, thread_count);
+        sensitive_search_all_tags(build_window_index(parameters, mirna_db), tags, thread_count);
         print_search_lines(parameters, mirna_db, tags, counters);
         print_sensitive_line(parameters.sensitive);
         return 0;

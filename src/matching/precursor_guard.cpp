@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
 
 #include "core/parallel_chunks.hpp"
 #include "core/sequence_text.hpp"
@@ -45,9 +46,11 @@ bool find_in_precursors(precursor_index const & index, std::string const & lette
     uint32_t key = 0;
     if (letters.size() < precursor_index::key_length || !stretch_key(letters, 0, key))
         return false;
-    auto e = std::lower_bound(index.entries.begin(), index.entries.end(), key,
+    uint32_t const prefix = key >> (2 * (precursor_index::key_length - precursor_index::prefix_letters));
+    auto const bucket_end = index.entries.begin() + index.first_with_prefix[prefix + 1];
+    auto e = std::lower_bound(index.entries.begin() + index.first_with_prefix[prefix], bucket_end, key,
                               [](precursor_index::entry const & x, uint32_t k) { return x.key < k; });
-    for (; e != index.entries.end() && e->key == key; ++e)
+    for (; e != bucket_end && e->key == key; ++e)
     {
         precursor_letters const & precursor = index.precursors[e->precursor];
         if (same_code(precursor.specie_code, code) &&
@@ -232,12 +235,32 @@ void let_precursors_decide(precursor_index const & index, precursor_rules const 
     alignments[0].verdict = precursor_verdict::chosen;
 }
 
+// Working memory of one chunk of tags, reused from tag to tag.
+struct guard_scratch
+{
+    std::vector<mirna_matched_vet_t> alignments;
+    std::string letters;
+};
+
+// True when `list` holds exactly `alignments`, byte for byte.
+bool same_alignments(alignment_list const & list, std::vector<mirna_matched_vet_t> const & alignments)
+{
+    return list.size() == alignments.size() &&
+           (alignments.empty() ||
+            std::memcmp(list.begin(), alignments.data(), alignments.size() * sizeof(mirna_matched_vet_t)) == 0);
+}
+
 // Applies the guard to one tag; true when it lost every alignment.
-bool guard_tag(precursor_index const & index, precursor_rules const & rules, guard_state const & g, tag_vet_t & tag)
+bool guard_tag(precursor_index const & index, precursor_rules const & rules, guard_state const & g, tag_vet_t & tag,
+               guard_scratch & scratch)
 {
     // A working copy: the tag's list may view its table's store.
-    std::vector<mirna_matched_vet_t> alignments(tag.mirna_matched_vet.begin(), tag.mirna_matched_vet.end());
-    std::string const letters = rna5_to_text(tag.tag_sequence);
+    std::vector<mirna_matched_vet_t> & alignments = scratch.alignments;
+    alignments.assign(tag.mirna_matched_vet.begin(), tag.mirna_matched_vet.end());
+    std::string & letters = scratch.letters;
+    letters.resize(tag.tag_sequence.size());
+    for (std::size_t i = 0; i < letters.size(); ++i)
+        letters[i] = "ACGUN"[seqan::ordValue(tag.tag_sequence[i])];
     if (is_precursor_fragment(index, g, letters, alignments))
     {
         tag.mirna_matched_vet.clear();
@@ -249,7 +272,10 @@ bool guard_tag(precursor_index const & index, precursor_rules const & rules, gua
     };
     alignments.erase(std::remove_if(alignments.begin(), alignments.end(), unvouched), alignments.end());
     let_precursors_decide(index, rules, g, letters, alignments);
-    tag.mirna_matched_vet = alignments;
+    // Written back only when the guard changed them (a new block of the
+    // tag's own otherwise, for the same alignments).
+    if (!same_alignments(tag.mirna_matched_vet, alignments))
+        tag.mirna_matched_vet = alignments;
     return alignments.empty();
 }
 }  // namespace
@@ -274,6 +300,12 @@ precursor_index build_precursor_index(std::vector<precursor_letters> precursors)
                                         : (x.precursor != y.precursor ? x.precursor < y.precursor
                                                                       : x.position < y.position);
               });
+    uint32_t const shift = 2 * (precursor_index::key_length - precursor_index::prefix_letters);
+    index.first_with_prefix.assign((std::size_t{1} << (2 * precursor_index::prefix_letters)) + 1, 0);
+    for (precursor_index::entry const & e : index.entries)
+        ++index.first_with_prefix[(e.key >> shift) + 1];
+    for (std::size_t c = 1; c < index.first_with_prefix.size(); ++c)
+        index.first_with_prefix[c] += index.first_with_prefix[c - 1];
     return index;
 }
 
@@ -293,8 +325,9 @@ uint64_t guard_with_precursors(precursor_index const & index, precursor_rules co
     std::atomic<uint64_t> cleared{0};
     run_in_chunks(tag_vet.size(), thread_count, [&](uint32_t, uint64_t first, uint64_t last) {
         uint64_t here = 0;
+        guard_scratch scratch;
         for (uint64_t t = first; t < last; ++t)
-            if (!tag_vet[t].mirna_matched_vet.empty() && guard_tag(index, rules, g, tag_vet[t]))
+            if (!tag_vet[t].mirna_matched_vet.empty() && guard_tag(index, rules, g, tag_vet[t], scratch))
                 ++here;
         cleared += here;
     });

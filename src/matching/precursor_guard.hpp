@@ -31,6 +31,10 @@ struct precursor_index
     };
     std::vector<precursor_letters> precursors;
     std::vector<entry> entries;
+    // The entries whose key's first prefix_letters letters have code c are
+    // entries[first_with_prefix[c] .. first_with_prefix[c + 1]).
+    static constexpr uint32_t prefix_letters = 8;
+    std::vector<uint32_t> first_with_prefix;
 };
 
 precursor_index build_precursor_index(std::vector<precursor_letters> precursors);

@@ -27,7 +27,7 @@ std::vector<std::size_t> alignments_left(std::vector<std::string> const & tags_t
     parameters.sensitive.on = true;
     vouch_by_precursors(parameters.sensitive);
     tag_table tags = make_tags(tags_text);
-    sensitive_search_all_tags(build_window_index(parameters, db), tags.tag_vet, 1);
+    sensitive_search_all_tags(build_window_index(parameters, db), tags, 1);
     for (tag_vet_t const & tag : tags.tag_vet)
         EXPECT_EQ(tag.mirna_matched_vet.size(), 1u) << rna5_to_text(tag.tag_sequence) << " was not found at all";
     precursor_rules rules;

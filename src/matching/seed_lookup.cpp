@@ -245,25 +245,18 @@ seed_lookup_t build_seed_lookup(std::vector<seed_vet_t> const & seed_vet, std::v
     return lookup;
 }
 
-namespace
+void store_alignment_block(std::vector<tag_vet_t> & tag_vet, uint32_t first_tag, uint32_t last_tag,
+                           std::vector<mirna_matched_vet_t> & alignments, std::vector<uint32_t> const & ends,
+                           std::vector<std::vector<mirna_matched_vet_t>> & blocks)
 {
-// Tags whose alignments are gathered before they are stored in a block:
-// the working copy stays small next to the blocks.
-constexpr uint32_t tags_per_alignment_block = 16384;
-
-// Moves the alignments found in tags [first_tag, last_tag) from the
-// scratch into a new block of `blocks`, which the tags then view.
-void store_alignments(std::vector<tag_vet_t> & tag_vet, uint32_t first_tag, uint32_t last_tag, tag_scratch & scratch,
-                      std::vector<std::vector<mirna_matched_vet_t>> & blocks)
-{
-    if (scratch.alignments.empty())
+    if (alignments.empty())
         return;
-    blocks.emplace_back(scratch.alignments.begin(), scratch.alignments.end());  // exactly the room they take
+    blocks.emplace_back(alignments.begin(), alignments.end());  // exactly the room they take
     std::vector<mirna_matched_vet_t> & block = blocks.back();
     uint32_t begin = 0;
     for (uint32_t t = first_tag; t < last_tag; ++t)
     {
-        uint32_t const end = scratch.alignments_end[t - first_tag];
+        uint32_t const end = ends[t - first_tag];
         alignment_list & list = tag_vet[t].mirna_matched_vet;
         if (list.empty())
             list = alignment_list::viewing(block.data() + begin, end - begin);
@@ -272,9 +265,8 @@ void store_alignments(std::vector<tag_vet_t> & tag_vet, uint32_t first_tag, uint
                 list.push_back(block[k]);
         begin = end;
     }
-    scratch.alignments.clear();
+    alignments.clear();
 }
-}  // namespace
 
 void search_tag_range(seed_lookup_t const & lookup, search_parameters const & parameters,
                       std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet,
@@ -290,7 +282,7 @@ void search_tag_range(seed_lookup_t const & lookup, search_parameters const & pa
             search_tag(lookup, parameters, seed_vet, tag_vet[t], t, scratch);
             scratch.alignments_end.push_back(static_cast<uint32_t>(scratch.alignments.size()));
         }
-        store_alignments(tag_vet, first, last, scratch, blocks);
+        store_alignment_block(tag_vet, first, last, scratch.alignments, scratch.alignments_end, blocks);
         first = last;
     }
 }

@@ -79,6 +79,18 @@ void search_tag_range(seed_lookup_t const & lookup, search_parameters const & pa
                       std::vector<seed_vet_t> const & seed_vet, std::vector<tag_vet_t> & tag_vet,
                       uint32_t first_tag, uint32_t last_tag, std::vector<std::vector<mirna_matched_vet_t>> & blocks);
 
+// Tags whose alignments are gathered before they are stored in a block:
+// the working copy stays small next to the blocks.
+constexpr uint32_t tags_per_alignment_block = 16384;
+
+// Moves `alignments`, those found in tags [first_tag, last_tag) one tag's
+// after the other's (tag t's end at ends[t - first_tag]), into a new block
+// of `blocks`, which the tags then view (a tag that had alignments before
+// has the new ones appended to its list instead), and clears them.
+void store_alignment_block(std::vector<tag_vet_t> & tag_vet, uint32_t first_tag, uint32_t last_tag,
+                           std::vector<mirna_matched_vet_t> & alignments, std::vector<uint32_t> const & ends,
+                           std::vector<std::vector<mirna_matched_vet_t>> & blocks);
+
 // search_tag_range over all of tags.tag_vet, in short pieces searched by
 // thread_count threads (0 counts as 1); the pieces' blocks are added to
 // tags.alignment_blocks.

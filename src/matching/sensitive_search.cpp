@@ -31,13 +31,18 @@ bool pack_letters(seqan::Rna5 const * sequence, std::size_t length, letter_bits 
     bits = 0;
     if (length > 64)
         return false;
+    uint64_t low = 0, high = 0;  // letters 0-31, 32-63
     for (std::size_t i = 0; i < length; ++i)
     {
-        uint32_t const code = letter_code(sequence[i]);
+        uint64_t const code = letter_code(sequence[i]);
         if (code > 3)
             return false;
-        bits |= static_cast<letter_bits>(code) << (2 * i);
+        if (i < 32)
+            low |= code << (2 * i);
+        else
+            high |= code << (2 * (i - 32));
     }
+    bits = static_cast<letter_bits>(high) << 64 | low;
     return true;
 }
 
@@ -160,6 +165,22 @@ bool may_be_accepted(sensitive_parameters const & p, letter_bits tag_bits, int64
     return overlap - differing >= need;
 }
 
+// The same for a tag and a miRNA of at most 32 letters each, on 64 bits;
+// `need` is what may_be_accepted computes as need.
+bool may_be_accepted_short(uint64_t tag_bits, int64_t T, uint64_t mirna_bits, int64_t L, int64_t d, int64_t need)
+{
+    int64_t const j0 = d < 0 ? -d : 0;
+    int64_t const j1 = std::min(L, T - d);
+    int64_t const overlap = j1 - j0;
+    if (overlap < need || overlap <= 0)
+        return false;
+    uint64_t const x = (tag_bits >> (2 * (j0 + d))) ^ (mirna_bits >> (2 * j0));
+    uint64_t differs = (x | (x >> 1)) & 0x5555555555555555ull;
+    if (overlap < 32)
+        differs &= (uint64_t{1} << (2 * overlap)) - 1;
+    return overlap - count_letter_bits(differs) >= need;
+}
+
 // The best alignment of one miRNA on the current tag.
 struct candidate
 {
@@ -200,6 +221,11 @@ struct search_scratch
     // Per (miRNA, diagonal): 1 + position in tag_vet of the last tag that met it.
     std::vector<uint32_t> seen;
     std::vector<candidate> best;  // the current tag's, one per miRNA
+    std::vector<uint64_t> window_codes;  // the current tag's, by position
+    // The alignments of the tags searched since the last block was stored,
+    // and where each tag's end.
+    std::vector<mirna_matched_vet_t> alignments;
+    std::vector<uint32_t> alignments_end;
 };
 
 // Keeps `c` when it is the first or a better alignment of its miRNA.
@@ -248,8 +274,41 @@ mirna_matched_vet_t alignment_record(indexed_mirna const & m, candidate const & 
     return r;
 }
 
+// Steps 3 and 4 for miRNA `mirna` (position in index.mirnas) on diagonal d
+// of the tag: kept in scratch.best when accepted and the best on its miRNA
+// yet. Out of line, as few candidates get here: the loop over the window
+// entries keeps its values in registers.
+[[gnu::noinline]] void extend_candidate(window_index const & index, seqan::Rna5 const * tag, int64_t T,
+                                        uint32_t mirna, int64_t d, search_scratch & scratch)
+{
+    sensitive_parameters const & p = index.parameters;
+    indexed_mirna const & m = index.mirnas[mirna];
+    int64_t const L = m.length;
+    candidate c;
+    c.found = extend(tag, T, m.letters, L, d, p.max_mismatches);
+    if (!accepted(p, T, L, c.found.matched()))
+        return;
+    c.mirna = mirna;
+    c.d = d;
+    c.length_difference = std::abs(L - T);
+    c.cost = T + L - 2 * c.found.matched();
+    keep_best(scratch.best, c);
+}
+
+// Step 5: the tag's best alignments in rank order, appended to scratch.alignments.
+[[gnu::noinline]] void store_best(window_index const & index, int64_t T, search_scratch & scratch)
+{
+    if (scratch.best.empty())
+        return;
+    std::sort(scratch.best.begin(), scratch.best.end(), [](candidate const & x, candidate const & y) {
+        return ranks_before(x, y) || (!ranks_before(y, x) && x.mirna < y.mirna);
+    });
+    for (candidate const & c : scratch.best)
+        scratch.alignments.push_back(alignment_record(index.mirnas[c.mirna], c, T, index.end_seed));
+}
+
 // Steps 2 to 5 for tag t.
-void search_tag(window_index const & index, tag_vet_t & tag_record, uint32_t t, search_scratch & scratch)
+void search_tag(window_index const & index, tag_vet_t const & tag_record, uint32_t t, search_scratch & scratch)
 {
     sensitive_parameters const & p = index.parameters;
     tag_letters const & sequence = tag_record.tag_sequence;
@@ -259,48 +318,56 @@ void search_tag(window_index const & index, tag_vet_t & tag_record, uint32_t t, 
     seqan::Rna5 const * const tag = sequence.begin();
     letter_bits tag_bits = 0;
     bool const tag_packed = pack_letters(sequence, tag_bits);
+    bool const tag_short = tag_packed && T <= 32;
+    auto const tag_bits_short = static_cast<uint64_t>(tag_bits);
+    // What may_be_accepted computes as need, for a miRNA of length L:
+    // max(min_matched, (need_base + L) / 2).
+    int64_t const need_base = T - int64_t{p.max_unmatched} + 1;
     int64_t const shift = p.max_shift;
-    uint64_t const diagonals = 2 * uint64_t{p.max_shift} + 1;
+    int64_t const min_matched = p.min_matched;
     uint32_t const stamp = t + 1;
     scratch.best.clear();
 
-    for_each_window(sequence, p.window, power_of_5(p.window - 1), [&](uint64_t code, uint32_t position) {
+    // The codes of the tag's windows, then the entries of each; read
+    // through plain pointers and locals, which the marks written to `seen`
+    // cannot alias.
+    std::vector<uint64_t> & codes = scratch.window_codes;
+    codes.clear();
+    for_each_window(sequence, p.window, power_of_5(p.window - 1), [&](uint64_t code, uint32_t) { codes.push_back(code); });
+    uint32_t const * const first = index.first.data();
+    window_entry const * const entries = index.entries.data();
+    indexed_mirna const * const mirnas = index.mirnas.data();
+    uint32_t * const seen = scratch.seen.data();
+    for (std::size_t w = 0; w < codes.size(); ++w)
+    {
+        auto const position = static_cast<uint32_t>(w);
         int64_t const start = position;
-        uint32_t e = index.first[code];
-        uint32_t const e_end = index.first[code + 1];
-        while (e < e_end && index.entries[e].position + shift < start)
+        uint32_t e = first[codes[w]];
+        uint32_t const e_end = first[codes[w] + 1];
+        while (e < e_end && entries[e].position + shift < start)
             ++e;
-        for (; e < e_end && index.entries[e].position <= start + shift; ++e)
+        for (; e < e_end && entries[e].position <= start + shift; ++e)
         {
-            window_entry const & entry = index.entries[e];
+            window_entry const & entry = entries[e];
+            uint32_t & mark = seen[entry.seen_base + position];
+            if (mark == stamp)
+                continue;
+            mark = stamp;
             int64_t const d = start - entry.position;
-            uint32_t & seen = scratch.seen[entry.mirna * diagonals + static_cast<uint64_t>(d + shift)];
-            if (seen == stamp)
-                continue;
-            seen = stamp;
-            indexed_mirna const & m = index.mirnas[entry.mirna];
+            indexed_mirna const & m = mirnas[entry.mirna];
             int64_t const L = m.length;
-            if (tag_packed && m.packed && !may_be_accepted(p, tag_bits, T, m.bits, L, d))
+            if (tag_short && m.packed_short)
+            {
+                int64_t const need = std::max<int64_t>(min_matched, (need_base + L) / 2);
+                if (!may_be_accepted_short(tag_bits_short, T, static_cast<uint64_t>(m.bits), L, d, need))
+                    continue;
+            }
+            else if (tag_packed && m.packed && !may_be_accepted(p, tag_bits, T, m.bits, L, d))
                 continue;
-            candidate c;
-            c.found = extend(tag, T, m.letters, L, d, p.max_mismatches);
-            if (!accepted(p, T, L, c.found.matched()))
-                continue;
-            c.mirna = entry.mirna;
-            c.d = d;
-            c.length_difference = std::abs(L - T);
-            c.cost = T + L - 2 * c.found.matched();
-            keep_best(scratch.best, c);
+            extend_candidate(index, tag, T, entry.mirna, d, scratch);
         }
-    });
-    if (scratch.best.empty())
-        return;
-    std::sort(scratch.best.begin(), scratch.best.end(), [](candidate const & x, candidate const & y) {
-        return ranks_before(x, y) || (!ranks_before(y, x) && x.mirna < y.mirna);
-    });
-    tag_record.mirna_matched_vet.reserve(tag_record.mirna_matched_vet.size() + scratch.best.size());
-    for (candidate const & c : scratch.best)
-        tag_record.mirna_matched_vet.push_back(alignment_record(index.mirnas[c.mirna], c, T, index.end_seed));
+    }
+    store_best(index, T, scratch);
 }
 }  // namespace
 
@@ -332,6 +399,7 @@ window_index build_window_index(search_parameters const & parameters, mirna_db_t
                 m.letters = seqan::begin(*m.sequence, seqan::Standard());
                 m.length = static_cast<int64_t>(seqan::length(*m.sequence));
                 m.packed = pack_letters(*m.sequence, m.bits);
+                m.packed_short = m.packed && m.length <= 32;
                 index.mirnas.push_back(m);
             }
         }
@@ -345,10 +413,14 @@ window_index build_window_index(search_parameters const & parameters, mirna_db_t
     for (uint64_t c = 0; c < buckets; ++c)
         index.first[c + 1] += index.first[c];
     index.entries.resize(index.first[buckets]);
+    uint32_t const max_shift = index.parameters.max_shift;
+    uint32_t const diagonals = 2 * max_shift + 1;
     std::vector<uint32_t> fill(index.first.begin(), index.first.end() - 1);
     for (uint32_t n = 0; n < index.mirnas.size(); ++n)
         for_each_window(*index.mirnas[n].sequence, window, high,
-                        [&](uint64_t code, uint32_t position) { index.entries[fill[code]++] = {n, position}; });
+                        [&](uint64_t code, uint32_t position) {
+                            index.entries[fill[code]++] = {n, position, n * diagonals + max_shift - position};
+                        });
     for (uint64_t c = 0; c < buckets; ++c)
         std::sort(index.entries.begin() + index.first[c], index.entries.begin() + index.first[c + 1],
                   [](window_entry const & x, window_entry const & y) {
@@ -357,15 +429,30 @@ window_index build_window_index(search_parameters const & parameters, mirna_db_t
     return index;
 }
 
-void sensitive_search_all_tags(window_index const & index, std::vector<tag_vet_t> & tag_vet, uint32_t thread_count)
+void sensitive_search_all_tags(window_index const & index, tag_table & tags, uint32_t thread_count)
 {
-    uint64_t const tags = tag_vet.size();
-    uint32_t const pieces = piece_count(tags, thread_count, 64);
+    std::vector<tag_vet_t> & tag_vet = tags.tag_vet;
+    uint64_t const tag_count = tag_vet.size();
+    uint32_t const pieces = piece_count(tag_count, thread_count, 64);
+    std::vector<std::vector<std::vector<mirna_matched_vet_t>>> blocks(pieces);
     run_in_pieces(pieces, thread_count, [&](uint64_t piece) {
         auto const p = static_cast<uint32_t>(piece);
         search_scratch scratch(index);
-        uint64_t const last = chunk_begin(tags, pieces, p + 1);
-        for (uint64_t t = chunk_begin(tags, pieces, p); t < last; ++t)
-            search_tag(index, tag_vet[t], static_cast<uint32_t>(t), scratch);
+        auto const last_tag = static_cast<uint32_t>(chunk_begin(tag_count, pieces, p + 1));
+        for (auto first = static_cast<uint32_t>(chunk_begin(tag_count, pieces, p)); first < last_tag;)
+        {
+            uint32_t const last = first + std::min(last_tag - first, tags_per_alignment_block);
+            scratch.alignments_end.clear();
+            for (uint32_t t = first; t < last; ++t)
+            {
+                search_tag(index, tag_vet[t], t, scratch);
+                scratch.alignments_end.push_back(static_cast<uint32_t>(scratch.alignments.size()));
+            }
+            store_alignment_block(tag_vet, first, last, scratch.alignments, scratch.alignments_end, blocks[p]);
+            first = last;
+        }
     });
+    for (auto & piece_blocks : blocks)
+        for (std::vector<mirna_matched_vet_t> & block : piece_blocks)
+            tags.alignment_blocks.push_back(std::move(block));  // the tags' views stay valid
 }

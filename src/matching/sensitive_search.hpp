@@ -29,14 +29,20 @@ struct indexed_mirna
     // most 64 letters and no N (`packed` true): for the overlap prefilter.
     letter_bits bits = 0;
     bool packed = false;
+    // Packed with at most 32 letters: all its bits lie in the low 64.
+    bool packed_short = false;
 };
 
 // One window occurrence: miRNA `mirna` (position in indexed_mirnas) holds
-// the window at `position`.
+// the window at `position`. A tag window at `start` meets it on diagonal
+// d = start - position, whose mark in the search's per-(miRNA, diagonal)
+// table is at seen_base + start: seen_base is
+// mirna * (2 * max_shift + 1) + max_shift - position, modulo 2^32.
 struct window_entry
 {
     uint32_t mirna = 0;
     uint32_t position = 0;
+    uint32_t seen_base = 0;
 };
 
 // Every window of every selected miRNA, by window code (base 5, A0 C1 G2
@@ -59,8 +65,9 @@ constexpr uint32_t max_sensitive_window = 10;
 // max_sensitive_window).
 window_index build_window_index(search_parameters const & parameters, mirna_db_tables const & mirna_db);
 
-// Appends to each tag of tag_vet its accepted alignments, the best one per
-// miRNA, in rank order (lower cost T + L - 2M, fewer mismatches, smaller
-// length difference, then mirna_index), on thread_count threads (0 counts as 1).
-void sensitive_search_all_tags(window_index const & index, std::vector<tag_vet_t> & tag_vet,
-                               uint32_t thread_count);
+// Appends to each tag of tags.tag_vet its accepted alignments, the best one
+// per miRNA, in rank order (lower cost T + L - 2M, fewer mismatches, smaller
+// length difference, then mirna_index), on thread_count threads (0 counts as
+// 1). The alignments lie in blocks added to tags.alignment_blocks, which the
+// tags view (as after the seed search).
+void sensitive_search_all_tags(window_index const & index, tag_table & tags, uint32_t thread_count);
