@@ -113,12 +113,27 @@ void append_selected_tag(std::string & selected_lines, std::vector<seed_vet_t> c
                          count_mirna_families(seed_vet, alignments));
 }
 
+bool find_selected_move(std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag,
+                        mirna_row_index const & row_of_mirna, selected_move & move)
+{
+    mirna_matched_vet_t const & best = tag.mirna_matched_vet[0];
+    auto const row = row_of_mirna.find(matched_mirna(seed_vet, best).mirna_index);
+    if (row == row_of_mirna.end())
+        return false;
+    move = {row->second, &best, tag.tag_count};
+    return true;
+}
+
+void apply_selected_move(selected_move const & move, std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet)
+{
+    move_tag_to_unique(result_mirna_selected_vet[move.row], *move.best, move.reads);
+}
+
 void move_selected_tag(std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag,
                        std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
                        mirna_row_index const & row_of_mirna)
 {
-    mirna_matched_vet_t const & best = tag.mirna_matched_vet[0];
-    auto const row = row_of_mirna.find(matched_mirna(seed_vet, best).mirna_index);
-    if (row != row_of_mirna.end())
-        move_tag_to_unique(result_mirna_selected_vet[row->second], best, tag.tag_count);
+    selected_move move;
+    if (find_selected_move(seed_vet, tag, row_of_mirna, move))
+        apply_selected_move(move, result_mirna_selected_vet);
 }

@@ -31,9 +31,26 @@ std::string tag_ambigue_selected_header();
 // was assigned to its first alignment.
 void append_selected_tag(std::string & selected_lines, std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag);
 
-// For a selected tag: moves its reads from the ambiguous to the unique
-// counters of the best miRNA's row in `result_mirna_selected_vet`, whose four
-// percentages become 0.
+// A selected tag's move: the row of its best miRNA, its best alignment and its reads.
+struct selected_move
+{
+    std::size_t row = 0;
+    mirna_matched_vet_t const * best = nullptr;
+    uint64_t reads = 0;
+};
+
+// The move of a selected tag to the row of its best miRNA in the table
+// `row_of_mirna` indexes; false when no row holds that miRNA. Reads the
+// tables only, so that it may run where the tag's line is formatted.
+bool find_selected_move(std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag,
+                        mirna_row_index const & row_of_mirna, selected_move & move);
+
+// Moves the reads of a selected tag from the ambiguous to the unique
+// counters of its row in `result_mirna_selected_vet`, whose four percentages
+// become 0.
+void apply_selected_move(selected_move const & move, std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet);
+
+// find_selected_move, then apply_selected_move when a row holds the miRNA.
 void move_selected_tag(std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag,
                        std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
                        mirna_row_index const & row_of_mirna);

@@ -60,7 +60,7 @@ struct alignas(64) tag_lines
     std::string selected;                    // its lines of "_tag_ambigue_selected.txt"
     uint64_t reads = 0;                      // reads of its tags
     uint64_t selected_reads = 0;             // reads of its selected tags
-    std::vector<std::size_t> selected_tags;  // positions of its selected tags in result_tag_ambig_vet
+    std::vector<selected_move> selected_moves;  // of its selected tags, in order
 };
 
 // The lines of result_tag_uniq_vet[first, last), appended to `out.lines`,
@@ -80,10 +80,11 @@ void append_tag_unique_lines(tag_lines & out, std::vector<seed_vet_t> const & se
 
 // For result_tag_ambig_vet[first, last), in order (alignments as decided,
 // best first): appends its line to `out.lines` and its reads to
-// `out.reads`; when the tag is assigned, appends its selected line, reads
-// and position to `out.selected`, `out.selected_reads` and `out.selected_tags`.
+// `out.reads`; when the tag is assigned, appends its selected line and reads
+// to `out.selected` and `out.selected_reads`, and its move to the row of its
+// miRNA in the table `row_of_mirna` indexes to `out.selected_moves`.
 void append_tag_ambigue_lines(tag_lines & out, std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
-                              std::size_t first, std::size_t last)
+                              mirna_row_index const & row_of_mirna, std::size_t first, std::size_t last)
 {
     for (std::size_t t = first; t < last; ++t)
     {
@@ -97,7 +98,9 @@ void append_tag_ambigue_lines(tag_lines & out, std::vector<seed_vet_t> const & s
         {
             append_selected_tag(out.selected, seed_vet, tag);
             out.selected_reads += tag.tag_count;
-            out.selected_tags.push_back(t);
+            selected_move move;
+            if (find_selected_move(seed_vet, tag, row_of_mirna, move))
+                out.selected_moves.push_back(move);
         }
     }
 }
@@ -112,7 +115,7 @@ void clear_lines(tag_lines & block)
     block.selected.clear();
     block.reads = 0;
     block.selected_reads = 0;
-    block.selected_tags.clear();
+    block.selected_moves.clear();
 }
 
 // Formats the tags [0, tag_count) in blocks on thread_count threads with
@@ -169,15 +172,15 @@ bool write_tag_ambigue_tables(std::ostream & tag_ambigue_file, std::ostream & se
     return format_in_blocks(
         results.result_tag_ambig_vet.size(), thread_count,
         [&](tag_lines & block, std::size_t first, std::size_t last) {
-            append_tag_ambigue_lines(block, seed_vet, results, first, last);
+            append_tag_ambigue_lines(block, seed_vet, results, row_of_mirna, first, last);
         },
         [&](tag_lines const & block) {
             if (!write_line(tag_ambigue_file, block.lines) || !write_line(selected_file, block.selected))
                 return false;
             totals.ambigue_mapped_total_tag_count += block.reads;
             totals.ambigue_selected_mapped_total_tag_count += block.selected_reads;
-            for (std::size_t t : block.selected_tags)
-                move_selected_tag(seed_vet, results.result_tag_ambig_vet[t], result_mirna_selected_vet, row_of_mirna);
+            for (selected_move const & move : block.selected_moves)
+                apply_selected_move(move, result_mirna_selected_vet);
             return true;
         });
 }
