@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "core/checked_file.hpp"
+#include "core/number_text.hpp"
 #include "core/messages.hpp"
 #include "core/sequence_text.hpp"
 #include "core/version.hpp"
@@ -36,24 +37,11 @@ std::size_t distinct_mirnas(std::vector<seed_vet_t> const & seed_vet, tag_vet_t 
     return static_cast<std::size_t>(std::unique(indices.begin(), indices.end()) - indices.begin());
 }
 
-void append_number(std::string & out, uint64_t value)
-{
-    char digits[20];
-    std::size_t n = 0;
-    do
-    {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value > 0);
-    while (n > 0)
-        out += digits[--n];
-}
-
-void append_number(std::string & out, int64_t value)
+void append_signed(std::string & out, int64_t value)
 {
     if (value < 0)
         out += '-';
-    append_number(out, static_cast<uint64_t>(value < 0 ? -value : value));
+    append_unsigned(out, static_cast<uint64_t>(value < 0 ? -value : value));
 }
 
 // `letters` with U written as T into `dna`.
@@ -185,9 +173,9 @@ void append_record(export_state & state, tag_text const & tag, mirna_text const 
     out += '\t';
     out += state.source;
     out += is_reference ? "\tref_miRNA\t" : "\tisomiR\t";
-    append_number(out, std::max<int64_t>(start, 0) + 1);
+    append_signed(out, std::max<int64_t>(start, 0) + 1);
     out += '\t';
-    append_number(out, start + static_cast<int64_t>(tag.letters.size()));
+    append_signed(out, start + static_cast<int64_t>(tag.letters.size()));
     out += "\t.\t+\t.\tRead=";
     out += tag.read;
     out += "; UID=";
@@ -219,10 +207,10 @@ void append_tag_records(export_state & state, tag_vet_t const & tag, std::string
         return;
     }
     text.tail = "; Expression=";
-    append_number(text.tail, reads);
+    append_unsigned(text.tail, reads);
     text.tail += "; Filter=";
     text.hits = "; Hits=";
-    append_number(text.hits, distinct_mirnas(state.seed_vet, tag, state.mirna_indices));
+    append_unsigned(text.hits, distinct_mirnas(state.seed_vet, tag, state.mirna_indices));
     text.hits += '\n';
     if (counted != nullptr)
     {
@@ -534,7 +522,7 @@ int32_t write_isomir_table(std::string const & path, std::vector<seed_vet_t> con
         text += '\t';
         append_counted_variant(state, letters, mirna, *listed.counted, text);
         text += '\t';
-        append_number(text, listed.reads);
+        append_unsigned(text, listed.reads);
         text += '\n';
         if (!(written = flush_when_full(file, text, false)))
             break;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "core/number_text.hpp"
+
 namespace
 {
 char const plate_alphabet[] = "BD0EF1HI2JK3LM4NO5PQ6RS7UV8WX9YZ";
@@ -34,30 +36,17 @@ char const * substitution_name(int64_t mature_position)
     return "iso_snv";
 }
 
-void append_number(std::string & out, uint64_t value)
-{
-    char digits[20];
-    std::size_t n = 0;
-    do
-    {
-        digits[n++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value > 0);
-    while (n > 0)
-        out += digits[--n];
-}
-
 // "+N" or "-N" for a non-zero difference.
 void append_signed_count(std::string & out, int64_t difference)
 {
     out += difference > 0 ? '+' : '-';
-    append_number(out, static_cast<uint64_t>(difference > 0 ? difference : -difference));
+    append_unsigned(out, static_cast<uint64_t>(difference > 0 ? difference : -difference));
 }
 
 void append_matches(std::string & cigar, uint64_t run)
 {
     if (run > 1)
-        append_number(cigar, run);
+        append_unsigned(cigar, run);
     if (run > 0)
         cigar += 'M';
 }
@@ -116,9 +105,9 @@ void describe_isomir(std::string_view tag, std::string_view precursor, int64_t t
     if (shift_3p != 0)
         append_signed_count(next_change(variant) += "iso_3p:", shift_3p);
     if (added > 0)
-        append_number(next_change(variant) += "iso_add3p:", added);
+        append_unsigned(next_change(variant) += "iso_add3p:", added);
     if (added_5p > 0)
-        append_number(next_change(variant) += "iso_add5p:", added_5p);
+        append_unsigned(next_change(variant) += "iso_add5p:", added_5p);
 
     // The substitutions' names, each once, in the order first met.
     char const * substitutions[5];
@@ -170,7 +159,7 @@ bool append_license_plate(std::string & out, std::string_view read)
 {
     std::size_t const before = out.size();
     out += "iso-";
-    append_number(out, read.size());
+    append_unsigned(out, read.size());
     out += '-';
     for (std::size_t begin = 0; begin < read.size(); begin += 5)
     {

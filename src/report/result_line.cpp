@@ -3,13 +3,6 @@
 #include <charconv>
 #include <cstdio>
 
-void append_unsigned(std::string & line, uint64_t value)
-{
-    char digits[24];
-    auto const written = std::to_chars(digits, digits + sizeof digits, value);
-    line.append(digits, static_cast<std::size_t>(written.ptr - digits));
-}
-
 void add_field(std::string & line, uint32_t value)
 {
     add_field(line, static_cast<uint64_t>(value));

@@ -5,10 +5,8 @@
 #include <initializer_list>
 #include <string>
 
+#include "core/number_text.hpp"
 #include "core/records.hpp"
-
-// Appends the value in decimal, without a tab before it.
-void append_unsigned(std::string & line, uint64_t value);
 
 // Append a tab, then the value: integers in decimal ("-" before a negative
 // value), flags as "1" or "0", nucleotides as the letters A, C, G, U, N,
