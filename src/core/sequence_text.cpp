@@ -20,20 +20,26 @@ rna_string text_to_rna5(std::string const & text)
     return seq;
 }
 
-std::string rna5_to_text(tag_letters const & seq)
+void append_rna5_text(std::string & out, seqan::Rna5 const * first, std::size_t count)
 {
     static char const letters[] = "ACGUN";
-    std::string text(seq.size(), 'N');
-    for (std::size_t i = 0; i < text.size(); ++i)
-        text[i] = letters[seqan::ordValue(seq[i])];
+    std::size_t const at = out.size();
+    out.resize(at + count);
+    char * const text = &out[at];
+    for (std::size_t i = 0; i < count; ++i)
+        text[i] = letters[seqan::ordValue(first[i])];
+}
+
+std::string rna5_to_text(tag_letters const & seq)
+{
+    std::string text;
+    append_rna5_text(text, seq.begin(), seq.size());
     return text;
 }
 
 std::string rna5_to_text(rna_string const & seq)
 {
-    static char const letters[] = "ACGUN";
-    std::string text(seqan::length(seq), 'N');
-    for (std::size_t i = 0; i < text.size(); ++i)
-        text[i] = letters[seqan::ordValue(seq[i])];
+    std::string text;
+    append_rna5_text(text, seqan::begin(seq, seqan::Standard()), seqan::length(seq));
     return text;
 }

@@ -313,7 +313,6 @@ void join_same_letters(tag_listing & listing)
 // counted_only), in the order asked for.
 tag_listing list_tags(result_tables const & results, tag_order order, bool counted_only)
 {
-    static char const text_letters[] = "ACGUN";
     tag_listing listing;
     listing.tags.reserve(results.result_tag_uniq_vet.size() + results.result_tag_ambig_vet.size());
     auto list = [&](tag_vet_t const & tag, mirna_matched_vet_t const * counted) {
@@ -322,8 +321,7 @@ tag_listing list_tags(result_tables const & results, tag_order order, bool count
         tag_letters const & letters = tag.tag_sequence;
         listing.tags.push_back({&tag, counted, listing.letters.size(), static_cast<uint32_t>(letters.size()),
                                 static_cast<uint32_t>(listing.tags.size()), 0, tag.tag_count});
-        for (seqan::Rna5 const letter : letters)
-            listing.letters += text_letters[seqan::ordValue(letter)];
+        append_rna5_text(listing.letters, letters.begin(), letters.size());
     };
     for (tag_vet_t const & tag : results.result_tag_uniq_vet)
         list(tag, counted_unique_alignment(tag));

@@ -258,9 +258,8 @@ bool guard_tag(precursor_index const & index, precursor_rules const & rules, gua
     std::vector<mirna_matched_vet_t> & alignments = scratch.alignments;
     alignments.assign(tag.mirna_matched_vet.begin(), tag.mirna_matched_vet.end());
     std::string & letters = scratch.letters;
-    letters.resize(tag.tag_sequence.size());
-    for (std::size_t i = 0; i < letters.size(); ++i)
-        letters[i] = "ACGUN"[seqan::ordValue(tag.tag_sequence[i])];
+    letters.clear();
+    append_rna5_text(letters, tag.tag_sequence.begin(), tag.tag_sequence.size());
     if (is_precursor_fragment(index, g, letters, alignments))
     {
         tag.mirna_matched_vet.clear();

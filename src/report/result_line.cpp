@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstdio>
 
+#include "core/sequence_text.hpp"
+
 void add_field(std::string & line, uint32_t value)
 {
     add_field(line, static_cast<uint64_t>(value));
@@ -42,13 +44,8 @@ namespace
 // one step at the end of the line.
 void add_letters(std::string & line, seqan::Rna5 const * first, std::size_t size)
 {
-    static char const letters[] = "ACGUN";
-    std::size_t const at = line.size();
-    line.resize(at + 1 + size);
-    char * out = &line[at];
-    *out++ = '\t';
-    for (std::size_t i = 0; i < size; ++i)
-        out[i] = letters[first[i].value];
+    line += '\t';
+    append_rna5_text(line, first, size);
 }
 }  // namespace
 
