@@ -12,6 +12,24 @@ void release(std::vector<T> & table)
 {
     std::vector<T>().swap(table);
 }
+
+void release_tag_table(tag_table & tags)
+{
+    release(tags.tag_vet);
+    release(tags.letter_blocks);  // once no tag views them
+    release(tags.alignment_blocks);
+}
+
+void release_other_tables(run_state & state)
+{
+    release(state.mirna_db.seed_vet);
+    release(state.mirna_db.specie_code_vet);
+    release(state.mirna_db.species_to_check_vet);
+    release(state.results.result_mirna_uniq_ambig_vet);
+    release(state.results.result_tag_uniq_vet);
+    release(state.results.result_tag_ambig_vet);
+    release(state.results.assigned);
+}
 }  // namespace
 
 void letter_store_release::operator()(seqan::Rna5 * first) const
@@ -42,23 +60,13 @@ void free_all_structures(run_state & state, uint32_t thread_count)
     // back to the system at once. The tag table and the other tables share
     // no memory: with more than one thread they are released side by side.
     drop_heap_padding();
-    run_in_chunks(2, std::min<uint32_t>(thread_count, 2), [&](uint32_t, uint64_t first, uint64_t last) {
+    run_in_chunks(2, thread_count, [&](uint32_t, uint64_t first, uint64_t last) {
         for (uint64_t part = first; part < last; ++part)
         {
             if (part == 0)
-            {
-                release(state.tags.tag_vet);
-                release(state.tags.letter_blocks);  // once no tag views them
-                release(state.tags.alignment_blocks);
-                continue;
-            }
-            release(state.mirna_db.seed_vet);
-            release(state.mirna_db.specie_code_vet);
-            release(state.mirna_db.species_to_check_vet);
-            release(state.results.result_mirna_uniq_ambig_vet);
-            release(state.results.result_tag_uniq_vet);
-            release(state.results.result_tag_ambig_vet);
-            release(state.results.assigned);
+                release_tag_table(state.tags);
+            else
+                release_other_tables(state);
         }
     });
 }
