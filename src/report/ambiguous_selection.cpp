@@ -129,11 +129,3 @@ void apply_selected_move(selected_move const & move, std::vector<result_mirna_un
     move_tag_to_unique(result_mirna_selected_vet[move.row], *move.best, move.reads);
 }
 
-void move_selected_tag(std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag,
-                       std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
-                       mirna_row_index const & row_of_mirna)
-{
-    selected_move move;
-    if (find_selected_move(seed_vet, tag, row_of_mirna, move))
-        apply_selected_move(move, result_mirna_selected_vet);
-}

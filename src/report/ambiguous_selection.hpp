@@ -50,7 +50,3 @@ bool find_selected_move(std::vector<seed_vet_t> const & seed_vet, tag_vet_t cons
 // become 0.
 void apply_selected_move(selected_move const & move, std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet);
 
-// find_selected_move, then apply_selected_move when a row holds the miRNA.
-void move_selected_tag(std::vector<seed_vet_t> const & seed_vet, tag_vet_t const & tag,
-                       std::vector<result_mirna_uniq_ambig_vet_t> & result_mirna_selected_vet,
-                       mirna_row_index const & row_of_mirna);

@@ -40,7 +40,9 @@ protected:
         if (counted_ambiguous_alignment(results, 0) == nullptr)
             return false;
         append_selected_tag(selected_lines, seed_vet, tag);
-        move_selected_tag(seed_vet, tag, rows, index_rows_by_mirna(rows));
+        selected_move move;
+        if (find_selected_move(seed_vet, tag, index_rows_by_mirna(rows), move))
+            apply_selected_move(move, rows);
         return true;
     }
 
