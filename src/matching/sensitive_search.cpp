@@ -16,33 +16,31 @@ uint32_t letter_code(seqan::Rna5 letter)
     return seqan::ordValue(letter);  // A0 C1 G2 U3 N4
 }
 
-uint64_t power_of_5(uint32_t exponent)
-{
-    uint64_t power = 1;
-    for (uint32_t e = 0; e < exponent; ++e)
-        power *= 5;
-    return power;
-}
-
 // Two bits per letter into `bits`; false when the sequence is longer than
-// 64 letters or holds N.
+// 64 letters or holds N (the only code with its third bit set).
 bool pack_letters(seqan::Rna5 const * sequence, std::size_t length, letter_bits & bits)
 {
     bits = 0;
     if (length > 64)
         return false;
-    uint64_t low = 0, high = 0;  // letters 0-31, 32-63
-    for (std::size_t i = 0; i < length; ++i)
+    uint64_t halves[2] = {0, 0};  // letters 0-31, 32-63
+    uint32_t codes_seen = 0;
+    for (std::size_t half = 0; half * 32 < length; ++half)
     {
-        uint64_t const code = letter_code(sequence[i]);
-        if (code > 3)
-            return false;
-        if (i < 32)
-            low |= code << (2 * i);
-        else
-            high |= code << (2 * (i - 32));
+        seqan::Rna5 const * const letters = sequence + half * 32;
+        std::size_t const count = std::min<std::size_t>(32, length - half * 32);
+        uint64_t packed = 0;
+        for (std::size_t i = 0; i < count; ++i)
+        {
+            uint32_t const code = letter_code(letters[i]);
+            codes_seen |= code;
+            packed |= uint64_t{code & 3} << (2 * i);
+        }
+        halves[half] = packed;
     }
-    bits = static_cast<letter_bits>(high) << 64 | low;
+    if (codes_seen > 3)
+        return false;
+    bits = static_cast<letter_bits>(halves[1]) << 64 | halves[0];
     return true;
 }
 
@@ -56,31 +54,41 @@ bool pack_letters(tag_letters const & sequence, letter_bits & bits)
     return pack_letters(sequence.begin(), sequence.size(), bits);
 }
 
-// Calls visit(code, position) for every window of sequence[0, length).
-template <typename Visit>
-void for_each_window(seqan::Rna5 const * sequence, uint64_t length, uint32_t window, uint64_t high, Visit && visit)
+// The code of the window of `window` letters at `sequence` in base 5 (A0
+// C1 G2 U3 N4, the first letter the highest digit).
+uint64_t base5_code(seqan::Rna5 const * sequence, uint32_t window)
 {
     uint64_t code = 0;
-    for (uint64_t p = 0; p < length; ++p)
+    for (uint32_t k = 0; k < window; ++k)
+        code = code * 5 + letter_code(sequence[k]);
+    return code;
+}
+
+// For every window of sequence[0, length), by start: visit(code, start)
+// for a window of A, C, G and U only (two bits a letter, letter k of the
+// window at bits 2k), visit_n(code, start) for one that holds N (its
+// base5_code).
+template <typename Visit, typename VisitN>
+void for_each_window(seqan::Rna5 const * sequence, int64_t length, uint32_t window, Visit && visit,
+                     VisitN && visit_n)
+{
+    uint32_t const top = 2 * (window - 1);
+    uint64_t code = 0;
+    int64_t last_n = -1;
+    for (int64_t p = 0; p < length; ++p)
     {
-        if (p >= window)
-            code -= letter_code(sequence[p - window]) * high;
-        code = code * 5 + letter_code(sequence[p]);
-        if (p + 1 >= window)
-            visit(code, static_cast<uint32_t>(p + 1 - window));
+        uint64_t const letter = letter_code(sequence[p]);
+        if (letter > 3)
+            last_n = p;
+        code = code >> 2 | (letter & 3) << top;
+        int64_t const start = p + 1 - int64_t{window};
+        if (start < 0)
+            continue;
+        if (last_n < start)
+            visit(code, static_cast<uint32_t>(start));
+        else
+            visit_n(base5_code(sequence + start, window), static_cast<uint32_t>(start));
     }
-}
-
-template <typename Visit>
-void for_each_window(rna_string const & sequence, uint32_t window, uint64_t high, Visit && visit)
-{
-    for_each_window(seqan::begin(sequence, seqan::Standard()), seqan::length(sequence), window, high, visit);
-}
-
-template <typename Visit>
-void for_each_window(tag_letters const & sequence, uint32_t window, uint64_t high, Visit && visit)
-{
-    for_each_window(sequence.begin(), sequence.size(), window, high, visit);
 }
 
 // What the extension on one diagonal found (miRNA positions).
@@ -137,7 +145,7 @@ bool accepted(sensitive_parameters const & p, int64_t T, int64_t L, int64_t matc
 // The number of bits set in x, whose set bits all lie at even positions
 // (one per letter): inline, where __builtin_popcountll without a popcount
 // instruction in the target would be a library call.
-int64_t count_letter_bits(uint64_t x)
+[[gnu::always_inline]] inline int64_t count_letter_bits(uint64_t x)
 {
     x = (x & 0x3333333333333333ull) + ((x >> 2) & 0x3333333333333333ull);
     x = (x + (x >> 4)) & 0x0f0f0f0f0f0f0f0full;
@@ -166,8 +174,9 @@ bool may_be_accepted(sensitive_parameters const & p, letter_bits tag_bits, int64
 }
 
 // The same for a tag and a miRNA of at most 32 letters each, on 64 bits;
-// `need` is what may_be_accepted computes as need.
-bool may_be_accepted_short(uint64_t tag_bits, int64_t T, uint64_t mirna_bits, int64_t L, int64_t d, int64_t need)
+// `need` is what may_be_accepted computes as need. Inlined into the loop
+// over the window entries, which it is the most of.
+[[gnu::always_inline]] inline bool may_be_accepted_short(uint64_t tag_bits, int64_t T, uint64_t mirna_bits, int64_t L, int64_t d, int64_t need)
 {
     int64_t const j0 = d < 0 ? -d : 0;
     int64_t const j1 = std::min(L, T - d);
@@ -221,7 +230,6 @@ struct search_scratch
     // Per (miRNA, diagonal): 1 + position in tag_vet of the last tag that met it.
     std::vector<uint32_t> seen;
     std::vector<candidate> best;  // the current tag's, one per miRNA
-    std::vector<uint64_t> window_codes;  // the current tag's, by position
     // The alignments of the tags searched since the last block was stored,
     // and where each tag's end.
     std::vector<mirna_matched_vet_t> alignments;
@@ -321,52 +329,64 @@ void search_tag(window_index const & index, tag_vet_t const & tag_record, uint32
     bool const tag_short = tag_packed && T <= 32;
     auto const tag_bits_short = static_cast<uint64_t>(tag_bits);
     // What may_be_accepted computes as need, for a miRNA of length L:
-    // max(min_matched, (need_base + L) / 2).
+    // max(min_matched, (need_base + L) / 2), where halving by a shift
+    // gives the same (a negative half is below min_matched either way).
     int64_t const need_base = T - int64_t{p.max_unmatched} + 1;
-    int64_t const shift = p.max_shift;
     int64_t const min_matched = p.min_matched;
+    int64_t const shift = p.max_shift;
     uint32_t const stamp = t + 1;
     scratch.best.clear();
 
-    // The codes of the tag's windows, then the entries of each; read
-    // through plain pointers and locals, which the marks written to `seen`
-    // cannot alias.
-    std::vector<uint64_t> & codes = scratch.window_codes;
-    codes.clear();
-    for_each_window(sequence, p.window, power_of_5(p.window - 1), [&](uint64_t code, uint32_t) { codes.push_back(code); });
+    // Every entry is read through plain pointers and locals, which the
+    // marks written to `seen` cannot alias.
     uint32_t const * const first = index.first.data();
     window_entry const * const entries = index.entries.data();
-    indexed_mirna const * const mirnas = index.mirnas.data();
+    mirna_probe const * const probes = index.probes.data();
     uint32_t * const seen = scratch.seen.data();
-    for (std::size_t w = 0; w < codes.size(); ++w)
-    {
-        auto const position = static_cast<uint32_t>(w);
-        int64_t const start = position;
-        uint32_t e = first[codes[w]];
-        uint32_t const e_end = first[codes[w] + 1];
+    auto visit_entry = [&](window_entry const & entry, int64_t start) {
+        uint32_t & mark = seen[entry.seen_base + static_cast<uint32_t>(start)];
+        if (mark == stamp)
+            return;
+        mark = stamp;
+        int64_t const d = start - entry.position;
+        mirna_probe const & m = probes[entry.mirna];
+        int64_t const L = m.length;
+        if (tag_short && m.packed_short)
+        {
+            int64_t const need = std::max<int64_t>(min_matched, (need_base + L) >> 1);
+            if (!may_be_accepted_short(tag_bits_short, T, m.bits, L, d, need))
+                return;
+        }
+        else if (tag_packed && index.mirnas[entry.mirna].packed &&
+                 !may_be_accepted(p, tag_bits, T, index.mirnas[entry.mirna].bits, L, d))
+            return;
+        extend_candidate(index, tag, T, entry.mirna, d, scratch);
+    };
+    // The entries of a window at `start` whose diagonal lies within the shift.
+    auto visit_window = [&](uint64_t code, uint32_t start) {
+        uint32_t e = first[code];
+        uint32_t const e_end = first[code + 1];
         while (e < e_end && entries[e].position + shift < start)
             ++e;
         for (; e < e_end && entries[e].position <= start + shift; ++e)
-        {
-            window_entry const & entry = entries[e];
-            uint32_t & mark = seen[entry.seen_base + position];
-            if (mark == stamp)
-                continue;
-            mark = stamp;
-            int64_t const d = start - entry.position;
-            indexed_mirna const & m = mirnas[entry.mirna];
-            int64_t const L = m.length;
-            if (tag_short && m.packed_short)
-            {
-                int64_t const need = std::max<int64_t>(min_matched, (need_base + L) / 2);
-                if (!may_be_accepted_short(tag_bits_short, T, static_cast<uint64_t>(m.bits), L, d, need))
-                    continue;
-            }
-            else if (tag_packed && m.packed && !may_be_accepted(p, tag_bits, T, m.bits, L, d))
-                continue;
-            extend_candidate(index, tag, T, entry.mirna, d, scratch);
-        }
+            visit_entry(entries[e], start);
+    };
+    auto visit_n_window = [&](uint64_t code, uint32_t start) {
+        auto it = std::lower_bound(index.n_windows.begin(), index.n_windows.end(), code,
+                                   [](n_window_entry const & x, uint64_t c) { return x.code < c; });
+        for (; it != index.n_windows.end() && it->code == code; ++it)
+            if (it->entry.position + shift >= start && it->entry.position <= start + shift)
+                visit_entry(it->entry, start);
+    };
+    if (tag_short)
+    {
+        // No N: the windows' codes are the tag's bits.
+        uint64_t const window_mask = (uint64_t{1} << (2 * p.window)) - 1;
+        for (int64_t start = 0; start + p.window <= T; ++start)
+            visit_window(tag_bits_short >> (2 * start) & window_mask, static_cast<uint32_t>(start));
     }
+    else
+        for_each_window(tag, T, p.window, visit_window, visit_n_window);
     store_best(index, T, scratch);
 }
 }  // namespace
@@ -401,31 +421,41 @@ window_index build_window_index(search_parameters const & parameters, mirna_db_t
                 m.packed = pack_letters(*m.sequence, m.bits);
                 m.packed_short = m.packed && m.length <= 32;
                 index.mirnas.push_back(m);
+                index.probes.push_back({static_cast<uint64_t>(m.bits), static_cast<uint32_t>(m.length),
+                                        m.packed_short ? 1u : 0u});
             }
         }
 
     // Counted, then placed (CSR); each bucket then sorted by position, miRNA.
-    uint64_t const buckets = power_of_5(window);
-    uint64_t const high = power_of_5(window - 1);
+    uint32_t const max_shift = index.parameters.max_shift;
+    uint32_t const diagonals = 2 * max_shift + 1;
+    auto entry_of = [&](uint32_t n, uint32_t position) {
+        return window_entry{n, position, n * diagonals + max_shift - position};
+    };
+    uint64_t const buckets = uint64_t{1} << (2 * window);
     index.first.assign(buckets + 1, 0);
-    for (indexed_mirna const & m : index.mirnas)
-        for_each_window(*m.sequence, window, high, [&](uint64_t code, uint32_t) { ++index.first[code + 1]; });
+    for (uint32_t n = 0; n < index.mirnas.size(); ++n)
+        for_each_window(
+            index.mirnas[n].letters, index.mirnas[n].length, window,
+            [&](uint64_t code, uint32_t) { ++index.first[code + 1]; },
+            [&](uint64_t code, uint32_t position) { index.n_windows.push_back({code, entry_of(n, position)}); });
     for (uint64_t c = 0; c < buckets; ++c)
         index.first[c + 1] += index.first[c];
     index.entries.resize(index.first[buckets]);
-    uint32_t const max_shift = index.parameters.max_shift;
-    uint32_t const diagonals = 2 * max_shift + 1;
     std::vector<uint32_t> fill(index.first.begin(), index.first.end() - 1);
     for (uint32_t n = 0; n < index.mirnas.size(); ++n)
-        for_each_window(*index.mirnas[n].sequence, window, high,
-                        [&](uint64_t code, uint32_t position) {
-                            index.entries[fill[code]++] = {n, position, n * diagonals + max_shift - position};
-                        });
+        for_each_window(
+            index.mirnas[n].letters, index.mirnas[n].length, window,
+            [&](uint64_t code, uint32_t position) { index.entries[fill[code]++] = entry_of(n, position); },
+            [](uint64_t, uint32_t) {});
+    auto by_position = [](window_entry const & x, window_entry const & y) {
+        return x.position != y.position ? x.position < y.position : x.mirna < y.mirna;
+    };
     for (uint64_t c = 0; c < buckets; ++c)
-        std::sort(index.entries.begin() + index.first[c], index.entries.begin() + index.first[c + 1],
-                  [](window_entry const & x, window_entry const & y) {
-                      return x.position != y.position ? x.position < y.position : x.mirna < y.mirna;
-                  });
+        std::sort(index.entries.begin() + index.first[c], index.entries.begin() + index.first[c + 1], by_position);
+    std::sort(index.n_windows.begin(), index.n_windows.end(), [&](n_window_entry const & x, n_window_entry const & y) {
+        return x.code != y.code ? x.code < y.code : by_position(x.entry, y.entry);
+    });
     return index;
 }
 

@@ -45,19 +45,40 @@ struct window_entry
     uint32_t seen_base = 0;
 };
 
-// Every window of every selected miRNA, by window code (base 5, A0 C1 G2
-// U3 N4): the entries of code c are entries[first[c] .. first[c + 1]),
-// sorted by position, then miRNA.
+// What the overlap prefilter reads of a miRNA, apart from its record:
+// its first 32 letters' bits (as indexed_mirna::bits) and its length.
+struct mirna_probe
+{
+    uint64_t bits = 0;
+    uint32_t length = 0;
+    uint32_t packed_short = 0;  // 1 when indexed_mirna::packed_short
+};
+
+// A window that holds N, by its code in base 5 (A0 C1 G2 U3 N4, the first
+// letter the highest digit).
+struct n_window_entry
+{
+    uint64_t code = 0;
+    window_entry entry;
+};
+
+// Every window of every selected miRNA. Windows of A, C, G and U only, by
+// code (two bits a letter, the window's letter k at bits 2k): the entries
+// of code c are entries[first[c] .. first[c + 1]), sorted by position,
+// then miRNA. The windows that hold N (which only meet windows with N at
+// the same places) in n_windows, sorted by code, position, miRNA.
 struct window_index
 {
     sensitive_parameters parameters;
     uint32_t end_seed = 7;
     std::vector<indexed_mirna> mirnas;
+    std::vector<mirna_probe> probes;  // by position in mirnas
     std::vector<uint32_t> first;
     std::vector<window_entry> entries;
+    std::vector<n_window_entry> n_windows;
 };
 
-// The largest window the index takes (5^10 buckets).
+// The largest window the index takes (4^10 buckets).
 constexpr uint32_t max_sensitive_window = 10;
 
 // The index of the species entries of `mirna_db` whose code is selected
