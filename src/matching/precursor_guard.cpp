@@ -9,25 +9,35 @@
 
 namespace
 {
+// The two-bit code of each letter (A0 C1 G2 U3), 4 for any other byte.
+struct letter_codes
+{
+    uint8_t code[256];
+    letter_codes()
+    {
+        std::fill(std::begin(code), std::end(code), uint8_t{4});
+        code[static_cast<unsigned char>('A')] = 0;
+        code[static_cast<unsigned char>('C')] = 1;
+        code[static_cast<unsigned char>('G')] = 2;
+        code[static_cast<unsigned char>('U')] = 3;
+    }
+};
+
+letter_codes const two_bit_codes;
+
 // The two-bit code of letters[begin, begin + key_length), or false when
 // the stretch holds a letter other than A, C, G, U.
 bool stretch_key(std::string const & letters, std::size_t begin, uint32_t & key)
 {
     key = 0;
+    uint32_t others = 0;
     for (std::size_t i = begin; i < begin + precursor_index::key_length; ++i)
     {
-        uint32_t code = 0;
-        switch (letters[i])
-        {
-            case 'A': code = 0; break;
-            case 'C': code = 1; break;
-            case 'G': code = 2; break;
-            case 'U': code = 3; break;
-            default: return false;
-        }
-        key = key << 2 | code;
+        uint32_t const code = two_bit_codes.code[static_cast<unsigned char>(letters[i])];
+        others |= code;
+        key = key << 2 | (code & 3);
     }
-    return true;
+    return others < 4;
 }
 
 bool same_code(std::string const & precursor_code, char_string const & mature_code)
@@ -138,9 +148,11 @@ bool vouched(precursor_index const & index, aligned_pair const & p, precursor_ru
 
 int64_t cost_of(std::string const & tag, std::string const & mature, mirna_matched_vet_t const & a)
 {
+    char const * const t = tag.data() + a.begin_ungapped_tag;
+    char const * const m = mature.data() + a.begin_ungapped_mirna;
     int64_t matched = 0;
     for (uint32_t j = 0; j < a.size_ungapped_2; ++j)
-        matched += tag[a.begin_ungapped_tag + j] == mature[a.begin_ungapped_mirna + j] ? 1 : 0;
+        matched += t[j] == m[j] ? 1 : 0;
     return static_cast<int64_t>(tag.size() + mature.size()) - 2 * matched;
 }
 
