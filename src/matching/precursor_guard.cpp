@@ -108,24 +108,22 @@ bool is_precursor_fragment(precursor_index const & index, guard_state const & g,
 }
 
 // True when the tag laid on the precursor with its first letter at `start`
-// has no letter before the precursor, at most max_mismatches mismatches and
-// then an untemplated tail of at most max_tail letters.
+// has no letter before the precursor and at most max_mismatches mismatches
+// before its last max_tail letters, which may be an untemplated tail. How
+// many of those match does not matter: an untemplated letter matches the
+// precursor by chance one time in four, so a tail letter that happens to
+// match says nothing of the letters before it.
 bool templated_on(std::string const & precursor, int64_t start, std::string const & tag, precursor_rules const & rules)
 {
     if (start < 0)
         return false;
-    auto const matches = [&](int64_t i) {
-        uint64_t const position = static_cast<uint64_t>(start + i);
-        return position < precursor.size() && precursor[position] == tag[static_cast<std::size_t>(i)];
-    };
-    int64_t templated = static_cast<int64_t>(tag.size());
-    while (templated > 0 && !matches(templated - 1))
-        --templated;
-    if (static_cast<int64_t>(tag.size()) - templated > rules.max_tail)
-        return false;
+    int64_t const templated = std::max<int64_t>(0, static_cast<int64_t>(tag.size()) - rules.max_tail);
     int64_t mismatches = 0;
     for (int64_t i = 0; i < templated && mismatches <= rules.max_mismatches; ++i)
-        mismatches += matches(i) ? 0 : 1;
+    {
+        uint64_t const position = static_cast<uint64_t>(start + i);
+        mismatches += position < precursor.size() && precursor[position] == tag[static_cast<std::size_t>(i)] ? 0 : 1;
+    }
     return mismatches <= rules.max_mismatches;
 }
 

@@ -42,9 +42,10 @@ precursor_index build_precursor_index(std::vector<precursor_letters> precursors)
 // What the precursors accept: alignments of cost (T + L - 2M) up to
 // max_cost as they are; costlier ones, up to the search's limit, only when
 // vouched for: the tag laid on a precursor copy of the miRNA, on the
-// alignment's diagonal, has at most max_mismatches mismatches before an
-// untemplated 3' tail of at most max_tail letters, and no letter before
-// the precursor's first.
+// alignment's diagonal, has at most max_mismatches mismatches before its
+// last max_tail letters (which may be an untemplated 3' tail, whether or not
+// some of them match the precursor), and no letter before the precursor's
+// first.
 struct precursor_rules
 {
     int64_t max_cost = 7;
