@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/run_state.hpp"
+#include "core/search_parameters.hpp"
 
 // One precursor: its species code (up to three characters) and its letters
 // (A, C, G, U, N).
@@ -50,7 +51,7 @@ struct precursor_rules
 {
     int64_t max_cost = 7;
     int64_t max_mismatches = 2;
-    int64_t max_tail = 3;
+    int64_t max_tail = untemplated_tail_letters;
     // Alignments within a cost of near_cost of the best, on miRNAs of
     // different sequences, are scored on their precursors (2 per mismatch,
     // 1 per untemplated 3' letter, 1 per end of the tag that is not the
