@@ -34,10 +34,14 @@ inline uint32_t search_cost_limit(sensitive_parameters const & p)
 // The default of max_unmatched when a precursor file is given: the
 // precursors then tell fragments from isomiRs (matching/precursor_guard.hpp),
 // so that isomiRs combining a 5' shift, a 3' change and a substitution
-// (cost 6 or 7) are accepted; and alignments costing up to 2 more are kept
-// when a precursor vouches for them.
+// (cost 6 or 7) are accepted.
 constexpr uint32_t max_unmatched_with_precursors = 7;
-constexpr uint32_t vouched_extra_cost = 2;
+// The 3' letters a precursor lets a tag have untemplated; alignments
+// costing up to that many more are kept when a precursor vouches for them:
+// a tail the precursor shows to be one is a change of its own, like the
+// 5' shift or the substitution, not letters left unexplained.
+constexpr uint32_t untemplated_tail_letters = 3;
+constexpr uint32_t vouched_extra_cost = untemplated_tail_letters;
 
 // The sensitive parameters of a run that has a precursor file.
 inline void vouch_by_precursors(sensitive_parameters & parameters)

@@ -118,24 +118,22 @@ bool is_precursor_fragment(precursor_index const & index, guard_state const & g,
 }
 
 // True when the tag laid on the precursor with its first letter at `start`
-// has no letter before the precursor, at most max_mismatches mismatches and
-// then an untemplated tail of at most max_tail letters.
+// has no letter before the precursor and at most max_mismatches mismatches
+// before its last max_tail letters, which may be an untemplated tail. How
+// many of those match does not matter: an untemplated letter matches the
+// precursor by chance one time in four, so a tail letter that happens to
+// match says nothing of the letters before it.
 bool templated_on(std::string const & precursor, int64_t start, std::string const & tag, precursor_rules const & rules)
 {
     if (start < 0)
         return false;
-    auto const matches = [&](int64_t i) {
-        uint64_t const position = static_cast<uint64_t>(start + i);
-        return position < precursor.size() && precursor[position] == tag[static_cast<std::size_t>(i)];
-    };
-    int64_t templated = static_cast<int64_t>(tag.size());
-    while (templated > 0 && !matches(templated - 1))
-        --templated;
-    if (static_cast<int64_t>(tag.size()) - templated > rules.max_tail)
-        return false;
+    int64_t const templated = std::max<int64_t>(0, static_cast<int64_t>(tag.size()) - rules.max_tail);
     int64_t mismatches = 0;
     for (int64_t i = 0; i < templated && mismatches <= rules.max_mismatches; ++i)
-        mismatches += matches(i) ? 0 : 1;
+    {
+        uint64_t const position = static_cast<uint64_t>(start + i);
+        mismatches += position < precursor.size() && precursor[position] == tag[static_cast<std::size_t>(i)] ? 0 : 1;
+    }
     return mismatches <= rules.max_mismatches;
 }
 
@@ -162,7 +160,9 @@ int64_t cost_of(std::string const & tag, std::string const & mature, mirna_match
 // miRNA's end there (the 5' end elsewhere than the miRNA's first letter, the
 // templated part ending elsewhere than its last), however far: a tag one
 // letter off is hardly likelier than one two letters off, while one at the
-// miRNA's own end is. -1 when no copy holds the whole tag's 5' end.
+// miRNA's own end is. The tag is split into templated part and tail where
+// the score is lowest (as in templated_on, a tail letter may match the
+// precursor by chance). -1 when no copy holds the whole tag's 5' end.
 int64_t precursor_score(precursor_index const & index, aligned_pair const & p)
 {
     int64_t best = -1;
@@ -176,15 +176,17 @@ int64_t precursor_score(precursor_index const & index, aligned_pair const & p)
             return position < q.letters.size() && q.letters[position] == p.tag[static_cast<std::size_t>(i)];
         };
         int64_t const length = static_cast<int64_t>(p.tag.size());
-        int64_t templated = length;
-        while (templated > 0 && !matches(templated - 1))
-            --templated;
-        int64_t score = length - templated;
-        for (int64_t i = 0; i < templated; ++i)
-            score += matches(i) ? 0 : 2;
-        score += (start != c ? 1 : 0) + (start + templated != c + mature_length ? 1 : 0);
-        if (best < 0 || score < best)
-            best = score;
+        int64_t const five_prime = start != c ? 1 : 0;
+        int64_t mismatched = 0;  // among the first `templated` letters
+        for (int64_t templated = 0; templated <= length; ++templated)
+        {
+            if (templated > 0)
+                mismatched += matches(templated - 1) ? 0 : 1;
+            int64_t const score = 2 * mismatched + (length - templated) + five_prime +
+                                  (start + templated != c + mature_length ? 1 : 0);
+            if (best < 0 || score < best)
+                best = score;
+        }
         return false;
     });
     return best;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/run_state.hpp"
+#include "core/search_parameters.hpp"
 
 // One precursor: its species code (up to three characters) and its letters
 // (A, C, G, U, N).
@@ -42,14 +43,15 @@ precursor_index build_precursor_index(std::vector<precursor_letters> precursors)
 // What the precursors accept: alignments of cost (T + L - 2M) up to
 // max_cost as they are; costlier ones, up to the search's limit, only when
 // vouched for: the tag laid on a precursor copy of the miRNA, on the
-// alignment's diagonal, has at most max_mismatches mismatches before an
-// untemplated 3' tail of at most max_tail letters, and no letter before
-// the precursor's first.
+// alignment's diagonal, has at most max_mismatches mismatches before its
+// last max_tail letters (which may be an untemplated 3' tail, whether or not
+// some of them match the precursor), and no letter before the precursor's
+// first.
 struct precursor_rules
 {
     int64_t max_cost = 7;
     int64_t max_mismatches = 2;
-    int64_t max_tail = 3;
+    int64_t max_tail = untemplated_tail_letters;
     // Alignments within a cost of near_cost of the best, on miRNAs of
     // different sequences, are scored on their precursors (2 per mismatch,
     // 1 per untemplated 3' letter, 1 per end of the tag that is not the

@@ -55,11 +55,17 @@ TEST(PrecursorGuard, CostlierAlignmentsNeedAPrecursorThatTemplatesThem)
     // 5' +2 and 3' +3 templated, one substitution and an untemplated A:
     // cost 8, above 7, kept because the precursor templates all but the
     // substitution and the tail; the same with two 5' letters the precursor
-    // does not hold is not.
+    // does not hold is not. With a second substitution, one templated 3'
+    // letter and an untemplated GA whose A the precursor happens to hold
+    // next (cost 9), the tail is still a tail: kept; and so with a tail of
+    // three, AUU (cost 10: the tail is allowed on top of the limit).
     std::string const templated =
         five_prime.substr(8) + substituted(mature, {{12, 'A'}}) + three_prime.substr(0, 3) + "A";
     std::string const untemplated = "CA" + templated.substr(2);
-    EXPECT_EQ(alignments_left({templated, untemplated}), (std::vector<std::size_t>{1, 0}));
+    std::string const two_substitutions = five_prime.substr(8) + substituted(mature, {{5, 'C'}, {12, 'A'}});
+    EXPECT_EQ(three_prime.substr(1, 3), "CAG");
+    EXPECT_EQ(alignments_left({templated, untemplated, two_substitutions + "CGA", two_substitutions + "CAUU"}),
+              (std::vector<std::size_t>{1, 0, 1, 1}));
 }
 
 namespace
