@@ -219,16 +219,38 @@ bool better_on_same_mirna(candidate const & x, candidate const & y)
     return x.d < y.d;
 }
 
+// The mark of one tag in the per-(miRNA, diagonal) table: a byte, so that
+// the table takes a quarter of the cache it took with whole numbers; of its
+// own type, so that
+// writing one is not taken to change what the search reads.
+enum class tag_mark : uint8_t
+{
+    none = 0
+};
+
 // Working memory of one piece of tags.
 struct search_scratch
 {
     explicit search_scratch(window_index const & index)
-        : seen(index.mirnas.size() * (2 * uint64_t{index.parameters.max_shift} + 1), 0)
+        : seen(index.mirnas.size() * (2 * uint64_t{index.parameters.max_shift} + 1), tag_mark::none)
     {
     }
 
-    // Per (miRNA, diagonal): 1 + position in tag_vet of the last tag that met it.
-    std::vector<uint32_t> seen;
+    // A mark for the next tag: 1 to 255 in turn, the table cleared when
+    // they start over.
+    tag_mark next_mark()
+    {
+        if (last_mark == 255)
+        {
+            std::fill(seen.begin(), seen.end(), tag_mark::none);
+            last_mark = 0;
+        }
+        return static_cast<tag_mark>(++last_mark);
+    }
+
+    // Per (miRNA, diagonal): the mark of the last tag that met it.
+    std::vector<tag_mark> seen;
+    uint32_t last_mark = 0;
     std::vector<candidate> best;  // the current tag's, one per miRNA
     // The alignments of the tags searched since the last block was stored,
     // and where each tag's end.
@@ -315,8 +337,8 @@ mirna_matched_vet_t alignment_record(indexed_mirna const & m, candidate const & 
         scratch.alignments.push_back(alignment_record(index.mirnas[c.mirna], c, T, index.end_seed));
 }
 
-// Steps 2 to 5 for tag t.
-void search_tag(window_index const & index, tag_vet_t const & tag_record, uint32_t t, search_scratch & scratch)
+// Steps 2 to 5 for one tag.
+void search_tag(window_index const & index, tag_vet_t const & tag_record, search_scratch & scratch)
 {
     sensitive_parameters const & p = index.parameters;
     tag_letters const & sequence = tag_record.tag_sequence;
@@ -334,7 +356,7 @@ void search_tag(window_index const & index, tag_vet_t const & tag_record, uint32
     int64_t const need_base = T - int64_t{p.max_unmatched} + 1;
     int64_t const min_matched = p.min_matched;
     int64_t const shift = p.max_shift;
-    uint32_t const stamp = t + 1;
+    tag_mark const stamp = scratch.next_mark();
     scratch.best.clear();
 
     // Every entry is read through plain pointers and locals, which the
@@ -342,9 +364,9 @@ void search_tag(window_index const & index, tag_vet_t const & tag_record, uint32
     uint32_t const * const first = index.first.data();
     window_entry const * const entries = index.entries.data();
     mirna_probe const * const probes = index.probes.data();
-    uint32_t * const seen = scratch.seen.data();
+    tag_mark * const seen = scratch.seen.data();
     auto visit_entry = [&](window_entry const & entry, int64_t start) {
-        uint32_t & mark = seen[entry.seen_base + static_cast<uint32_t>(start)];
+        tag_mark & mark = seen[entry.seen_base + static_cast<uint32_t>(start)];
         if (mark == stamp)
             return;
         mark = stamp;
@@ -475,7 +497,7 @@ void sensitive_search_all_tags(window_index const & index, tag_table & tags, uin
             scratch.alignments_end.clear();
             for (uint32_t t = first; t < last; ++t)
             {
-                search_tag(index, tag_vet[t], t, scratch);
+                search_tag(index, tag_vet[t], scratch);
                 scratch.alignments_end.push_back(static_cast<uint32_t>(scratch.alignments.size()));
             }
             store_alignment_block(tag_vet, first, last, scratch.alignments, scratch.alignments_end, blocks[p]);
