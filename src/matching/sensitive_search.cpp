@@ -220,9 +220,8 @@ bool better_on_same_mirna(candidate const & x, candidate const & y)
 }
 
 // The mark of one tag in the per-(miRNA, diagonal) table: a byte, so that
-// the table takes a quarter of the cache it took with whole numbers; of its
-// own type, so that
-// writing one is not taken to change what the search reads.
+// the table takes little of the cache; of its own type, so that writing
+// one is not taken to change what the search reads.
 enum class tag_mark : uint8_t
 {
     none = 0
