@@ -2,7 +2,8 @@
 # The sensitive mode of the tool against its Python prototype
 # (bench/sensitive_prototype.py) on a small simulated set made from the
 # bundled example: the seven tables and the log byte for byte, with the
-# default parameters and with every part changed, on one and two threads.
+# default parameters and with every part changed, and on the set with N
+# letters and long tags, on one and two threads.
 # Then `mirsight map` with the same options: the same seven tables, the
 # mode in its log; and with the precursors (map --hairpin, the short
 # options with --gff3 --hairpin): the same tables from both, the raised
@@ -25,16 +26,18 @@ python3 "$root/bench/simulate_tags.py" --mature "$root/Tests/mirna_example.txt" 
 
 tables="unique ambigue tag_unique tag_ambigue tag_ambigue_selected unique_ambigue_selected ambigue_ambigue_selected"
 
-# compare_runs LABEL OPTIONS...: prototype and tool (1 and 2 threads).
+# compare_runs LABEL OPTIONS...: prototype and tool (1 and 2 threads), on
+# $data (the simulated set unless said otherwise).
+data=$work/data
 compare_runs() {
     local label=$1
     shift
     mkdir -p "$work/$label/prototype" "$work/$label/t1" "$work/$label/t2"
-    python3 "$root/bench/sensitive_prototype.py" -s hsa -p "$work/$label/prototype" -i "$work/data" -m mature -t sim \
+    python3 "$root/bench/sensitive_prototype.py" -s hsa -p "$work/$label/prototype" -i "$data" -m mature -t sim \
         "$@" > "$work/$label/prototype/log.txt" || fail "$label: prototype failed"
     for threads in 1 2; do
         local out=$work/$label/t$threads
-        "$binary" --sensitive -s hsa -p "$out" -i "$work/data" -m mature -t sim --threads "$threads" "$@" \
+        "$binary" --sensitive -s hsa -p "$out" -i "$data" -m mature -t sim --threads "$threads" "$@" \
             > "$out/log.txt" 2> "$out/stderr.txt" || fail "$label: tool failed with --threads $threads"
         [ -s "$out/stderr.txt" ] && fail "$label: standard error: $(head -3 "$out/stderr.txt")"
         for table in $tables; do
@@ -58,6 +61,41 @@ compare_runs() {
 compare_runs defaults
 compare_runs changed --sensitive-window 6 --sensitive-max-shift 4 --sensitive-max-mismatches 3 \
     --sensitive-min-matched 12 --sensitive-max-unmatched 7
+
+# The same set with N for letters 4, 11 and 18 of one tag in ten and of one
+# miRNA in five (most then have no window of seven letters without N, so
+# only windows holding N meet), and one tag in ten grown to 33-70 letters
+# (too long for the search's 64-bit shortcuts).
+mkdir -p "$work/with_n_data"
+python3 - "$work/data" "$work/with_n_data" <<'PYTHON' || fail "making the set with N"
+import random, sys
+source, target = sys.argv[1:]
+rng = random.Random(7)
+seen = set()
+with open(f"{source}/sim.txt") as tags, open(f"{target}/sim.txt", "w") as out:
+    for line in tags:
+        letters, count = line.rstrip("\n").split("\t")
+        letters = list(letters)
+        draw = rng.random()
+        if draw < 0.1 and len(letters) > 17:
+            letters[3] = letters[10] = letters[17] = "N"
+        elif draw < 0.2:
+            letters += rng.choices("ACGU", k=rng.randint(33, 70) - len(letters))
+        letters = "".join(letters)
+        if letters not in seen:
+            seen.add(letters)
+            out.write(f"{letters}\t{count}\n")
+with open(f"{source}/mature.txt") as mature, open(f"{target}/mature.txt", "w") as out:
+    for line in mature:
+        if not line.startswith(">") and len(line.strip()) > 17 and rng.random() < 0.2:
+            letters = list(line.rstrip("\n"))
+            letters[3] = letters[10] = letters[17] = "N"
+            line = "".join(letters) + "\n"
+        out.write(line)
+PYTHON
+data=$work/with_n_data
+compare_runs with_n
+data=$work/data
 
 # mirsight map without a precursor file: the same tables, a note that the
 # cost limit stays.
