@@ -17,30 +17,19 @@ uint32_t letter_code(seqan::Rna5 letter)
 }
 
 // Two bits per letter into `bits`; false when the sequence is longer than
-// 64 letters or holds N (the only code with its third bit set).
+// 64 letters or holds N.
 bool pack_letters(seqan::Rna5 const * sequence, std::size_t length, letter_bits & bits)
 {
     bits = 0;
     if (length > 64)
         return false;
-    uint64_t halves[2] = {0, 0};  // letters 0-31, 32-63
-    uint32_t codes_seen = 0;
-    for (std::size_t half = 0; half * 32 < length; ++half)
+    for (std::size_t i = 0; i < length; ++i)
     {
-        seqan::Rna5 const * const letters = sequence + half * 32;
-        std::size_t const count = std::min<std::size_t>(32, length - half * 32);
-        uint64_t packed = 0;
-        for (std::size_t i = 0; i < count; ++i)
-        {
-            uint32_t const code = letter_code(letters[i]);
-            codes_seen |= code;
-            packed |= uint64_t{code & 3} << (2 * i);
-        }
-        halves[half] = packed;
+        uint32_t const code = letter_code(sequence[i]);
+        if (code > 3)
+            return false;
+        bits |= static_cast<letter_bits>(code) << (2 * i);
     }
-    if (codes_seen > 3)
-        return false;
-    bits = static_cast<letter_bits>(halves[1]) << 64 | halves[0];
     return true;
 }
 
@@ -440,10 +429,9 @@ window_index build_window_index(search_parameters const & parameters, mirna_db_t
                 m.letters = seqan::begin(*m.sequence, seqan::Standard());
                 m.length = static_cast<int64_t>(seqan::length(*m.sequence));
                 m.packed = pack_letters(*m.sequence, m.bits);
-                m.packed_short = m.packed && m.length <= 32;
                 index.mirnas.push_back(m);
                 index.probes.push_back({static_cast<uint64_t>(m.bits), static_cast<uint32_t>(m.length),
-                                        m.packed_short ? 1u : 0u});
+                                        m.packed && m.length <= 32 ? 1u : 0u});
             }
         }
 

@@ -29,8 +29,6 @@ struct indexed_mirna
     // most 64 letters and no N (`packed` true): for the overlap prefilter.
     letter_bits bits = 0;
     bool packed = false;
-    // Packed with at most 32 letters: all its bits lie in the low 64.
-    bool packed_short = false;
 };
 
 // One window occurrence: miRNA `mirna` (position in indexed_mirnas) holds
@@ -51,7 +49,8 @@ struct mirna_probe
 {
     uint64_t bits = 0;
     uint32_t length = 0;
-    uint32_t packed_short = 0;  // 1 when indexed_mirna::packed_short
+    // 1 when packed with at most 32 letters: all its bits lie in the low 64.
+    uint32_t packed_short = 0;
 };
 
 // A window that holds N, by its code in base 5 (A0 C1 G2 U3 N4, the first
