@@ -5,6 +5,7 @@
 #include "matching/sensitive_search.hpp"
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/parallel_chunks.hpp"
 #include "matching/seed_lookup.hpp"
@@ -16,19 +17,36 @@ uint32_t letter_code(seqan::Rna5 letter)
     return seqan::ordValue(letter);  // A0 C1 G2 U3 N4
 }
 
+// The letters of one 8-byte word of letter codes (one a byte, each 0 to
+// 3; the first letter in the lowest byte) at two bits a letter, letter k
+// at bits 2k: each step joins neighbouring groups.
+uint64_t pack_eight_letters(uint64_t word)
+{
+    word = (word | word >> 6) & 0x000f000f000f000full;
+    word = (word | word >> 12) & 0x000000ff000000ffull;
+    return (word | word >> 24) & 0xffffull;
+}
+
 // Two bits per letter into `bits`; false when the sequence is longer than
-// 64 letters or holds N.
+// 64 letters or holds N. Eight letters at a time.
 bool pack_letters(seqan::Rna5 const * sequence, std::size_t length, letter_bits & bits)
 {
+    static_assert(sizeof(seqan::Rna5) == 1, "one byte a letter");
+    static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the first letter in a word's lowest byte");
     bits = 0;
     if (length > 64)
         return false;
-    for (std::size_t i = 0; i < length; ++i)
+    for (std::size_t i = 0; i < length; i += 8)
     {
-        uint32_t const code = letter_code(sequence[i]);
-        if (code > 3)
+        uint64_t word = 0;
+        if (length - i >= 8)
+            std::memcpy(&word, sequence + i, 8);
+        else
+            for (std::size_t k = 0; i + k < length; ++k)
+                word |= uint64_t{seqan::ordValue(sequence[i + k])} << (8 * k);
+        if (word & 0xfcfcfcfcfcfcfcfcull)  // a code above 3: N
             return false;
-        bits |= static_cast<letter_bits>(code) << (2 * i);
+        bits |= static_cast<letter_bits>(pack_eight_letters(word)) << (2 * i);
     }
     return true;
 }
