@@ -12,7 +12,10 @@ search, the order of a tag's alignments and the choice among them are
 replaced. The algorithm, step by step, is in bench/sensitive_mode.md.
 
 Prototype options (the names proposed for the C++ command line):
-  --sensitive-window N           length of the miRNA windows used as seeds (7)
+  --sensitive-seed PATTERN       the letters that must match for a miRNA and
+                                 a tag to meet: 1 a letter that must, 0 any
+                                 letter (111010011101)
+  --sensitive-window N           the seed is N letters in a row
   --sensitive-max-shift N        5' shift allowed either way (3)
   --sensitive-max-mismatches N   mismatches inside an alignment (2)
   --sensitive-min-matched N      an alignment matches at least N letters (14)
@@ -32,7 +35,7 @@ import sys
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import reference_model as rm  # noqa: E402
 
-PARAMS = {"window": 7, "max_shift": 3, "max_mismatches": 2, "min_matched": 14, "max_unmatched": 5,
+PARAMS = {"seed": "111010011101", "max_shift": 3, "max_mismatches": 2, "min_matched": 14, "max_unmatched": 5,
           "same_sequence_tie": "first", "stats": 0}
 STATS = {"tags": 0, "lookups": 0, "entries": 0, "on_diagonal": 0, "extended": 0, "accepted": 0}
 
@@ -44,10 +47,13 @@ def split_prototype_options(argv):
         a = argv[i]
         if a.startswith(b"--sensitive-") and i + 1 < len(argv):
             name = a[len(b"--sensitive-"):].decode().replace("-", "_")
-            if name not in PARAMS:
+            if name not in PARAMS and name != "window":
                 sys.exit("sensitive_prototype: unknown option %s" % a.decode())
             value = argv[i + 1].decode()
-            PARAMS[name] = value if name == "same_sequence_tie" else int(value)
+            if name == "window":
+                PARAMS["seed"] = "1" * int(value)
+            else:
+                PARAMS[name] = value if name in ("same_sequence_tie", "seed") else int(value)
             i += 2
             continue
         rest.append(a)
@@ -59,9 +65,16 @@ def split_prototype_options(argv):
 # Search
 # ---------------------------------------------------------------------------
 
-def build_window_index(k):
-    """Every k-letter window of every selected miRNA: window -> [(miRNA, position)].
+def seed_key(sequence, start, pattern):
+    """The letters of `sequence` under the 1s of the seed pattern placed at `start`."""
+    return bytes(sequence[start + k] for k, c in enumerate(pattern) if c == "1")
+
+
+def build_window_index(pattern):
+    """Every placement of the seed in every selected miRNA: its letters under
+    the 1s -> [(miRNA, position)].
     A miRNA is (seed_index, specie_index, mirna_vet_index, sequence)."""
+    k = len(pattern)
     index, mirnas = {}, []
     for i, seed in enumerate(rm.G.seed_vet):
         for j, species in enumerate(seed.specie_vet):
@@ -71,7 +84,7 @@ def build_window_index(k):
                 n = len(mirnas)
                 mirnas.append((i, j, v, m.mirna_seq))
                 for q in range(len(m.mirna_seq) - k + 1):
-                    index.setdefault(m.mirna_seq[q:q + k], []).append((n, q))
+                    index.setdefault(seed_key(m.mirna_seq, q, pattern), []).append((n, q))
     return index, mirnas
 
 
@@ -105,15 +118,16 @@ def extend_on_diagonal(tag, mir, d, max_mm):
 
 def sensitive_finder(min_tag_length, tag_begin, begin_seed, end_seed, seed_size):
     P = PARAMS
-    w = P["window"]
-    index, mirnas = build_window_index(w)
+    seed = P["seed"]
+    w = len(seed)
+    index, mirnas = build_window_index(seed)
     for tag in rm.G.tag_vet:
         seq = tag.tag_sequence
         T = len(seq)
         candidates = set()
         STATS["tags"] += 1
         for p in range(T - w + 1):
-            entries = index.get(seq[p:p + w], ())
+            entries = index.get(seed_key(seq, p, seed), ())
             STATS["lookups"] += 1
             STATS["entries"] += len(entries)
             for n, q in entries:
@@ -156,8 +170,8 @@ def sensitive_finder(min_tag_length, tag_begin, begin_seed, end_seed, seed_size)
                          (b"discarded_tag = ", rm.G.discarded_tag),
                          (b"mirna_elaborated = ", rm.G.mirna_elaborated)):
         rm.log_line(label + b"%d;" % rm.u32(value))
-    rm.log_line(b"sensitive = window %d, max_shift %d, max_mismatches %d, min_matched %d, max_unmatched %d;"
-                % (P["window"], P["max_shift"], P["max_mismatches"], P["min_matched"], P["max_unmatched"]))
+    rm.log_line(b"sensitive = seed %s, max_shift %d, max_mismatches %d, min_matched %d, max_unmatched %d;"
+                % (P["seed"].encode(), P["max_shift"], P["max_mismatches"], P["min_matched"], P["max_unmatched"]))
 
 
 def make_alignment(mirna, tag_seq, d, a0, a1, mm, led, key, end_seed):

@@ -3,9 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
-// The sensitive search (bench/sensitive_mode.md): every `window`-letter
-// window of every miRNA is a seed; a tag's 5' end may lie up to `max_shift`
+// The sensitive search (bench/sensitive_mode.md): every placement of the
+// `seed` pattern in every miRNA is a seed (1: a letter that must match, 0:
+// any letter); a tag's 5' end may lie up to `max_shift`
 // letters before or after the miRNA's; an alignment holds at most
 // `max_mismatches` mismatches, matches at least `min_matched` letters and
 // leaves at most `max_unmatched` letters of tag and miRNA together without
@@ -13,7 +15,7 @@
 struct sensitive_parameters
 {
     bool on = false;
-    uint32_t window = 7;
+    std::string seed = "111010011101";
     uint32_t max_shift = 3;
     uint32_t max_mismatches = 2;
     uint32_t min_matched = 14;

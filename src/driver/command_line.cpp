@@ -79,7 +79,8 @@ void warn_about_ignored_arguments(std::vector<std::string> const & arguments, st
         std::string const & argument = arguments[position];
         bool known = takes_value(argument) || argument == "-r" || argument == "--gff3-all" ||
                      argument == "--reference-search" || argument == "--help" || argument == "--version" ||
-                     argument == "--sensitive" || find_sensitive_option(argument) != nullptr;
+                     argument == "--sensitive" || find_sensitive_option(argument) != nullptr ||
+                     argument == std::string("--") + sensitive_seed_option;
         if (!known && !is_value[position])
             print_warning("argument '" + argument + "' is not an option of mirsight; skipped (see mirsight --help)");
         for (int k = 0; k < 4; ++k)
@@ -206,6 +207,20 @@ int parse_command_line(std::vector<std::string> const & arguments, run_parameter
             {
                 print_error("option " + argument + " needs a whole number from " + std::to_string(option->min) +
                             " to " + std::to_string(option->max) + ", not '" + value + "'");
+                return 2;
+            }
+            is_value[position + 1] = true;
+        }
+        else if (argument == std::string("--") + sensitive_seed_option)
+        {
+            if (position + 1 >= arguments.size())
+            {
+                print_error("option " + argument + " needs a value");
+                return 2;
+            }
+            if (!read_sensitive_seed(arguments[position + 1], parameters.sensitive))
+            {
+                print_error(sensitive_seed_error(arguments[position + 1]));
                 return 2;
             }
             is_value[position + 1] = true;

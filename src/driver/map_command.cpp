@@ -63,7 +63,7 @@ std::vector<long_option> const & map_options()
             {"keep-t", long_option::flag, 0, 0, "", "do not read T in tags as U (a T then counts as N)"},
             {"quiet", long_option::flag, 0, 0, "", "no progress on standard error"},
             {"sensitive", long_option::flag, 0, 0, "",
-             "every window of every miRNA is a seed, alignments may hold mismatches anywhere; an ambiguous tag "
+             "a tag meets the miRNAs that share the seed's letters with it near its 5' end (--sensitive-seed), alignments may hold mismatches anywhere; an ambiguous tag "
              "goes to the alignment of lowest cost (letters of tag and miRNA left unmatched; then fewer mismatches, "
              "then a smaller length difference), and stays unassigned when miRNAs of different sequences tie; --min-length, "
              "--tag-begin and --assign-below are not used",
@@ -73,6 +73,7 @@ std::vector<long_option> const & map_options()
         options.insert(options.begin() + 6, raw.begin(), raw.end());  // after the inputs
         for (sensitive_option const & option : sensitive_options())
             options.push_back({option.name, long_option::number, option.min, option.max, "N", option.help});
+        options.push_back({sensitive_seed_option, long_option::text, 0, 0, "PATTERN", sensitive_seed_help});
         return options;
     }();
     return options_known;
@@ -153,7 +154,7 @@ int read_map_options(parsed_options const & o, sample_request & r)
         return 2;
     }
     std::string const prefix = o.text("outdir") + "/" + r.sample;
-    bool const sensitive = o.has("sensitive") || std::any_of(sensitive_options().begin(), sensitive_options().end(),
+    bool const sensitive = o.has("sensitive") || o.has(sensitive_seed_option) || std::any_of(sensitive_options().begin(), sensitive_options().end(),
                                                              [&](sensitive_option const & option) {
                                                                  return o.has(option.name);
                                                              });
@@ -176,6 +177,11 @@ int read_map_options(parsed_options const & o, sample_request & r)
     for (sensitive_option const & option : sensitive_options())
         if (o.has(option.name))
             read_sensitive_value(option, o.text(option.name), r.search.sensitive);  // range checked when parsed
+    if (o.has(sensitive_seed_option) && !read_sensitive_seed(o.text(sensitive_seed_option), r.search.sensitive))
+    {
+        print_error(std::string(command) + ": " + sensitive_seed_error(o.text(sensitive_seed_option)));
+        return 2;
+    }
     r.rule.by_rank = r.search.sensitive.on;
     if (r.search.sensitive.on && !r.hairpin.path.empty())
         vouch_by_precursors(r.search.sensitive);

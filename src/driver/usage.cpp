@@ -30,16 +30,21 @@ Options (every one has a default; with none, the bundled example in Tests/ is us
                 precursors of the hairpin FASTA file, each read counted once
   --gff3-all    with --gff3: every alignment and locus, those not counted
                 marked Filter=ambiguous or Filter=other_locus
-  --sensitive   sensitive mode: every window of every miRNA is a seed,
+  --sensitive   sensitive mode: a tag meets the miRNAs that share the
+                seed's letters with it near its 5' end (--sensitive-seed),
                 alignments may hold mismatches anywhere, an ambiguous tag goes
                 to the alignment of lowest cost (letters of tag and miRNA left
                 unmatched; then fewer mismatches, then a smaller length
                 difference) and stays unassigned when miRNAs of different
                 sequences tie; -l, -b and -h are not used. With --gff3 and
-                --hairpin the precursors take part: cost up to 7 (9 when a
+                --hairpin the precursors take part: cost up to 7 (10 when a
                 precursor templates the tag), precursor fragments dropped.
                 Each option below turns it on too:
-  --sensitive-window N          window length, 1 to 10 (7)
+  --sensitive-seed PATTERN      the letters a miRNA and a tag must share to
+                                meet: 1 a letter that must match, 0 any letter;
+                                starts and ends with 1, up to 10 1s and 32
+                                letters (111010011101)
+  --sensitive-window N          the seed is N letters in a row, 1 to 10
   --sensitive-max-shift N       the tag's 5' end may lie up to N letters
                                 before or after the miRNA's, 0 to 50 (3)
   --sensitive-max-mismatches N  mismatches in an alignment, 0 to 20 (2)

@@ -568,7 +568,7 @@ std::string gff3_source_of_line(std::string const & line)
 
 std::string sensitive_mode_note(sensitive_parameters const & s)
 {
-    return "## MODE: sensitive window=" + std::to_string(s.window) + ",max_shift=" + std::to_string(s.max_shift) +
+    return "## MODE: sensitive seed=" + s.seed + ",max_shift=" + std::to_string(s.max_shift) +
            ",max_mismatches=" + std::to_string(s.max_mismatches) + ",min_matched=" + std::to_string(s.min_matched) +
            ",max_unmatched=" + std::to_string(s.max_unmatched) +
            (s.vouched_max_unmatched > 0 ? ",vouched_max_unmatched=" + std::to_string(s.vouched_max_unmatched) : "");

@@ -29,7 +29,7 @@ std::string gff3_header(std::string const & source, std::string const & sample,
                         std::vector<std::string> const & extra = {});
 
 // The header line that records the sensitive mode:
-// "## MODE: sensitive window=7,max_shift=3,max_mismatches=2,min_matched=14,max_unmatched=5".
+// "## MODE: sensitive seed=111010011101,max_shift=3,max_mismatches=2,min_matched=14,max_unmatched=5".
 std::string sensitive_mode_note(sensitive_parameters const & parameters);
 
 // Which records a mirGFF3 file holds.

@@ -79,7 +79,7 @@ void print_search_lines(search_parameters const & p, mirna_db_tables const & mir
 // The line that records the sensitive mode's parameters.
 void print_sensitive_line(sensitive_parameters const & s)
 {
-    std::cout << "sensitive = window " << s.window << ", max_shift " << s.max_shift << ", max_mismatches "
+    std::cout << "sensitive = seed " << s.seed << ", max_shift " << s.max_shift << ", max_mismatches "
               << s.max_mismatches << ", min_matched " << s.min_matched << ", max_unmatched " << s.max_unmatched;
     if (s.vouched_max_unmatched > 0)
         std::cout << ", vouched_max_unmatched " << s.vouched_max_unmatched;

@@ -61,40 +61,51 @@ bool pack_letters(tag_letters const & sequence, letter_bits & bits)
     return pack_letters(sequence.begin(), sequence.size(), bits);
 }
 
-// The code of the window of `window` letters at `sequence` in base 5 (A0
-// C1 G2 U3 N4, the first letter the highest digit).
-uint64_t base5_code(seqan::Rna5 const * sequence, uint32_t window)
+// The code in base 5 (A0 C1 G2 U3 N4, the first letter the highest
+// digit) of the seed's letters at `sequence`.
+uint64_t base5_code(seqan::Rna5 const * sequence, seed_shape const & seed)
 {
     uint64_t code = 0;
-    for (uint32_t k = 0; k < window; ++k)
-        code = code * 5 + letter_code(sequence[k]);
+    for (uint32_t offset : seed.letters)
+        code = code * 5 + letter_code(sequence[offset]);
     return code;
 }
 
-// For every window of sequence[0, length), by start: visit(code, start)
-// for a window of A, C, G and U only (two bits a letter, letter k of the
-// window at bits 2k), visit_n(code, start) for one that holds N (its
-// base5_code).
-template <typename Visit, typename VisitN>
-void for_each_window(seqan::Rna5 const * sequence, int64_t length, uint32_t window, Visit && visit,
-                     VisitN && visit_n)
+// The key of the seed placed at letter 0 of `bits` (two bits a letter,
+// letter k at bits 2k): the seed's letters, its letter i at bits 2i.
+[[gnu::always_inline]] inline uint64_t seed_key(uint64_t bits, seed_shape const & seed)
 {
-    uint32_t const top = 2 * (window - 1);
-    uint64_t code = 0;
-    int64_t last_n = -1;
-    for (int64_t p = 0; p < length; ++p)
+    uint64_t key = 0;
+    uint32_t at = 0;
+    for (seed_run const & run : seed.runs)
     {
-        uint64_t const letter = letter_code(sequence[p]);
-        if (letter > 3)
-            last_n = p;
-        code = code >> 2 | (letter & 3) << top;
-        int64_t const start = p + 1 - int64_t{window};
-        if (start < 0)
-            continue;
-        if (last_n < start)
-            visit(code, static_cast<uint32_t>(start));
+        key |= (bits >> (2 * run.offset) & ((uint64_t{1} << (2 * run.length)) - 1)) << at;
+        at += 2 * run.length;
+    }
+    return key;
+}
+
+// For every placement of the seed in sequence[0, length), by start:
+// visit(key, start) when the seed's letters are A, C, G and U (seed_key),
+// visit_n(code, start) when one is N (base5_code).
+template <typename Visit, typename VisitN>
+void for_each_placement(seqan::Rna5 const * sequence, int64_t length, seed_shape const & seed, Visit && visit,
+                        VisitN && visit_n)
+{
+    for (int64_t start = 0; start + int64_t{seed.span} <= length; ++start)
+    {
+        uint64_t key = 0;
+        bool with_n = false;
+        for (std::size_t i = 0; i < seed.letters.size(); ++i)
+        {
+            uint64_t const letter = letter_code(sequence[start + seed.letters[i]]);
+            with_n = with_n || letter > 3;
+            key |= (letter & 3) << (2 * i);
+        }
+        if (!with_n)
+            visit(key, static_cast<uint32_t>(start));
         else
-            visit_n(base5_code(sequence + start, window), static_cast<uint32_t>(start));
+            visit_n(base5_code(sequence + start, seed), static_cast<uint32_t>(start));
     }
 }
 
@@ -349,7 +360,8 @@ void search_tag(window_index const & index, tag_vet_t const & tag_record, search
     sensitive_parameters const & p = index.parameters;
     tag_letters const & sequence = tag_record.tag_sequence;
     int64_t const T = static_cast<int64_t>(sequence.size());
-    if (T < p.window)
+    seed_shape const & seed = index.seed;
+    if (T < int64_t{seed.span})
         return;
     seqan::Rna5 const * const tag = sequence.begin();
     letter_bits tag_bits = 0;
@@ -408,16 +420,32 @@ void search_tag(window_index const & index, tag_vet_t const & tag_record, search
     };
     if (tag_short)
     {
-        // No N: the windows' codes are the tag's bits.
-        uint64_t const window_mask = (uint64_t{1} << (2 * p.window)) - 1;
-        for (int64_t start = 0; start + p.window <= T; ++start)
-            visit_window(tag_bits_short >> (2 * start) & window_mask, static_cast<uint32_t>(start));
+        // No N: the keys come from the tag's bits.
+        for (int64_t start = 0; start + int64_t{seed.span} <= T; ++start)
+            visit_window(seed_key(tag_bits_short >> (2 * start), seed), static_cast<uint32_t>(start));
     }
     else
-        for_each_window(tag, T, p.window, visit_window, visit_n_window);
+        for_each_placement(tag, T, seed, visit_window, visit_n_window);
     store_best(index, T, scratch);
 }
 }  // namespace
+
+seed_shape seed_shape_of(std::string const & pattern)
+{
+    seed_shape seed;
+    seed.span = static_cast<uint32_t>(pattern.size());
+    for (uint32_t k = 0; k < seed.span; ++k)
+    {
+        if (pattern[k] != '1')
+            continue;
+        seed.letters.push_back(k);
+        if (k > 0 && pattern[k - 1] == '1')
+            ++seed.runs.back().length;
+        else
+            seed.runs.push_back({k, 1});
+    }
+    return seed;
+}
 
 window_index build_window_index(search_parameters const & parameters, mirna_db_tables const & mirna_db)
 {
@@ -425,7 +453,7 @@ window_index build_window_index(search_parameters const & parameters, mirna_db_t
     index.parameters = parameters.sensitive;
     index.parameters.max_unmatched = search_cost_limit(parameters.sensitive);
     index.end_seed = parameters.end_seed;
-    uint32_t const window = parameters.sensitive.window;
+    index.seed = seed_shape_of(parameters.sensitive.seed);
 
     std::vector<seed_vet_t> const & seed_vet = mirna_db.seed_vet;
     for (uint32_t i = 0; i < seed_vet.size(); ++i)
@@ -459,11 +487,11 @@ window_index build_window_index(search_parameters const & parameters, mirna_db_t
     auto entry_of = [&](uint32_t n, uint32_t position) {
         return window_entry{n, position, n * diagonals + max_shift - position};
     };
-    uint64_t const buckets = uint64_t{1} << (2 * window);
+    uint64_t const buckets = uint64_t{1} << (2 * index.seed.letters.size());
     index.first.assign(buckets + 1, 0);
     for (uint32_t n = 0; n < index.mirnas.size(); ++n)
-        for_each_window(
-            index.mirnas[n].letters, index.mirnas[n].length, window,
+        for_each_placement(
+            index.mirnas[n].letters, index.mirnas[n].length, index.seed,
             [&](uint64_t code, uint32_t) { ++index.first[code + 1]; },
             [&](uint64_t code, uint32_t position) { index.n_windows.push_back({code, entry_of(n, position)}); });
     for (uint64_t c = 0; c < buckets; ++c)
@@ -471,8 +499,8 @@ window_index build_window_index(search_parameters const & parameters, mirna_db_t
     index.entries.resize(index.first[buckets]);
     std::vector<uint32_t> fill(index.first.begin(), index.first.end() - 1);
     for (uint32_t n = 0; n < index.mirnas.size(); ++n)
-        for_each_window(
-            index.mirnas[n].letters, index.mirnas[n].length, window,
+        for_each_placement(
+            index.mirnas[n].letters, index.mirnas[n].length, index.seed,
             [&](uint64_t code, uint32_t position) { index.entries[fill[code]++] = entry_of(n, position); },
             [](uint64_t, uint32_t) {});
     auto by_position = [](window_entry const & x, window_entry const & y) {

@@ -1,11 +1,15 @@
-// The search of the sensitive mode (bench/sensitive_mode.md): every window
-// of every selected miRNA is a seed, every occurrence near the tag's 5' end
-// is extended on its diagonal with a few mismatches, and an alignment is
-// kept when it matches enough letters and leaves few unmatched. Each tag
-// gets its best alignment per miRNA, in rank order.
+// The search of the sensitive mode (bench/sensitive_mode.md): the seed
+// pattern (parameters.sensitive.seed, such as 111010011101: 1 a letter
+// that must match, 0 any letter) is placed at every start of every selected
+// miRNA, and the letters under its 1s there (a "window") are indexed. A tag
+// meets a miRNA where they share a window near the tag's 5' end; that
+// diagonal is extended with a few mismatches, and an alignment is kept when
+// it matches enough letters and leaves few unmatched. Each tag gets its
+// best alignment per miRNA, in rank order.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "core/run_state.hpp"
@@ -61,14 +65,36 @@ struct n_window_entry
     window_entry entry;
 };
 
+// A run of letters of a seed that must match: `length` letters from `offset`.
+struct seed_run
+{
+    uint32_t offset = 0;
+    uint32_t length = 0;
+};
+
+// A seed pattern ("111010011101": 1 a letter that must match, 0 any
+// letter) as the search reads it.
+struct seed_shape
+{
+    uint32_t span = 0;               // letters it covers
+    std::vector<uint32_t> letters;   // the offsets of its 1s
+    std::vector<seed_run> runs;      // the same, as runs
+};
+
+// The shape of a pattern of 1s and 0s (checked when parsed: it starts and
+// ends with 1 and holds 1 to max_seed_letters 1s).
+seed_shape seed_shape_of(std::string const & pattern);
+
 // Every window of every selected miRNA. Windows of A, C, G and U only, by
-// code (two bits a letter, the window's letter k at bits 2k): the entries
+// code (two bits a letter, the window's letter k, under the seed's k-th 1,
+// at bits 2k): the entries
 // of code c are entries[first[c] .. first[c + 1]), sorted by position,
 // then miRNA. The windows that hold N (which only meet windows with N at
 // the same places) in n_windows, sorted by code, position, miRNA.
 struct window_index
 {
     sensitive_parameters parameters;
+    seed_shape seed;
     uint32_t end_seed = 7;
     std::vector<indexed_mirna> mirnas;
     std::vector<mirna_probe> probes;  // by position in mirnas
@@ -77,12 +103,9 @@ struct window_index
     std::vector<n_window_entry> n_windows;
 };
 
-// The largest window the index takes (4^10 buckets).
-constexpr uint32_t max_sensitive_window = 10;
-
 // The index of the species entries of `mirna_db` whose code is selected
-// (each entry once), for parameters.sensitive (window 1 to
-// max_sensitive_window).
+// (each entry once), for parameters.sensitive (a seed with 1 to 10 1s:
+// 4^10 buckets at most).
 window_index build_window_index(search_parameters const & parameters, mirna_db_tables const & mirna_db);
 
 // Appends to each tag of tags.tag_vet its accepted alignments, the best one

@@ -72,8 +72,8 @@ provenance provenance_of(sample_request const & r)
     if (r.search.sensitive.on)
     {
         sensitive_parameters const & s = r.search.sensitive;
-        for (auto const & [key, value] : {std::make_pair("sensitive_window", s.window),
-                                          std::make_pair("sensitive_max_shift", s.max_shift),
+        p.emplace_back("sensitive_seed", s.seed);
+        for (auto const & [key, value] : {std::make_pair("sensitive_max_shift", s.max_shift),
                                           std::make_pair("sensitive_max_mismatches", s.max_mismatches),
                                           std::make_pair("sensitive_min_matched", s.min_matched),
                                           std::make_pair("sensitive_max_unmatched", s.max_unmatched)})
