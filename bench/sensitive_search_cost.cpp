@@ -10,7 +10,7 @@
 // assigned tags; DECISIONS_OUT gets one line per tag (sequence in U
 // letters, "unique", "selected", "ambiguous" or "unmapped", the miRNA name)
 // so that the decisions can be compared with the prototype's tables.
-// Defaults as in the prototype: window 7, shift 3, 2 mismatches, 14 letters
+// The prototype's settings with --sensitive-window 7: window 7, shift 3, 2 mismatches, 14 letters
 // matched, 5 letters unmatched; a tie between miRNAs of one sequence goes
 // to the first of them.
 #include <algorithm>

@@ -72,15 +72,15 @@ uint64_t base5_code(seqan::Rna5 const * sequence, seed_shape const & seed)
 }
 
 // The key of the seed placed at letter 0 of `bits` (two bits a letter,
-// letter k at bits 2k): the seed's letters, its letter i at bits 2i.
+// letter k at bits 2k): the letters under its 1s, the i-th at bits 2i.
+// Read 4 letters at a time through the seed's tables.
 [[gnu::always_inline]] inline uint64_t seed_key(uint64_t bits, seed_shape const & seed)
 {
     uint64_t key = 0;
-    uint32_t at = 0;
-    for (seed_run const & run : seed.runs)
+    for (std::array<uint32_t, 256> const & key_of_byte : seed.key_of_byte)
     {
-        key |= (bits >> (2 * run.offset) & ((uint64_t{1} << (2 * run.length)) - 1)) << at;
-        at += 2 * run.length;
+        key |= key_of_byte[bits & 255];
+        bits >>= 8;
     }
     return key;
 }
@@ -435,14 +435,15 @@ seed_shape seed_shape_of(std::string const & pattern)
     seed_shape seed;
     seed.span = static_cast<uint32_t>(pattern.size());
     for (uint32_t k = 0; k < seed.span; ++k)
+        if (pattern[k] == '1')
+            seed.letters.push_back(k);
+    seed.key_of_byte.assign((seed.span + 3) / 4, {});
+    for (std::size_t i = 0; i < seed.letters.size(); ++i)
     {
-        if (pattern[k] != '1')
-            continue;
-        seed.letters.push_back(k);
-        if (k > 0 && pattern[k - 1] == '1')
-            ++seed.runs.back().length;
-        else
-            seed.runs.push_back({k, 1});
+        uint32_t const byte = seed.letters[i] / 4;
+        uint32_t const in_byte = 2 * (seed.letters[i] % 4);
+        for (uint32_t value = 0; value < 256; ++value)
+            seed.key_of_byte[byte][value] |= (value >> in_byte & 3) << (2 * i);
     }
     return seed;
 }

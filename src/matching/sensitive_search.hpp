@@ -8,6 +8,7 @@
 // best alignment per miRNA, in rank order.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -65,20 +66,15 @@ struct n_window_entry
     window_entry entry;
 };
 
-// A run of letters of a seed that must match: `length` letters from `offset`.
-struct seed_run
-{
-    uint32_t offset = 0;
-    uint32_t length = 0;
-};
-
 // A seed pattern ("111010011101": 1 a letter that must match, 0 any
 // letter) as the search reads it.
 struct seed_shape
 {
     uint32_t span = 0;               // letters it covers
     std::vector<uint32_t> letters;   // the offsets of its 1s
-    std::vector<seed_run> runs;      // the same, as runs
+    // Per 4 letters of a placement (its letters 4b to 4b + 3, two bits
+    // each, as a byte): what they give to the key (seed_key).
+    std::vector<std::array<uint32_t, 256>> key_of_byte;
 };
 
 // The shape of a pattern of 1s and 0s (checked when parsed: it starts and
