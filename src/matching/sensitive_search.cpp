@@ -27,24 +27,51 @@ uint64_t pack_eight_letters(uint64_t word)
     return (word | word >> 24) & 0xffffull;
 }
 
+// Letters [i, i + 8) of sequence[0, length) as one word of letter codes,
+// the first in the lowest byte; past the end, 0. When fewer than 8 are
+// left, the 8 letters that end the sequence are read and shifted down.
+[[gnu::always_inline]] inline uint64_t letter_word(seqan::Rna5 const * sequence, std::size_t length, std::size_t i)
+{
+    uint64_t word = 0;
+    if (length - i >= 8)
+        std::memcpy(&word, sequence + i, 8);
+    else if (length >= 8)
+    {
+        std::memcpy(&word, sequence + length - 8, 8);
+        word >>= 8 * (8 - (length - i));
+    }
+    else
+        for (std::size_t k = 0; i + k < length; ++k)
+            word |= uint64_t{seqan::ordValue(sequence[i + k])} << (8 * k);
+    return word;
+}
+
 // Two bits per letter into `bits`; false when the sequence is longer than
 // 64 letters or holds N. Eight letters at a time.
-bool pack_letters(seqan::Rna5 const * sequence, std::size_t length, letter_bits & bits)
+[[gnu::always_inline]] inline bool pack_letters(seqan::Rna5 const * sequence, std::size_t length, letter_bits & bits)
 {
     static_assert(sizeof(seqan::Rna5) == 1, "one byte a letter");
     static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the first letter in a word's lowest byte");
     bits = 0;
     if (length > 64)
         return false;
+    if (length <= 32)  // on 64 bits
+    {
+        uint64_t packed = 0;
+        for (std::size_t i = 0; i < length; i += 8)
+        {
+            uint64_t const word = letter_word(sequence, length, i);
+            if (word & 0xfcfcfcfcfcfcfcfcull)  // a code above 3: N
+                return false;
+            packed |= pack_eight_letters(word) << (2 * i);
+        }
+        bits = packed;
+        return true;
+    }
     for (std::size_t i = 0; i < length; i += 8)
     {
-        uint64_t word = 0;
-        if (length - i >= 8)
-            std::memcpy(&word, sequence + i, 8);
-        else
-            for (std::size_t k = 0; i + k < length; ++k)
-                word |= uint64_t{seqan::ordValue(sequence[i + k])} << (8 * k);
-        if (word & 0xfcfcfcfcfcfcfcfcull)  // a code above 3: N
+        uint64_t const word = letter_word(sequence, length, i);
+        if (word & 0xfcfcfcfcfcfcfcfcull)
             return false;
         bits |= static_cast<letter_bits>(pack_eight_letters(word)) << (2 * i);
     }
@@ -208,6 +235,53 @@ bool may_be_accepted(sensitive_parameters const & p, letter_bits tag_bits, int64
     return overlap - count_letter_bits(differs) >= need;
 }
 
+// The same on the letters' bits, for a tag and a miRNA of at most 32
+// letters each without N (diagonal d with an overlap).
+extension extend_short(uint64_t tag_bits, int64_t T, uint64_t mirna_bits, int64_t L, int64_t d,
+                       int64_t max_mismatches)
+{
+    extension e;
+    int64_t const j0 = std::max<int64_t>(0, -d);
+    int64_t const overlap = std::min(L, T - d) - j0;
+    uint64_t const x = (tag_bits >> (2 * (j0 + d))) ^ (mirna_bits >> (2 * j0));
+    uint64_t const letters = overlap < 32 ? (uint64_t{1} << (2 * overlap)) - 1 : ~uint64_t{0};
+    // One bit per overlap letter k, at bit 2k.
+    uint64_t const differs = (x | (x >> 1)) & 0x5555555555555555ull & letters;
+    uint64_t const matches = ~differs & 0x5555555555555555ull & letters;
+    if (matches == 0)
+    {
+        e.a0 = e.a1 = j0 + overlap;
+        e.leading_mismatch = overlap > 0;
+        return e;
+    }
+    int64_t const k0 = __builtin_ctzll(matches) / 2;
+    e.leading_mismatch = k0 > 0;
+    e.a0 = e.a1 = j0 + k0;
+    // The mismatches from k0 on, in turn, up to the one that stops it.
+    int64_t stop = overlap;
+    int64_t met = 0;
+    for (uint64_t rest = differs >> (2 * k0) << (2 * k0); rest != 0; rest &= rest - 1)
+    {
+        int64_t const k = __builtin_ctzll(rest) / 2;
+        if (met == max_mismatches)
+        {
+            stop = k;
+            break;
+        }
+        if (met == 0)
+            e.first_mismatch = j0 + k;
+        else if (met == 1)
+            e.second_mismatch = j0 + k;
+        ++met;
+    }
+    uint64_t const before_stop = stop < 32 ? (uint64_t{1} << (2 * stop)) - 1 : ~uint64_t{0};
+    int64_t const last_match = (63 - __builtin_clzll(matches & before_stop)) / 2;
+    e.a1 = j0 + last_match + 1;
+    uint64_t const inside = (uint64_t{1} << (2 * last_match)) - (uint64_t{1} << (2 * k0));
+    e.mismatches = count_letter_bits(differs & inside);
+    return e;
+}
+
 // The best alignment of one miRNA on the current tag.
 struct candidate
 {
@@ -321,6 +395,20 @@ mirna_matched_vet_t alignment_record(indexed_mirna const & m, candidate const & 
     return r;
 }
 
+// Step 4 for candidate c (its extension found) of miRNA `mirna` on
+// diagonal d: kept in scratch.best when accepted and the best on its miRNA yet.
+void keep_if_accepted(sensitive_parameters const & p, int64_t T, int64_t L, uint32_t mirna, int64_t d,
+                      candidate & c, search_scratch & scratch)
+{
+    if (!accepted(p, T, L, c.found.matched()))
+        return;
+    c.mirna = mirna;
+    c.d = d;
+    c.length_difference = std::abs(L - T);
+    c.cost = T + L - 2 * c.found.matched();
+    keep_best(scratch.best, c);
+}
+
 // Steps 3 and 4 for miRNA `mirna` (position in index.mirnas) on diagonal d
 // of the tag: kept in scratch.best when accepted and the best on its miRNA
 // yet. Out of line, as few candidates get here: the loop over the window
@@ -333,13 +421,19 @@ mirna_matched_vet_t alignment_record(indexed_mirna const & m, candidate const & 
     int64_t const L = m.length;
     candidate c;
     c.found = extend(tag, T, m.letters, L, d, p.max_mismatches);
-    if (!accepted(p, T, L, c.found.matched()))
-        return;
-    c.mirna = mirna;
-    c.d = d;
-    c.length_difference = std::abs(L - T);
-    c.cost = T + L - 2 * c.found.matched();
-    keep_best(scratch.best, c);
+    keep_if_accepted(p, T, L, mirna, d, c, scratch);
+}
+
+// The same for a tag and a miRNA of at most 32 letters without N, on their bits.
+[[gnu::noinline]] void extend_candidate_short(window_index const & index, uint64_t tag_bits, int64_t T,
+                                              uint32_t mirna, int64_t d, search_scratch & scratch)
+{
+    sensitive_parameters const & p = index.parameters;
+    mirna_probe const & m = index.probes[mirna];
+    int64_t const L = m.length;
+    candidate c;
+    c.found = extend_short(tag_bits, T, m.bits, L, d, p.max_mismatches);
+    keep_if_accepted(p, T, L, mirna, d, c, scratch);
 }
 
 // Step 5: the tag's best alignments in rank order, appended to scratch.alignments.
@@ -394,8 +488,9 @@ void search_tag(window_index const & index, tag_vet_t const & tag_record, search
         if (tag_short && m.packed_short)
         {
             int64_t const need = std::max<int64_t>(min_matched, (need_base + L) >> 1);
-            if (!may_be_accepted_short(tag_bits_short, T, m.bits, L, d, need))
-                return;
+            if (may_be_accepted_short(tag_bits_short, T, m.bits, L, d, need))
+                extend_candidate_short(index, tag_bits_short, T, entry.mirna, d, scratch);
+            return;
         }
         else if (tag_packed && index.mirnas[entry.mirna].packed &&
                  !may_be_accepted(p, tag_bits, T, index.mirnas[entry.mirna].bits, L, d))
