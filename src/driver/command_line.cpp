@@ -194,7 +194,8 @@ int parse_command_line(std::vector<std::string> const & arguments, run_parameter
     for (std::size_t position = 0; position < arguments.size(); ++position)
     {
         std::string const & argument = arguments[position];
-        if (sensitive_option const * option = find_sensitive_option(argument))
+        sensitive_option const * const option = find_sensitive_option(argument);
+        if (option != nullptr || argument == std::string("--") + sensitive_seed_option)
         {
             // Unlike the short options, these values are checked.
             if (position + 1 >= arguments.size())
@@ -203,24 +204,15 @@ int parse_command_line(std::vector<std::string> const & arguments, run_parameter
                 return 2;
             }
             std::string const & value = arguments[position + 1];
-            if (!read_sensitive_value(*option, value, parameters.sensitive))
+            if (option == nullptr && !read_sensitive_seed(value, parameters.sensitive))
+            {
+                print_error(sensitive_seed_error(value));
+                return 2;
+            }
+            if (option != nullptr && !read_sensitive_value(*option, value, parameters.sensitive))
             {
                 print_error("option " + argument + " needs a whole number from " + std::to_string(option->min) +
                             " to " + std::to_string(option->max) + ", not '" + value + "'");
-                return 2;
-            }
-            is_value[position + 1] = true;
-        }
-        else if (argument == std::string("--") + sensitive_seed_option)
-        {
-            if (position + 1 >= arguments.size())
-            {
-                print_error("option " + argument + " needs a value");
-                return 2;
-            }
-            if (!read_sensitive_seed(arguments[position + 1], parameters.sensitive))
-            {
-                print_error(sensitive_seed_error(arguments[position + 1]));
                 return 2;
             }
             is_value[position + 1] = true;

@@ -218,6 +218,17 @@ bool may_be_accepted(sensitive_parameters const & p, letter_bits tag_bits, int64
     return overlap - differing >= need;
 }
 
+// For a tag and a miRNA of at most 32 letters each, on 64 bits: one bit
+// per letter of the overlap on diagonal d (miRNA letters j0 to j0 +
+// overlap), at bit 2k for its letter k, set where tag and miRNA differ.
+[[gnu::always_inline]] inline uint64_t overlap_differs(uint64_t tag_bits, uint64_t mirna_bits, int64_t j0, int64_t d,
+                                                       int64_t overlap)
+{
+    uint64_t const x = (tag_bits >> (2 * (j0 + d))) ^ (mirna_bits >> (2 * j0));
+    uint64_t const differs = (x | (x >> 1)) & 0x5555555555555555ull;
+    return overlap < 32 ? differs & ((uint64_t{1} << (2 * overlap)) - 1) : differs;
+}
+
 // The same for a tag and a miRNA of at most 32 letters each, on 64 bits;
 // `need` is what may_be_accepted computes as need. Inlined into the loop
 // over the window entries, which it is the most of.
@@ -228,11 +239,7 @@ bool may_be_accepted(sensitive_parameters const & p, letter_bits tag_bits, int64
     int64_t const overlap = j1 - j0;
     if (overlap < need || overlap <= 0)
         return false;
-    uint64_t const x = (tag_bits >> (2 * (j0 + d))) ^ (mirna_bits >> (2 * j0));
-    uint64_t differs = (x | (x >> 1)) & 0x5555555555555555ull;
-    if (overlap < 32)
-        differs &= (uint64_t{1} << (2 * overlap)) - 1;
-    return overlap - count_letter_bits(differs) >= need;
+    return overlap - count_letter_bits(overlap_differs(tag_bits, mirna_bits, j0, d, overlap)) >= need;
 }
 
 // The same on the letters' bits, for a tag and a miRNA of at most 32
@@ -243,10 +250,8 @@ extension extend_short(uint64_t tag_bits, int64_t T, uint64_t mirna_bits, int64_
     extension e;
     int64_t const j0 = std::max<int64_t>(0, -d);
     int64_t const overlap = std::min(L, T - d) - j0;
-    uint64_t const x = (tag_bits >> (2 * (j0 + d))) ^ (mirna_bits >> (2 * j0));
     uint64_t const letters = overlap < 32 ? (uint64_t{1} << (2 * overlap)) - 1 : ~uint64_t{0};
-    // One bit per overlap letter k, at bit 2k.
-    uint64_t const differs = (x | (x >> 1)) & 0x5555555555555555ull & letters;
+    uint64_t const differs = overlap_differs(tag_bits, mirna_bits, j0, d, overlap);
     uint64_t const matches = ~differs & 0x5555555555555555ull & letters;
     if (matches == 0)
     {
@@ -395,13 +400,16 @@ mirna_matched_vet_t alignment_record(indexed_mirna const & m, candidate const & 
     return r;
 }
 
-// Step 4 for candidate c (its extension found) of miRNA `mirna` on
-// diagonal d: kept in scratch.best when accepted and the best on its miRNA yet.
+// Step 4 for what the extension found on miRNA `mirna` (position in
+// index.mirnas, L letters) on diagonal d: kept in scratch.best when
+// accepted and the best on its miRNA yet.
 void keep_if_accepted(sensitive_parameters const & p, int64_t T, int64_t L, uint32_t mirna, int64_t d,
-                      candidate & c, search_scratch & scratch)
+                      extension const & found, search_scratch & scratch)
 {
-    if (!accepted(p, T, L, c.found.matched()))
+    if (!accepted(p, T, L, found.matched()))
         return;
+    candidate c;
+    c.found = found;
     c.mirna = mirna;
     c.d = d;
     c.length_difference = std::abs(L - T);
@@ -410,30 +418,24 @@ void keep_if_accepted(sensitive_parameters const & p, int64_t T, int64_t L, uint
 }
 
 // Steps 3 and 4 for miRNA `mirna` (position in index.mirnas) on diagonal d
-// of the tag: kept in scratch.best when accepted and the best on its miRNA
-// yet. Out of line, as few candidates get here: the loop over the window
-// entries keeps its values in registers.
+// of the tag. Out of line, as few candidates get here: the loop over the
+// window entries keeps its values in registers.
 [[gnu::noinline]] void extend_candidate(window_index const & index, seqan::Rna5 const * tag, int64_t T,
                                         uint32_t mirna, int64_t d, search_scratch & scratch)
 {
-    sensitive_parameters const & p = index.parameters;
     indexed_mirna const & m = index.mirnas[mirna];
-    int64_t const L = m.length;
-    candidate c;
-    c.found = extend(tag, T, m.letters, L, d, p.max_mismatches);
-    keep_if_accepted(p, T, L, mirna, d, c, scratch);
+    keep_if_accepted(index.parameters, T, m.length, mirna, d,
+                     extend(tag, T, m.letters, m.length, d, index.parameters.max_mismatches), scratch);
 }
 
 // The same for a tag and a miRNA of at most 32 letters without N, on their bits.
 [[gnu::noinline]] void extend_candidate_short(window_index const & index, uint64_t tag_bits, int64_t T,
                                               uint32_t mirna, int64_t d, search_scratch & scratch)
 {
-    sensitive_parameters const & p = index.parameters;
-    mirna_probe const & m = index.probes[mirna];
-    int64_t const L = m.length;
-    candidate c;
-    c.found = extend_short(tag_bits, T, m.bits, L, d, p.max_mismatches);
-    keep_if_accepted(p, T, L, mirna, d, c, scratch);
+    int64_t const L = index.probes[mirna].length;
+    keep_if_accepted(index.parameters, T, L, mirna, d,
+                     extend_short(tag_bits, T, index.probes[mirna].bits, L, d, index.parameters.max_mismatches),
+                     scratch);
 }
 
 // Step 5: the tag's best alignments in rank order, appended to scratch.alignments.
@@ -523,8 +525,8 @@ void search_tag(window_index const & index, tag_vet_t const & tag_record, search
         for_each_placement(tag, T, seed, visit_window, visit_n_window);
     store_best(index, T, scratch);
 }
-}  // namespace
-
+// The shape of a pattern of 1s and 0s (checked when parsed: it starts and
+// ends with 1 and holds 1 to max_seed_letters 1s).
 seed_shape seed_shape_of(std::string const & pattern)
 {
     seed_shape seed;
@@ -542,6 +544,8 @@ seed_shape seed_shape_of(std::string const & pattern)
     }
     return seed;
 }
+
+}  // namespace
 
 window_index build_window_index(search_parameters const & parameters, mirna_db_tables const & mirna_db)
 {

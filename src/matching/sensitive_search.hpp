@@ -77,10 +77,6 @@ struct seed_shape
     std::vector<std::array<uint32_t, 256>> key_of_byte;
 };
 
-// The shape of a pattern of 1s and 0s (checked when parsed: it starts and
-// ends with 1 and holds 1 to max_seed_letters 1s).
-seed_shape seed_shape_of(std::string const & pattern);
-
 // Every window of every selected miRNA. Windows of A, C, G and U only, by
 // code (two bits a letter, the window's letter k, under the seed's k-th 1,
 // at bits 2k): the entries
