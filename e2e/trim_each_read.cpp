@@ -7,8 +7,8 @@
 #include <iostream>
 #include <string>
 
-#include "collapse/adapter_match.hpp"
-#include "collapse/collapse_reads.hpp"
+#include "reads/adapter_match.hpp"
+#include "reads/collapse_reads.hpp"
 
 int main(int argc, char * argv[])
 {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "collapse/collapse_options.hpp"
-#include "collapse/run_collapse.hpp"
+#include "reads/collapse_options.hpp"
+#include "reads/run_collapse.hpp"
 #include "core/messages.hpp"
 #include "core/run_state.hpp"
 #include "core/staged_output.hpp"

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iostream>
 
-#include "collapse/raw_reads.hpp"
+#include "reads/raw_reads.hpp"
 #include "core/file_names.hpp"
 #include "core/messages.hpp"
 #include "core/run_state.hpp"

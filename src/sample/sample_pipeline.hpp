@@ -12,7 +12,7 @@
 #include "core/records.hpp"
 #include "core/run_state.hpp"
 #include "core/search_parameters.hpp"
-#include "collapse/raw_reads.hpp"
+#include "reads/raw_reads.hpp"
 #include "export/gff3_writer.hpp"
 #include "matching/mirna_finder.hpp"
 #include "mirna_db/mirbase_file_formatter.hpp"

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <regex>
 
-#include "collapse/collapse_reads.hpp"
+#include "reads/collapse_reads.hpp"
 #include "core/messages.hpp"
 
 namespace

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "collapse/raw_reads.hpp"
+#include "reads/raw_reads.hpp"
 
 struct tag_input
 {

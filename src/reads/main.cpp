@@ -1,6 +1,6 @@
 // mirsight-collapse: turns FASTQ or FASTA reads into the tag-count file that
 // mirsight reads (one distinct sequence, a tab, its number of reads).
-#include "collapse/run_collapse.hpp"
+#include "reads/run_collapse.hpp"
 #include "core/messages.hpp"
 #include "core/staged_output.hpp"
 

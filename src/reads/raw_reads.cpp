@@ -1,4 +1,4 @@
-#include "collapse/raw_reads.hpp"
+#include "reads/raw_reads.hpp"
 
 #include <algorithm>
 #include <condition_variable>
@@ -12,7 +12,7 @@
 
 #include <sys/stat.h>
 
-#include "collapse/umi_clustering.hpp"
+#include "reads/umi_clustering.hpp"
 #include "core/messages.hpp"
 
 namespace

@@ -1,7 +1,7 @@
 // Read collapsing: ISA-L inflates gzip members (plain files pass through)
 // into large chunks, the records are parsed in place (read_records.hpp), a
 // hash table counts them.
-#include "collapse/collapse_reads.hpp"
+#include "reads/collapse_reads.hpp"
 
 #include <algorithm>
 #include <cerrno>

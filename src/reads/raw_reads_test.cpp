@@ -1,4 +1,4 @@
-#include "collapse/raw_reads.hpp"
+#include "reads/raw_reads.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "collapse/collapse_reads.hpp"
+#include "reads/collapse_reads.hpp"
 
 #include <algorithm>
 

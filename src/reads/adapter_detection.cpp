@@ -1,11 +1,11 @@
-#include "collapse/adapter_detection.hpp"
+#include "reads/adapter_detection.hpp"
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
 #include <unordered_map>
 
-#include "collapse/read_trimming.hpp"
+#include "reads/read_trimming.hpp"
 
 namespace
 {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "collapse/collapse_reads.hpp"
-#include "collapse/raw_reads.hpp"
+#include "reads/collapse_reads.hpp"
+#include "reads/raw_reads.hpp"
 
 struct collapse_options
 {

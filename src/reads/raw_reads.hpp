@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "collapse/adapter_detection.hpp"
-#include "collapse/collapse_reads.hpp"
-#include "collapse/read_trimming.hpp"
+#include "reads/adapter_detection.hpp"
+#include "reads/collapse_reads.hpp"
+#include "reads/read_trimming.hpp"
 #include "core/long_options.hpp"
 
 enum class adapter_mode

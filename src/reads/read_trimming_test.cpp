@@ -1,4 +1,4 @@
-#include "collapse/read_trimming.hpp"
+#include "reads/read_trimming.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "collapse/collapse_options.hpp"
+#include "reads/collapse_options.hpp"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "collapse/adapter_match.hpp"
+#include "reads/adapter_match.hpp"
 
 // How reads are turned into inserts.
 struct trim_settings

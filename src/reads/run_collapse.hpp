@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "collapse/collapse_options.hpp"
+#include "reads/collapse_options.hpp"
 
 // Collapses every reads file of `options` and writes the tag-count file
 // (whole or not at all), then reports the read counts on standard error.

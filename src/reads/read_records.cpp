@@ -1,4 +1,4 @@
-#include "collapse/read_records.hpp"
+#include "reads/read_records.hpp"
 
 #include <algorithm>
 #include <cstring>

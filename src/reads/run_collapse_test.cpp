@@ -1,4 +1,4 @@
-#include "collapse/run_collapse.hpp"
+#include "reads/run_collapse.hpp"
 
 #include <dirent.h>
 

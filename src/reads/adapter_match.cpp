@@ -1,6 +1,6 @@
 // One column of the dynamic-programming matrix is kept (the adapter down,
 // the read across), cut off below the last cell within the error limit.
-#include "collapse/adapter_match.hpp"
+#include "reads/adapter_match.hpp"
 
 #include <algorithm>
 #include <string_view>

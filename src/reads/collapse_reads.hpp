@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "collapse/read_records.hpp"
+#include "reads/read_records.hpp"
 
 // Reads are kept when min_length <= length <= max_length.
 struct length_limits

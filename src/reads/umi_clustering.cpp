@@ -1,4 +1,4 @@
-#include "collapse/umi_clustering.hpp"
+#include "reads/umi_clustering.hpp"
 
 #include <algorithm>
 #include <deque>
