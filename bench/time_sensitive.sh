@@ -31,6 +31,7 @@ one_run() {
     local mode=$1 threads=$2 out=$work/run extra=()
     [ "$mode" = sensitive ] && extra=(--sensitive)
     if [ "${INTERFACE:-}" = map ]; then
+        [ "$mode" = sensitive ] || extra=(--search seed)
         [ -n "${HAIRPIN:-}" ] && extra+=(--gff3 --hairpin "$HAIRPIN")
         rm -rf "$out" && mkdir -p "$out"
         sync

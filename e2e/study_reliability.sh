@@ -145,8 +145,8 @@ provenance)
 assert [r['key'] for r in rows][:3] == ['sample', 'mirsight_version', 'tags_file'] and all(len(r) == 2 for r in rows)" ||
         fail "csv does not read the provenance table"
     cp -r out clean
-    map tag_count_iso_exampl.txt out --sample C --sensitive > /dev/null 2>&1 || fail "map C"
-    expect 1 "samples 'A' and 'C' were mapped differently: mode is 'default' in out/A.provenance.tsv and 'sensitive' in out/C.provenance.tsv" \
+    map tag_count_iso_exampl.txt out --sample C --search seed > /dev/null 2>&1 || fail "map C"
+    expect 1 "samples 'A' and 'C' were mapped differently: mode is 'sensitive' in out/A.provenance.tsv and 'seed' in out/C.provenance.tsv" \
         "$mirsight" merge --outdir m1 --gff3 out
     expect 0 "" "$mirsight" merge --outdir m1 --gff3 --allow-mixed --quiet out
     rm out/C.*
@@ -189,9 +189,9 @@ hairpin_mistakes)
     expect 1 "hairpin file 'hairpin_case.txt' holds no precursor of the miRNA file's species (hairpin file: Hsa; miRNA file: hsa,mmu)" \
         "$mirsight" map --mature mirna_example.txt --tags tag_count_iso_exampl.txt --outdir out --species hsa \
         --gff3 --hairpin hairpin_case.txt
-    expect 2 "option --hairpin is used only with --gff3 (or --sensitive)" \
+    expect 2 "option --hairpin is used by the seed search only with --gff3" \
         "$mirsight" map --mature mirna_example.txt --tags tag_count_iso_exampl.txt --outdir out --species hsa \
-        --hairpin hairpin_example.txt
+        --search seed --hairpin hairpin_example.txt
     expect 1 "miRNA file 'hairpin_example.txt' holds records of" \
         "$mirsight" map --mature hairpin_example.txt --tags tag_count_iso_exampl.txt --outdir out --species hsa \
         --gff3 --hairpin mirna_example.txt

@@ -48,31 +48,37 @@ std::vector<long_option> const & map_options()
              "the same, with every alignment and locus (records not counted marked Filter=ambiguous or "
              "Filter=other_locus)"},
             {"hairpin", long_option::text, 0, 0, "FILE",
-             "precursor FASTA (miRBase style) for the mirGFF3 file and, with --sensitive, to accept isomiRs of "
-             "cost up to 7 and drop tags that are precursor fragments"},
+             "precursor FASTA (miRBase style): for the mirGFF3 file and, in the sensitive search, to accept "
+             "costlier isomiRs that a precursor templates and drop tags that are precursor fragments"},
             {"threads", long_option::number, 1, max_thread_count, "N", "threads, 1 to 256 (1)"},
             {"index-dir", long_option::text, 0, 0, "DIR", "keep the miRNA index files there (default: not kept)"},
-            {"min-length", long_option::number, 0, 1000, "N", "an alignment must be longer than N (10)"},
+            {"min-length", long_option::number, 0, 1000, "N", "with --search seed: an alignment must be longer than N (10)"},
             {"seed-size", long_option::number, 1, 32, "N", "seed length, 1 to 32 (6)"},
             {"seed-begin", long_option::number, 0, 1000, "N", "seed start in each miRNA, from 0 (1)"},
             {"seed-end", long_option::number, 0, 1000, "N", "seed end on the miRNA, for the site flags (7)"},
             {"tag-begin", long_option::number, 0, 1000, "N",
-             "the exact part must start within the first N tag letters (4)"},
+             "with --search seed: the exact part must start within the first N tag letters (4)"},
             {"assign-below", long_option::number, -1, 101, "N",
-             "assign an ambiguous tag to its best miRNA when that alignment's score is below N, -1 to 101 (14)"},
+             "with --search seed: assign an ambiguous tag to its best miRNA when that alignment's score is below "
+             "N, -1 to 101 (14)"},
             {"keep-t", long_option::flag, 0, 0, "", "do not read T in tags as U (a T then counts as N)"},
             {"quiet", long_option::flag, 0, 0, "", "no progress on standard error"},
-            {"sensitive", long_option::flag, 0, 0, "",
-             "a tag meets the miRNAs that share the seed's letters with it near its 5' end (--sensitive-seed), alignments may hold mismatches anywhere; an ambiguous tag "
-             "goes to the alignment of lowest cost (letters of tag and miRNA left unmatched; then fewer mismatches, "
-             "then a smaller length difference), and stays unassigned when miRNAs of different sequences tie; --min-length, "
-             "--tag-begin and --assign-below are not used",
-             "Sensitive mode (off by default; each --sensitive-* option turns it on)"},
+            {"search", long_option::text, 0, 0, "sensitive|seed",
+             "sensitive (the default): a tag meets the miRNAs that share the seed's letters with it near its 5' "
+             "end (--sensitive-seed), alignments may hold mismatches anywhere, an ambiguous tag goes to the "
+             "alignment of lowest cost (letters of tag and miRNA left unmatched; then fewer mismatches, then a "
+             "smaller length difference) and stays unassigned when miRNAs of different sequences tie; with "
+             "--hairpin, the precursors vouch for costlier isomiRs and drop precursor fragments. seed: the "
+             "miRNA's seed must occur exactly near the tag's 5' end, as the short options search (--min-length, "
+             "--tag-begin and --assign-below apply to it alone)",
+             "Search"},
+            {"sensitive", long_option::flag, 0, 0, "", "the same as --search sensitive"},
         };
         std::vector<long_option> const & raw = raw_read_options();
         options.insert(options.begin() + 6, raw.begin(), raw.end());  // after the inputs
         for (sensitive_option const & option : sensitive_options())
-            options.push_back({option.name, long_option::number, option.min, option.max, "N", option.help});
+            options.push_back({option.name, long_option::number, option.min, option.max, "N", option.help,
+                               option.name == sensitive_options().front().name ? "The sensitive search's limits" : ""});
         options.push_back({sensitive_seed_option, long_option::text, 0, 0, "PATTERN", sensitive_seed_help});
         return options;
     }();
@@ -92,6 +98,44 @@ std::vector<std::string> split_codes(std::string const & text)
         begin = end + 1;
     }
     return codes;
+}
+
+// Which search --search (or --sensitive) asks for, into `sensitive`; the
+// options of the other search are refused. Returns 0, or 2 after an error.
+int read_search_choice(parsed_options const & o, bool & sensitive)
+{
+    std::string const search = o.text("search", "sensitive");
+    if (search != "sensitive" && search != "seed")
+    {
+        print_error(std::string(command) + ": option --search needs sensitive or seed, not '" + search + "'");
+        return 2;
+    }
+    sensitive = search == "sensitive";
+    if (o.has("sensitive") && !sensitive)
+    {
+        print_error(std::string(command) + ": options --sensitive and --search seed ask for different searches");
+        return 2;
+    }
+    std::vector<std::string> others;
+    if (sensitive)
+    {
+        for (char const * name : {"min-length", "tag-begin", "assign-below"})
+            if (o.has(name))
+                others.push_back(name);
+    }
+    else
+    {
+        for (sensitive_option const & option : sensitive_options())
+            if (o.has(option.name))
+                others.push_back(option.name);
+        if (o.has(sensitive_seed_option))
+            others.push_back(sensitive_seed_option);
+    }
+    if (others.empty())
+        return 0;
+    print_error(std::string(command) + ": option --" + others.front() + " belongs to the " +
+                (sensitive ? "seed search: add --search seed" : "sensitive search: drop --search seed"));
+    return 2;
 }
 
 // The options as a sample request. Returns 0, or 2 after an error.
@@ -147,17 +191,16 @@ int read_map_options(parsed_options const & o, sample_request & r)
         print_error(std::string(command) + ": option --gff3 needs --hairpin FILE (the precursor FASTA file)");
         return 2;
     }
-    if (!gff3 && o.has("hairpin") && !o.has("sensitive"))
+    bool sensitive = true;
+    if (int const status = read_search_choice(o, sensitive))
+        return status;
+    if (!gff3 && o.has("hairpin") && !sensitive)
     {
-        print_error(std::string(command) + ": option --hairpin is used only with --gff3 (or --sensitive); "
+        print_error(std::string(command) + ": option --hairpin is used by the seed search only with --gff3; "
                     "add --gff3 to write SAMPLE.gff3");
         return 2;
     }
     std::string const prefix = o.text("outdir") + "/" + r.sample;
-    bool const sensitive = o.has("sensitive") || o.has(sensitive_seed_option) || std::any_of(sensitive_options().begin(), sensitive_options().end(),
-                                                             [&](sensitive_option const & option) {
-                                                                 return o.has(option.name);
-                                                             });
     if (gff3 || (sensitive && !o.text("hairpin").empty()))
         r.hairpin = {"hairpin file", o.text("hairpin")};
     if (gff3)
@@ -173,7 +216,7 @@ int read_map_options(parsed_options const & o, sample_request & r)
     r.search.end_seed = static_cast<uint32_t>(o.number("seed-end", 7));
     r.search.tag_begin = static_cast<uint32_t>(o.number("tag-begin", 4));
     r.rule.align_score_threshold = static_cast<int32_t>(o.number("assign-below", 14));
-    r.search.sensitive.on = o.has("sensitive");
+    r.search.sensitive.on = sensitive;
     for (sensitive_option const & option : sensitive_options())
         if (o.has(option.name))
             read_sensitive_value(option, o.text(option.name), r.search.sensitive);  // range checked when parsed

@@ -52,7 +52,7 @@ provenance provenance_of(sample_request const & r)
         {"mature_file", absolute_path(r.mature.path)},
         {"mature_sha256", file_sha256(r.mature.path)},
         {"species", codes_text(r.species.codes)},
-        {"mode", r.search.sensitive.on ? "sensitive" : "default"},
+        {"mode", r.search.sensitive.on ? "sensitive" : "seed"},
         {"t_read_as_u", r.rna_conversion ? "yes" : "no"},
         {"seed_size", number(r.search.seed_size)},
         {"seed_begin", number(r.search.begin_seed)},
