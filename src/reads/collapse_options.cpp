@@ -47,7 +47,7 @@ bool is_number_option(std::string const & option)
 
 bool is_text_option(std::string const & option)
 {
-    for (char const * name : {"-o", "--output", "--adapter", "--protocol", "--count"})
+    for (char const * name : {"-o", "--output", "--adapter", "--protocol", "--count", "--mature"})
         if (option == name)
             return true;
     return false;
@@ -88,6 +88,8 @@ int take_text(std::string const & option, std::string const & value, collapse_op
         }
         options.output_file = value;
     }
+    else if (option == "--mature")
+        options.mature_file = value;
     else if (option == "--adapter")
         given.trimming.adapter = value;
     else if (option == "--protocol")
@@ -109,9 +111,9 @@ int settle_trimming(trimming_options const & given, trim_request & request)
                     "'");
         return 2;
     }
-    if (given.protocol && !find_kit_preset(*given.protocol))
+    if (given.protocol && !find_kit_layout(*given.protocol))
     {
-        print_error("unknown kit '" + *given.protocol + "' for --protocol; the kits are " + kit_preset_names());
+        print_error("unknown kit '" + *given.protocol + "' for --protocol; the kits are " + kit_names());
         return 2;
     }
     if (given.count && *given.count != "reads" && *given.count != "molecules")
@@ -127,12 +129,9 @@ int settle_trimming(trimming_options const & given, trim_request & request)
                         " cannot be given together");
             return 2;
         }
-        kit_preset const kit = *find_kit_preset(*given.protocol);
         request.mode = adapter_mode::given;
-        settings.adapter = kit.adapter;
-        settings.umi_length = kit.umi_length;
-        settings.cut_5p = kit.cut_5p;
-        settings.cut_3p = kit.cut_3p;
+        request.kit_given = true;
+        settings.layout = *find_kit_layout(*given.protocol);
     }
     if (given.adapter)
     {
@@ -143,15 +142,26 @@ int settle_trimming(trimming_options const & given, trim_request & request)
         else
         {
             request.mode = adapter_mode::given;
-            settings.adapter = upper_cased(*given.adapter);
+            if (!given.protocol)
+                settings.layout.name = "given";
+            settings.layout.adapter = upper_cased(*given.adapter);
         }
     }
     if (given.cut_5p)
-        settings.cut_5p = static_cast<uint32_t>(std::min<uint64_t>(*given.cut_5p, UINT32_MAX));
+    {
+        request.cut_5p = static_cast<uint32_t>(std::min<uint64_t>(*given.cut_5p, UINT32_MAX));
+        settings.layout.cut_5p = *request.cut_5p;
+    }
     if (given.cut_3p)
-        settings.cut_3p = static_cast<uint32_t>(std::min<uint64_t>(*given.cut_3p, UINT32_MAX));
+    {
+        request.cut_3p = static_cast<uint32_t>(std::min<uint64_t>(*given.cut_3p, UINT32_MAX));
+        settings.layout.cut_3p = *request.cut_3p;
+    }
     if (given.count)
+    {
         settings.count_molecules = *given.count == "molecules";
+        request.molecules_asked = settings.count_molecules;
+    }
     if (given.min_insert)
     {
         settings.min_insert = *given.min_insert;
@@ -175,11 +185,11 @@ int settle_trimming(trimming_options const & given, trim_request & request)
 std::string collapse_usage()
 {
     std::string kits;
-    for (kit_preset const & kit : kit_presets())
+    for (read_layout const & kit : kit_layouts())
     {
         std::string line = "    " + kit.name;
         line.resize(16, ' ');
-        kits += line + kit.adapter + ": " + kit.layout + "\n";
+        kits += line + layout_text(kit) + "\n";
     }
     return "Usage: mirsight-collapse [options] READS [READS ...]\n"
            "\n"
@@ -199,16 +209,20 @@ std::string collapse_usage()
            "Options:\n"
            "  -o, --output FILE      write the tag-count file to FILE (default: standard\n"
            "                         output); FILE appears whole or not at all\n"
+           "      --mature FILE      mature miRNAs (miRBase-style FASTA): with --adapter auto,\n"
+           "                         the layout is told by what turns the reads into them\n"
            "      --adapter SEQ|auto|none\n"
-           "                         the 3' adapter; auto (default) chooses it from the\n"
-           "                         first 200000 reads: a kit's adapter that many reads\n"
-           "                         hold, nothing when the reads are already trimmed, or\n"
-           "                         the sequence that most often follows the insert;\n"
-           "                         none counts the reads as they are\n"
+           "                         the 3' adapter; auto (the default; needs --mature)\n"
+           "                         tells each file's whole layout: every kit's, reads that\n"
+           "                         are inserts already, and the layout read from the\n"
+           "                         letters after known miRNAs are tried on the first\n"
+           "                         50000 reads, and the one that turns the most into known\n"
+           "                         miRNAs by a clear margin is kept (else an error listing\n"
+           "                         them); none counts the reads as they are\n"
            "      --protocol NAME    the kit's adapter and layout:\n" +
            kits +
-           "      --trim-5p N        cut N bases from the insert's 5' end (after the adapter)\n"
-           "      --trim-3p N        cut N bases from the insert's 3' end\n"
+           "      --trim-5p N        cut N letters from the insert's 5' end (the layout's)\n"
+           "      --trim-3p N        cut N letters from the insert's 3' end (the layout's)\n"
            "      --min-insert N     keep inserts of at least N letters (default 15; for\n"
            "                         reads already trimmed, 1)\n"
            "      --max-insert N     keep inserts of at most N letters (default 40; for\n"
@@ -216,21 +230,23 @@ std::string collapse_usage()
            "  -m, --min-length N     the same as --min-insert\n"
            "  -M, --max-length N     the same as --max-insert\n"
            "      --count reads|molecules\n"
-           "                         with a UMI, count each insert's molecules (default) or\n"
-           "                         its reads\n"
+           "                         with a UMI, count each insert's molecules (default;\n"
+           "                         reads, with a warning, when most UMIs are cut short)\n"
+           "                         or its reads\n"
            "      --threads N        N threads in all: one reads (and trims when the others\n"
            "                         are behind), the others trim (default 1)\n"
            "      --help             print this text and exit\n"
            "\n"
-           "Standard error reports the adapter used and the share of reads showing it, then\n"
+           "Standard error reports each file's layout, how it was told and the share of\n"
+           "reads it explained (or that showed the adapter), then\n"
            "where the reads went: raw reads, without the adapter, too short for the UMI,\n"
            "adapter dimers, inserts too short, too long, and kept (these add up to the raw\n"
            "reads), then the molecules and the number of distinct sequences. Exit status:\n"
-           "0 on success, 1 when a file cannot be read or written or no adapter can be\n"
-           "chosen, 2 for command-line errors.\n"
+           "0 on success, 1 when a file cannot be read or written or no layout can be\n"
+           "told, 2 for command-line errors.\n"
            "\n"
            "Examples:\n"
-           "  mirsight-collapse -o sample.txt raw.fastq.gz\n"
+           "  mirsight-collapse --mature mature.fa -o sample.txt raw.fastq.gz\n"
            "  mirsight-collapse --protocol qiaseq -o sample.txt lane1.fastq.gz lane2.fastq.gz\n"
            "  mirsight-collapse --adapter none -m 15 -M 40 -o sample.txt trimmed.fastq.gz\n";
 }
@@ -285,6 +301,13 @@ int parse_collapse_options(std::vector<std::string> const & arguments, collapse_
     if (options.read_files.empty())
     {
         print_error("no reads file given (see --help)");
+        return 2;
+    }
+    if (options.trimming.mode == adapter_mode::detect && options.mature_file.empty())
+    {
+        print_error("--adapter auto (the default) tells the reads' layout by what maps: give the mature miRNAs "
+                    "with --mature FILE, or name the layout with --protocol KIT (" + kit_names() +
+                    "), --adapter SEQUENCE or --adapter none");
         return 2;
     }
     return 0;

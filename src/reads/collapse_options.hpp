@@ -12,6 +12,7 @@ struct collapse_options
 {
     std::vector<std::string> read_files;  // FASTQ or FASTA, plain or gzip; collapsed together
     std::string output_file;              // empty: standard output
+    std::string mature_file;              // the miRNAs the layout is told by (--adapter auto)
     trim_request trimming;                // adapter, layout and insert limits
     uint32_t threads = 1;
     bool show_help = false;
@@ -23,6 +24,7 @@ std::string collapse_usage();
 // Fills `options` from the arguments after the program name. Returns 0, or
 // 2 after printing an error when an option lacks its value, a number is not
 // a whole number, a minimum exceeds its maximum, an adapter has letters
-// other than A, C, G, T, N, a kit is unknown, an option is unknown, or no
-// reads file is named (unless "--help" was given).
+// other than A, C, G, T, N, a kit is unknown, an option is unknown, no
+// reads file is named (unless "--help" was given), or the layout is to be
+// told (--adapter auto) with no miRNA file.
 int parse_collapse_options(std::vector<std::string> const & arguments, collapse_options & options);

@@ -27,7 +27,10 @@ TEST(parse_collapse_options, accepted_command_lines)
     {
         SCOPED_TRACE(c.name);
         collapse_options options;
-        ASSERT_EQ(parse_collapse_options(c.arguments, options), 0);
+        std::vector<std::string> arguments = c.arguments;
+        arguments.insert(arguments.end(), {"--mature", "mature.fa"});
+        ASSERT_EQ(parse_collapse_options(arguments, options), 0);
+        EXPECT_EQ(options.mature_file, "mature.fa");
         EXPECT_EQ(options.read_files, c.read_files);
         EXPECT_EQ(options.output_file, c.output_file);
         EXPECT_EQ(options.trimming.untrimmed_min_length, c.min_length);
@@ -56,7 +59,8 @@ TEST(parse_collapse_options, command_line_errors)
         {{"-m", "20", "-M", "19", "r.fq"}, "the minimum length (20) exceeds the maximum length (19)"},
         {{"--threads", "0", "r.fq"}, "from 1 to 256"},
         {{"--adapter", "ACGU", "r.fq"}, "not 'ACGU'"},
-        {{"--protocol", "truseq", "r.fq"}, "the kits are illumina, neb, nextflex, qiaseq"},
+        {{"--protocol", "truseq", "r.fq"}, "the kits are illumina, neb, nextflex, qiaseq, polya"},
+        {{"r.fq"}, "--adapter auto (the default) tells the reads' layout by what maps: give the mature miRNAs"},
     };
     for (error_case const & c : cases)
     {
@@ -92,9 +96,9 @@ TEST(parse_collapse_options, kit_adapter_and_insert_limits)
                                      kit),
               0);
     EXPECT_EQ(static_cast<int>(kit.trimming.mode), static_cast<int>(adapter_mode::given));
-    EXPECT_EQ(kit.trimming.settings.adapter, "TGGAATTCTCGGGTGCCAAGG");
-    EXPECT_EQ(kit.trimming.settings.cut_5p, 4u);
-    EXPECT_EQ(kit.trimming.settings.cut_3p, 2u);
+    EXPECT_EQ(kit.trimming.settings.layout.adapter, "TGGAATTCTCGGGTGCCAAGG");
+    EXPECT_EQ(kit.trimming.settings.layout.cut_5p, 4u);
+    EXPECT_EQ(kit.trimming.settings.layout.cut_3p, 2u);
     EXPECT_EQ(kit.trimming.settings.min_insert, 18u);
     EXPECT_EQ(kit.trimming.settings.max_insert, 40u);
     EXPECT_EQ(kit.trimming.untrimmed_min_length, 18u);
@@ -102,13 +106,13 @@ TEST(parse_collapse_options, kit_adapter_and_insert_limits)
 
     collapse_options given;
     ASSERT_EQ(parse_collapse_options({"--adapter", "tggaaNtc", "--max-insert", "30", "--threads", "2", "r"}, given), 0);
-    EXPECT_EQ(given.trimming.settings.adapter, "TGGAANTC");
+    EXPECT_EQ(given.trimming.settings.layout.adapter, "TGGAANTC");
     EXPECT_EQ(given.trimming.settings.max_insert, 30u);
     EXPECT_EQ(given.trimming.untrimmed_max_length, 30u);
     EXPECT_EQ(given.threads, 2u);
 
     collapse_options defaults;
-    ASSERT_EQ(parse_collapse_options({"r"}, defaults), 0);
+    ASSERT_EQ(parse_collapse_options({"--mature", "m.fa", "r"}, defaults), 0);
     EXPECT_EQ(static_cast<int>(defaults.trimming.mode), static_cast<int>(adapter_mode::detect));
     EXPECT_EQ(defaults.trimming.settings.min_insert, 15u);
     EXPECT_EQ(defaults.trimming.settings.max_insert, 40u);

@@ -17,16 +17,16 @@
 
 namespace
 {
-// What the reads are trimmed with, chosen once the first reads are there.
+// What one file's reads are trimmed with, decided once its first reads are there.
 struct pass_plan
 {
-    pass_plan(trim_request const & asked, raw_read_result & found) : request(asked), result(found) {}
-    trim_request request;
-    raw_read_result & result;
+    pass_plan(trim_request const & asked, lane_layout & of_file) : request(asked), lane(of_file) {}
+    trim_request const & request;
+    lane_layout & lane;
     bool decided = false;
     bool failed = false;
     read_trimmer trimmer;
-    std::vector<std::string> sample;  // the first reads, until the adapter is chosen
+    std::vector<std::string> sample;  // the first reads, until the layout is decided
 };
 
 // One trimming thread's counts: the inserts' (or, with a UMI, the UMI and
@@ -47,7 +47,7 @@ struct alignas(64) trim_worker
 
 bool uses_umi(read_trimmer const & trimmer)
 {
-    return trimmer.settings.umi_length > 0;
+    return trimmer.settings.layout.umi_length > 0;
 }
 
 // Trims and counts the reads of `reads` (upper-case letters).
@@ -83,51 +83,57 @@ void trim_and_count(read_trimmer const & trimmer, trim_worker & worker, read_bat
                     worker.unused);
 }
 
-// The settings the reads are trimmed with, from the sample; false when no
-// adapter can be chosen.
+// The layout the file's reads are trimmed with, from the sample (the lane's
+// decision); false when none can be told.
 bool choose_settings(pass_plan & plan)
 {
     trim_request const & request = plan.request;
-    trim_settings settings = request.settings;
-    bool untrimmed = request.mode == adapter_mode::none;
-    if (request.mode == adapter_mode::none)
-        plan.result.warning = untrimmed_warning(plan.sample);
-    if (request.mode == adapter_mode::given)
+    trim_settings untrimmed = request.settings;
+    untrimmed.min_insert = request.untrimmed_min_length;
+    untrimmed.max_insert = request.untrimmed_max_length;
+    std::string const path = plan.lane.path;
+    switch (request.mode)
     {
-        plan.result.chosen.adapter = settings.adapter;
-        plan.result.chosen.given = true;
-        plan.result.chosen.umi_length = settings.umi_length;
-        plan.result.chosen.sampled_reads = plan.sample.size();
-        plan.result.chosen.share = adapter_share(plan.sample, settings.adapter);
-        if (!plan.sample.empty() && plan.result.chosen.share < 0.5)
-            plan.result.warning = given_adapter_warning(plan.result.chosen);
+    case adapter_mode::none:
+        plan.lane = check_untrimmed(plan.sample, untrimmed);
+        break;
+    case adapter_mode::given:
+        plan.lane = check_given_layout(plan.sample, request.known,
+                                       request.kit_given ? layout_source::kit : layout_source::adapter,
+                                       request.settings, request.molecules_asked);
+        break;
+    case adapter_mode::detect:
+        if (request.known == nullptr)
+        {
+            plan.lane.error = "the layout is told by what maps, and no miRNAs were given";
+            return false;
+        }
+        plan.lane = infer_layout(plan.sample, *request.known, request.settings, request.molecules_asked);
+        break;
     }
+    plan.lane.path = path;
+    if (!plan.lane.error.empty())
+        return false;
+    read_layout & layout = plan.lane.applied.layout;
     if (request.mode == adapter_mode::detect)
     {
-        plan.result.chosen = detect_adapter(plan.sample);
-        if (!plan.result.chosen.error.empty())
-            return false;
-        untrimmed = plan.result.chosen.already_trimmed;
-        settings.adapter = plan.result.chosen.adapter;
-        settings.umi_length = plan.result.chosen.umi_length;
+        layout.cut_5p = request.cut_5p.value_or(layout.cut_5p);
+        layout.cut_3p = request.cut_3p.value_or(layout.cut_3p);
     }
-    if (untrimmed)
+    if (layout.adapter.empty() && !layout.poly_a && request.mode != adapter_mode::none)
     {
-        settings.adapter.clear();
-        settings.umi_length = 0;
-        settings.min_insert = request.untrimmed_min_length;
-        settings.max_insert = request.untrimmed_max_length;
+        plan.lane.applied.min_insert = request.untrimmed_min_length;
+        plan.lane.applied.max_insert = request.untrimmed_max_length;
     }
-    plan.result.applied = settings;
-    plan.trimmer = make_read_trimmer(settings);
+    plan.trimmer = make_read_trimmer(plan.lane.applied);
     return true;
 }
 
-// Where the reads go once the adapter is chosen: trimmed on this thread,
+// Where the reads go once the layout is decided: trimmed on this thread,
 // or handed to the trimming threads.
 using read_sink = std::function<void(read_batch & reads)>;
 
-// Chooses the settings from the sample and sends the sample on.
+// Decides the layout from the sample and sends the sample on.
 void decide(pass_plan & plan, read_sink const & sink)
 {
     if (!choose_settings(plan))
@@ -150,8 +156,8 @@ void decide(pass_plan & plan, read_sink const & sink)
     sink(sample);
 }
 
-// Keeps the reads in the sample until it is full, then chooses; after the
-// choice, every read goes to `sink`.
+// Keeps the reads in the sample until it is full, then decides; after
+// that, every read goes to `sink`.
 void take_reads(pass_plan & plan, read_batch & reads, read_sink const & sink)
 {
     if (plan.decided)
@@ -162,9 +168,9 @@ void take_reads(pass_plan & plan, read_batch & reads, read_sink const & sink)
     if (plan.failed)
         return;
     std::size_t i = 0;
-    for (; i < reads.size() && plan.sample.size() < adapter_sample_size; ++i)
+    for (; i < reads.size() && plan.sample.size() < layout_sample_size; ++i)
         plan.sample.emplace_back(reads.read(i));
-    if (plan.sample.size() < adapter_sample_size)
+    if (plan.sample.size() < layout_sample_size)
         return;
     decide(plan, sink);
     if (plan.failed || i == reads.size())
@@ -249,20 +255,15 @@ void feed(block_handoff & handoff, read_trimmer const & trimmer, trim_worker & o
     trim_and_count(trimmer, own, reads);
 }
 
-// Reads every file into `sink` through the plan. Returns as
-// collapse_raw_reads does.
-int32_t read_files(std::vector<std::string> const & paths, std::string * other, pass_plan & plan,
-                   read_sink const & sink, std::function<std::size_t()> const & distinct_so_far)
+// Reads the plan's file into `sink` (`other` as collapse_raw_reads takes
+// it). Returns as collapse_raw_reads does.
+int32_t read_file(std::string * other, pass_plan & plan, read_sink const & sink,
+                  std::function<std::size_t()> const & distinct_so_far)
 {
-    for (std::string const & path : paths)
-    {
-        int32_t const status = read_sequence_batches(
-            path, paths.size() == 1 ? other : nullptr,
-            [&](read_batch & reads) { take_reads(plan, reads, sink); },
-            distinct_so_far);
-        if (status != 0)
-            return status;
-    }
+    int32_t const status = read_sequence_batches(
+        plan.lane.path, other, [&](read_batch & reads) { take_reads(plan, reads, sink); }, distinct_so_far);
+    if (status != 0)
+        return status;
     if (!plan.decided && !plan.failed)
         decide(plan, sink);
     return 0;
@@ -290,8 +291,7 @@ void add_funnel(read_funnel const & from, read_funnel & into)
 // Reads on this thread, trims on threads of their own, one for each of
 // `workers` but the first, which is this thread's when it trims too.
 // Returns as collapse_raw_reads does.
-int32_t read_and_trim_apart(std::vector<std::string> const & paths, std::string * other, pass_plan & plan,
-                            std::vector<std::unique_ptr<trim_worker>> & workers)
+int32_t read_and_trim_apart(std::string * other, pass_plan & plan, std::vector<std::unique_ptr<trim_worker>> & workers)
 {
     block_handoff handoff;
     for (std::size_t i = 0; i < 4 * (workers.size() - 1); ++i)
@@ -308,13 +308,12 @@ int32_t read_and_trim_apart(std::vector<std::string> const & paths, std::string 
     bool out_of_memory = false;
     try
     {
-        status = read_files(
-            paths, other, plan, [&](read_batch & reads) { feed(handoff, plan.trimmer, own, reads); },
-            distinct_so_far);
+        status = read_file(
+            other, plan, [&](read_batch & reads) { feed(handoff, plan.trimmer, own, reads); }, distinct_so_far);
     }
     catch (std::bad_alloc const &)
     {
-        out_of_memory = true;  // choosing the adapter, after the last file
+        out_of_memory = true;  // deciding the layout, after the file's last read
     }
     {
         std::lock_guard<std::mutex> guard(handoff.lock);
@@ -327,7 +326,7 @@ int32_t read_and_trim_apart(std::vector<std::string> const & paths, std::string 
         return status;  // reported
     if (out_of_memory || handoff.failure)
     {
-        print_error("out of memory while collapsing reads file '" + paths.back() + "' (" +
+        print_error("out of memory while collapsing reads file '" + plan.lane.path + "' (" +
                     std::to_string(handoff.distinct + own.counts.distinct + own.pairs.distinct) +
                     " distinct sequences so far)");
         return -1;
@@ -335,9 +334,10 @@ int32_t read_and_trim_apart(std::vector<std::string> const & paths, std::string 
     return 0;
 }
 
-// The inserts' counts from the (UMI, insert) pairs: molecules or reads.
-void count_molecules(read_trimmer const & trimmer, sequence_counts const & umi_pairs, sequence_counts & counts,
-                     raw_read_result & result)
+// The inserts' counts from the (UMI, insert) pairs, the UMI `umi_length`
+// letters: molecules, or reads.
+void count_molecules(std::size_t umi_length, bool molecules_counted, sequence_counts const & umi_pairs,
+                     sequence_counts & counts, raw_read_result & result)
 {
     struct pair_count
     {
@@ -345,7 +345,6 @@ void count_molecules(read_trimmer const & trimmer, sequence_counts const & umi_p
         std::string_view umi;
         uint64_t reads;
     };
-    std::size_t const umi_length = trimmer.settings.umi_length;
     std::string_view const letters = umi_pairs.letters;
     std::vector<pair_count> pairs;
     pairs.reserve(umi_pairs.distinct);
@@ -372,7 +371,7 @@ void count_molecules(read_trimmer const & trimmer, sequence_counts const & umi_p
         uint64_t const molecules = directional_molecules(umis);
         result.molecules += molecules;
         insert.assign(pairs[begin].insert);
-        add_sequence(counts, insert, trimmer.settings.count_molecules ? molecules : reads);
+        add_sequence(counts, insert, molecules_counted ? molecules : reads);
         begin = end;
     }
 }
@@ -399,46 +398,81 @@ bool repeats_a_file(std::vector<std::string> const & paths)
 }
 }  // namespace
 
+bool raw_read_result::counts_molecules() const
+{
+    return std::any_of(lanes.begin(), lanes.end(), [](lane_layout const & lane) {
+        return lane.applied.layout.umi_length > 0 && lane.applied.count_molecules;
+    });
+}
+
 int32_t collapse_raw_reads(std::vector<std::string> const & paths, trim_request const & request, uint32_t threads,
                            sequence_counts & counts, raw_read_result & result, std::string * other)
 {
     if (repeats_a_file(paths))
         return -1;
-    pass_plan plan{request, result};
     // The first worker counts into `counts`, the others into tables of their own.
     std::vector<sequence_counts> own_tables(threads > 1 ? threads - 1 : 0);
     std::vector<std::unique_ptr<trim_worker>> workers;
     workers.push_back(std::make_unique<trim_worker>(counts));
     for (sequence_counts & table : own_tables)
         workers.push_back(std::make_unique<trim_worker>(table));
-
-    int32_t status = 0;
-    if (threads <= 1)
-        status = read_files(
-            paths, other, plan,
-            [&](read_batch & reads) { trim_and_count(plan.trimmer, *workers.front(), reads); },
-            [&] { return counts.distinct; });
-    else
-        status = read_and_trim_apart(paths, other, plan, workers);
-    if (status != 0)
-        return status;
-    if (plan.failed)
-    {
-        print_error("reads file '" + paths.front() + "': " + result.chosen.error);
-        return -1;
-    }
     trim_worker & first = *workers.front();
+
+    result.lanes.assign(paths.size(), lane_layout{});
+    lane_layout const * umi_lane = nullptr;  // the first file whose inserts carry a UMI
+    for (std::size_t i = 0; i < paths.size(); ++i)
+    {
+        lane_layout & lane = result.lanes[i];
+        lane.path = paths[i];
+        pass_plan plan{request, lane};
+        std::string * const other_of_file = paths.size() == 1 ? other : nullptr;
+        int32_t status = 0;
+        if (threads <= 1)
+            status = read_file(
+                other_of_file, plan, [&](read_batch & reads) { trim_and_count(plan.trimmer, first, reads); },
+                [&] { return counts.distinct + first.pairs.distinct; });
+        else
+            status = read_and_trim_apart(other_of_file, plan, workers);
+        if (status != 0)
+            return status;
+        if (plan.failed)
+        {
+            print_error("reads file '" + lane.path + "': " + lane.error);
+            return -1;
+        }
+        for (std::unique_ptr<trim_worker> & worker : workers)
+        {
+            add_funnel(worker->funnel, lane.funnel);
+            worker->funnel = read_funnel{};
+        }
+        add_funnel(lane.funnel, result.funnel);
+        uint32_t const umi_length = lane.applied.layout.umi_length;
+        if (umi_length == 0)
+            continue;
+        if (umi_lane != nullptr && umi_lane->applied.layout.umi_length != umi_length)
+        {
+            print_error("reads files '" + umi_lane->path + "' and '" + lane.path + "' carry UMIs of " +
+                        std::to_string(umi_lane->applied.layout.umi_length) + " and " + std::to_string(umi_length) +
+                        " letters: map them as samples of their own");
+            return -1;
+        }
+        umi_lane = &lane;
+    }
     for (std::unique_ptr<trim_worker> & worker : workers)
     {
-        add_funnel(worker->funnel, result.funnel);
         if (worker.get() == &first)
             continue;
         add_counts(worker->counts, first.counts);
         add_counts(worker->pairs, first.pairs);
     }
-    if (uses_umi(plan.trimmer))
-        count_molecules(plan.trimmer, first.pairs, counts, result);
+    if (umi_lane != nullptr)
+        count_molecules(umi_lane->applied.layout.umi_length, umi_lane->applied.count_molecules, first.pairs, counts,
+                        result);
+    // The kept reads as molecules: a UMI file's molecules, the other files' reads.
     result.funnel.kept_molecules = result.molecules;
+    for (lane_layout const & lane : result.lanes)
+        if (lane.applied.layout.umi_length == 0)
+            result.funnel.kept_molecules += lane.funnel.kept;
     return 0;
 }
 
@@ -446,22 +480,27 @@ std::vector<long_option> const & raw_read_options()
 {
     static std::vector<long_option> const options = {
             {"adapter", long_option::text, 0, 0, "SEQ|auto|none",
-             "the 3' adapter of raw reads, trimmed as cutadapt -a trims it (error rate 0.1, overlap 3); auto "
-             "(the default) picks a kit's adapter from the first 200,000 reads, finds reads that are trimmed "
-             "already, or the sequence that follows the inserts; none counts the reads as they are",
+             "the 3' adapter of raw reads, trimmed as cutadapt -a trims it (error rate 0.1, overlap 3); auto (the "
+             "default) tells each reads file's whole layout by what maps: every kit's layout, reads that are "
+             "inserts already, and the layout read from the letters after known miRNAs are tried on the first "
+             "50,000 reads, and the one that turns the most into known miRNAs, by a clear margin, is kept (no "
+             "clear winner: an error listing them); none counts the reads as they are",
              "Raw reads"},
             {"protocol", long_option::text, 0, 0, "KIT",
              "a kit's layout: illumina (TGGAATTCTCGGGTGCCAAGG), neb (AGATCGGAAGAGCACACGTCT), nextflex "
-             "(illumina's adapter, 4 random bases cut from each end of the insert), qiaseq "
-             "(AACTGTAGGCACCATCAAT, then a 12-base UMI)"},
-            {"trim-5p", long_option::number, 0, 1000, "N", "bases cut from the insert's 5' end (0)"},
-            {"trim-3p", long_option::number, 0, 1000, "N", "bases cut from the insert's 3' end (0)"},
+             "(illumina's adapter, 4 random letters cut from each end of the insert), qiaseq "
+             "(AACTGTAGGCACCATCAAT, then a 12-letter UMI), polya (3 random letters, the insert, a poly-A tail, "
+             "then neb's adapter)"},
+            {"trim-5p", long_option::number, 0, 1000, "N",
+             "letters cut from the insert's 5' end (the layout's: 0, nextflex 4, polya 3)"},
+            {"trim-3p", long_option::number, 0, 1000, "N", "letters cut from the insert's 3' end (the layout's: 0, nextflex 4)"},
             {"min-insert", long_option::number, 0, 1000000, "N",
              "inserts shorter than N are not counted (15; reads counted untrimmed: no limit unless given)"},
             {"max-insert", long_option::number, 0, 1000000, "N",
              "inserts longer than N are not counted (40; reads counted untrimmed: no limit unless given)"},
             {"count", long_option::text, 0, 0, "reads|molecules",
-             "with UMIs, a tag counts its molecules (the default) or its reads"},
+             "with UMIs, a tag counts its molecules (the default; reads when the reads are too short for most "
+             "UMIs, with a warning) or its reads"},
     };
     return options;
 }

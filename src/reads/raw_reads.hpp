@@ -1,6 +1,7 @@
-// Raw reads to tag counts in one pass: the adapter is chosen (or given),
-// each read is trimmed, its insert counted (as reads, or as molecules when
-// the reads carry UMIs), and the read funnel filled.
+// Raw reads to tag counts in one pass: each reads file's layout is told
+// from its first reads (or given), each read is trimmed, its insert counted
+// (as reads, or as molecules when the reads carry UMIs), and the read
+// funnel filled.
 #pragma once
 
 #include <cstdint>
@@ -9,15 +10,15 @@
 #include <string>
 #include <vector>
 
-#include "reads/adapter_detection.hpp"
 #include "reads/collapse_reads.hpp"
+#include "reads/layout_inference.hpp"
 #include "reads/read_trimming.hpp"
 #include "core/long_options.hpp"
 
 enum class adapter_mode
 {
-    given,   // trim_settings::adapter (and its UMI and cuts) as set
-    detect,  // chosen from the first reads (adapter_detection.hpp)
+    given,   // trim_settings::layout as set (a kit's, or --adapter SEQ)
+    detect,  // told from the first reads of each file by what maps (layout_inference.hpp)
     none,    // the reads are the inserts
 };
 
@@ -25,12 +26,20 @@ enum class adapter_mode
 struct trim_request
 {
     adapter_mode mode = adapter_mode::detect;
-    trim_settings settings;  // with detect: the adapter and UMI are the choice's, the cuts and limits these
-    // Length limits for reads that are counted as they are (none, or detect
-    // finding them already trimmed): as a tag-count file of trimmed reads
-    // has always been made.
+    bool kit_given = false;  // with given: the layout is a kit's (--protocol)
+    trim_settings settings;  // with detect: the limits and the count (the layout is each file's own)
+    // Cuts given on the command line, over the kit's or the inferred layout's.
+    std::optional<uint32_t> cut_5p;
+    std::optional<uint32_t> cut_3p;
+    bool molecules_asked = false;  // --count molecules given: a UMI cut short is an error, not set aside
+    // Length limits for reads that are counted as they are (none, or
+    // detect finding them inserts already): as a tag-count file of trimmed
+    // reads has always been made.
     uint64_t untrimmed_min_length = 1;
     uint64_t untrimmed_max_length = std::numeric_limits<uint64_t>::max();
+    // The miRNAs the layouts are told by (detect) and checked against
+    // (given); detect needs them.
+    known_mirnas const * known = nullptr;
 };
 
 // The trimming options as a command line gives them (unset: not given), for
@@ -65,21 +74,24 @@ int read_raw_read_options(parsed_options const & parsed, trim_request & request)
 // What a pass found besides the counts.
 struct raw_read_result
 {
-    read_funnel funnel;
-    adapter_choice chosen;     // with detect: the choice; with given: the adapter; with none: nothing
-    trim_settings applied;     // the settings the reads were trimmed with
-    std::string warning;       // with none: reads that look untrimmed (untrimmed_warning), else ""
-    uint64_t molecules = 0;    // with a UMI: molecules over all kept inserts (reads are funnel.kept)
+    read_funnel funnel;              // every file's reads
+    std::vector<lane_layout> lanes;  // one per reads file, in the order given
+    uint64_t molecules = 0;          // with a UMI: molecules over all kept inserts (reads are funnel.kept)
+
+    // Whether any file's inserts are counted as molecules.
+    bool counts_molecules() const;
 };
 
 // Collapses the reads of `paths` (lanes of one sample, FASTQ or FASTA, plain
 // or gzip, "-" standard input) into `counts` (one count per insert: its
-// molecules when the settings have a UMI and count_molecules, else its
-// reads). With `threads` above 1, this thread reads while threads - 1
-// others trim and count; it trims a batch itself when they are all behind.
+// molecules when the file's layout has a UMI and count_molecules, else its
+// reads), each file trimmed with a layout of its own. With `threads` above
+// 1, this thread reads while threads - 1 others trim and count; it trims a
+// batch itself when they are all behind.
 // Returns 0; 1 when `other` is given and the single path is not a reads
 // file (its content is put there, as collapse_read_file_or_take does); -1
 // after an error naming the file (a path given twice, a file that cannot be
-// read, no adapter could be chosen); -2 when a file cannot be opened.
+// read, no layout could be told, files whose UMIs differ in length); -2
+// when a file cannot be opened.
 int32_t collapse_raw_reads(std::vector<std::string> const & paths, trim_request const & request, uint32_t threads,
                            sequence_counts & counts, raw_read_result & result, std::string * other);

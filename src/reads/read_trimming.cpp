@@ -1,36 +1,28 @@
 #include "reads/read_trimming.hpp"
 
-std::vector<kit_preset> const & kit_presets()
+std::size_t poly_a_start(std::string_view insert)
 {
-    static std::vector<kit_preset> const presets = {
-        {"illumina", "TGGAATTCTCGGGTGCCAAGG", 0, 0, 0, "insert, then the adapter"},
-        {"neb", "AGATCGGAAGAGCACACGTCT", 0, 0, 0, "insert, then the adapter"},
-        {"nextflex", "TGGAATTCTCGGGTGCCAAGG", 0, 4, 4, "4 random bases, insert, 4 random bases, the adapter"},
-        {"qiaseq", "AACTGTAGGCACCATCAAT", 12, 0, 0, "insert, the adapter, then a 12-base UMI"},
-    };
-    return presets;
-}
-
-std::optional<kit_preset> find_kit_preset(std::string const & name)
-{
-    for (kit_preset const & preset : kit_presets())
-        if (preset.name == name)
-            return preset;
-    return std::nullopt;
-}
-
-std::string kit_preset_names()
-{
-    std::string names;
-    for (kit_preset const & preset : kit_presets())
-        names += (names.empty() ? "" : ", ") + preset.name;
-    return names;
-}
-
-bool is_valid_adapter(std::string const & letters)
-{
-    return !letters.empty() && letters.find_first_not_of("ACGTN") == std::string::npos &&
-           letters.find_first_not_of('N') != std::string::npos;
+    std::size_t const n = insert.size();
+    std::size_t best = n;
+    int64_t score = 0;
+    int64_t best_score = 0;
+    std::size_t others = 0;
+    for (std::size_t i = n; i-- > 0;)
+    {
+        if (insert[i] == 'A')
+            ++score;
+        else
+        {
+            score -= 2;
+            ++others;
+        }
+        if (score > best_score && 5 * others <= n - i)
+        {
+            best = i;
+            best_score = score;
+        }
+    }
+    return best;
 }
 
 std::string funnel_text(read_funnel const & funnel)
@@ -48,43 +40,52 @@ read_trimmer make_read_trimmer(trim_settings const & settings)
 {
     read_trimmer trimmer;
     trimmer.settings = settings;
-    if (!settings.adapter.empty())
-        trimmer.adapter = make_adapter_pattern(settings.adapter);
+    if (!settings.layout.adapter.empty())
+        trimmer.adapter = make_adapter_pattern(settings.layout.adapter);
     return trimmer;
+}
+
+namespace
+{
+constexpr std::size_t shortest_open_tail = 5;
 }
 
 trimmed_read trim_read(read_trimmer const & trimmer, std::string_view read)
 {
     trim_settings const & settings = trimmer.settings;
+    read_layout const & layout = settings.layout;
     trimmed_read result;
     std::string_view insert = read;
-    if (!settings.adapter.empty())
+    if (!layout.adapter.empty())
     {
         adapter_match const match = find_adapter(trimmer.adapter, read);
-        if (!match.found)
+        if (match.found)
+            insert = read.substr(0, static_cast<std::size_t>(match.read_start));
+        else if (!layout.poly_a || read.size() - poly_a_start(read) < shortest_open_tail)
         {
             result.fate = read_fate::no_adapter;
             return result;
         }
-        insert = read.substr(0, static_cast<std::size_t>(match.read_start));
-        if (settings.umi_length > 0)
+        if (match.found && layout.umi_length > 0)
         {
             std::size_t const umi_start = static_cast<std::size_t>(match.read_stop);
-            if (read.size() - umi_start < settings.umi_length)
+            if (read.size() - umi_start < layout.umi_length)
             {
                 result.fate = read_fate::umi_too_short;
                 return result;
             }
-            result.umi = read.substr(umi_start, settings.umi_length);
+            result.umi = read.substr(umi_start, layout.umi_length);
         }
     }
-    uint64_t const cuts = uint64_t{settings.cut_5p} + settings.cut_3p;
-    if (insert.size() <= cuts && (!settings.adapter.empty() || cuts > 0))
+    if (layout.poly_a)
+        insert = insert.substr(0, poly_a_start(insert));
+    uint64_t const cuts = uint64_t{layout.cut_5p} + layout.cut_3p;
+    if (insert.size() <= cuts && (!layout.adapter.empty() || cuts > 0))
     {
-        result.fate = settings.adapter.empty() ? read_fate::too_short : read_fate::adapter_dimer;
+        result.fate = layout.adapter.empty() ? read_fate::too_short : read_fate::adapter_dimer;
         return result;
     }
-    insert = insert.substr(settings.cut_5p, insert.size() - cuts);
+    insert = insert.substr(layout.cut_5p, insert.size() - cuts);
     if (insert.size() < settings.min_insert)
         result.fate = read_fate::too_short;
     else if (insert.size() > settings.max_insert)

@@ -1,6 +1,7 @@
 // From a raw read to its insert: the 3' adapter is removed (with whatever
-// follows it), a UMI right after the adapter is taken, fixed numbers of
-// bases are cut from the insert's ends, and the insert's length is checked.
+// follows it), a UMI right after the adapter is taken, a poly-A tail is
+// removed, fixed numbers of bases are cut from the insert's ends, and the
+// insert's length is checked.
 // Every read lands in exactly one box of the read funnel.
 #pragma once
 
@@ -12,41 +13,22 @@
 #include <vector>
 
 #include "reads/adapter_match.hpp"
+#include "reads/read_layout.hpp"
 
-// How reads are turned into inserts.
+// How reads are turned into inserts: the layout, and the inserts kept.
 struct trim_settings
 {
-    std::string adapter;       // 3' adapter (A, C, G, T, N); empty: reads are inserts already
-    uint32_t umi_length = 0;   // bases of UMI right after the adapter (0: none)
-    uint32_t cut_5p = 0;       // bases cut from the insert's 5' end, after the adapter is removed
-    uint32_t cut_3p = 0;       // bases cut from the insert's 3' end
+    read_layout layout;        // no adapter: the reads are inserts already
     uint64_t min_insert = 15;  // inserts are kept when min_insert <= length <= max_insert
     uint64_t max_insert = 40;
     bool count_molecules = true;  // with a UMI: a tag's count is its molecules, not its reads
 };
 
-// A library kit: its adapter and read layout.
-struct kit_preset
-{
-    std::string name;
-    std::string adapter;
-    uint32_t umi_length = 0;
-    uint32_t cut_5p = 0;
-    uint32_t cut_3p = 0;
-    std::string layout;  // one line for the usage text
-};
-
-// The known kits, in a fixed order.
-std::vector<kit_preset> const & kit_presets();
-
-// The kit called `name`, if there is one.
-std::optional<kit_preset> find_kit_preset(std::string const & name);
-
-// The names of the kits, comma-separated, for messages.
-std::string kit_preset_names();
-
-// True when `letters` is a usable adapter: not empty, only A, C, G, T, N.
-bool is_valid_adapter(std::string const & letters);
+// Where a poly-A tail starts in `insert` (its length when there is none):
+// scanning from the 3' end, an A scores 1 and another letter -2, and the
+// tail is the stretch of best score in which at most a fifth of the
+// letters are not A.
+std::size_t poly_a_start(std::string_view insert);
 
 // Where the raw reads went; every read is in exactly one box.
 struct read_funnel
@@ -98,7 +80,8 @@ read_trimmer make_read_trimmer(trim_settings const & settings);
 
 // The insert (and UMI) of `read` (upper-case letters). Without an adapter
 // the read is the insert, and an empty read is too short rather than a
-// dimer.
+// dimer. With a poly-A tail, a read that runs out before the adapter ends
+// the insert where its tail of at least 5 letters starts.
 trimmed_read trim_read(read_trimmer const & trimmer, std::string_view read);
 
 // Puts one read of fate `fate` in its box (raw_reads included).

@@ -7,18 +7,19 @@ TEST(trim_read, fates_at_the_edges_of_the_layout)
 {
     std::string const illumina = "TGGAATTCTCGGGTGCCAAGG";
     std::string const insert = "TAGCTTATCAGACTGATGTTGA";  // 22 letters
+    std::string const let7 = "TGAGGTAGTAGGTTGTATAGTT";
     trim_settings plain;
-    plain.adapter = illumina;
+    plain.layout.adapter = illumina;
     trim_settings wildcard = plain;
-    wildcard.adapter = "TGGAANTCTCGGGTGCCAAGG";
+    wildcard.layout.adapter = "TGGAANTCTCGGGTGCCAAGG";
     trim_settings nextflex = plain;
-    nextflex.cut_5p = 4;
-    nextflex.cut_3p = 4;
+    nextflex.layout = *find_kit_layout("nextflex");
     trim_settings umi = plain;
-    umi.adapter = "AACTGTAGGCACCATCAAT";
-    umi.umi_length = 12;
+    umi.layout = *find_kit_layout("qiaseq");
+    trim_settings poly_a = plain;
+    poly_a.layout = *find_kit_layout("polya");
+    std::string const neb = poly_a.layout.adapter;
     trim_settings untrimmed;
-    untrimmed.adapter.clear();
     untrimmed.min_insert = 1;
     untrimmed.max_insert = 100;
 
@@ -51,6 +52,14 @@ TEST(trim_read, fates_at_the_edges_of_the_layout)
          read_fate::kept, insert, "ACGTACGTACGT"},
         {"one base short of the UMI", umi, insert + "AACTGTAGGCACCATCAAT" + "ACGTACGTACG", read_fate::umi_too_short,
          "", ""},
+        {"poly-A tail between the insert and the adapter", poly_a, "GCA" + let7 + "AAAAAAAAAAAA" + neb,
+         read_fate::kept, let7, ""},
+        {"a poly-A tail with a wrong letter is still the tail", poly_a, "GCA" + let7 + "AAAAAGAAAAAAA" + neb,
+         read_fate::kept, let7, ""},
+        {"reads that run out in the poly-A tail", poly_a, "GCA" + let7 + "AAAAAAAAAAAA", read_fate::kept, let7, ""},
+        {"an insert's own last A goes with the tail", poly_a, "GCA" + insert + "AAAAAAAA" + neb, read_fate::kept,
+         insert.substr(0, 21), ""},
+        {"no adapter and no poly-A tail", poly_a, "GCA" + let7 + "CCGT", read_fate::no_adapter, "", ""},
         {"no adapter asked for: an empty read is too short", untrimmed, "", read_fate::too_short, "", ""},
         {"no adapter asked for: the read is the insert", untrimmed, insert + illumina, read_fate::kept,
          insert + illumina, ""},

@@ -1,5 +1,6 @@
 #include "reads/run_collapse.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <new>
@@ -59,12 +60,21 @@ int run_collapse(collapse_options const & options)
 {
     if (check_output(options) != 0)
         return 1;
+    known_mirnas known;
+    trim_request request = options.trimming;
+    if (!options.mature_file.empty())
+    {
+        if (read_known_mirnas(options.mature_file, {}, known) != 0)
+            return 1;
+        request.known = &known;
+    }
     sequence_counts counts;
     raw_read_result result;
-    if (collapse_raw_reads(options.read_files, options.trimming, options.threads, counts, result, nullptr) != 0)
+    if (collapse_raw_reads(options.read_files, request, options.threads, counts, result, nullptr) != 0)
         return 1;
-    if (!result.warning.empty())
-        print_warning(result.warning);
+    for (lane_layout const & lane : result.lanes)
+        if (!lane.warning.empty())
+            print_warning("reads file '" + lane.path + "': " + lane.warning);
 
     std::vector<tag_count> tags;
     try
@@ -79,10 +89,11 @@ int run_collapse(collapse_options const & options)
     if (write_output(options.output_file, tags) != 0)
         return 1;
 
-    if (options.trimming.mode != adapter_mode::none)
-        std::cerr << "adapter = " << choice_text(result.chosen) << '\n';
+    for (lane_layout const & lane : result.lanes)
+        std::cerr << "layout = " << lane.path << ": " << lane_layout_text(lane) << '\n';
     std::cerr << funnel_text(result.funnel);
-    if (result.applied.umi_length > 0)
+    if (std::any_of(result.lanes.begin(), result.lanes.end(),
+                    [](lane_layout const & lane) { return lane.applied.layout.umi_length > 0; }))
         std::cerr << "molecules_kept = " << result.molecules << '\n';
     std::cerr << "distinct_sequences = " << tags.size() << '\n';
     return 0;

@@ -75,7 +75,15 @@ struct sample_summary
     uint64_t umi_duplicate_reads = 0;    // kept reads of a molecule counted already (tags count molecules)
     std::string adapter = "none";        // what was trimmed: a kit's name and adapter, a sequence, or none
     std::string adapter_share = "0.00";  // % of the first reads showing it (0 when none was trimmed)
-    std::string adapter_warning = "none";  // reads that look untrimmed, or an adapter most reads lack
+    std::string adapter_warning = "none";  // reads that look untrimmed, an adapter most reads lack, UMIs cut short
+    // The read layout of each reads file ("; " between files): its name and
+    // words, how it was told (auto: by what maps; kit, adapter, none: as
+    // given), the % of the first reads it turned into known miRNAs, and
+    // (auto) every candidate with its %.
+    std::string layout = "none";
+    std::string layout_told_by = "none";
+    std::string explained_share = "0.00";
+    std::string layout_candidates = "none";
 };
 
 // The funnel of a sample whose reads are all in its tags (a tag-count file).

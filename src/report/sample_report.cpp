@@ -43,6 +43,7 @@ struct summary_column
     char const * name;
     uint64_t sample_summary::*field;
     std::string sample_summary::*text = nullptr;  // a text column instead
+    bool added_later = false;  // summaries written before it was added lack it: read as its default
 };
 
 std::vector<summary_column> const & columns()
@@ -82,6 +83,10 @@ std::vector<summary_column> const & columns()
         {"adapter", nullptr, &sample_summary::adapter},
         {"pct_adapter", nullptr, &sample_summary::adapter_share},
         {"adapter_warning", nullptr, &sample_summary::adapter_warning},
+        {"layout", nullptr, &sample_summary::layout, true},
+        {"layout_told_by", nullptr, &sample_summary::layout_told_by, true},
+        {"pct_explained", nullptr, &sample_summary::explained_share, true},
+        {"layout_candidates", nullptr, &sample_summary::layout_candidates, true},
     };
     return list;
 }
@@ -278,6 +283,8 @@ bool parse_summary_line(std::vector<std::string> const & header, std::vector<std
         if (column.field == nullptr && column.text == nullptr)
             continue;
         auto const at = std::find(header.begin(), header.end(), column.name);
+        if (at == header.end() && column.added_later)
+            continue;
         if (at == header.end())
             return false;
         std::string const & text = fields[static_cast<std::size_t>(at - header.begin())];

@@ -22,7 +22,7 @@ std::string adapter_asked(trim_request const & trim)
         return "auto";
     if (trim.mode == adapter_mode::none)
         return "none";
-    return trim.settings.adapter;
+    return trim.settings.layout.adapter;
 }
 
 std::string codes_text(std::vector<std::string> const & codes)
@@ -62,9 +62,9 @@ provenance provenance_of(sample_request const & r)
     {
         trim_settings const & t = r.trim.settings;
         p.emplace_back("adapter", adapter_asked(r.trim));
-        p.emplace_back("umi_length", number(t.umi_length));
-        p.emplace_back("trim_5p", number(t.cut_5p));
-        p.emplace_back("trim_3p", number(t.cut_3p));
+        p.emplace_back("umi_length", number(t.layout.umi_length));
+        p.emplace_back("trim_5p", number(t.layout.cut_5p));
+        p.emplace_back("trim_3p", number(t.layout.cut_3p));
         p.emplace_back("min_insert", number(t.min_insert));
         p.emplace_back("max_insert", number(t.max_insert));
         p.emplace_back("count_with_umi", t.count_molecules ? "molecules" : "reads");

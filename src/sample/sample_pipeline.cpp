@@ -120,7 +120,16 @@ tag_load_report load_tags(sample_request const & r, tag_table & tags, reads_pass
     std::vector<std::string> paths;
     for (named_file const & file : r.tags)
         paths.push_back(file.path);
-    if (read_tag_input(paths, r.trim, r.thread_count, input) != 0)
+    // The miRNAs the reads' layout is told by (and checked against).
+    known_mirnas known;
+    if (read_known_mirnas(r.mature.path, r.species.codes, known) != 0)
+    {
+        status = 1;
+        return {};
+    }
+    trim_request trim = r.trim;
+    trim.known = &known;
+    if (read_tag_input(paths, trim, r.thread_count, input) != 0)
     {
         status = 1;
         return {};
@@ -131,16 +140,46 @@ tag_load_report load_tags(sample_request const & r, tag_table & tags, reads_pass
     return load_tags_from_text(input.text, first, r.rna_conversion, r.search.seed_size, r.thread_count, tags);
 }
 
-// The adapter as the summary names it.
-std::string adapter_name(raw_read_result const & reads)
+// What the summary says of each reads file, "; " between files.
+std::string per_lane(raw_read_result const & reads, std::string (*say)(lane_layout const &))
 {
-    if (reads.applied.adapter.empty())
-        return reads.chosen.already_trimmed ? "none (already trimmed)" : "none";
-    return (reads.chosen.kit.empty() ? std::string() : reads.chosen.kit + " ") + reads.applied.adapter +
-           (reads.applied.umi_length > 0 ? " +UMI" + std::to_string(reads.applied.umi_length) : "");
+    std::string text;
+    for (lane_layout const & lane : reads.lanes)
+        text += (text.empty() ? "" : "; ") + say(lane);
+    return text;
 }
 
-// The funnel of reads trimmed and collapsed into the summary's tags.
+std::string adapter_of(lane_layout const & lane)
+{
+    read_layout const & layout = lane.applied.layout;
+    if (layout.adapter.empty())
+        return lane.source == layout_source::inferred ? "none (already trimmed)" : "none";
+    bool const named = lane.source == layout_source::kit || (lane.source == layout_source::inferred && layout.name != "found");
+    return (named ? layout.name + " " : std::string()) + layout.adapter +
+           (layout.umi_length > 0 ? " +UMI" + std::to_string(layout.umi_length) : "");
+}
+
+std::string told_by(lane_layout const & lane)
+{
+    switch (lane.source)
+    {
+    case layout_source::inferred: return "auto";
+    case layout_source::kit: return "kit";
+    case layout_source::adapter: return "adapter";
+    case layout_source::none: return "none";
+    }
+    return "";
+}
+
+std::string percent_of(uint64_t part, uint64_t whole)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", whole == 0 ? 0.0 : 100.0 * static_cast<double>(part) / static_cast<double>(whole));
+    return text;
+}
+
+// The funnel of reads trimmed and collapsed into the summary's tags, and
+// each file's layout.
 void set_funnel_of_reads(raw_read_result const & reads, sample_summary & s)
 {
     read_funnel const & f = reads.funnel;
@@ -151,14 +190,32 @@ void set_funnel_of_reads(raw_read_result const & reads, sample_summary & s)
     s.too_short_insert_reads = f.too_short;
     s.too_long_insert_reads = f.too_long;
     s.kept_reads = f.kept;
-    bool const molecules = reads.applied.umi_length > 0 && reads.applied.count_molecules;
-    s.umi_duplicate_reads = molecules ? f.kept - f.kept_molecules : 0;
-    s.adapter = adapter_name(reads);
-    char share[32];
-    std::snprintf(share, sizeof share, "%.2f", reads.applied.adapter.empty() ? 0.0 : 100.0 * reads.chosen.share);
-    s.adapter_share = share;
-    if (!reads.warning.empty())
-        s.adapter_warning = reads.warning;
+    s.umi_duplicate_reads = reads.counts_molecules() ? f.kept - f.kept_molecules : 0;
+    s.adapter = per_lane(reads, adapter_of);
+    uint64_t sampled = 0;
+    uint64_t holding = 0;
+    uint64_t explained = 0;
+    std::string warnings;
+    std::string candidates;
+    for (lane_layout const & lane : reads.lanes)
+    {
+        sampled += lane.sampled_reads;
+        holding += lane.applied.layout.adapter.empty() ? 0 : static_cast<uint64_t>(lane.adapter_share * static_cast<double>(lane.sampled_reads) + 0.5);
+        explained += lane.explained;
+        if (!lane.warning.empty())
+            warnings += (warnings.empty() ? "" : "; ") + (reads.lanes.size() > 1 ? lane.path + ": " : std::string()) + lane.warning;
+        if (!lane.candidates.empty())
+            candidates += (candidates.empty() ? "" : "; ") + candidates_text(lane);
+    }
+    s.adapter_share = percent_of(holding, sampled);
+    s.adapter_warning = warnings.empty() ? "none" : warnings;
+    s.layout = per_lane(reads, [](lane_layout const & lane) {
+        return lane.applied.layout.name + ": " + layout_text(lane.applied.layout) +
+               (lane.umi_set_aside ? " (UMI set aside: reads counted)" : "");
+    });
+    s.layout_told_by = per_lane(reads, told_by);
+    s.explained_share = percent_of(explained, sampled);
+    s.layout_candidates = candidates.empty() ? "none" : candidates;
 }
 
 int select_species(sample_request const & r, mirna_db_tables & mirna_db)
@@ -409,6 +466,8 @@ int run_sample(sample_request const & r, run_state & state)
     print_total("ambigue_mapped_total_tag_count = ", state.totals.ambigue_mapped_total_tag_count);
     print_total("ambigue_selected_mapped_total_tag_count = ", state.totals.ambigue_selected_mapped_total_tag_count);
     if (reads.done)
-        std::cout << "adapter = " << choice_text(reads.result.chosen) << ";" << std::endl;
+        for (lane_layout const & lane : reads.result.lanes)
+            std::cout << "layout = " << (reads.result.lanes.size() > 1 ? lane.path + ": " : std::string())
+                      << lane_layout_text(lane) << ";" << std::endl;
     return log_written() ? 0 : 1;
 }

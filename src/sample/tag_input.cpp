@@ -85,8 +85,9 @@ int read_tag_input(std::vector<std::string> const & paths, trim_request const & 
     if (status == 1)
         return check_tag_counts(paths.front(), input.text);
     input.from_reads = true;
-    if (!input.reads.warning.empty())
-        print_warning(paths.front() + ": " + input.reads.warning);
+    for (lane_layout const & lane : input.reads.lanes)
+        if (!lane.warning.empty())
+            print_warning("reads file '" + lane.path + "': " + lane.warning);
     input.text = tag_count_text(ordered_tags(counts));
     return 0;
 }
