@@ -2,12 +2,18 @@
 """Raw small-RNA reads as a library kit lays them out, with the true inserts.
 
     make_kit_reads.py --kit KIT --reads N --mature FASTA --out READS.fastq[.gz]
-                      [--truth TRUTH.tsv] [--seed S] [--read-length L]
+                      [--truth TRUTH.tsv] [--seed S] [--read-length L] [--adapter SEQ]
+                      [--dominant SEQ --dominant-share F] [--error-scale F]
 
 Kits: illumina and neb (insert, adapter), nextflex (4 random bases, insert,
-4 random bases, adapter), qiaseq (insert, adapter, 12-base UMI). After the
-layout the read runs on with more adapter-like sequence and random bases up
-to its length. Inserts are mature sequences of FASTA (U read as T), some
+4 random bases, adapter), qiaseq (insert, adapter, 12-base UMI, then the
+TruSeq adapter of the library's other end), polya (3 random bases, insert, a
+poly-A tail of 10 to 30 bases, neb's adapter). Layouts of no kit: trimmed
+(the insert alone, as after trimming), random (random bases), reverse (the
+reverse complement of an illumina read). --adapter replaces the kit's
+adapter. After the layout the read runs on with more adapter-like sequence
+and random bases up to its length. --dominant makes that sequence (U read
+as T) the insert of a share of the reads (never a dimer, never changed). Inserts are mature sequences of FASTA (U read as T), some
 with a base more or less at either end; a few reads are adapter dimers or
 carry a fragment too short to be a miRNA. Substitutions (0.2% of bases),
 insertions and deletions (0.01% each) and N calls (0.05%) are added over the
@@ -26,8 +32,14 @@ ADAPTERS = {
     "neb": "AGATCGGAAGAGCACACGTCT",
     "nextflex": "TGGAATTCTCGGGTGCCAAGG",
     "qiaseq": "AACTGTAGGCACCATCAAT",
+    "polya": "AGATCGGAAGAGCACACGTCT",
+    "trimmed": "",
+    "random": "",
+    "reverse": "TGGAATTCTCGGGTGCCAAGG",
 }
 AFTER_ADAPTER = "ATCTCGTATGCCGTCTTCTGCTTG"
+# QIAseq reads run from the UMI into the adapter of the library's other end.
+AFTER_UMI = "AGATCGGAAGAGCACACGTCTGAACTCCAGTCAC"
 UMI_LENGTH = 12
 
 
@@ -70,8 +82,10 @@ def sequencing_errors(rng, read, scale):
     return "".join(out)
 
 
-def choose_insert(rng, mature):
+def choose_insert(rng, mature, dominant=None, dominant_share=0.0):
     """The true insert and its fate: a miRNA (maybe a base longer or shorter), a dimer, a short fragment."""
+    if dominant and rng.random() < dominant_share:
+        return dominant, "insert"
     roll = rng.random()
     if roll < 0.03:
         return "", "dimer"
@@ -87,17 +101,27 @@ def choose_insert(rng, mature):
     return mirna, "insert"
 
 
-def lay_out(rng, kit, insert, umi, read_length):
+def reverse_complement(sequence):
+    return sequence[::-1].translate(str.maketrans("ACGTN", "TGCAN"))
+
+
+def lay_out(rng, kit, adapter, insert, umi, read_length):
+    if kit == "random":
+        return random_bases(rng, read_length)
+    if kit == "trimmed":
+        return insert
     if kit == "nextflex":
-        body = random_bases(rng, 4) + insert + random_bases(rng, 4) + ADAPTERS[kit]
+        body = random_bases(rng, 4) + insert + random_bases(rng, 4) + adapter + AFTER_ADAPTER
     elif kit == "qiaseq":
-        body = insert + ADAPTERS[kit] + umi
+        body = insert + adapter + umi + AFTER_UMI
+    elif kit == "polya":
+        body = random_bases(rng, 3) + insert + "A" * rng.randint(10, 30) + adapter + AFTER_ADAPTER
     else:
-        body = insert + ADAPTERS[kit]
-    body += AFTER_ADAPTER
+        body = insert + adapter + AFTER_ADAPTER
     if len(body) < read_length:
         body += random_bases(rng, read_length - len(body))
-    return body[:read_length]
+    body = body[:read_length]
+    return reverse_complement(body) if kit == "reverse" else body
 
 
 def main():
@@ -110,7 +134,12 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--read-length", type=int, default=75)
     parser.add_argument("--error-scale", type=float, default=1.0, help="multiplies every error rate")
+    parser.add_argument("--adapter", help="the 3' adapter instead of the kit's")
+    parser.add_argument("--dominant", help="a sequence that is the insert of --dominant-share of the reads")
+    parser.add_argument("--dominant-share", type=float, default=0.0)
     args = parser.parse_args()
+    adapter = args.adapter.upper() if args.adapter else ADAPTERS[args.kit]
+    dominant = args.dominant.upper().replace("U", "T") if args.dominant else None
 
     rng = random.Random(args.seed)
     mature = read_mature(args.mature)
@@ -119,7 +148,7 @@ def main():
     written = 0
     with opener(args.out, "wt") as out:
         while written < args.reads:
-            insert, fate = choose_insert(rng, mature)
+            insert, fate = choose_insert(rng, mature, dominant, args.dominant_share)
             umi = random_bases(rng, UMI_LENGTH) if args.kit == "qiaseq" else "-"
             copies = 1 + min(int(rng.expovariate(0.5)), 20) if args.kit == "qiaseq" else 1
             for _ in range(min(copies, args.reads - written)):
@@ -127,12 +156,14 @@ def main():
                 if args.kit == "qiaseq" and rng.random() < 0.05:
                     at = rng.randrange(UMI_LENGTH)
                     read_umi = umi[:at] + rng.choice([b for b in "ACGT" if b != umi[at]]) + umi[at + 1:]
-                read = sequencing_errors(rng, lay_out(rng, args.kit, insert, read_umi, args.read_length), args.error_scale)
+                laid_out = lay_out(rng, args.kit, adapter, insert, read_umi, args.read_length)
+                read = sequencing_errors(rng, laid_out, args.error_scale)
                 written += 1
                 name = f"r{written}"
                 out.write(f"@{name}\n{read}\n+\n{'I' * len(read)}\n")
                 if truth:
-                    truth.write(f"{name}\t{insert}\t{read_umi}\t{fate}\n")
+                    shown = ("", "random") if args.kit == "random" else (insert, fate)
+                    truth.write(f"{name}\t{shown[0]}\t{read_umi}\t{shown[1]}\n")
     if truth:
         truth.close()
 

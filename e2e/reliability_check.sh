@@ -78,10 +78,10 @@ case $row in
     check 2 "the mirGFF3 file './out_result_mirna_example_unique.txt' and the result file './out_result_mirna_example_unique.txt' are the same file" "" -- \
         "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl --gff3 ./out_result_mirna_example_unique.txt --hairpin hairpin_example.txt
     check 1 "tag-count file 'reads_example.fastq.gz' is the reads file 'reads_example.fastq.gz'" "" -- \
-        "$collapse" -o reads_example.fastq.gz reads_example.fastq.gz
+        "$collapse" --adapter none -o reads_example.fastq.gz reads_example.fastq.gz
     ;;
 2)  # outputs that are devices or links to them
-    check 1 "cannot write tag-count file '/dev/full': No space left on device" "" -- "$collapse" -o /dev/full reads_example.fastq.gz
+    check 1 "cannot write tag-count file '/dev/full': No space left on device" "" -- "$collapse" --adapter none -o /dev/full reads_example.fastq.gz
     [ -c /dev/full ] && [ -c /dev/null ] || fail "a device node was replaced"
     check 0 "distinct_sequences = 32" "" -- "$collapse" --adapter none -o /dev/null reads_example.fastq.gz
     check 1 "mirGFF3 file '/dev/stdout' is a system file; refusing to replace it" "" -- \
@@ -92,8 +92,9 @@ case $row in
     check 1 "mirGFF3 file 'null_link.gff3' exists and is a device; refusing to replace it" "" -- \
         "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl --gff3 null_link.gff3 --hairpin hairpin_example.txt
     [ -L null_link.gff3 ] && [ -c /dev/null ] || fail "the link or /dev/null was replaced"
-    "$collapse" -o - reads_example.fastq.gz 2> /dev/null | cmp -s - <("$collapse" reads_example.fastq.gz 2> /dev/null) ||
-        fail "-o - is not standard output"
+    "$collapse" --adapter none -o - reads_example.fastq.gz 2> /dev/null > dash.txt
+    "$collapse" --adapter none reads_example.fastq.gz 2> /dev/null > plain.txt
+    [ -s dash.txt ] && cmp -s dash.txt plain.txt || fail "-o - is not standard output"
     ;;
 3)  # an output name that is a directory: refused before the run (a commit
     # that fails part way is the unit test StagedOutput.FailedCommitPutsEveryEarlierFileBack)
@@ -113,7 +114,7 @@ case $row in
     awk 'BEGIN { srand(3); split("A C G T", b, " ");
                  for (i = 0; i < 400000; i++) { s = ""; for (j = 0; j < 30; j++) s = s b[int(rand() * 4) + 1]; print ">r" i; print s } }' > many.fa
     check 1 "mirsight-collapse: error: out of memory while collapsing reads file 'many.fa', at record" "many.fa" -- \
-        bash -c "ulimit -v 40000; exec '$collapse' -o tags.txt many.fa"
+        bash -c "ulimit -v 40000; exec '$collapse' --adapter none -o tags.txt many.fa"
     ;;
 7)  # the tag file cut short and written again while runs read it: never a crash
     make_big_tags 1000000
@@ -248,11 +249,11 @@ case $row in
     printf '\xfd7zXZ\x00\x00' > r.xz
     for kind in zst:zstd bz2:bzip2 xz:xz; do
         check 1 "mirsight-collapse: error: reads file 'r.${kind%%:*}' is ${kind#*:}-compressed, which mirsight does not read" "" -- \
-            "$collapse" -o tags.txt "r.${kind%%:*}"
+            "$collapse" --adapter none -o tags.txt "r.${kind%%:*}"
     done
     { cat reads_example.fastq.gz; printf '@r\nACGT\n+\nIIII\n'; } > trailing.fastq.gz
     check 1 "mirsight-collapse: error: cannot read reads file 'trailing.fastq.gz': data after the end of the gzip stream (at byte" "" -- \
-        "$collapse" -o tags.txt trailing.fastq.gz
+        "$collapse" --adapter none -o tags.txt trailing.fastq.gz
     ;;
 19) # the documentation against the program
     doc=$root/docs/short-options.md

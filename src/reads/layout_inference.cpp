@@ -15,7 +15,8 @@ constexpr uint64_t least_explained_reads = 3;
 constexpr double least_explained_share = 0.01;
 constexpr uint64_t clear_margin = 3;           // the best explains this many times any other
 constexpr double same_trimming_share = 0.05;   // candidates placing at most this share of inserts otherwise trim alike
-constexpr double umi_short_share_allowed = 0.1;
+constexpr double umi_short_share_warned = 0.1;     // UMIs cut short in more: a warning
+constexpr double umi_short_share_set_aside = 0.5;  // in more: the UMI is set aside (or molecules refused)
 constexpr double given_adapter_share_needed = 0.5;
 constexpr std::size_t probe_length = 10;
 
@@ -276,11 +277,17 @@ int check_umi(trial const & chosen, bool molecules_asked, lane_layout & lane)
     if (layout.umi_length == 0 || !lane.applied.count_molecules || chosen.holding_adapter == 0)
         return 0;
     double const short_share = share_of(chosen.umi_cut_short, chosen.holding_adapter);
-    if (short_share <= umi_short_share_allowed)
+    if (short_share <= umi_short_share_warned)
         return 0;
     std::string const what = "in " + percent(short_share) + " of the first " + std::to_string(lane.sampled_reads) +
                              " reads that hold the adapter, fewer than " + std::to_string(layout.umi_length) +
                              " letters follow it: the reads are too short for the " + layout.name + " UMI";
+    if (short_share <= umi_short_share_set_aside)
+    {
+        lane.warning = what + "; those reads are not counted (the funnel's 'UMI too short'), give --count reads "
+                              "to count every read";
+        return 0;
+    }
     if (molecules_asked)
     {
         lane.error = what + "; molecules cannot be counted (--count molecules): give --count reads to count reads";

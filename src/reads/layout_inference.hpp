@@ -67,7 +67,7 @@ struct lane_layout
     uint64_t sampled_reads = 0;                // the first reads the layout was told from (or checked on)
     uint64_t explained = 0;                    // of those, turned into known miRNAs by the applied layout
     double adapter_share = 0;                  // of those, holding the applied adapter
-    bool umi_set_aside = false;                // the UMI is cut short in too many reads: reads are counted
+    bool umi_set_aside = false;                // the UMI is cut short in most reads: reads are counted
     std::string warning;                       // what the user should know, or ""
     std::string error;                         // inferred: no layout is clearly best (the candidates, the options)
     read_funnel funnel;                        // where the file's reads went
@@ -79,8 +79,9 @@ struct lane_layout
 // reads, and at least three times as many as any candidate that trims
 // otherwise; else `error` lists the candidates and the options that settle
 // it. A UMI cut short in more than a tenth of the reads holding the adapter
-// is set aside (reads are counted, with a warning), unless molecules were
-// asked for (`molecules_asked`: an error).
+// is warned about, and in more than half of them set aside (reads are
+// counted, with a warning), unless molecules were asked for
+// (`molecules_asked`: an error).
 lane_layout infer_layout(std::vector<std::string> const & reads, known_mirnas const & known,
                          trim_settings const & limits, bool molecules_asked);
 
