@@ -21,7 +21,12 @@ whole read (--error-scale multiplies these rates). With qiaseq, each molecule (i
 reads, and a few reads have one UMI base wrong.
 
 TRUTH has one line per read: id, kit insert (empty for a dimer), UMI (or
-"-"), and the read's fate before length limits: insert, dimer, short.
+"-"), the read's fate before length limits (insert, dimer, short; random for
+random reads), the insert as sequenced (with the read's errors; cut where
+the read ends; empty for reads of no layout), the UMI of the read's
+molecule (before the read's own UMI error; "-" without UMIs), and the
+letters that follow the adapter as sequenced, as long as the UMI ("-"
+without UMIs).
 """
 import argparse
 import gzip
@@ -105,23 +110,41 @@ def reverse_complement(sequence):
     return sequence[::-1].translate(str.maketrans("ACGTN", "TGCAN"))
 
 
-def lay_out(rng, kit, adapter, insert, umi, read_length):
-    if kit == "random":
-        return random_bases(rng, read_length)
-    if kit == "trimmed":
-        return insert
+def flanks(rng, kit, adapter):
+    """What stands before the insert in a read, and after it (with a UMI, up to the UMI)."""
     if kit == "nextflex":
-        body = random_bases(rng, 4) + insert + random_bases(rng, 4) + adapter + AFTER_ADAPTER
-    elif kit == "qiaseq":
-        body = insert + adapter + umi + AFTER_UMI
-    elif kit == "polya":
-        body = random_bases(rng, 3) + insert + "A" * rng.randint(10, 30) + adapter + AFTER_ADAPTER
-    else:
-        body = insert + adapter + AFTER_ADAPTER
-    if len(body) < read_length:
-        body += random_bases(rng, read_length - len(body))
-    body = body[:read_length]
-    return reverse_complement(body) if kit == "reverse" else body
+        return random_bases(rng, 4), random_bases(rng, 4) + adapter + AFTER_ADAPTER
+    if kit == "qiaseq":
+        return "", adapter
+    if kit == "polya":
+        return random_bases(rng, 3), "A" * rng.randint(10, 30) + adapter + AFTER_ADAPTER
+    if kit == "trimmed":
+        return "", ""
+    return "", adapter + AFTER_ADAPTER
+
+
+def sequenced(rng, kit, adapter, insert, umi, read_length, error_scale):
+    """The read as sequenced (errors in every part), its insert as sequenced
+    and (with a UMI) the UMI's letters as sequenced."""
+    if kit == "random":
+        return sequencing_errors(rng, random_bases(rng, read_length), error_scale), "", "-"
+    before, after = flanks(rng, kit, adapter)
+    before = sequencing_errors(rng, before, error_scale)
+    read_insert = sequencing_errors(rng, insert, error_scale)
+    after = sequencing_errors(rng, after, error_scale)
+    read_umi = "-"
+    if kit == "qiaseq":
+        rest = sequencing_errors(rng, umi + AFTER_UMI, error_scale)
+        read_umi = rest[:UMI_LENGTH]
+        after += rest
+    read = before + read_insert + after
+    if kit == "trimmed":
+        return read, read_insert, read_umi
+    if len(read) < read_length:
+        read += random_bases(rng, read_length - len(read))
+    read = read[:read_length]
+    read_insert = read_insert[:max(0, read_length - len(before))]
+    return (reverse_complement(read), "", "-") if kit == "reverse" else (read, read_insert, read_umi)
 
 
 def main():
@@ -156,14 +179,14 @@ def main():
                 if args.kit == "qiaseq" and rng.random() < 0.05:
                     at = rng.randrange(UMI_LENGTH)
                     read_umi = umi[:at] + rng.choice([b for b in "ACGT" if b != umi[at]]) + umi[at + 1:]
-                laid_out = lay_out(rng, args.kit, adapter, insert, read_umi, args.read_length)
-                read = sequencing_errors(rng, laid_out, args.error_scale)
+                read, read_insert, umi_as_read = sequenced(rng, args.kit, adapter, insert, read_umi,
+                                                           args.read_length, args.error_scale)
                 written += 1
                 name = f"r{written}"
                 out.write(f"@{name}\n{read}\n+\n{'I' * len(read)}\n")
                 if truth:
                     shown = ("", "random") if args.kit == "random" else (insert, fate)
-                    truth.write(f"{name}\t{shown[0]}\t{read_umi}\t{shown[1]}\n")
+                    truth.write(f"{name}\t{shown[0]}\t{read_umi}\t{shown[1]}\t{read_insert}\t{umi}\t{umi_as_read}\n")
     if truth:
         truth.close()
 

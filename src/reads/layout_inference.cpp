@@ -195,6 +195,7 @@ void read_adapter(std::vector<std::string_view> const & tails, read_layout & fou
 
 // What one layout made of each sampled read: for the reads it turns into
 // a known miRNA, the insert's place (start and length, plus 1), else 0.
+// The adapter and UMI counts are kept only when the trial is `exact`.
 struct trial
 {
     read_layout layout;
@@ -204,7 +205,54 @@ struct trial
     std::vector<uint32_t> placements;
 };
 
-trial try_layout(std::vector<std::string> const & reads, known_mirnas const * known, trim_settings settings)
+// The adapter's pieces one of which an alignment of the whole adapter
+// within the error rate holds untouched (as many as it may have errors,
+// plus one), for a quick test of reads that cannot hold the adapter whole.
+struct adapter_pieces
+{
+    std::vector<std::string> pieces;  // empty: no quick test (wildcards, or too short)
+    std::size_t reach = 0;            // letters at the read's end a partial adapter may take, at most
+};
+
+adapter_pieces pieces_of(std::string const & adapter)
+{
+    adapter_pieces result;
+    std::size_t const errors = static_cast<std::size_t>(0.1 * static_cast<double>(adapter.size()));
+    std::size_t const length = adapter.size() / (errors + 1);
+    if (adapter.find('N') != std::string::npos || length < 4)
+        return result;
+    for (std::size_t i = 0; i <= errors; ++i)
+        result.pieces.push_back(adapter.substr(i * length, length));
+    result.reach = adapter.size() + errors + 1;
+    return result;
+}
+
+// True when no layout trims `read` into an insert of at most `max_insert`
+// letters: the adapter is not whole in the read, so it could only take
+// its end, leaving too long an insert (or take its start: a dimer).
+bool insert_surely_too_long(adapter_pieces const & adapter, read_layout const & layout, uint64_t max_insert,
+                            std::string_view read)
+{
+    if (adapter.pieces.empty() || layout.poly_a ||
+        read.size() < adapter.reach + layout.cut_5p + layout.cut_3p + max_insert + 1)
+        return false;
+    for (std::string const & piece : adapter.pieces)
+        if (find_before(read, piece) != std::string_view::npos)
+            return false;
+    return true;
+}
+
+// True when `read` from `at` on starts as a known miRNA does.
+bool starts_as_known(known_mirnas const & known, std::string_view read, std::size_t at)
+{
+    bool found = false;
+    if (read.size() >= at + known_prefix_length)
+        for_each_with_prefix(known, read.substr(at), [&](std::string const &) { found = true; });
+    return found;
+}
+
+trial try_layout(std::vector<std::string> const & reads, known_mirnas const * known, trim_settings settings,
+                 bool exact)
 {
     trial result;
     result.layout = settings.layout;
@@ -213,12 +261,22 @@ trial try_layout(std::vector<std::string> const & reads, known_mirnas const * kn
     trim_settings without_umi = settings;
     without_umi.layout.umi_length = 0;
     read_trimmer const insert_trimmer = make_read_trimmer(without_umi);
+    adapter_pieces const pieces = exact ? adapter_pieces{} : pieces_of(settings.layout.adapter);
     result.placements.reserve(reads.size());
     for (std::string const & read : reads)
     {
+        // Quick tests first: the insert starts at the layout's 5' cut, and
+        // must start as a known miRNA does; the adapter must be there to
+        // leave an insert short enough.
+        if (!exact && (known == nullptr || !starts_as_known(*known, read, settings.layout.cut_5p) ||
+                       insert_surely_too_long(pieces, settings.layout, settings.max_insert, read)))
+        {
+            result.placements.push_back(0);
+            continue;
+        }
         trimmed_read const trimmed = trim_read(insert_trimmer, read);
         result.holding_adapter += trimmed.fate != read_fate::no_adapter;
-        if (settings.layout.umi_length > 0 && trimmed.fate != read_fate::no_adapter &&
+        if (exact && settings.layout.umi_length > 0 && trimmed.fate != read_fate::no_adapter &&
             trim_read(trimmer, read).fate == read_fate::umi_too_short)
             ++result.umi_cut_short;
         bool const explained =
@@ -450,7 +508,7 @@ lane_layout infer_layout(std::vector<std::string> const & reads, known_mirnas co
     {
         trim_settings settings = limits;
         settings.layout = layout;
-        trials.push_back(try_layout(reads, &known, settings));
+        trials.push_back(try_layout(reads, &known, settings, false));
     }
     std::vector<std::size_t> order(trials.size());
     for (std::size_t i = 0; i < order.size(); ++i)
@@ -497,9 +555,12 @@ lane_layout infer_layout(std::vector<std::string> const & reads, known_mirnas co
         return lane;
     }
     lane.applied.layout = trials[best].layout;
-    lane.explained = trials[best].explained;
-    lane.adapter_share = share_of(trials[best].holding_adapter, reads.size());
-    check_umi(trials[best], molecules_asked, lane);
+    trim_settings chosen = limits;
+    chosen.layout = trials[best].layout;
+    trial const exact = try_layout(reads, &known, chosen, true);
+    lane.explained = exact.explained;
+    lane.adapter_share = share_of(exact.holding_adapter, reads.size());
+    check_umi(exact, molecules_asked, lane);
     return lane;
 }
 
@@ -512,7 +573,7 @@ lane_layout check_given_layout(std::vector<std::string> const & reads, known_mir
     lane.sampled_reads = reads.size();
     if (reads.empty())
         return lane;
-    trial const given = try_layout(reads, known, applied);
+    trial const given = try_layout(reads, known, applied, true);
     lane.explained = given.explained;
     lane.adapter_share = share_of(given.holding_adapter, reads.size());
     if (lane.adapter_share < given_adapter_share_needed)

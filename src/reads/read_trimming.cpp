@@ -13,7 +13,7 @@ std::size_t poly_a_start(std::string_view insert)
             ++score;
         else
         {
-            score -= 2;
+            score -= 4;
             ++others;
         }
         if (score > best_score && 5 * others <= n - i)

@@ -25,7 +25,7 @@ struct trim_settings
 };
 
 // Where a poly-A tail starts in `insert` (its length when there is none):
-// scanning from the 3' end, an A scores 1 and another letter -2, and the
+// scanning from the 3' end, an A scores 1 and another letter -4, and the
 // tail is the stretch of best score in which at most a fifth of the
 // letters are not A.
 std::size_t poly_a_start(std::string_view insert);
