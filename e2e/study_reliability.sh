@@ -145,15 +145,41 @@ provenance)
 assert [r['key'] for r in rows][:3] == ['sample', 'mirsight_version', 'tags_file'] and all(len(r) == 2 for r in rows)" ||
         fail "csv does not read the provenance table"
     cp -r out clean
-    map tag_count_iso_exampl.txt out --sample C --search seed > /dev/null 2>&1 || fail "map C"
-    expect 1 "samples 'A' and 'C' were mapped differently: mode is 'sensitive' in out/A.provenance.tsv and 'seed' in out/C.provenance.tsv" \
+    # C differs in two ways: every difference is named, with the samples on each side.
+    "$mirsight" map --mature mirna_example.txt --tags tag_count_iso_exampl.txt --outdir out --sample C --quiet \
+        --search seed --species all --gff3 --hairpin hairpin_example.txt > /dev/null 2>&1 || fail "map C"
+    mode_line="  mode: 'sensitive' in A (out/A.provenance.tsv), B (out/B.provenance.tsv); 'seed' in C (out/C.provenance.tsv)"
+    species_line="  species: 'hsa' in A (out/A.provenance.tsv), B (out/B.provenance.tsv); 'all' in C (out/C.provenance.tsv)"
+    expect 1 "mirsight merge: the samples were mapped differently (2 keys differ; map them alike, or give --allow-mixed" \
         "$mirsight" merge --outdir m1 --gff3 out
-    expect 0 "" "$mirsight" merge --outdir m1 --gff3 --allow-mixed --quiet out
+    grep -qxF -- "$mode_line" stderr.txt && grep -qxF -- "$species_line" stderr.txt ||
+        fail "the refusal does not name both differences and their samples: $(cat stderr.txt)"
+    [ ! -e m1 ] || fail "a refused merge wrote files"
+    # --allow-mixed says what it mixed, and the merged summary shows it per sample.
+    expect 0 "mirsight merge: --allow-mixed: merging samples mapped differently (2 keys differ;" \
+        "$mirsight" merge --outdir m1 --gff3 --allow-mixed --quiet out
+    grep -qxF -- "$mode_line" stderr.txt && grep -qxF -- "$species_line" stderr.txt ||
+        fail "the --allow-mixed warning does not name the differences: $(cat stderr.txt)"
+    require_python_module pandas || exit 77
+    /usr/bin/python3 - m1/summary.tsv out <<'PY' || fail "the merged summary does not show what was mixed"
+import sys, pandas
+merged = pandas.read_table(sys.argv[1])
+assert dict(zip(merged["sample"], merged["differs_from_first_sample"])) == {"A": "none", "B": "none", "C": "species,mode"}, merged
+alone = pandas.concat([pandas.read_table(f"{sys.argv[2]}/{s}.summary.tsv") for s in "ABC"], ignore_index=True)
+pandas.testing.assert_frame_equal(merged.drop(columns="differs_from_first_sample"), alone)
+PY
+    # A provenance of an earlier version says "default" for the seed search.
+    "$mirsight" map --mature mirna_example.txt --tags tag_count_iso_exampl.txt --outdir seed --sample E --quiet \
+        --search seed --species all --gff3 --hairpin hairpin_example.txt > /dev/null 2>&1 || fail "map E"
+    cp out/C.* seed/ && sed -i 's/^mode\tseed$/mode\tdefault/' seed/C.provenance.tsv
+    expect 0 "" "$mirsight" merge --outdir m5 --quiet seed
+    [ ! -s stderr.txt ] || fail "mode 'default' is not the seed search: $(cat stderr.txt)"
     rm out/C.*
     sed 's/^UGAGGUAGUAGGUUGUAUAGUU$/UGAGGUAGUAGGUUGUAUAGUA/' mirna_example.txt > other_mirnas.txt
     "$mirsight" map --mature other_mirnas.txt --tags tag_count_iso_exampl.txt --outdir out --sample D --species hsa \
-        --quiet > /dev/null 2>&1 || fail "map D"
-    expect 1 "samples 'A' and 'D' were mapped differently: mature_sha256 is" "$mirsight" merge --outdir m2 out
+        --quiet --gff3 --hairpin hairpin_example.txt > /dev/null 2>&1 || fail "map D"
+    expect 1 "  mature_sha256: '$(sha256sum mirna_example.txt | cut -d' ' -f1)' in A (out/A.provenance.tsv), B (out/B.provenance.tsv); '$(sha256sum other_mirnas.txt | cut -d' ' -f1)' in D (out/D.provenance.tsv)" \
+        "$mirsight" merge --outdir m2 out
     rm out/D.*
     # A table cut short inside its last line, or at a line end; a comma in a count.
     cp -r clean cut1 && head -c -2 clean/B.isomirs.tsv > cut1/B.isomirs.tsv
@@ -169,6 +195,57 @@ assert [r['key'] for r in rows][:3] == ['sample', 'mirsight_version', 'tags_file
     [ ! -e m3 ] || [ -z "$(ls -A m3)" ] || fail "a refused merge left files: $(ls -A m3)"
     expect 0 "" "$mirsight" merge --outdir m4 --quiet clean
     [ "$(grep -c $'\tmature_sha256\t' m4/provenance.tsv)" = 2 ] || fail "merge's provenance.tsv lacks a sample"
+    ;;
+provenance_applied)
+    # The provenance records what was done beside what was asked; a kit's
+    # layout (its adapter, random letters, UMI) is the sample's own and never
+    # makes samples differ.
+    require_python_module pandas || exit 77
+    for kit in qiaseq nextflex illumina; do
+        /usr/bin/python3 "$root/bench/make_kit_reads.py" --kit "$kit" --reads 5000 --mature mirna_example.txt \
+            --out "$kit.fastq.gz" || fail "make_kit_reads.py --kit $kit"
+    done
+    # value FILE KEY: the provenance's value of KEY.
+    value() { awk -F'\t' -v key="$2" '$1 == key { print $2 }' "$1"; }
+    # values FILE KEY...: the values of the KEYs, one per line.
+    values() { local file=$1 key; shift; for key in "$@"; do echo "$key=$(value "$file" "$key")"; done; }
+    kit_map() { "$mirsight" map --mature mirna_example.txt --species hsa --outdir kits --quiet "$@"; }
+    expect 0 "" kit_map --tags qiaseq.fastq.gz
+    [ "$(values kits/qiaseq.provenance.tsv asked_adapter asked_protocol asked_count input layout layout_adapter \
+          layout_umi_length layout_told_by umi_set_aside counted min_insert max_insert)" = "$(printf '%s\n' \
+          'asked_adapter=not given' 'asked_protocol=not given' 'asked_count=not given' input=reads layout=qiaseq \
+          layout_adapter=AACTGTAGGCACCATCAAT layout_umi_length=12 layout_told_by=auto umi_set_aside=no \
+          counted=molecules min_insert=15 max_insert=40)" ] ||
+        fail "the provenance of auto on qiaseq reads: $(cat kits/qiaseq.provenance.tsv)"
+    value kits/qiaseq.provenance.tsv layout_explained | grep -Eqx '[0-9]+\.[0-9]{2}% of 5000' ||
+        fail "layout_explained is not the share of the first reads: $(value kits/qiaseq.provenance.tsv layout_explained)"
+    # Trimming options on a tag-count file do nothing, and the file says so.
+    expect 0 "" kit_map --tags tag_count_iso_exampl.txt --protocol nextflex --min-insert 18
+    [ "$(values kits/tag_count_iso_exampl.provenance.tsv asked_protocol asked_min_insert input trimming min_insert)" = \
+      "$(printf '%s\n' asked_protocol=nextflex asked_min_insert=18 input=tag_counts \
+          'trimming=none (a tag-count file: --protocol, --min-insert did nothing)' min_insert=)" ] ||
+        fail "the provenance of a tag-count file: $(cat kits/tag_count_iso_exampl.provenance.tsv)"
+    # NEXTflex reads (their 4 + 4 random letters told, or named) beside
+    # Illumina and QIAseq reads and that tag-count file: one study, merged
+    # without a word.
+    expect 0 "" kit_map --tags nextflex.fastq.gz
+    expect 0 "" kit_map --tags nextflex.fastq.gz --protocol nextflex --sample nextflex_named
+    expect 0 "" kit_map --tags illumina.fastq.gz
+    [ "$(values kits/nextflex.provenance.tsv layout layout_trim_5p layout_trim_3p)" = \
+      "$(printf '%s\n' layout=nextflex layout_trim_5p=4 layout_trim_3p=4)" ] ||
+        fail "the nextflex layout told from the reads is not recorded: $(cat kits/nextflex.provenance.tsv)"
+    expect 0 "" "$mirsight" merge --outdir merged --quiet kits
+    [ ! -s stderr.txt ] || fail "merge complained of samples made alike: $(cat stderr.txt)"
+    /usr/bin/python3 -c "import pandas; s = pandas.read_table('merged/summary.tsv')
+assert list(s['sample']) == ['illumina', 'nextflex', 'nextflex_named', 'qiaseq', 'tag_count_iso_exampl'], s['sample']
+assert (s['differs_from_first_sample'] == 'none').all(), s['differs_from_first_sample']" ||
+        fail "the merged summary shows a difference"
+    # Insert limits in force are compared between samples made from reads
+    # (not with the tag-count file, which nothing trimmed).
+    expect 0 "" kit_map --tags illumina.fastq.gz --min-insert 18 --sample ill18
+    expect 1 "  min_insert: '18' in ill18 (kits/ill18.provenance.tsv); '15' in illumina (kits/illumina.provenance.tsv), nextflex (kits/nextflex.provenance.tsv), nextflex_named (kits/nextflex_named.provenance.tsv) and 1 more" \
+        "$mirsight" merge --outdir merged2 --quiet kits
+    [ "$(grep -c '^  ' stderr.txt)" = 1 ] || fail "the refusal names more than the insert limit: $(cat stderr.txt)"
     ;;
 gff3_without_filter)
     # A record without Filter= (a hand-made or other tool's file) merges;

@@ -161,6 +161,9 @@ int read_map_options(parsed_options const & o, sample_request & r)
     r.tags_may_be_reads = true;
     if (read_raw_read_options(o, r.trim) != 0)
         return 2;
+    for (long_option const & option : raw_read_options())
+        if (o.has(option.name))
+            r.raw_read_options_given[option.name] = o.text(option.name);
     r.letters = mature_letters::t_is_u;
     r.sample = o.text("sample", sample_of_file(r.tags.front().path));
     if (r.sample.empty() || r.sample.find_first_of("/,\t\n\r") != std::string::npos || r.sample[0] == '.')
@@ -272,7 +275,10 @@ std::string map_usage()
                         "  SAMPLE.isomirs.tsv       per counted tag: sequence, UID, miRNA, class,\n"
                         "                           variant, reads (for mirsight merge)\n"
                         "  SAMPLE.provenance.tsv    what made them: version, tag file, miRNA file and\n"
-                        "                           its SHA-256, mode and every option that changes counts\n"
+                        "                           its SHA-256, the raw-read options asked and what was\n"
+                        "                           applied (each file's layout, the insert limits, the\n"
+                        "                           unit counted), the search and every option that\n"
+                        "                           changes counts\n"
                         "  SAMPLE.<table>.txt       the seven result tables in the legacy layout (unique, ambigue,\n"
                         "                           tag_unique, tag_ambigue, tag_ambigue_selected,\n"
                         "                           unique_ambigue_selected, ambigue_ambigue_selected)\n"

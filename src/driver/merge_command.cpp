@@ -16,8 +16,9 @@ std::vector<long_option> const & merge_options()
         {"outdir", long_option::text, 0, 0, "DIR", "output folder, created when missing", "Options"},
         {"gff3", long_option::flag, 0, 0, "", "also merge the samples' mirGFF3 files"},
         {"allow-mixed", long_option::flag, 0, 0, "",
-         "merge samples mapped differently (another mirsight version, miRNA file, mode or option; see "
-         "SAMPLE.provenance.tsv), which are refused otherwise"},
+         "merge samples mapped differently (another mirsight version, miRNA file, species, search or option "
+         "that changes counts; see SAMPLE.provenance.tsv), which are refused otherwise; a warning names each "
+         "difference and summary.tsv's column differs_from_first_sample shows it per sample"},
         {"quiet", long_option::flag, 0, 0, "", "no progress on standard error"},
     };
     return options_known;
@@ -39,18 +40,21 @@ std::string merge_usage()
                         "  isomir_counts.tsv  one row per tag counted in any sample (sequence, UID,\n"
                         "                     miRNA, class, variant), then its reads in each sample;\n"
                         "                     rows by sequence\n"
-                        "  summary.tsv        one row per sample: the columns of SAMPLE.summary.tsv\n"
+                        "  summary.tsv        one row per sample: the columns of SAMPLE.summary.tsv,\n"
+                        "                     then differs_from_first_sample (the provenance keys\n"
+                        "                     where it differs from the first sample, or none)\n"
                         "  provenance.tsv     sample, key, value: each sample's SAMPLE.provenance.tsv\n"
                         "  study.*_mqc.json   MultiQC sections over all samples\n"
                         "  mirna.gff3         with --gff3: one mirGFF3 file, COLDATA listing the\n"
                         "                     samples and Expression their reads in that order (each\n"
                         "                     sample needs SAMPLE.gff3 from \"mirsight map --gff3\")\n"
-                        "DIR may not be a folder of samples' files. Samples mapped differently are\n"
-                        "refused (unless --allow-mixed), and so are tables cut short, edited or\n"
-                        "holding a row twice. The input folders are read under a shared lock, so a\n"
-                        "map committing there waits. Memory and open files stay bounded: the tables\n"
-                        "are merged line by line (as map writes them sorted), at most 64 files at a\n"
-                        "time, through temporary partial matrices in DIR.\n");
+                        "DIR may not be a folder of samples' files. Samples mapped differently (in\n"
+                        "what changes counts; each sample's read layout is its own) are refused with\n"
+                        "every difference named (unless --allow-mixed), and so are tables cut short,\n"
+                        "edited or holding a row twice. The input folders are read under a shared\n"
+                        "lock, so a map committing there waits. Memory and open files stay bounded:\n"
+                        "the tables are merged line by line (as map writes them sorted), at most 64\n"
+                        "files at a time, through temporary partial matrices in DIR.\n");
 }
 
 int merge_command(std::vector<std::string> const & arguments)

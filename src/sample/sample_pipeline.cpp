@@ -401,7 +401,8 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
             return 1;
     }
     if (!r.provenance_file.empty() &&
-        write_text_file(r.provenance_file, provenance_text(provenance_of(r)), "provenance table", outputs) != 0)
+        write_text_file(r.provenance_file, provenance_text(provenance_of(r, reads.done ? &reads.result : nullptr)),
+                        "provenance table", outputs) != 0)
         return 1;
     for (std::string const & path : r.sample_files)
         outputs.remove_at_commit(path);

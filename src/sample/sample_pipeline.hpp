@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,9 @@ struct sample_request
     named_file hairpin;
     bool tags_may_be_reads = false;  // the tag files may hold reads, trimmed and collapsed in memory
     trim_request trim;               // how reads are trimmed
+    // The raw-read options as typed (name without "--", value), for the
+    // provenance's record of what was asked.
+    std::map<std::string, std::string> raw_read_options_given;
     mature_letters letters = mature_letters::t_is_n;
 
     species_choice species;

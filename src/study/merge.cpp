@@ -199,47 +199,163 @@ bool read_summary(std::string const & prefix, sample_summary & summary)
     return true;
 }
 
-// The samples must have been made alike: same version, miRNA file, mode and
-// options (and hairpin file with the mirGFF3 files). 0, or 1 after naming
-// the first difference.
-int check_made_alike(std::vector<sample_input> const & samples, bool gff3, bool allow_mixed)
+// A compared key on which samples differ: each value, with the samples that
+// hold it, in the samples' order (the first value is the first sample's).
+struct key_difference
 {
-    if (allow_mixed)
-        return 0;
-    auto compared = [gff3](std::string const & key) {
-        return !is_sample_specific_key(key) && (gff3 || (key != "hairpin_sha256" && key != "gff3_records"));
-    };
-    sample_input const & first = samples[0];
-    for (sample_input const & s : samples)
+    std::string key;
+    std::vector<std::pair<std::string, std::vector<std::size_t>>> values;
+};
+
+// The compared keys (compared_values) on which the samples with provenance
+// differ; a key that only some samples hold is compared between those.
+std::vector<key_difference> differences_between(std::vector<sample_input> const & samples, bool gff3)
+{
+    std::vector<key_difference> keys;
+    for (std::size_t s = 0; s < samples.size(); ++s)
     {
-        if (gff3 && !s.made_by.empty() && provenance_value(s.made_by, "gff3_records").empty())
+        if (samples[s].made_by.empty())
+            continue;
+        for (auto const & [key, value] : compared_values(samples[s].made_by, gff3))
         {
-            print_error(std::string(command) + ": sample '" + s.summary.sample + "' was mapped without --gff3 (" +
-                        s.prefix + ".provenance.tsv): map it again with --gff3, or merge without --gff3");
+            auto k = std::find_if(keys.begin(), keys.end(), [&](key_difference const & d) { return d.key == key; });
+            if (k == keys.end())
+                k = keys.insert(keys.end(), key_difference{key, {}});
+            auto v = std::find_if(k->values.begin(), k->values.end(),
+                                  [&](auto const & held) { return held.first == value; });
+            if (v == k->values.end())
+                v = k->values.insert(k->values.end(), {value, {}});
+            v->second.push_back(s);
+        }
+    }
+    keys.erase(std::remove_if(keys.begin(), keys.end(), [](key_difference const & d) { return d.values.size() < 2; }),
+               keys.end());
+    return keys;
+}
+
+// "A (out/A.provenance.tsv), B (out/B.provenance.tsv) and 7 more": at most
+// three samples named.
+std::string samples_text(std::vector<std::size_t> const & held_by, std::vector<sample_input> const & samples)
+{
+    std::size_t const named = std::min<std::size_t>(held_by.size(), 3);
+    std::string text;
+    for (std::size_t i = 0; i < named; ++i)
+    {
+        sample_input const & s = samples[held_by[i]];
+        text += (i == 0 ? "" : ", ") + s.summary.sample + " (" + s.prefix + ".provenance.tsv)";
+    }
+    if (held_by.size() > named)
+        text += " and " + std::to_string(held_by.size() - named) + " more";
+    return text;
+}
+
+// One line per key: "  mode: 'sensitive' in A (...); 'seed' in C (...)", at
+// most four values named.
+std::string differences_text(std::vector<key_difference> const & differences,
+                             std::vector<sample_input> const & samples)
+{
+    std::string text;
+    for (key_difference const & d : differences)
+    {
+        text += "\n  " + d.key + ":";
+        std::size_t const named = std::min<std::size_t>(d.values.size(), 4);
+        for (std::size_t i = 0; i < named; ++i)
+        {
+            std::string const & value = d.values[i].first;
+            text += std::string(i == 0 ? " " : "; ") + (value.empty() ? "absent" : "'" + value + "'") + " in " +
+                    samples_text(d.values[i].second, samples);
+        }
+        if (d.values.size() > named)
+        {
+            std::size_t others = 0;
+            for (std::size_t i = named; i < d.values.size(); ++i)
+                others += d.values[i].second.size();
+            text += "; and " + std::to_string(d.values.size() - named) + " other values in " +
+                    std::to_string(others) + " samples";
+        }
+    }
+    return text;
+}
+
+// Per sample, the compared keys where it differs from the study's first
+// sample (for a key only some samples hold, from the first that holds it),
+// comma-separated: "none", or "no provenance".
+std::vector<std::string> keys_differing_from_first(std::vector<key_difference> const & differences,
+                                                   std::vector<sample_input> const & samples)
+{
+    std::vector<std::string> keys(samples.size());
+    for (key_difference const & d : differences)
+        for (std::size_t i = 1; i < d.values.size(); ++i)
+            for (std::size_t s : d.values[i].second)
+                keys[s] += (keys[s].empty() ? "" : ",") + d.key;
+    for (std::size_t s = 0; s < samples.size(); ++s)
+        if (samples[s].made_by.empty())
+            keys[s] = "no provenance";
+        else if (keys[s].empty())
+            keys[s] = "none";
+    return keys;
+}
+
+// The samples must have been made alike: every difference in what changes
+// counting is named in one error (1), or with `allow_mixed` in one warning;
+// `differing` then holds keys_differing_from_first. 0, or 1 after the error.
+int check_made_alike(std::vector<sample_input> const & samples, bool gff3, bool allow_mixed,
+                     std::vector<std::string> & differing)
+{
+    std::vector<std::size_t> without_provenance;
+    for (std::size_t s = 0; s < samples.size(); ++s)
+    {
+        sample_input const & sample = samples[s];
+        if (gff3 && !sample.made_by.empty() && provenance_value(sample.made_by, "gff3_records").empty())
+        {
+            print_error(std::string(command) + ": sample '" + sample.summary.sample + "' was mapped without --gff3 (" +
+                        sample.prefix + ".provenance.tsv): map it again with --gff3, or merge without --gff3");
             return 1;
         }
-        if (s.made_by.empty())
+        if (sample.made_by.empty() && !allow_mixed)
         {
-            print_error(std::string(command) + ": sample '" + s.summary.sample + "' has no '" + s.prefix +
+            print_error(std::string(command) + ": sample '" + sample.summary.sample + "' has no '" + sample.prefix +
                         ".provenance.tsv' (mapped by an older mirsight?), so nothing tells how it was made: map it "
                         "again, or give --allow-mixed to merge it anyway");
             return 1;
         }
-        for (provenance const * side : {&first.made_by, &s.made_by})
-            for (auto const & entry : *side)
-            {
-                std::string const a = provenance_value(first.made_by, entry.first);
-                std::string const b = provenance_value(s.made_by, entry.first);
-                if (!compared(entry.first) || a == b)
-                    continue;
-                print_error(std::string(command) + ": samples '" + first.summary.sample + "' and '" +
-                            s.summary.sample + "' were mapped differently: " + entry.first + " is '" + a +
-                            "' in " + first.prefix + ".provenance.tsv and '" + b + "' in " + s.prefix +
-                            ".provenance.tsv; map them alike, or give --allow-mixed to merge them anyway");
-                return 1;
-            }
+        if (sample.made_by.empty())
+            without_provenance.push_back(s);
     }
+    std::vector<key_difference> const differences = differences_between(samples, gff3);
+    differing = keys_differing_from_first(differences, samples);
+    std::string const keys =
+        std::to_string(differences.size()) + (differences.size() == 1 ? " key differs" : " keys differ");
+    if (!allow_mixed && !differences.empty())
+    {
+        print_error(std::string(command) + ": the samples were mapped differently (" + keys +
+                    "; map them alike, or give --allow-mixed to merge them anyway):" +
+                    differences_text(differences, samples));
+        return 1;
+    }
+    if (!differences.empty() || !without_provenance.empty())
+        print_warning(std::string(command) + ": --allow-mixed: merging samples mapped differently (" + keys +
+                      (without_provenance.empty() ? "" : ", and samples without provenance") +
+                      "; the column differs_from_first_sample of summary.tsv names them per sample):" +
+                      differences_text(differences, samples) +
+                      (without_provenance.empty() ? ""
+                                                  : "\n  no provenance: " + samples_text(without_provenance, samples)));
     return 0;
+}
+
+// `table` (a header, then one line per sample) with one more column, `name`.
+std::string with_last_column(std::string const & table, std::string const & name,
+                             std::vector<std::string> const & values)
+{
+    std::string text;
+    std::size_t begin = 0;
+    for (std::size_t line = 0; begin < table.size(); ++line)
+    {
+        std::size_t const end = table.find('\n', begin);
+        text += table.substr(begin, end - begin) + '\t' + (line == 0 ? name : values.at(line - 1)) + '\n';
+        begin = end + 1;
+    }
+    return text;
 }
 
 std::string provenance_matrix(std::vector<sample_input> const & samples)
@@ -950,7 +1066,8 @@ int run_merge(merge_request const & request)
         print_error(std::string(command) + ": sample '" + *twice + "' is given twice ('" + prefixes[second] + "')");
         return 1;
     }
-    if (check_made_alike(samples, request.gff3, request.allow_mixed) != 0)
+    std::vector<std::string> differing;
+    if (check_made_alike(samples, request.gff3, request.allow_mixed, differing) != 0)
         return 1;
     if (!make_folders(outdir, command))
         return 1;
@@ -972,7 +1089,9 @@ int run_merge(merge_request const & request)
     std::vector<sample_summary> summaries;
     for (sample_input const & s : samples)
         summaries.push_back(s.summary);
-    if (write_text_file(outdir + "/summary.tsv", summary_table_text(summaries), "summary table", outputs) != 0 ||
+    std::string const summary =
+        with_last_column(summary_table_text(summaries), "differs_from_first_sample", differing);
+    if (write_text_file(outdir + "/summary.tsv", summary, "summary table", outputs) != 0 ||
         write_text_file(outdir + "/provenance.tsv", provenance_matrix(samples), "provenance table", outputs) != 0)
         return 1;
     std::string const study = outdir + "/study";

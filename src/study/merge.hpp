@@ -12,7 +12,7 @@ struct merge_request
     std::vector<std::string> inputs;
     std::string outdir;  // created when missing
     bool gff3 = false;   // also merge the samples' mirGFF3 files
-    bool allow_mixed = false;  // merge samples mapped differently (other version, miRNA file, mode, options)
+    bool allow_mixed = false;  // merge samples mapped differently (compared_values), with a warning naming how
     bool quiet = false;  // no progress line
 };
 
