@@ -257,8 +257,8 @@ case $row in
 19) # the documentation against the program
     doc=$root/docs/short-options.md
     sed -n '/^Usage: mirsight \[options\]$/,/^```$/p' "$doc" | sed '$d' > doc_usage.txt
-    "$mirsight" --help > help.txt
-    cmp -s doc_usage.txt help.txt || fail "the usage in docs/short-options.md differs from mirsight --help: $(diff doc_usage.txt help.txt | head -5)"
+    "$mirsight" help short > help.txt
+    cmp -s doc_usage.txt help.txt || fail "the usage in docs/short-options.md differs from mirsight help short: $(diff doc_usage.txt help.txt | head -5)"
     grep -qF '"no limit"' "$root/README.md" "$root"/docs/*.md && fail "the documentation still says -l -1 means no limit"
     "$mirsight" -i . -p . -m mirna_example -t tag_count_iso_exampl -s xyz > log.txt 2> /dev/null
     grep -qF "warning inserted codes are not present in the miRNA DB" log.txt ||
