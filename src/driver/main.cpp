@@ -11,6 +11,7 @@
 #include "reads/collapse_options.hpp"
 #include "reads/run_collapse.hpp"
 #include "core/messages.hpp"
+#include "core/nearest_word.hpp"
 #include "core/run_state.hpp"
 #include "core/staged_output.hpp"
 #include "core/version.hpp"
@@ -63,6 +64,16 @@ std::string commands_text()
     for (command const & c : commands())
         text += "  " + std::string(c.name) + std::string(10 - std::string(c.name).size(), ' ') + c.summary + "\n";
     return text + "  help      this list, or the options of one command\n";
+}
+
+// The names a first word may be: the commands and "help".
+std::vector<std::string> command_names()
+{
+    std::vector<std::string> names;
+    for (command const & c : commands())
+        names.emplace_back(c.name);
+    names.emplace_back("help");
+    return names;
 }
 
 // "mirsight help [COMMAND]"; "mirsight help short": the short options.
@@ -139,7 +150,9 @@ int main(int argc, char * argv[])
     command const * c = find_command(name);
     if (c == nullptr)
     {
-        print_error("unknown command '" + name + "' (see mirsight help)");
+        std::string const nearest = nearest_word(name, command_names());
+        print_error("unknown command '" + name + "'" +
+                    (nearest.empty() ? " (see mirsight help)" : "; did you mean '" + nearest + "'?"));
         return 2;
     }
     if (asks_for_version(rest))
