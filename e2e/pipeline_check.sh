@@ -14,6 +14,14 @@
 #       runs the README's study ("A study from raw reads": mirsight map on
 #       the raw reads, mirsight merge) as written, the same way, and checks
 #       that the count matrix begins as the README shows it.
+#   pipeline_check.sh readme_routes COLLAPSE_BINARY MIRSIGHT_BINARY PROJECT_ROOT
+#       runs both routes of that section as written, the commands by hand
+#       and the workflow's `snakemake --cores 2` (with workflow/ copied
+#       too), and checks that they give the same count matrix and the same
+#       isomiR matrix, byte for byte (on the bundled samples, map without
+#       --hairpin counts the same reads on each miRNA but describes some
+#       isomiRs otherwise). Needs snakemake, mirtop and multiqc (skipped,
+#       exit 77, without one of them).
 set -u
 mode=$1
 collapse=$(realpath "$2")
@@ -124,15 +132,15 @@ check_collapse() {
     [ $? = 2 ] || fail "minimum above maximum: exit status not 2"
 }
 
-# first_block FILE SECTION [FENCE]: the first ```FENCE block (default sh) of
+# nth_block FILE SECTION N [FENCE]: the Nth ```FENCE block (default sh) of
 # the section "## SECTION" of FILE.
-first_block() {
-    awk -v title="## $2" -v fence="\`\`\`${3-sh}" '
+nth_block() {
+    awk -v title="## $2" -v wanted="$3" -v fence="\`\`\`${4-sh}" '
         $0 == title { section = 1; next }
         section && /^## / { exit }
-        section && !inside && $0 == fence { inside = 1; next }
-        inside && /^```/ { exit }
-        inside { print }' "$1"
+        section && !inside && $0 == fence { inside = 1; ++seen; next }
+        inside && /^```/ { if (seen == wanted) exit; inside = 0; next }
+        inside && seen == wanted { print }' "$1"
 }
 
 # run_commands FILE WHAT: runs the commands of FILE from a copy of the
@@ -140,8 +148,8 @@ first_block() {
 run_commands() {
     mkdir -p Tests build
     cp "$root"/Tests/*.txt "$root"/Tests/*.fastq.gz Tests/
-    ln -s "$collapse" build/mirsight-collapse
-    ln -s "$mirsight" build/mirsight
+    ln -sf "$collapse" build/mirsight-collapse
+    ln -sf "$mirsight" build/mirsight
     bash -e -o pipefail "$1" > commands.out 2> commands.err
     local status=$?
     [ "$status" = 0 ] || { cat commands.err; fail "$2 exited with status $status"; }
@@ -150,7 +158,7 @@ run_commands() {
 check_pipeline() {
     source "$root/e2e/require_tools.sh"
     require_tool cutadapt mirtop || exit 77
-    first_block "$root/docs/short-options.md" "From FASTQ to results" > commands.sh
+    nth_block "$root/docs/short-options.md" "From FASTQ to results" 1 > commands.sh
     for command in "cutadapt " "./build/mirsight-collapse " "./build/mirsight "; do
         grep -q "^$command" commands.sh || fail "the documented pipeline has no line starting with '$command'"
     done
@@ -184,7 +192,7 @@ check_pipeline() {
 }
 
 check_readme_study() {
-    first_block "$root/README.md" "A study from raw reads" > commands.sh
+    nth_block "$root/README.md" "A study from raw reads" 1 > commands.sh
     for command in "./build/mirsight map " "./build/mirsight merge "; do
         grep -q "^$command" commands.sh || fail "the README study has no line starting with '$command'"
     done
@@ -202,11 +210,30 @@ check_readme_study() {
     done
 }
 
+check_readme_routes() {
+    source "$root/e2e/require_tools.sh"
+    require_tool snakemake mirtop multiqc || exit 77
+    export HOME=${HOME:-$work}
+    nth_block "$root/README.md" "A study from raw reads" 1 > by_hand.sh
+    nth_block "$root/README.md" "A study from raw reads" 2 > workflow.sh
+    grep -q "^./build/mirsight map " by_hand.sh || fail "the README study has no line starting with './build/mirsight map '"
+    grep -q "^snakemake " workflow.sh || fail "the README study's second block does not run snakemake"
+    cp -r "$root/workflow" .
+    run_commands by_hand.sh "the README study by hand"
+    run_commands workflow.sh "the README study's workflow"
+    for matrix in mirna_counts.tsv isomir_counts.tsv; do
+        [ -s "study/merged/$matrix" ] || fail "by hand: no study/merged/$matrix"
+        [ -s "results/merged/$matrix" ] || fail "the workflow: no results/merged/$matrix"
+        same_file "study/merged/$matrix" "results/merged/$matrix" "$matrix by hand (<) and by the workflow (>)"
+    done
+}
+
 case "$mode" in
     collapse) check_collapse ;;
     pipeline) check_pipeline ;;
     readme_study) check_readme_study ;;
-    *) echo "usage: pipeline_check.sh collapse|pipeline|readme_study COLLAPSE MIRSIGHT ROOT" >&2; exit 2 ;;
+    readme_routes) check_readme_routes ;;
+    *) echo "usage: pipeline_check.sh collapse|pipeline|readme_study|readme_routes COLLAPSE MIRSIGHT ROOT" >&2; exit 2 ;;
 esac
 if [ "$failures" -gt 0 ]; then
     echo "$failures check(s) failed"

@@ -258,13 +258,54 @@ case $row in
 19) # the documentation against the program
     doc=$root/docs/short-options.md
     sed -n '/^Usage: mirsight \[options\]$/,/^```$/p' "$doc" | sed '$d' > doc_usage.txt
-    "$mirsight" --help > help.txt
-    cmp -s doc_usage.txt help.txt || fail "the usage in docs/short-options.md differs from mirsight --help: $(diff doc_usage.txt help.txt | head -5)"
+    "$mirsight" help short > help.txt
+    cmp -s doc_usage.txt help.txt || fail "the usage in docs/short-options.md differs from mirsight help short: $(diff doc_usage.txt help.txt | head -5)"
     grep -qF '"no limit"' "$root/README.md" "$root"/docs/*.md && fail "the documentation still says -l -1 means no limit"
     "$mirsight" -i . -p . -m mirna_example -t tag_count_iso_exampl -s xyz > log.txt 2> /dev/null
     grep -qF "warning inserted codes are not present in the miRNA DB" log.txt ||
         fail "the species warning is no longer in the log, as docs/files-and-safety.md says"
     grep -qF '`NAME_db_group.txt`' "$root/docs/formats.md" || fail "docs/formats.md does not name NAME_db_group.txt"
+    ;;
+20) # help where users look; an unknown command or option gets the nearest known one
+    "$mirsight" help > commands.txt || fail "mirsight help exited with $?"
+    grep -q '^  map ' commands.txt || fail "mirsight help lists no command map: $(head -5 commands.txt)"
+    "$mirsight" help short > short.txt || fail "mirsight help short exited with $?"
+    grep -q '^  -h N ' short.txt || fail "mirsight help short does not print the short options: $(head -5 short.txt)"
+    for asked in --help -h; do
+        check 0 "" "" -- "$mirsight" "$asked"
+        head -c "$(wc -c < commands.txt)" .out/stdout | cmp -s - commands.txt ||
+            fail "mirsight $asked does not begin with the list of mirsight help: $(head -3 .out/stdout)"
+        tail -n +"$(($(wc -l < commands.txt) + 1))" .out/stdout | grep . > after_commands.txt
+        [ "$(wc -l < after_commands.txt)" = 1 ] && grep -q 'mirsight help short$' after_commands.txt ||
+            fail "after the commands, mirsight $asked does not end with one line naming 'mirsight help short': $(cat after_commands.txt)"
+    done
+    # Among other options, --help is the short options and -h N the threshold, as ever.
+    check 0 "" "" -- "$mirsight" -s hsa --help
+    cmp -s .out/stdout short.txt || fail "mirsight -s hsa --help is not the text of mirsight help short"
+    check 0 "" "" -- "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl -h 30  # the earlier run's options
+    cmp -s .out/stdout earlier_log.txt || fail "the log of -h 30 is not the earlier run's"
+    # refused MESSAGE -- COMMAND...: status 2, MESSAGE the whole of standard error, nothing written.
+    refused() {
+        local message=$1
+        shift
+        check 2 "$message" "" "$@"
+        [ "$(cat .out/stderr)" = "$message" ] || fail "standard error is '$(cat .out/stderr)', not '$message'"
+        [ ! -s .out/stdout ] || fail "'$*' wrote on standard output: $(head -3 .out/stdout)"
+    }
+    m=(--mature mirna_example.txt --tags tag_count_iso_exampl.txt)
+    refused "mirsight: error: unknown command 'mpa'; did you mean 'map'?" -- "$mirsight" mpa "${m[@]}" --outdir s
+    refused "mirsight: error: mirsight map: unknown option '--outdri'; did you mean '--outdir'?" -- \
+        "$mirsight" map "${m[@]}" --outdri s
+    refused "mirsight: error: mirsight merge: unknown option '--allow'; did you mean '--allow-mixed'?" -- \
+        "$mirsight" merge --outdir merged --allow s
+    refused "mirsight-collapse: error: unknown option '--outptu'; did you mean '--output'?" -- \
+        "$collapse" --outptu tags.txt reads_example.fastq.gz
+    refused "mirsight collapse: error: unknown option '--protcol'; did you mean '--protocol'?" -- \
+        "$mirsight" collapse --protcol illumina -o tags.txt reads_example.fastq.gz
+    # Nothing close: nothing suggested.
+    refused "mirsight: error: mirsight map: unknown option '--colour' (see mirsight map --help)" -- \
+        "$mirsight" map "${m[@]}" --colour s
+    refused "mirsight: error: unknown command 'reads.txt' (see mirsight help)" -- "$mirsight" reads.txt
     ;;
 *)  echo "no row $row"; exit 2 ;;
 esac

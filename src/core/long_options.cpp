@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "core/messages.hpp"
+#include "core/nearest_word.hpp"
 
 std::string parsed_options::text(std::string const & name, std::string const & fallback) const
 {
@@ -38,6 +39,20 @@ long_option const * find_option(std::vector<long_option> const & options_known, 
         if (name == option.name)
             return &option;
     return nullptr;
+}
+
+// The error for an unknown option `name`, with the known option nearest to
+// it when one is close; returns 2.
+int unknown_option_error(std::string const & command, std::string const & name,
+                         std::vector<long_option> const & options_known)
+{
+    std::vector<std::string> names = {help_option.name, "version"};
+    for (long_option const & option : options_known)
+        names.emplace_back(option.name);
+    std::string const nearest = nearest_word(name, names);
+    print_error(command + ": unknown option '--" + name + "'" +
+                (nearest.empty() ? " (see " + command + " --help)" : "; did you mean '--" + nearest + "'?"));
+    return 2;
 }
 
 // An error about option `name`; returns 2.
@@ -140,10 +155,7 @@ int parse_long_options(std::string const & command, std::vector<std::string> con
         std::string const name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
         long_option const * option = find_option(options_known, name);
         if (option == nullptr)
-        {
-            print_error(command + ": unknown option '--" + name + "' (see " + command + " --help)");
-            return 2;
-        }
+            return unknown_option_error(command, name, options_known);
         if (parsed.has(name) && !option->repeatable && option->kind != long_option::flag)
             return option_error(command, name, "is given twice");
         if (option->kind == long_option::flag)

@@ -82,7 +82,8 @@ void warn_about_ignored_arguments(std::vector<std::string> const & arguments, st
                      argument == "--sensitive" || find_sensitive_option(argument) != nullptr ||
                      argument == std::string("--") + sensitive_seed_option;
         if (!known && !is_value[position])
-            print_warning("argument '" + argument + "' is not an option of mirsight; skipped (see mirsight --help)");
+            print_warning("argument '" + argument +
+                          "' is not an option of mirsight; skipped (see mirsight help short)");
         for (int k = 0; k < 4; ++k)
             if (argument == placed[k] && position + 1 < arguments.size())
                 last[k] = static_cast<std::ptrdiff_t>(position);

@@ -11,6 +11,7 @@
 #include "reads/collapse_options.hpp"
 #include "reads/run_collapse.hpp"
 #include "core/messages.hpp"
+#include "core/nearest_word.hpp"
 #include "core/run_state.hpp"
 #include "core/staged_output.hpp"
 #include "core/version.hpp"
@@ -58,19 +59,34 @@ command const * find_command(std::string const & name)
 std::string commands_text()
 {
     std::string text = "Usage: mirsight COMMAND [options]    (mirsight help COMMAND: its options)\n"
-                       "       mirsight [short options]       (mirsight --help: the short options)\n\n"
+                       "       mirsight [short options]       (mirsight help short: the short options)\n\n"
                        "Commands:\n";
     for (command const & c : commands())
         text += "  " + std::string(c.name) + std::string(10 - std::string(c.name).size(), ' ') + c.summary + "\n";
     return text + "  help      this list, or the options of one command\n";
 }
 
-// "mirsight help [COMMAND]".
+// The names a first word may be: the commands and "help".
+std::vector<std::string> command_names()
+{
+    std::vector<std::string> names;
+    for (command const & c : commands())
+        names.emplace_back(c.name);
+    names.emplace_back("help");
+    return names;
+}
+
+// "mirsight help [COMMAND]"; "mirsight help short": the short options.
 int help_command(std::vector<std::string> const & arguments)
 {
     if (arguments.empty())
     {
         std::cout << commands_text() << std::flush;
+        return 0;
+    }
+    if (arguments.size() == 1 && arguments[0] == "short")
+    {
+        std::cout << usage_text() << std::flush;
         return 0;
     }
     command const * c = find_command(arguments[0]);
@@ -115,6 +131,15 @@ int main(int argc, char * argv[])
 {
     set_program_name("mirsight");
     install_signal_cleanup();
+    // "--help" or "-h" alone: the commands first, then where the short
+    // options are told ("-h N" among other options is the threshold).
+    if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h"))
+    {
+        std::cout << commands_text()
+                  << "\nThe short options of a one-sample run (mirsight -s hsa -m ... -t ...): mirsight help short\n"
+                  << std::flush;
+        return 0;
+    }
     // No word, or an option first: the short options.
     if (argc < 2 || argv[1][0] == '-')
         return short_option_run(argc, argv);
@@ -125,7 +150,9 @@ int main(int argc, char * argv[])
     command const * c = find_command(name);
     if (c == nullptr)
     {
-        print_error("unknown command '" + name + "' (see mirsight help)");
+        std::string const nearest = nearest_word(name, command_names());
+        print_error("unknown command '" + name + "'" +
+                    (nearest.empty() ? " (see mirsight help)" : "; did you mean '" + nearest + "'?"));
         return 2;
     }
     if (asks_for_version(rest))

@@ -1,9 +1,11 @@
 #include "reads/collapse_options.hpp"
 
 #include <algorithm>
+#include <iterator>
 #include <optional>
 
 #include "core/messages.hpp"
+#include "core/nearest_word.hpp"
 
 namespace
 {
@@ -36,21 +38,35 @@ struct given_values
     std::optional<uint64_t> threads;
 };
 
+char const * const number_options[] = {"-m", "--min-length", "--min-insert", "-M", "--max-length",
+                                       "--max-insert", "--trim-5p", "--trim-3p", "--threads"};
+char const * const text_options[] = {"-o", "--output", "--adapter", "--protocol", "--count", "--mature"};
+
 bool is_number_option(std::string const & option)
 {
-    for (char const * name : {"-m", "--min-length", "--min-insert", "-M", "--max-length", "--max-insert",
-                              "--trim-5p", "--trim-3p", "--threads"})
-        if (option == name)
-            return true;
-    return false;
+    return std::find(std::begin(number_options), std::end(number_options), option) != std::end(number_options);
 }
 
 bool is_text_option(std::string const & option)
 {
-    for (char const * name : {"-o", "--output", "--adapter", "--protocol", "--count", "--mature"})
-        if (option == name)
-            return true;
-    return false;
+    return std::find(std::begin(text_options), std::end(text_options), option) != std::end(text_options);
+}
+
+// The long option nearest to an unknown one ("--outptu": "--output"), or ""
+// when none is close.
+std::string nearest_long_option(std::string const & argument)
+{
+    if (argument.compare(0, 2, "--") != 0)
+        return "";
+    std::vector<std::string> names = {"help"};
+    for (char const * option : number_options)
+        if (option[1] == '-')
+            names.emplace_back(option + 2);
+    for (char const * option : text_options)
+        if (option[1] == '-')
+            names.emplace_back(option + 2);
+    std::string const nearest = nearest_word(argument.substr(2), names);
+    return nearest.empty() ? "" : "--" + nearest;
 }
 
 // Puts a value into its place; 0 or 2.
@@ -289,7 +305,9 @@ int parse_collapse_options(std::vector<std::string> const & arguments, collapse_
         }
         if (argument.size() > 1 && argument[0] == '-')
         {
-            print_error("unknown option '" + argument + "' (see --help)");
+            std::string const nearest = nearest_long_option(argument);
+            print_error("unknown option '" + argument + "'" +
+                        (nearest.empty() ? " (see --help)" : "; did you mean '" + nearest + "'?"));
             return 2;
         }
         options.read_files.push_back(argument);
