@@ -327,6 +327,11 @@ std::vector<read_layout> candidate_layouts(std::vector<std::string> const & read
     return candidates;
 }
 
+void add_warning(lane_layout & lane, std::string const & warning)
+{
+    lane.warning += (lane.warning.empty() ? "" : "; ") + warning;
+}
+
 // The UMI check of a chosen or given layout: 0, or 1 after setting the
 // lane's error.
 int check_umi(trial const & chosen, bool molecules_asked, lane_layout & lane)
@@ -342,8 +347,8 @@ int check_umi(trial const & chosen, bool molecules_asked, lane_layout & lane)
                              " letters follow it: the reads are too short for the " + layout.name + " UMI";
     if (short_share <= umi_short_share_set_aside)
     {
-        lane.warning = what + "; those reads are not counted (the funnel's 'UMI too short'), give --count reads "
-                              "to count every read";
+        add_warning(lane, what + "; those reads are not counted (the funnel's 'UMI too short'), give --count "
+                                 "reads to count every read");
         return 0;
     }
     if (molecules_asked)
@@ -351,7 +356,7 @@ int check_umi(trial const & chosen, bool molecules_asked, lane_layout & lane)
         lane.error = what + "; molecules cannot be counted (--count molecules): give --count reads to count reads";
         return 1;
     }
-    lane.warning = what + ", so the reads are counted, not molecules";
+    add_warning(lane, what + ", so the reads are counted, not molecules");
     lane.umi_set_aside = true;
     lane.applied.layout.umi_length = 0;
     lane.applied.count_molecules = false;
@@ -577,13 +582,23 @@ lane_layout check_given_layout(std::vector<std::string> const & reads, known_mir
     lane.explained = given.explained;
     lane.adapter_share = share_of(given.holding_adapter, reads.size());
     if (lane.adapter_share < given_adapter_share_needed)
-        lane.warning = "only " + percent(lane.adapter_share) + " of the first " + std::to_string(reads.size()) +
-                       " reads show the 3' adapter " + applied.layout.adapter +
-                       " that was asked for; the other reads are counted as 'no adapter'. Check the kit, or try "
-                       "--adapter auto";
-    std::string const adapter_warning = lane.warning;
-    if (check_umi(given, molecules_asked, lane) == 0 && !adapter_warning.empty() && adapter_warning != lane.warning)
-        lane.warning = adapter_warning + "; " + lane.warning;
+        add_warning(lane, "only " + percent(lane.adapter_share) + " of the first " + std::to_string(reads.size()) +
+                              " reads show the 3' adapter " + applied.layout.adapter +
+                              " that was asked for; the other reads are counted as 'no adapter'. Check the kit, "
+                              "or try --adapter auto");
+    // Another layout that turns far more of the reads into known miRNAs.
+    if (known != nullptr)
+    {
+        lane_layout const told = infer_layout(reads, *known, applied, false);
+        if (told.error.empty() && !(told.applied.layout == applied.layout) &&
+            told.explained >= clear_margin * given.explained + least_explained_reads)
+            add_warning(lane, "the reads look like " + named_layout_text(told.applied.layout) + ", which turns " +
+                                  percent(share_of(told.explained, reads.size())) + " of the first " +
+                                  std::to_string(reads.size()) + " reads into known miRNAs, against " +
+                                  percent(share_of(given.explained, reads.size())) +
+                                  " for the layout asked for; try --adapter auto");
+    }
+    check_umi(given, molecules_asked, lane);
     return lane;
 }
 

@@ -97,7 +97,9 @@ bool find_layout_after_mirnas(std::vector<std::string> const & reads, known_mirn
 // The check of a layout named on the command line (`source` kit or
 // adapter, `applied` its settings) on the first reads: the share holding
 // its adapter (a warning below half), how many it explains when `known`
-// is given, and its UMI as infer_layout checks it.
+// is given (a warning naming the layout infer_layout tells when that one
+// explains at least three times as many), and its UMI as infer_layout
+// checks it.
 lane_layout check_given_layout(std::vector<std::string> const & reads, known_mirnas const * known,
                                layout_source source, trim_settings const & applied, bool molecules_asked);
 
