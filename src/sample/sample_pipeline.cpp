@@ -221,7 +221,7 @@ void set_funnel_of_reads(raw_read_result const & reads, sample_summary & s)
 int select_species(sample_request const & r, mirna_db_tables & mirna_db)
 {
     if (!r.species.exact)
-        return check_specie_code(r.species.text, mirna_db) != 0 ? 1 : 0;
+        return check_specie_code(r.species.text, mirna_db, std::cout) != 0 ? 1 : 0;
     std::vector<std::string> const & all_codes = mirna_db.specie_code_vet;
     if (r.species.codes.empty() && all_codes.size() > 1 && r.refuse_doubtful_inputs && !r.species.every_species)
     {
@@ -237,7 +237,8 @@ int select_species(sample_request const & r, mirna_db_tables & mirna_db)
     if (r.species.codes.empty() && all_codes.size() > 1)
         std::cerr << "note: searching all " << all_codes.size() << " species of '" << r.mature.path
                   << "'; choose some with --species\n";
-    return select_specie_codes(r.species.codes.empty() ? all_codes : r.species.codes, r.mature.path, mirna_db) != 0
+    return select_specie_codes(r.species.codes.empty() ? all_codes : r.species.codes, r.mature.path, mirna_db,
+                               std::cout) != 0
                ? 1
                : 0;
 }
@@ -370,7 +371,7 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
         return 1;
 
     progress.show("searching " + std::to_string(state.tags.tag_vet.size()) + " tags");
-    mirna_finder(r.search, state.mirna_db, state.tags, state.search, r.thread_count, r.engine);
+    mirna_finder(r.search, state.mirna_db, state.tags, state.search, r.thread_count, std::cout, r.engine);
     // The precursors, read once for the guard, the isomiR table and the mirGFF3 file.
     precursor_catalogue precursors;
     if (!r.hairpin.path.empty())
