@@ -424,7 +424,9 @@ std::vector<std::string> report_file_names(std::string const & prefix)
             multiqc_general_stats_file(prefix),
             multiqc_read_classes_file(prefix),
             multiqc_tag_lengths_file(prefix),
-            multiqc_top_mirnas_file(prefix)};
+            multiqc_top_mirnas_file(prefix),
+            multiqc_read_funnel_file(prefix),
+            multiqc_read_layouts_file(prefix)};
 }
 
 int run_sample(sample_request const & r, run_state & state)
