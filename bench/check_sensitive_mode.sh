@@ -106,7 +106,7 @@ for table in $tables; do
     cmp -s "$work/defaults/t1/out_result_mature_$table.txt" "$work/map/sim.$table.txt" ||
         fail "mirsight map: sim.$table.txt differs from the legacy run's _$table.txt"
 done
-grep -qxF "sensitive = seed 111010011101, max_shift 3, max_mismatches 2, min_matched 14, max_unmatched 5;" "$work/map.log" ||
+grep -qxF "sensitive = seed 111010011101, max_shift 3, max_mismatches 2, min_matched 14, max_unmatched 5;" "$work/map/sim.log" ||
     fail "mirsight map: no sensitive line in the log"
 grep -q "note: no --hairpin: the cost limit stays at 5" "$work/map.err" ||
     fail "mirsight map: no note about the cost limit: $(cat "$work/map.err")"
@@ -126,7 +126,7 @@ for table in $tables; do
         fail "mirsight map --hairpin: sim.$table.txt differs from the legacy run's _$table.txt"
 done
 line="sensitive = seed 111010011101, max_shift 3, max_mismatches 2, min_matched 14, max_unmatched 7, vouched_max_unmatched 10;"
-grep -qxF "$line" "$work/map_hp.log" || fail "mirsight map --hairpin: no sensitive line in the log"
+grep -qxF "$line" "$work/map_hp/sim.log" || fail "mirsight map --hairpin: no sensitive line in the log"
 grep -qxF "$line" "$work/legacy_hp/log.txt" || fail "--sensitive --hairpin: no sensitive line in the log"
 grep -qxF "## MODE: sensitive seed=111010011101,max_shift=3,max_mismatches=2,min_matched=14,max_unmatched=7,vouched_max_unmatched=10" \
     "$work/map_hp/sim.gff3" || fail "mirsight map: no MODE line in the mirGFF3 header: $(head -5 "$work/map_hp/sim.gff3")"

@@ -13,7 +13,8 @@
 #   pipeline_check.sh readme_study COLLAPSE_BINARY MIRSIGHT_BINARY PROJECT_ROOT
 #       runs the README's study ("A study from raw reads": mirsight map on
 #       the raw reads, mirsight merge) as written, the same way, and checks
-#       that the count matrix begins as the README shows it.
+#       that the first map prints the summary and the count matrix begins
+#       as the README shows them.
 #   pipeline_check.sh readme_routes COLLAPSE_BINARY MIRSIGHT_BINARY PROJECT_ROOT
 #       runs both routes of that section as written, the commands by hand
 #       and the workflow's `snakemake --cores 2` (with workflow/ copied
@@ -205,6 +206,14 @@ check_readme_study() {
     [ "$(wc -l < shown.txt)" -ge 2 ] || fail "the README shows no count matrix after its study"
     head -n "$(wc -l < shown.txt)" study/merged/mirna_counts.tsv > actual.txt 2> /dev/null
     same_file shown.txt actual.txt "the count matrix the README shows"
+    # The summary the README shows is what the first map printed.
+    awk '/^Each `map` closes with a summary/ { found = 1; next }
+         found && !inside && /^```$/ { inside = 1; next }
+         inside && /^```$/ { exit }
+         inside { print }' "$root/README.md" > shown_summary.txt
+    [ "$(head -1 shown_summary.txt)" = "mirsight map: sample liver" ] || fail "the README shows no summary of map"
+    head -n "$(wc -l < shown_summary.txt)" commands.out > actual_summary.txt
+    same_file shown_summary.txt actual_summary.txt "the summary of map the README shows"
     for s in liver muscle plasma; do
         [ -s "study/samples/$s.summary.tsv" ] || fail "the README study wrote no study/samples/$s.summary.tsv"
     done

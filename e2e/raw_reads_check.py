@@ -12,7 +12,9 @@ assigned) of their true inserts within 0.5% of the reads (qiaseq counted as
 reads); reads with the generator's errors (which make some inserts
 unmappable whoever trims them) must keep as many reads as there are true
 inserts, within 0.5%. Every summary's funnel must add up to its raw
-reads, and the MultiQC funnel bar to 100%. Then reads that are already
+reads, and the MultiQC funnel bar to 100%; MultiQC's General Statistics
+of the QIAseq reads counted as molecules give the raw reads, the molecules
+and the duplication, and % kept of the raw reads. Then reads that are already
 trimmed (the bundled reads through cutadapt) give the same tables with
 --adapter auto as with --adapter none.
 """
@@ -108,6 +110,15 @@ for kit, seed, errors in (("illumina", 21, 0), ("neb", 22, 0), ("nextflex", 23, 
         row = check_funnel(f"{work}/molecules/{name_of_set}")
         if not 0 < int(row["total_reads"]) < int(row["kept_reads"]):
             problems.append(f"qiaseq: molecules were not counted apart from reads: {row}")
+        # General Statistics: raw reads, molecules, duplication (% of the kept reads), % kept of the raw reads.
+        with open(f"{work}/molecules/{name_of_set}.general_stats_mqc.json") as handle:
+            stats = json.load(handle)["data"][name_of_set]
+        raw, kept, duplicates = (int(row[k]) for k in ("raw_reads", "kept_reads", "umi_duplicate_reads"))
+        want = {"raw_reads": raw, "molecules": int(row["total_reads"]),
+                "pct_duplication": round(100 * duplicates / kept, 2), "pct_kept": round(100 * kept / raw, 2)}
+        got = {key: stats.get(key) for key in want}
+        if got != want or "total_reads" in stats or not 0 < want["pct_kept"] < 100 or want["pct_duplication"] < 10:
+            problems.append(f"{name_of_set}: General Statistics {stats}, want {want} and no reads column of molecules")
 
 # Untrimmed reads counted as they are, and a kit's adapter the reads lack: warned
 # about on standard error and in the summary.

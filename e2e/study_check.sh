@@ -12,6 +12,9 @@
 #     miRNA and sample equals the count matrix less the tags holding N
 #     (which have no UID, hence no record); `mirtop stats` counts each read once;
 #   - Python's csv and pandas read the tidy tables without options;
+#   - map's standard output is a summary a person reads, with the numbers of
+#     its summary table; its log of counters is SAMPLE.log (for the seed
+#     search, byte for byte the short-option run's log);
 #   - two samples in one folder stay intact when one is run again;
 #   - bad command lines and inputs give their status and message.
 # Skipped (exit 77) without cutadapt, mirtop or pandas.
@@ -38,6 +41,61 @@ for sample in liver muscle plasma; do
         --species hsa --gff3 --hairpin "$root/Tests/hairpin_example.txt" > "map_$sample.log" 2> "map_$sample.err" ||
         { fail "map $sample: status $?"; cat "map_$sample.err"; }
 done
+# map's standard output: the summary for a person, with the summary table's
+# numbers; the counters in SAMPLE.log, as the short options print them.
+/usr/bin/python3 - "$work" <<'PY' || failed=1
+import csv, re, sys
+work = sys.argv[1]
+problems = []
+for s in ("liver", "muscle", "plasma"):
+    with open(f"{work}/out/{s}.summary.tsv", newline="") as fh:
+        row = next(csv.DictReader(fh, delimiter="\t"))
+    with open(f"{work}/map_{s}.log") as fh:
+        text = fh.read()
+    lines = text.splitlines()
+    # "  Label    12,345   12.3%": the count, and its share when shown.
+    shown = {}
+    for line in lines:
+        m = re.match(r" +(\S.*?) {2,}([\d,]+)(?: +([\d.]+)%)?", line)
+        if m:
+            shown[m.group(1)] = (int(m.group(2).replace(",", "")), m.group(3))
+    raw, kept = int(row["raw_reads"]), int(row["kept_reads"])
+    want = {"Reads in": (raw, None), "No adapter": (int(row["no_adapter_reads"]), None),
+            "Adapter dimers": (int(row["adapter_dimer_reads"]), None),
+            "Insert too short": (int(row["too_short_insert_reads"]), None),
+            "Insert too long": (int(row["too_long_insert_reads"]), None),
+            "Kept": (kept, "%.1f" % (100.0 * kept / raw)),
+            "unique": (int(row["unique_reads"]), "%.1f" % (100.0 * int(row["unique_reads"]) / int(row["total_reads"]))),
+            "assigned": (int(row["assigned_reads"]), None),
+            "ambiguous-unassigned": (int(row["unassigned_reads"]), None),
+            "unmapped": (int(row["unmapped_reads"]), None), "miRNAs detected": (int(row["mirnas_detected"]), None)}
+    for label, (count, share) in want.items():
+        got = shown.get(label)
+        if got is None or got[0] != count or (share is not None and got[1] != share):
+            problems.append(f"{s}: map's summary shows {label} {got}, its summary table ({count}, {share})")
+    if lines[:1] != [f"mirsight map: sample {s}"] or not 10 <= len(lines) <= 20:
+        problems.append(f"{s}: map's summary opens with {lines[:1]} and has {len(lines)} lines")
+    layout_name = row["layout"].split(":")[0]
+    if not any(line.split()[:2] == ["Layout", layout_name + ":"] for line in lines) or "auto, told by what maps" not in text:
+        problems.append(f"{s}: map's summary does not give the layout {row['layout']!r} and how it was told")
+    if f" out/{s}.*" not in text:
+        problems.append(f"{s}: map's summary does not say where the files are")
+    with open(f"{work}/out/{s}.log") as fh:
+        log = fh.read()
+    # The counters, in the short options' order: species, the search, the sensitive mode, the totals, the layout.
+    counters = (r"specie_codes = hsa\n(min_tag_length|tag_begin|begin_seed|end_seed|seed_size) = \d+;\n" + r"(\w+ = \d+;\n){4}"
+                r"seed_vet\.size\(\) = \d+;\ntag_vet\.size\(\) = \d+;\ntot_total_tag_count = \d+;\n"
+                r"discarded_tag = \d+;\nmirna_elaborated = \d+;\nsensitive = seed [01]+, .*;\n"
+                r"uniq_mapped_total_tags_count = " + str(int(row["unique_reads"])) + r";\n"
+                r"ambigue_mapped_total_tag_count = \d+;\nambigue_selected_mapped_total_tag_count = \d+;\nlayout = .*;\n")
+    if not re.fullmatch(counters, log):
+        problems.append(f"{s}: {s}.log is not the log of counters: {log!r}")
+    if re.search(r"^\w+(\.size\(\))? = ", text, re.M):
+        problems.append(f"{s}: map's standard output holds counters of the log")
+for p in problems:
+    print("FAIL:", p)
+sys.exit(1 if problems else 0)
+PY
 "$binary" merge --outdir merged --gff3 out > merge.log 2> merge.err || { fail "merge: status $?"; cat merge.err; }
 for file in mirna_counts.tsv mirna_rpm.tsv isomir_counts.tsv summary.tsv mirna.gff3; do
     [ -s "merged/$file" ] || fail "merged/$file was not written"
@@ -116,7 +174,7 @@ cp "$root/Tests/mirna_example.txt" "$root/Tests/tag_count_iso_exampl.txt" legacy
 for t in unique ambigue tag_unique tag_ambigue tag_ambigue_selected unique_ambigue_selected ambigue_ambigue_selected; do
     cmp -s "legacy/out_result_mirna_example_$t.txt" "same/tag_count_iso_exampl.$t.txt" || fail "map's $t table differs"
 done
-cmp -s legacy.log same.log || fail "map's log differs from the short-option run's"
+cmp -s legacy.log same/tag_count_iso_exampl.log || fail "map's log (SAMPLE.log) differs from the short-option run's"
 # A gzipped tag-count file gives the same tables.
 gzip -c legacy/tag_count_iso_exampl.txt > counts.gz
 "$binary" map --mature legacy/mirna_example.txt --tags counts.gz --outdir gz --sample tag_count_iso_exampl \

@@ -9,12 +9,15 @@
 #   - merged/mirna_counts.tsv is the sum of the per-sample tables
 #     (reads_unique + reads_assigned of samples/<sample>.mirna.tsv);
 #   - MultiQC's parsed data (multiqc/multiqc_data) holds our sections with
-#     the numbers of merged/summary.tsv and of the count matrix, and the
-#     mirtop section;
+#     the numbers of merged/summary.tsv and of the count matrix (General
+#     Statistics with each sample's layout and % kept, the read layouts
+#     table), and the mirtop section;
+#   - the read funnel's boxes add up to each sample's raw reads, and the
+#     funnel opens mirsight's sections (in multiqc_data and in the HTML),
+#     with its switch to percentages;
 #   - the HTML report, opened in headless Chromium, shows our sections and
 #     reports no JavaScript error. The screenshot is kept as
 #     BUILD_DIR/artefacts/workflow_report.png.
-#   - the read funnel's boxes add up to each sample's raw reads;
 # Needs the Debian packages snakemake, mirtop, multiqc, chromium;
 # skipped (exit 77) without one of them.
 set -u
@@ -56,8 +59,10 @@ if [ "$status" != 0 ]; then
     fail "snakemake exited with status $status"
 fi
 echo "workflow ran in $(( $(date +%s) - start )) s"
-# The sensitive mode is the workflow's default, with the precursors.
-for log in "$out"/logs/map.*.log; do
+# The sensitive mode is the workflow's default, with the precursors (map's
+# log of counters is SAMPLE.log beside its tables).
+for sample in $(awk -F'\t' 'NR > 1 { print $1 }' "$work/samples.tsv"); do
+    log="$out/samples/$sample.log"
     grep -q "^sensitive = .*, vouched_max_unmatched 10;$" "$log" || fail "$log: map did not run in the sensitive mode"
 done
 
@@ -103,19 +108,50 @@ def mqc_table(name):
         return {}
     return {r["Sample"]: r for r in rows(path)}
 general = mqc_table("multiqc_general_stats.txt")
-def general_value(sample, key):
+def general_text(sample, key):
     row = general.get(sample, {})
     column = [c for c in row if c.endswith("-mirsight-" + key)]
-    return float(row[column[0]]) if column and row[column[0]] != "" else None
+    return row[column[0]] if column and row[column[0]] != "" else None
+def general_value(sample, key):
+    text = general_text(sample, key)
+    return float(text) if text is not None else None
 for s in samples:
     want = summary.get(s, {})
     if want:  # the percentages do not overlap: counted + unassigned + unmapped + too short = 100
         want = dict(want, pct_counted=want["pct_assigned"],
                     pct_unassigned=100.0 * int(want["unassigned_reads"]) / max(1, int(want["total_reads"])))
-    for key, tolerance in (("total_reads", 0), ("mirnas_detected", 0), ("pct_counted", 0.011), ("pct_unassigned", 0.011)):
+    if want:  # % kept: kept reads of the raw reads
+        want["pct_kept"] = 100.0 * int(want["kept_reads"]) / max(1, int(want["raw_reads"]))
+    for key, tolerance in (("total_reads", 0), ("mirnas_detected", 0), ("pct_counted", 0.011), ("pct_unassigned", 0.011),
+                           ("pct_kept", 0.011)):
         got = general_value(s, key)
         check(got is not None and want.get(key) is not None and abs(got - float(want[key])) <= tolerance,
               "general statistics %s of %s: %s, summary.tsv: %s" % (key, s, got, want.get(key)))
+    # No UMIs in these samples: no molecules nor duplication.
+    for key in ("raw_reads", "molecules", "pct_duplication"):
+        check(general_text(s, key) is None, "general statistics %s of %s: %s, for reads without UMIs" % (key, s, general_text(s, key)))
+    # The layout: each file's layout name, how it was told and the share of the first reads it explained.
+    if want:
+        names = "/".join(dict.fromkeys(part.split(": ")[0] for part in want["layout"].split("; ")))
+        told = "/".join(dict.fromkeys(want["layout_told_by"].split("; ")))
+        expected = "%s (%s, %.1f%%)" % (names, told, float(want["pct_explained"]))
+        check(general_text(s, "layout") == expected,
+              "general statistics layout of %s: %r, summary.tsv: %r" % (s, general_text(s, "layout"), expected))
+
+# The read layouts table: each sample's layout, as the summary says it.
+layouts = mqc_table("multiqc_mirsight_read_layouts_table.txt")
+told_seen = set()
+for s in samples:
+    got, want = layouts.get(s, {}), summary.get(s, {})
+    told_seen.add(want.get("layout_told_by"))
+    for column, key in (("layout", "layout"), ("told_by", "layout_told_by"), ("candidates", "layout_candidates"),
+                        ("warning", "adapter_warning")):
+        expected = "" if want.get(key) == "none" else want.get(key)
+        check(got.get(column) == expected, "read layouts %s of %s: %r, summary.tsv %s: %r" % (column, s, got.get(column), key, expected))
+    check(got.get("pct_explained") not in (None, "") and want.get("pct_explained") is not None and
+          abs(float(got["pct_explained"]) - float(want["pct_explained"])) <= 0.011,
+          "read layouts %% explained of %s: %s, summary.tsv: %s" % (s, got.get("pct_explained"), want.get("pct_explained")))
+check(told_seen == {"kit", "adapter", "auto; auto"}, "the bundled samples' layouts were told by %s" % sorted(map(str, told_seen)))
 
 # Reads by class: every read in one class; the classes match the summary.
 classes = mqc_table("multiqc_mirsight_read_classes_plot.txt")
@@ -139,6 +175,12 @@ for s in samples:
     want = summary.get(s, {})
     check(len(boxes) == 11 and sum(boxes.values()) == float(want.get("raw_reads", -1)) > 0,
           "read funnel of %s: %s, raw reads %s" % (s, boxes, want.get("raw_reads")))
+
+# The funnel opens mirsight's sections: MultiQC saves each section's data as it makes it.
+import json
+with open(os.path.join(data, "multiqc_data.json")) as f:
+    saved = [k for k in json.load(f).get("report_saved_raw_data", {}) if k.startswith("multiqc_mirsight_")]
+check(saved[:1] == ["multiqc_mirsight_read_funnel_plot"], "mirsight's sections in multiqc_data.json: %s" % saved)
 
 # Tag lengths: mapped reads are the unique and the ambiguous ones.
 lengths = mqc_table("multiqc_mirsight_tag_lengths_plot.txt")
@@ -184,11 +226,18 @@ chrome --screenshot="$screenshot" > /dev/null 2> browser.log
 [ -s "$screenshot" ] || { tail -20 browser.log; fail "chromium wrote no screenshot"; }
 chrome --dump-dom > page.html 2> browser_dom.log
 cp browser.log "$artefacts/workflow_browser.log"
-for id in mirsight_read_classes mirsight_tag_lengths mirsight_top_mirnas mirsight_read_funnel \
-          mirsight_read_classes_plot mirsight_tag_lengths_plot mirsight_top_mirnas_table mirtop; do
+for id in mirsight_read_classes mirsight_tag_lengths mirsight_top_mirnas mirsight_read_funnel mirsight_read_layouts \
+          mirsight_read_classes_plot mirsight_tag_lengths_plot mirsight_top_mirnas_table mirsight_read_layouts_table \
+          mirtop; do
     grep -q "id=\"$id\"" page.html || fail "the page has no element '$id' (our section is missing)"
 done
 grep -q '>miRNAs<' page.html || fail "the general statistics have no miRNA column"
+grep -q '>Layout<' page.html || fail "the general statistics have no layout column"
+# The read funnel is mirsight's first section, and offers its percentages.
+first=$(grep -o '<h3 [^>]*id="mirsight_[a-z_]*"' page.html | head -1 | grep -o 'mirsight_[a-z_]*')
+[ "$first" = mirsight_read_funnel ] || fail "mirsight's first section on the page is '$first', not the read funnel"
+tr -d '\n' < page.html | grep -o 'id="mirsight_read_funnel_plot".\{0,600\}' | grep -q '>% of raw reads</button>' ||
+    fail "the read funnel offers no switch to percentages"
 # Debian's multiqc 1.14 loads lz-string from the internet and clipboard.js
 # from a file no package installs: the two errors that follow are the
 # report's own, everything else fails.

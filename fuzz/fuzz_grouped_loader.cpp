@@ -1,7 +1,6 @@
 // The sorted-grouped-file loader on arbitrary (hand-edited) files, followed
 // by the search, aggregation and writer over a few fixed tags, so that an
 // index of any shape is walked by every later stage.
-#include <iostream>
 #include <sstream>
 
 #include "core/sequence_text.hpp"
@@ -31,10 +30,8 @@ extern "C" int LLVMFuzzerTestOneInput(uint8_t const * data, std::size_t size)
         tag.tag_index = index++;
         state.tags.tag_vet.push_back(tag);
     }
-    std::ostringstream quiet;
-    std::streambuf * const log = std::cout.rdbuf(quiet.rdbuf());
-    mirna_finder(search_parameters{}, state.mirna_db, state.tags, state.search, 1);
-    std::cout.rdbuf(log);
+    std::ostringstream log;
+    mirna_finder(search_parameters{}, state.mirna_db, state.tags, state.search, 1, log);
     output_structures_generation(state.mirna_db.seed_vet, state.tags.tag_vet, 1, state.results);
     output_structures_updating(state.results);
     decide_counted_alignments(assignment_rule{}, state.mirna_db.seed_vet, 1, state.results);

@@ -252,12 +252,14 @@ int read_map_options(parsed_options const & o, sample_request & r)
         r.tables[i] = prefix + "." + sample_table_names[i] + ".txt";
     r.report_prefix = prefix;
     r.provenance_file = prefix + ".provenance.tsv";
+    r.log_file = prefix + ".log";
     r.sample_files = report_file_names(prefix);
     for (std::size_t i = 0; i < result_table_count; ++i)
         for (char const * ending : {".txt", ".tsv"})
             r.sample_files.push_back(prefix + "." + sample_table_names[i] + ending);
     r.sample_files.push_back(prefix + ".gff3");
     r.sample_files.push_back(r.provenance_file);
+    r.sample_files.push_back(r.log_file);
     return 0;
 }
 }  // namespace
@@ -284,8 +286,12 @@ std::string map_usage()
                         "                           unique_ambigue_selected, ambigue_ambigue_selected)\n"
                         "  SAMPLE.*_mqc.json        MultiQC sections\n"
                         "  SAMPLE.gff3              with --gff3: mirGFF3, each read counted once\n"
+                        "  SAMPLE.log               the log: the stages' counters and each reads file's\n"
+                        "                           layout, as the short options print them\n"
                         "All appear together when the run succeeds, or none does; the sample's files\n"
-                        "of an earlier run that this one does not write are removed.\n");
+                        "of an earlier run that this one does not write are removed. Standard output\n"
+                        "gets a summary of the run: reads in, each file's layout, the read funnel,\n"
+                        "the reads counted on miRNAs and where the files are.\n");
 }
 
 int map_command(std::vector<std::string> const & arguments)

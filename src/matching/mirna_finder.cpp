@@ -5,7 +5,7 @@
 #include "matching/mirna_finder.hpp"
 
 #include <algorithm>
-#include <iostream>
+#include <ostream>
 
 #include <seqan/find.h>
 
@@ -55,35 +55,35 @@ void scan_all_tags(seed_pattern & pattern, uint32_t i, uint32_t j, search_parame
     }
 }
 
-void print_log_line(char const * label, uint64_t value)
+void print_log_line(std::ostream & log, char const * label, uint64_t value)
 {
-    std::cout << label << value << ";" << std::endl;
+    log << label << value << ";" << std::endl;
 }
 
 // The ten lines that close the search.
 void print_search_lines(search_parameters const & p, mirna_db_tables const & mirna_db, tag_table const & tags,
-                        search_counters const & counters)
+                        search_counters const & counters, std::ostream & log)
 {
-    print_log_line("min_tag_length = ", p.min_tag_length);
-    print_log_line("tag_begin = ", p.tag_begin);
-    print_log_line("begin_seed = ", p.begin_seed);
-    print_log_line("end_seed = ", p.end_seed);
-    print_log_line("seed_size = ", p.seed_size);
-    print_log_line("seed_vet.size() = ", mirna_db.seed_vet.size());
-    print_log_line("tag_vet.size() = ", tags.tag_vet.size());
-    print_log_line("tot_total_tag_count = ", tags.tot_total_tag_count);
-    print_log_line("discarded_tag = ", tags.discarded_tag);
-    print_log_line("mirna_elaborated = ", counters.mirna_elaborated);
+    print_log_line(log, "min_tag_length = ", p.min_tag_length);
+    print_log_line(log, "tag_begin = ", p.tag_begin);
+    print_log_line(log, "begin_seed = ", p.begin_seed);
+    print_log_line(log, "end_seed = ", p.end_seed);
+    print_log_line(log, "seed_size = ", p.seed_size);
+    print_log_line(log, "seed_vet.size() = ", mirna_db.seed_vet.size());
+    print_log_line(log, "tag_vet.size() = ", tags.tag_vet.size());
+    print_log_line(log, "tot_total_tag_count = ", tags.tot_total_tag_count);
+    print_log_line(log, "discarded_tag = ", tags.discarded_tag);
+    print_log_line(log, "mirna_elaborated = ", counters.mirna_elaborated);
 }
 
 // The line that records the sensitive mode's parameters.
-void print_sensitive_line(sensitive_parameters const & s)
+void print_sensitive_line(sensitive_parameters const & s, std::ostream & log)
 {
-    std::cout << "sensitive = seed " << s.seed << ", max_shift " << s.max_shift << ", max_mismatches "
+    log << "sensitive = seed " << s.seed << ", max_shift " << s.max_shift << ", max_mismatches "
               << s.max_mismatches << ", min_matched " << s.min_matched << ", max_unmatched " << s.max_unmatched;
     if (s.vouched_max_unmatched > 0)
-        std::cout << ", vouched_max_unmatched " << s.vouched_max_unmatched;
-    std::cout << ";" << std::endl;
+        log << ", vouched_max_unmatched " << s.vouched_max_unmatched;
+    log << ";" << std::endl;
 }
 
 // The reference search: every pass scans the whole tag table.
@@ -113,15 +113,15 @@ void search_pass_by_pass(search_parameters const & parameters, mirna_db_tables c
 }  // namespace
 
 int32_t mirna_finder(search_parameters const & parameters, mirna_db_tables const & mirna_db, tag_table & tags,
-                     search_counters & counters, uint32_t thread_count, seed_search search)
+                     search_counters & counters, uint32_t thread_count, std::ostream & log, seed_search search)
 {
     if (parameters.sensitive.on)
     {
         // The passes are counted as the seed search would count them.
         counters.mirna_elaborated += static_cast<uint32_t>(list_seed_passes(mirna_db).size());
         sensitive_search_all_tags(build_window_index(parameters, mirna_db), tags, thread_count);
-        print_search_lines(parameters, mirna_db, tags, counters);
-        print_sensitive_line(parameters.sensitive);
+        print_search_lines(parameters, mirna_db, tags, counters, log);
+        print_sensitive_line(parameters.sensitive, log);
         return 0;
     }
     std::vector<seed_pass_t> passes;
@@ -137,6 +137,6 @@ int32_t mirna_finder(search_parameters const & parameters, mirna_db_tables const
         seed_lookup_t const lookup = build_seed_lookup(mirna_db.seed_vet, std::move(passes), parameters.seed_size);
         search_all_tags(lookup, parameters, mirna_db.seed_vet, tags, thread_count);
     }
-    print_search_lines(parameters, mirna_db, tags, counters);
+    print_search_lines(parameters, mirna_db, tags, counters, log);
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "matching/mirna_finder.hpp"
 
+#include <sstream>
+
 #include <gtest/gtest.h>
 
 #include "matching/matching_test_support.hpp"
@@ -24,9 +26,9 @@ protected:
     uint32_t search(mirna_db_tables const & index, tag_table & tags, search_parameters const & parameters = {})
     {
         search_counters counters;
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(0, mirna_finder(parameters, index, tags, counters, GetParam().threads, GetParam().search));
-        printed = testing::internal::GetCapturedStdout();
+        std::ostringstream log;
+        EXPECT_EQ(0, mirna_finder(parameters, index, tags, counters, GetParam().threads, log, GetParam().search));
+        printed = log.str();
         return counters.mirna_elaborated;
     }
 

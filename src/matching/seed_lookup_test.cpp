@@ -113,9 +113,9 @@ std::pair<std::string, uint32_t> run_search(search_parameters const & s, mirna_d
                                             tag_table & tags, seed_search search, uint32_t threads)
 {
     search_counters counters;
-    testing::internal::CaptureStdout();
-    mirna_finder(s, index, tags, counters, threads, search);
-    return {testing::internal::GetCapturedStdout(), counters.mirna_elaborated};
+    std::ostringstream log;
+    mirna_finder(s, index, tags, counters, threads, log, search);
+    return {log.str(), counters.mirna_elaborated};
 }
 }  // namespace
 

@@ -1,15 +1,13 @@
 #include "mirna_db/check_specie_code.hpp"
 
 #include <algorithm>
-#include <iostream>
+#include <ostream>
 
 #include "core/messages.hpp"
 
-
-
-int32_t check_specie_code(std::string const & specie_codes, mirna_db_tables & mirna_db)
+int32_t check_specie_code(std::string const & specie_codes, mirna_db_tables & mirna_db, std::ostream & log)
 {
-    std::cout << "specie_codes = " << specie_codes << "\n" << std::flush;
+    log << "specie_codes = " << specie_codes << "\n" << std::flush;
 
     // Each database code is looked for on its own, anywhere in "--" followed
     // by the species string; the selection keeps the database order.
@@ -23,12 +21,12 @@ int32_t check_specie_code(std::string const & specie_codes, mirna_db_tables & mi
         found_any = true;
     }
     if (!found_any)
-        std::cout << "warning inserted codes are not present in the miRNA DB\n" << std::flush;
+        log << "warning inserted codes are not present in the miRNA DB\n" << std::flush;
     return 0;
 }
 
 int32_t select_specie_codes(std::vector<std::string> const & codes, std::string const & mature_file,
-                            mirna_db_tables & mirna_db)
+                            mirna_db_tables & mirna_db, std::ostream & log)
 {
     std::vector<std::string> const & held = mirna_db.specie_code_vet;
     for (std::string const & code : codes)
@@ -50,6 +48,6 @@ int32_t select_specie_codes(std::vector<std::string> const & codes, std::string 
         mirna_db.species_to_check_vet.push_back(char_string(code));
         line += (line.empty() ? "" : " ") + code;
     }
-    std::cout << "specie_codes = " << line << "\n" << std::flush;
+    log << "specie_codes = " << line << "\n" << std::flush;
     return 0;
 }

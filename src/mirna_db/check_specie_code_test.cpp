@@ -1,6 +1,6 @@
 #include "mirna_db/check_specie_code.hpp"
 
-#include <iostream>
+#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -29,9 +29,9 @@ TEST(check_specie_code, selects_every_code_found_in_database_order)
     {
         mirna_db_tables mirna_db;
         mirna_db.specie_code_vet = c.database;
-        testing::internal::CaptureStdout();
-        EXPECT_EQ(check_specie_code(c.species, mirna_db), 0);
-        std::string const out = testing::internal::GetCapturedStdout();
+        std::ostringstream log;
+        EXPECT_EQ(check_specie_code(c.species, mirna_db, log), 0);
+        std::string const out = log.str();
         std::string selected;
         for (char_string const & code : mirna_db.species_to_check_vet)
             selected += std::string(seqan::begin(code), seqan::end(code)) + ",";

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace
 {
@@ -106,7 +107,75 @@ std::string adapter_label(sample_summary const & s)
 {
     return s.adapter.rfind("none", 0) == 0 ? s.adapter : s.adapter + " (" + s.adapter_share + "%)";
 }
+
+// The parts of a summary field that holds one text per reads file.
+std::vector<std::string> per_file(std::string const & text)
+{
+    std::vector<std::string> parts;
+    std::size_t begin = 0;
+    while (true)
+    {
+        std::size_t const end = text.find("; ", begin);
+        parts.push_back(text.substr(begin, end == std::string::npos ? std::string::npos : end - begin));
+        if (end == std::string::npos)
+            return parts;
+        begin = end + 2;
+    }
+}
+
+// The distinct texts of `parts`, in order, joined by '/'.
+std::string distinct_joined(std::vector<std::string> const & parts)
+{
+    std::vector<std::string> seen;
+    std::string joined;
+    for (std::string const & part : parts)
+        if (std::find(seen.begin(), seen.end(), part) == seen.end())
+        {
+            seen.push_back(part);
+            joined += (joined.empty() ? "" : "/") + part;
+        }
+    return joined;
+}
+
+// A share written as "91.20" as "91.2%".
+std::string share_label(std::string const & share)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f%%", std::strtod(share.c_str(), nullptr));
+    return text;
+}
+
+// "nextflex (auto, 91.2%)": each file's layout name, how it was told and
+// the share of the first reads it explained; "" for a tag-count file.
+std::string layout_label(sample_summary const & s)
+{
+    if (!has_read_layout(s))
+        return "";
+    std::vector<std::string> names;
+    for (std::string const & layout : per_file(s.layout))
+        names.push_back(layout.substr(0, layout.find(": ")));
+    std::string const told = distinct_joined(per_file(s.layout_told_by));
+    if (told == "none")
+        return distinct_joined(names) + " (none: reads counted as they are)";
+    return distinct_joined(names) + " (" + told + ", " + share_label(s.explained_share) + ")";
+}
+
+// A summary value that is "none" as an empty cell.
+std::string unless_none(std::string const & text)
+{
+    return text == "none" ? "" : text;
+}
 } // namespace
+
+bool counts_molecules(sample_summary const & summary)
+{
+    return summary.umi_duplicate_reads > 0;
+}
+
+bool has_read_layout(sample_summary const & summary)
+{
+    return summary.layout != "none";
+}
 
 void set_funnel_of_tags(sample_summary & summary)
 {
@@ -153,6 +222,11 @@ std::string multiqc_read_funnel_file(std::string const & prefix)
     return prefix + ".read_funnel_mqc.json";
 }
 
+std::string multiqc_read_layouts_file(std::string const & prefix)
+{
+    return prefix + ".read_layouts_mqc.json";
+}
+
 std::string multiqc_general_stats(std::vector<sample_summary> const & samples)
 {
     std::string out = "{\n"
@@ -160,8 +234,17 @@ std::string multiqc_general_stats(std::vector<sample_summary> const & samples)
                       "  \"plot_type\": \"generalstats\",\n"
                       "  \"namespace\": \"mirsight\",\n"
                       "  \"pconfig\": [\n"
-                      "    {\"total_reads\": {\"title\": \"Reads\", \"description\": \"Reads of the sample\", "
+                      "    {\"total_reads\": {\"title\": \"Reads\", \"description\": \"Reads of the sample (kept "
+                      "after adapter trimming; with UMIs see Raw reads and Molecules)\", "
                       "\"format\": \"{:,.0f}\", \"scale\": \"Blues\"}},\n"
+                      "    {\"raw_reads\": {\"title\": \"Raw reads\", \"description\": \"With UMIs: the reads "
+                      "sequenced, before adapter trimming\", \"format\": \"{:,.0f}\", \"scale\": \"Blues\"}},\n"
+                      "    {\"molecules\": {\"title\": \"Molecules\", \"description\": \"With UMIs: the molecules "
+                      "counted, a kept read's PCR duplicates once\", \"format\": \"{:,.0f}\", \"scale\": "
+                      "\"Blues\"}},\n"
+                      "    {\"pct_duplication\": {\"title\": \"% Duplication\", \"description\": \"With UMIs: "
+                      "kept reads that were PCR duplicates of a molecule counted already, % of the kept reads\", "
+                      "\"suffix\": \"%\", \"min\": 0, \"max\": 100, \"scale\": \"Reds\"}},\n"
                       "    {\"pct_counted\": {\"title\": \"% Counted\", \"description\": \"Reads counted on a "
                       "miRNA (of unique tags and of ambiguous tags assigned to their best miRNA), % of all reads\", "
                       "\"suffix\": \"%\", \"min\": 0, \"max\": 100, \"scale\": \"Greens\"}},\n"
@@ -174,14 +257,26 @@ std::string multiqc_general_stats(std::vector<sample_summary> const & samples)
                       "kept after adapter trimming\", \"suffix\": \"%\", \"min\": 0, \"max\": 100, \"scale\": "
                       "\"Blues\"}},\n"
                       "    {\"adapter\": {\"title\": \"Adapter\", \"description\": \"The 3' adapter trimmed, and "
-                      "the share of the first reads that showed it\", \"scale\": false}}\n"
+                      "the share of the first reads that showed it\", \"scale\": false}},\n"
+                      "    {\"layout\": {\"title\": \"Layout\", \"description\": \"The reads' layout, how it was "
+                      "told (auto: by what maps; kit, adapter: as given) and the share of the first reads it turned "
+                      "into known miRNAs\", \"scale\": false}}\n"
                       "  ],\n";
     return out + data_block(samples, [](sample_summary const & s) {
-               return number_pair("total_reads", s.total_reads, true) + ", \"pct_counted\": " +
-                      percent_text(percent_assigned(s)) + ", \"pct_unassigned\": " +
-                      percent_text(percent_unassigned(s)) + number_pair("mirnas_detected", s.mirnas_detected) +
+               std::string const reads =
+                   counts_molecules(s)
+                       ? number_pair("raw_reads", s.raw_reads, true) +
+                             number_pair("molecules", s.kept_reads - s.umi_duplicate_reads) +
+                             ", \"pct_duplication\": " +
+                             percent_text(percent_of(s.umi_duplicate_reads, s.kept_reads))
+                       : number_pair("total_reads", s.total_reads, true);
+               std::string const layout = layout_label(s);
+               return reads + ", \"pct_counted\": " + percent_text(percent_assigned(s)) +
+                      ", \"pct_unassigned\": " + percent_text(percent_unassigned(s)) +
+                      number_pair("mirnas_detected", s.mirnas_detected) +
                       ", \"pct_kept\": " + percent_text(percent_of(s.kept_reads, s.raw_reads)) +
-                      ", \"adapter\": " + json_string(adapter_label(s));
+                      ", \"adapter\": " + json_string(adapter_label(s)) +
+                      (layout.empty() ? "" : ", \"layout\": " + json_string(layout));
            });
 }
 
@@ -224,7 +319,7 @@ std::string multiqc_read_funnel(std::vector<sample_summary> const & samples)
                        "their tags became.",
                        "bargraph") +
         "  \"pconfig\": {\"id\": \"mirsight_read_funnel_plot\", \"title\": \"mirsight: read funnel\", "
-        "\"ylab\": \"Reads\", \"cpswitch_counts_label\": \"Reads\"},\n"
+        "\"ylab\": \"Reads\", \"cpswitch_counts_label\": \"Reads\", \"cpswitch_percent_label\": \"% of raw reads\"},\n"
         "  \"categories\": {\n"
         "    \"unique\": {\"name\": \"unique\"},\n"
         "    \"assigned\": {\"name\": \"assigned\"},\n"
@@ -248,6 +343,40 @@ std::string multiqc_read_funnel(std::vector<sample_summary> const & samples)
                       number_pair("adapter_dimer", s.adapter_dimer_reads) +
                       number_pair("umi_too_short", s.umi_too_short_reads) +
                       number_pair("no_adapter", s.no_adapter_reads);
+           });
+}
+
+std::string multiqc_read_layouts(std::vector<sample_summary> const & samples)
+{
+    std::string out =
+        section_header("mirsight_read_layouts", "Read layouts",
+                       "What stands around the insert in each sample's reads, from the read's 5' end (one entry per "
+                       "reads file), how it was told (auto: the layout that turned the most of the first reads into "
+                       "known miRNAs; kit, adapter or none: as given), the share of the first reads it explained, "
+                       "every layout tried with its share, and any warning.",
+                       "table") +
+        "  \"pconfig\": {\"id\": \"mirsight_read_layouts_table\", \"title\": \"mirsight: read layouts\", "
+        "\"col1_header\": \"Sample\"},\n"
+        "  \"headers\": {\n"
+        "    \"layout\": {\"title\": \"Layout\", \"description\": \"Each reads file's layout: its name, then "
+        "what stands around the insert\", \"scale\": false},\n"
+        "    \"told_by\": {\"title\": \"Told by\", \"description\": \"auto: by what maps; kit, adapter or "
+        "none: as given\", \"scale\": false},\n"
+        "    \"pct_explained\": {\"title\": \"% Explained\", \"description\": \"The first reads the layout "
+        "turned into known miRNAs, %\", \"suffix\": \"%\", \"min\": 0, \"max\": 100, \"format\": "
+        "\"{:,.1f}\", \"scale\": \"Greens\"},\n"
+        "    \"candidates\": {\"title\": \"Candidates\", \"description\": \"auto: every layout tried, with the "
+        "share of the first reads it explained\", \"scale\": false},\n"
+        "    \"warning\": {\"title\": \"Warning\", \"description\": \"What to know about the reads: a UMI set "
+        "aside, an adapter most reads lack, reads that look untrimmed\", \"scale\": false}\n"
+        "  },\n";
+    return out + data_block(samples, [](sample_summary const & s) {
+               if (!has_read_layout(s))
+                   return std::string("\"layout\": \"tag-count file: no reads trimmed\"");
+               return "\"layout\": " + json_string(s.layout) + ", \"told_by\": " + json_string(s.layout_told_by) +
+                      ", \"pct_explained\": " + percent_text(std::strtod(s.explained_share.c_str(), nullptr)) +
+                      ", \"candidates\": " + json_string(unless_none(s.layout_candidates)) +
+                      ", \"warning\": " + json_string(unless_none(s.adapter_warning));
            });
 }
 
@@ -305,5 +434,6 @@ std::vector<std::pair<std::string, std::string>> multiqc_files(std::string const
             {multiqc_read_classes_file(prefix), multiqc_read_classes(samples)},
             {multiqc_tag_lengths_file(prefix), multiqc_tag_lengths(samples)},
             {multiqc_top_mirnas_file(prefix), multiqc_top_mirnas(samples)},
-            {multiqc_read_funnel_file(prefix), multiqc_read_funnel(samples)}};
+            {multiqc_read_funnel_file(prefix), multiqc_read_funnel(samples)},
+            {multiqc_read_layouts_file(prefix), multiqc_read_layouts(samples)}};
 }

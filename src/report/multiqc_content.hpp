@@ -1,12 +1,19 @@
 // MultiQC custom content: the text of the `*_mqc.json` files that MultiQC
 // (1.14 and later) shows with no configuration when it is run over a results
-// folder. Four files, each holding one or more samples:
-//   <prefix>.general_stats_mqc.json  General Statistics columns: reads,
-//                                    % assigned, % ambiguous, miRNAs detected
+// folder. Six files, each holding one or more samples:
+//   <prefix>.general_stats_mqc.json  General Statistics columns: reads (with
+//                                    UMIs: raw reads, molecules, duplication),
+//                                    % counted, % unassigned, miRNAs detected,
+//                                    % kept, the adapter and the layout
+//   <prefix>.read_funnel_mqc.json    stacked bar: every raw read in one box
+//   <prefix>.read_layouts_mqc.json   table: each sample's read layout, how it
+//                                    was told, the candidates tried
 //   <prefix>.read_classes_mqc.json   stacked bar: reads of each sample by class
 //   <prefix>.tag_lengths_mqc.json    line graph: reads by tag length, one line
 //                                    "<sample> mapped" and one "<sample> unmapped"
 //   <prefix>.top_mirnas_mqc.json     table: the most abundant miRNAs per sample
+// MultiQC (1.14) shows the sections in the order it first meets their files:
+// a list of files given in that order (`multiqc --file-list`) sets it.
 // MultiQC merges files of the same section id by sample name, so per-sample
 // files and a study file over the same samples may lie in one results folder:
 // each sample is shown once (when two files disagree on a sample, the one
@@ -86,6 +93,14 @@ struct sample_summary
     std::string layout_candidates = "none";
 };
 
+// Whether the sample's tags count molecules: some kept reads were PCR
+// duplicates of a UMI counted already.
+bool counts_molecules(sample_summary const & summary);
+
+// Whether the sample's tags come from raw reads given a layout (not a
+// tag-count file, nor a summary written before layouts were told).
+bool has_read_layout(sample_summary const & summary);
+
 // The funnel of a sample whose reads are all in its tags (a tag-count file).
 void set_funnel_of_tags(sample_summary & summary);
 
@@ -108,6 +123,7 @@ std::string multiqc_read_classes_file(std::string const & prefix);
 std::string multiqc_tag_lengths_file(std::string const & prefix);
 std::string multiqc_top_mirnas_file(std::string const & prefix);
 std::string multiqc_read_funnel_file(std::string const & prefix);
+std::string multiqc_read_layouts_file(std::string const & prefix);
 
 // The text of each file for the given samples, in their order.
 std::string multiqc_general_stats(std::vector<sample_summary> const & samples);
@@ -115,6 +131,9 @@ std::string multiqc_read_classes(std::vector<sample_summary> const & samples);
 // Every raw read in one box of the funnel: the trimming's boxes, then the
 // tags' (unique, assigned, ambiguous-unassigned, unmapped, too short).
 std::string multiqc_read_funnel(std::vector<sample_summary> const & samples);
+// Table: each sample's read layout in words, how it was told, the share of
+// the first reads it explained, the candidates tried and any warning.
+std::string multiqc_read_layouts(std::vector<sample_summary> const & samples);
 // Lengths from the shortest to the longest with reads in the sample (mapped
 // or unmapped), lengths between them without reads as 0.
 std::string multiqc_tag_lengths(std::vector<sample_summary> const & samples);
@@ -122,6 +141,6 @@ std::string multiqc_tag_lengths(std::vector<sample_summary> const & samples);
 // value "name (reads)".
 std::string multiqc_top_mirnas(std::vector<sample_summary> const & samples, std::size_t most = 3);
 
-// All five (file name, text) pairs for `prefix`.
+// All six (file name, text) pairs for `prefix`.
 std::vector<std::pair<std::string, std::string>> multiqc_files(std::string const & prefix,
                                                                std::vector<sample_summary> const & samples);

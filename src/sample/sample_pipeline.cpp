@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <future>
 #include <iostream>
+#include <sstream>
 #include <sys/stat.h>
 #include <system_error>
 
@@ -23,6 +24,7 @@
 #include "report/result_aggregation.hpp"
 #include "report/sample_report.hpp"
 #include "sample/provenance.hpp"
+#include "sample/run_summary.hpp"
 #include "sample/tag_input.hpp"
 #include "tags/load_reads_db_buffer.hpp"
 
@@ -69,6 +71,8 @@ int check_outputs(sample_request const & r)
         outputs.push_back({"mirGFF3 file", r.gff3_file});
     if (!r.provenance_file.empty())
         outputs.push_back({"result file", r.provenance_file});
+    if (!r.log_file.empty())
+        outputs.push_back({"log file", r.log_file});
     std::vector<named_file> inputs = {r.mature, r.hairpin};
     inputs.insert(inputs.end(), r.tags.begin(), r.tags.end());
     return check_output_names(inputs, outputs);
@@ -218,10 +222,10 @@ void set_funnel_of_reads(raw_read_result const & reads, sample_summary & s)
     s.layout_candidates = candidates.empty() ? "none" : candidates;
 }
 
-int select_species(sample_request const & r, mirna_db_tables & mirna_db)
+int select_species(sample_request const & r, mirna_db_tables & mirna_db, std::ostream & log)
 {
     if (!r.species.exact)
-        return check_specie_code(r.species.text, mirna_db) != 0 ? 1 : 0;
+        return check_specie_code(r.species.text, mirna_db, log) != 0 ? 1 : 0;
     std::vector<std::string> const & all_codes = mirna_db.specie_code_vet;
     if (r.species.codes.empty() && all_codes.size() > 1 && r.refuse_doubtful_inputs && !r.species.every_species)
     {
@@ -237,7 +241,8 @@ int select_species(sample_request const & r, mirna_db_tables & mirna_db)
     if (r.species.codes.empty() && all_codes.size() > 1)
         std::cerr << "note: searching all " << all_codes.size() << " species of '" << r.mature.path
                   << "'; choose some with --species\n";
-    return select_specie_codes(r.species.codes.empty() ? all_codes : r.species.codes, r.mature.path, mirna_db) != 0
+    return select_specie_codes(r.species.codes.empty() ? all_codes : r.species.codes, r.mature.path, mirna_db,
+                               log) != 0
                ? 1
                : 0;
 }
@@ -292,15 +297,14 @@ int check_earlier_sample(sample_request const & r)
     return 1;
 }
 
-// The summary, the tidy tables and the MultiQC files.
+// The summary (also into `summary`), the tidy tables and the MultiQC files.
 int write_sample_report(sample_request const & r, run_state const & state, raw_read_result const * reads,
-                        precursor_catalogue const * precursors,
-                        output_staging & outputs)
+                        precursor_catalogue const * precursors, output_staging & outputs, sample_summary & summary)
 {
     std::string const & prefix = r.report_prefix;
     std::vector<seed_vet_t> const & seed_vet = state.mirna_db.seed_vet;
     std::vector<mirna_reads> const mirnas = count_mirna_reads(seed_vet, state.results);
-    sample_summary summary = summarize_sample(r.sample, state.tags, state.results, mirnas);
+    summary = summarize_sample(r.sample, state.tags, state.results, mirnas);
     if (reads != nullptr)
         set_funnel_of_reads(*reads, summary);
     if (write_text_file(prefix + ".mirna.tsv", mirna_table_text(mirnas), "miRNA table", outputs) != 0 ||
@@ -343,9 +347,11 @@ gff3_request gff3_request_of(sample_request const & r, precursor_catalogue const
     return request;
 }
 
-// Every stage once, in order; what a pass over reads found into `reads`. Returns 0, or 1 when a stage failed.
+// Every stage once, in order, the stages' counters on `log`; what a pass
+// over reads found into `reads`, the sample's summary into `summary`.
+// Returns 0, or 1 when a stage failed.
 int run_stages(sample_request const & r, run_state & state, output_staging & outputs, progress_line & progress,
-               reads_pass & reads)
+               reads_pass & reads, sample_summary & summary, std::ostream & log)
 {
     // With more than one thread the miRNA file is formatted and indexed while
     // the tags are loaded: the two stages share nothing. The loading prints
@@ -364,13 +370,13 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
         return 1;
     if (status != 0 || print_tag_load_report(loaded) != 0)
         return 1;
-    if (int const chosen = select_species(r, state.mirna_db))
+    if (int const chosen = select_species(r, state.mirna_db, log))
         return chosen;
     if (r.refuse_doubtful_inputs && check_mature_lengths(r, state.mirna_db) != 0)
         return 1;
 
     progress.show("searching " + std::to_string(state.tags.tag_vet.size()) + " tags");
-    mirna_finder(r.search, state.mirna_db, state.tags, state.search, r.thread_count, r.engine);
+    mirna_finder(r.search, state.mirna_db, state.tags, state.search, r.thread_count, log, r.engine);
     // The precursors, read once for the guard, the isomiR table and the mirGFF3 file.
     precursor_catalogue precursors;
     if (!r.hairpin.path.empty())
@@ -392,7 +398,7 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
         return 1;
     if (!r.report_prefix.empty() &&
         write_sample_report(r, state, reads.done ? &reads.result : nullptr,
-                            r.hairpin.path.empty() ? nullptr : &precursors, outputs) != 0)
+                            r.hairpin.path.empty() ? nullptr : &precursors, outputs, summary) != 0)
         return 1;
     if (!r.gff3_file.empty())
     {
@@ -410,9 +416,56 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
     return 0;
 }
 
-void print_total(char const * label, uint64_t value)
+void print_total(std::ostream & log, char const * label, uint64_t value)
 {
-    std::cout << label << value << ";" << std::endl;
+    log << label << value << ";" << std::endl;
+}
+
+// The lines that close the log: the three totals, then each reads file's layout.
+void print_closing_lines(mapped_totals const & totals, reads_pass const & reads, std::ostream & log)
+{
+    print_total(log, "uniq_mapped_total_tags_count = ", totals.uniq_mapped_total_tags_count);
+    print_total(log, "ambigue_mapped_total_tag_count = ", totals.ambigue_mapped_total_tag_count);
+    print_total(log, "ambigue_selected_mapped_total_tag_count = ", totals.ambigue_selected_mapped_total_tag_count);
+    if (reads.done)
+        for (lane_layout const & lane : reads.result.lanes)
+            log << "layout = " << (reads.result.lanes.size() > 1 ? lane.path + ": " : std::string())
+                << lane_layout_text(lane) << ";" << std::endl;
+}
+
+// Stages, then commits, the outputs: the log on `log`, or (with a log file)
+// into a buffer written as that file with the other outputs. Returns the
+// exit status.
+int run_and_commit(sample_request const & r, run_state & state, reads_pass & reads, sample_summary & summary)
+{
+    // Output files appear under their names only once the whole run has
+    // succeeded; a failed run removes what it wrote and leaves earlier
+    // results in place.
+    output_staging outputs;
+    progress_line progress(r.command + (r.command.empty() ? "" : ": ") + r.sample, r.quiet);
+    std::ostringstream buffer;
+    std::ostream & log = r.log_file.empty() ? std::cout : buffer;
+    int status = 1;
+    try
+    {
+        status = run_stages(r, state, outputs, progress, reads, summary, log);
+        if (status == 0 && !r.log_file.empty())
+        {
+            print_closing_lines(state.totals, reads, log);
+            if (write_text_file(r.log_file, buffer.str(), "log file", outputs) != 0)
+                status = 1;
+        }
+    }
+    catch (std::bad_alloc const &)
+    {
+        print_error(opening(r) + "out of memory while " + progress.stage());
+    }
+    if (status == 0 && !log_written())
+        status = 1;
+    if (status == 0 && outputs.commit() != 0)
+        status = 1;
+    outputs.discard();
+    return status;
 }
 }  // namespace
 
@@ -424,7 +477,9 @@ std::vector<std::string> report_file_names(std::string const & prefix)
             multiqc_general_stats_file(prefix),
             multiqc_read_classes_file(prefix),
             multiqc_tag_lengths_file(prefix),
-            multiqc_top_mirnas_file(prefix)};
+            multiqc_top_mirnas_file(prefix),
+            multiqc_read_funnel_file(prefix),
+            multiqc_read_layouts_file(prefix)};
 }
 
 int run_sample(sample_request const & r, run_state & state)
@@ -440,35 +495,14 @@ int run_sample(sample_request const & r, run_state & state)
         return 1;
     prepare_heap_growth();  // before the seed index is built on a thread of its own
 
-    // Output files appear under their names only once the whole run has
-    // succeeded; a failed run removes what it wrote and leaves earlier
-    // results in place.
-    output_staging outputs;
-    progress_line progress(r.command + (r.command.empty() ? "" : ": ") + r.sample, r.quiet);
-    int status = 1;
     reads_pass reads;
-    try
-    {
-        status = run_stages(r, state, outputs, progress, reads);
-    }
-    catch (std::bad_alloc const &)
-    {
-        print_error(opening(r) + "out of memory while " + progress.stage());
-    }
-    if (status == 0 && !log_written())
-        status = 1;
-    if (status == 0 && outputs.commit() != 0)
-        status = 1;
-    outputs.discard();
-    if (status != 0)
+    sample_summary summary;
+    if (int const status = run_and_commit(r, state, reads, summary))
         return status;
-
-    print_total("uniq_mapped_total_tags_count = ", state.totals.uniq_mapped_total_tags_count);
-    print_total("ambigue_mapped_total_tag_count = ", state.totals.ambigue_mapped_total_tag_count);
-    print_total("ambigue_selected_mapped_total_tag_count = ", state.totals.ambigue_selected_mapped_total_tag_count);
-    if (reads.done)
-        for (lane_layout const & lane : reads.result.lanes)
-            std::cout << "layout = " << (reads.result.lanes.size() > 1 ? lane.path + ": " : std::string())
-                      << lane_layout_text(lane) << ";" << std::endl;
+    if (r.log_file.empty())
+        print_closing_lines(state.totals, reads, std::cout);
+    else
+        std::cout << run_summary_text(r.command, summary, reads.done ? &reads.result : nullptr, r.report_prefix)
+                  << std::flush;
     return log_written() ? 0 : 1;
 }

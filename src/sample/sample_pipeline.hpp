@@ -71,6 +71,12 @@ struct sample_request
     tag_order gff3_order = tag_order::tag_file;
     std::vector<std::string> gff3_header_notes;  // "## MODE: ..." lines
     std::string provenance_file;  // "": none; else what made the outputs (sample/provenance.hpp)
+    // Where the log (the stages' counters, the three totals and each reads
+    // file's layout) goes: "" standard output; else this file, written with
+    // the other outputs, and standard output gets the run's summary for a
+    // person (sample/run_summary.hpp), made from the report's summary (so
+    // with `report_prefix` set).
+    std::string log_file;
 
     // A sample's whole set of files: every other file of `sample_files` is
     // removed when the outputs are committed, so that no file of an earlier
@@ -91,6 +97,6 @@ std::vector<std::string> report_file_names(std::string const & prefix);
 // Runs the sample: every input readable and every output name safe first,
 // then every stage on `state` (a fresh run_state{}); all outputs appear
 // together when the run succeeds, or none does; then the three totals are
-// printed. Returns the exit status: 0; 1 when a stage failed; 2 when two
+// printed (or, with a log file, the run's summary). Returns the exit status: 0; 1 when a stage failed; 2 when two
 // outputs name the same file, or no species was chosen where one must be.
 int run_sample(sample_request const & request, run_state & state);

@@ -1097,7 +1097,8 @@ int run_merge(merge_request const & request)
     std::string const study = outdir + "/study";
     for (auto const & file : {std::make_pair(multiqc_general_stats_file(study), multiqc_general_stats(summaries)),
                               std::make_pair(multiqc_read_classes_file(study), multiqc_read_classes(summaries)),
-                              std::make_pair(multiqc_top_mirnas_file(study), multiqc_top_mirnas(summaries))})
+                              std::make_pair(multiqc_top_mirnas_file(study), multiqc_top_mirnas(summaries)),
+                              std::make_pair(multiqc_read_layouts_file(study), multiqc_read_layouts(summaries))})
         if (write_text_file(file.first, file.second, "MultiQC file", outputs) != 0)
             return 1;
     return outputs.commit() == 0 ? 0 : 1;
