@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # From raw reads to a sample's tables: `mirsight map` on a gzip FASTQ file
-# (trimming, collapsing and mapping in one pass; 1 and 2 threads) against
+# (trimming, collapsing and mapping in one pass; 1 and 2 threads; the
+# layout told by what maps, the default, and named with --protocol
+# illumina: what telling it costs) against
 # cutadapt -j 1 followed by `mirsight map` on its trimmed reads, and fastp
 # (1 and 2 worker threads) trimming alone. Medians of RUNS runs (default 3)
 # of wall time, and of processor time (user and system, of all threads):
@@ -28,6 +30,10 @@ fi
 read_count=$(( $(zcat "$reads" | wc -l) / 4 ))
 
 map_raw() { "$mirsight" map --mature "$mature" --tags "$reads" --outdir "$scratch/raw$1" --species hsa --quiet --threads "$1"; }
+map_kit() {
+    "$mirsight" map --mature "$mature" --tags "$reads" --outdir "$scratch/kit$1" --species hsa --quiet --threads "$1" \
+        --protocol illumina
+}
 cutadapt_then_map() {
     cutadapt -j 1 --quiet -a "$adapter" -m 15 -M 40 -o "$scratch/trimmed.fastq.gz" "$reads" &&
         "$mirsight" map --mature "$mature" --tags "$scratch/trimmed.fastq.gz" --outdir "$scratch/cut" --species hsa \
@@ -38,8 +44,8 @@ fastp_trim() {
         -j "$scratch/fastp.json" -h "$scratch/fastp.html"
 }
 
-names=("map, 1 thread" "map, 2 threads")
-commands=("map_raw 1" "map_raw 2")
+names=("map, 1 thread" "map, 2 threads" "map --protocol, 1 thread" "map --protocol, 2 threads")
+commands=("map_raw 1" "map_raw 2" "map_kit 1" "map_kit 2")
 if command -v cutadapt > /dev/null; then names+=("cutadapt -j 1, then map"); commands+=(cutadapt_then_map); fi
 if command -v fastp > /dev/null; then
     names+=("fastp -w 1 (trimming only)" "fastp -w 2 (trimming only)"); commands+=("fastp_trim 1" "fastp_trim 2")
@@ -67,6 +73,11 @@ for ((i = 0; i < ${#commands[@]}; ++i)); do
     printf '%-30s median %7.2f s  %10.0f reads/s  %5.2f x map, 1 thread  cpu %6.2f s (%.2f cores)  (runs:%s)\n' \
         "${names[$i]}" "$median" "$(echo "$read_count / $median" | bc -l)" "$(echo "$median / $base" | bc -l)" \
         "$cpu_median" "$(echo "$cpu_median / $median" | bc -l)" "${times[$i]}"
+done
+# Telling the layout against naming it: the ratio of the medians, thread for thread.
+for threads in 1 2; do
+    printf 'auto / --protocol, %s thread(s): %.3f\n' "$threads" \
+        "$(echo "$(median_of "${times[$((threads - 1))]}") / $(median_of "${times[$((threads + 1))]}")" | bc -l)"
 done
 # The same counts either way: map's own trimming against cutadapt's.
 if command -v cutadapt > /dev/null; then

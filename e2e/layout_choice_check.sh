@@ -3,7 +3,8 @@
 # (--adapter auto, the default, with --mature): each kit's generated reads
 # named for their kit and trimmed as --protocol trims them; reads trimmed
 # already (by cutadapt) counted as with --adapter none; an adapter of no kit
-# under a dominant miRNA found without taking the miRNA's letters; reads no
+# under a dominant miRNA found without taking the miRNA's letters, and one
+# followed by a UMI found with its UMI; reads no
 # layout explains refused with the candidates; two lanes of two kits each
 # trimmed with its own; a QIAseq UMI cut short in most reads set aside (or
 # refused when molecules are asked for); --adapter none on raw reads warned
@@ -58,6 +59,15 @@ cmp -s other.txt other_given.txt || fail "other adapter: the found adapter trims
 # letters taken for the adapter's, none would be left whole.)
 [ "$(awk -F'\t' -v d="$dominant" '$1 == d { print $2 }' other.txt)" -ge 2500 ] ||
     fail "other adapter: the dominant miRNA lost reads: $(head -3 other.txt)"
+
+# A UMI after an adapter of no kit: found where shared letters resume, and
+# molecules counted.
+make_reads --kit qiaseq --adapter GTTCAGAGTTCTACAGTCCGACGATC --seed 26 --out other_umi.fastq
+auto -o other_umi.txt other_umi.fastq 2> other_umi.log || fail "other adapter with UMI: exit status $?"
+grep -q "^layout = other_umi.fastq: found: insert, adapter GTTCAGAGTTCTACAGTC[ACGT]*, 12-letter UMI (told by what maps" other_umi.log ||
+    fail "other adapter with UMI: $(grep layout other_umi.log)"
+awk '$1 == "reads_kept" { kept = $3 } $1 == "molecules_kept" { molecules = $3 }
+     END { exit !(molecules > 0 && molecules < kept) }' other_umi.log || fail "other adapter with UMI: $(cat other_umi.log)"
 
 # Reads no layout explains: random letters, and reads read backwards.
 for kind in random reverse; do

@@ -25,7 +25,8 @@ constexpr std::size_t farthest_offset = 8;        // random letters before the i
 constexpr std::size_t anchored_reads_wanted = 20000;
 constexpr std::size_t least_anchored_reads = 20;
 constexpr std::size_t farthest_adapter_start = 12;
-constexpr std::size_t longest_found_adapter = 24;
+constexpr std::size_t longest_found_adapter = 24;  // letters of the adapter kept
+constexpr std::size_t longest_shared_run = 64;     // shared letters followed, for a UMI after them
 constexpr std::size_t shortest_found_adapter = 8;
 constexpr std::size_t shared_run_needed = 4;      // shared letters in a row that start the adapter
 constexpr std::size_t poly_a_run_needed = 4;
@@ -163,24 +164,25 @@ std::vector<std::string_view> after_poly_a(std::vector<std::string_view> const &
     return after;
 }
 
-// The adapter at the start of every tail: the shared letters from there on,
-// and, when they end before longest_found_adapter because the letters
-// vary, the length of a UMI after which shared letters resume.
+// The adapter at the start of every tail: its first shared letters (at
+// most longest_found_adapter), and, when the shared letters end because
+// the letters vary, the length of a UMI after which shared letters resume.
 void read_adapter(std::vector<std::string_view> const & tails, read_layout & found)
 {
-    std::string const shared = shared_letters(tails, 0, longest_found_adapter + longest_umi + shared_after_umi_needed);
-    std::size_t length = 0;
-    while (length < shared.size() && length < longest_found_adapter && shared[length] != 0)
-        ++length;
-    found.adapter = shared.substr(0, length);
-    if (length == longest_found_adapter || length == shared.size())
+    std::string const shared =
+        shared_letters(tails, 0, longest_shared_run + longest_umi + shared_after_umi_needed);
+    std::size_t run = 0;
+    while (run < shared.size() && run < longest_shared_run && shared[run] != 0)
+        ++run;
+    found.adapter = shared.substr(0, std::min(run, longest_found_adapter));
+    if (run == longest_shared_run || run == shared.size())
         return;
     for (std::size_t umi = shortest_umi; umi <= longest_umi; ++umi)
     {
-        std::size_t const resumed = length + umi;
+        std::size_t const resumed = run + umi;
         if (resumed + shared_after_umi_needed > shared.size())
             return;
-        bool const varies = std::count(shared.begin() + static_cast<std::ptrdiff_t>(length),
+        bool const varies = std::count(shared.begin() + static_cast<std::ptrdiff_t>(run),
                                        shared.begin() + static_cast<std::ptrdiff_t>(resumed), 0) ==
                             static_cast<std::ptrdiff_t>(umi);
         if (!varies)
