@@ -390,6 +390,18 @@ std::string source_text(lane_layout const & lane)
 }
 }  // namespace
 
+std::string layout_source_name(layout_source source)
+{
+    switch (source)
+    {
+    case layout_source::inferred: return "auto";
+    case layout_source::kit: return "kit";
+    case layout_source::adapter: return "adapter";
+    case layout_source::none: return "none";
+    }
+    return "";
+}
+
 known_mirnas make_known_mirnas(std::vector<std::string> const & sequences)
 {
     known_mirnas known;

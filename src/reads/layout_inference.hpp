@@ -50,6 +50,9 @@ enum class layout_source
     none,      // --adapter none: the reads are counted as they are
 };
 
+// The source's name in tables: auto, kit, adapter or none.
+std::string layout_source_name(layout_source source);
+
 // One layout tried on the first reads.
 struct layout_candidate
 {

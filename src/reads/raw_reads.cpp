@@ -398,6 +398,15 @@ bool repeats_a_file(std::vector<std::string> const & paths)
 }
 }  // namespace
 
+std::string each_file_text(raw_read_result const & reads, std::string (*say)(lane_layout const &),
+                           std::string const & separator)
+{
+    std::string text;
+    for (lane_layout const & lane : reads.lanes)
+        text += (text.empty() ? "" : separator) + say(lane);
+    return text;
+}
+
 bool raw_read_result::counts_molecules() const
 {
     return std::any_of(lanes.begin(), lanes.end(), [](lane_layout const & lane) {

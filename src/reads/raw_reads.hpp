@@ -82,6 +82,11 @@ struct raw_read_result
     bool counts_molecules() const;
 };
 
+// What `say` says of each reads file of `reads`, in the order the files were
+// given, `separator` between them.
+std::string each_file_text(raw_read_result const & reads, std::string (*say)(lane_layout const &),
+                           std::string const & separator);
+
 // Collapses the reads of `paths` (lanes of one sample, FASTQ or FASTA, plain
 // or gzip, "-" standard input) into `counts` (one count per insert: its
 // molecules when the file's layout has a UMI and count_molecules, else its

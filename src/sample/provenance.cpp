@@ -55,22 +55,12 @@ void add_options_asked(sample_request const & r, provenance & p)
 // One value per reads file, comma-separated in the order the files were given.
 std::string per_file(raw_read_result const & reads, std::string (*say)(lane_layout const &))
 {
-    std::string text;
-    for (lane_layout const & lane : reads.lanes)
-        text += (text.empty() ? "" : ",") + say(lane);
-    return text;
+    return each_file_text(reads, say, ",");
 }
 
 std::string told_by(lane_layout const & lane)
 {
-    switch (lane.source)
-    {
-    case layout_source::inferred: return "auto";
-    case layout_source::kit: return "kit";
-    case layout_source::adapter: return "adapter";
-    case layout_source::none: return "none";
-    }
-    return "";
+    return layout_source_name(lane.source);
 }
 
 // The share of the file's first reads its layout turned into known miRNAs.

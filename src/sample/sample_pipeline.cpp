@@ -147,10 +147,7 @@ tag_load_report load_tags(sample_request const & r, tag_table & tags, reads_pass
 // What the summary says of each reads file, "; " between files.
 std::string per_lane(raw_read_result const & reads, std::string (*say)(lane_layout const &))
 {
-    std::string text;
-    for (lane_layout const & lane : reads.lanes)
-        text += (text.empty() ? "" : "; ") + say(lane);
-    return text;
+    return each_file_text(reads, say, "; ");
 }
 
 std::string adapter_of(lane_layout const & lane)
@@ -165,14 +162,7 @@ std::string adapter_of(lane_layout const & lane)
 
 std::string told_by(lane_layout const & lane)
 {
-    switch (lane.source)
-    {
-    case layout_source::inferred: return "auto";
-    case layout_source::kit: return "kit";
-    case layout_source::adapter: return "adapter";
-    case layout_source::none: return "none";
-    }
-    return "";
+    return layout_source_name(lane.source);
 }
 
 std::string percent_of(uint64_t part, uint64_t whole)
