@@ -216,8 +216,10 @@ std::vector<key_difference> differences_between(std::vector<sample_input> const 
     {
         if (samples[s].made_by.empty())
             continue;
-        for (auto const & [key, value] : compared_values(samples[s].made_by, gff3))
+        for (auto const & entry : compared_values(samples[s].made_by, gff3))
         {
+            std::string const & key = entry.first;
+            std::string const & value = entry.second;
             auto k = std::find_if(keys.begin(), keys.end(), [&](key_difference const & d) { return d.key == key; });
             if (k == keys.end())
                 k = keys.insert(keys.end(), key_difference{key, {}});
