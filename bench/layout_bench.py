@@ -12,11 +12,12 @@ trimmed already, two kits as two lanes of one sample, and reads no layout
 explains (random letters, reads reversed). The truth is each read's insert
 as sequenced (the generator's errors included: placing the insert is the
 layout's job, not mending the sequencer's errors), of 15 to 40 letters,
-counted as the layout counts (molecules: the UMIs as sequenced of each
-insert, clustered by the directional rule as e2e/umi_molecules_check.py
-models it; else reads), mapped as a tag-count file. For QIAseq it also
-prints the error against the molecules as made (one per molecule: what the
-UMIs' own errors add).
+counted in reads, mapped as a tag-count file. Where the layout counts
+molecules (QIAseq at 75 letters) the layout's error is measured in reads
+(`--count reads`), and the molecules counted with no option are compared
+apart with the molecules as made: each molecule once, on its insert as
+made (that error is the UMI counting's: UMI errors, and inserts with
+errors, whose molecule is counted by miRNA).
 
 For each case it prints the layout told, the share of the first reads it
 explained, and the per-miRNA count error: the sum over miRNAs of |counted -
@@ -39,8 +40,6 @@ import sys
 import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
-from umi_molecules_check import directional_clusters  # noqa: E402
 MIRBASE = "/usr/lib/python3/dist-packages/optimir/resources/fasta/hsa_matures_miRBase_v22.fa"
 MIR_122 = "TGGAGTGTGACAATGGTGTTTG"  # ends in TTTG, as the adapter-like tail of a dominant miRNA
 OTHER_ADAPTER = "GTTCAGAGTTCTACAGTCCGACGATC"
@@ -81,24 +80,21 @@ def count_error(got, truth):
 
 
 def true_tags(truth_files, count):
-    """The inserts as sequenced, 15 to 40 letters, with their reads or
-    molecules (clustered from the UMIs as sequenced; or as made)."""
+    """The inserts as sequenced, 15 to 40 letters, with their reads; or the
+    molecules as made, on their inserts as made."""
     reads = collections.Counter()
-    umis = collections.defaultdict(collections.Counter)
     made = collections.defaultdict(set)
     for path in truth_files:
         with open(path) as handle:
             for line in handle:
                 fields = line.rstrip("\n").split("\t")
-                insert = fields[4]
-                if fields[3] != "insert" or not 15 <= len(insert) <= 40:
+                if fields[3] != "insert":
                     continue
-                reads[insert] += 1
-                umis[insert][fields[6]] += 1
-                made[insert].add(fields[5])
+                if 15 <= len(fields[4]) <= 40:
+                    reads[fields[4]] += 1
+                if 15 <= len(fields[1]) <= 40:
+                    made[fields[1]].add(fields[5])
     if count == "molecules":
-        return {insert: directional_clusters(found) for insert, found in umis.items()}
-    if count == "molecules as made":
         return {insert: len(molecules) for insert, molecules in made.items()}
     return dict(reads)
 
@@ -156,7 +152,16 @@ def main():
         layouts = ",".join(part.split(":")[0].strip() for part in summary["layout"].split(";"))
         if layouts != expected:
             failures.append(f"{name}: layout {layouts}, not {expected}")
-        write_tags(f"{work}/truth{number}.txt", true_tags(truths, count))
+        if count == "molecules":
+            # The molecules against those made; the layout's own error in reads (below).
+            write_tags(f"{work}/made{number}.txt", true_tags(truths, "molecules"))
+            run_map(f"made{number}", [f"{work}/made{number}.txt"])
+            got, made = counted(f"{work}/auto{number}/s"), counted(f"{work}/made{number}/s")
+            notes.append(f"{name}, molecules (no option): {sum(got.values())} counted on miRNAs, "
+                         f"{sum(made.values())} made ({100 * (sum(got.values()) - sum(made.values())) / sum(made.values()):+.2f}%), "
+                         f"per-miRNA error {count_error(got, made):.3f}%")
+            run_map(f"auto{number}", reads, "--count", "reads")
+        write_tags(f"{work}/truth{number}.txt", true_tags(truths, "reads"))
         if run_map(f"truth{number}", [f"{work}/truth{number}.txt"]).returncode != 0:
             failures.append(f"{name}: the map of the true inserts failed")
             continue
@@ -164,15 +169,11 @@ def main():
         error = count_error(counted(f"{work}/auto{number}/s"), truth)
         if error > 0.5:
             failures.append(f"{name}: per-miRNA counts {error:.3f}% apart from the true inserts'")
-        if count == "molecules":
-            write_tags(f"{work}/made{number}.txt", true_tags(truths, "molecules as made"))
-            run_map(f"made{number}", [f"{work}/made{number}.txt"])
-            notes.append(f"{name}: against one count per molecule as made (the UMIs' own errors counted): "
-                         f"{count_error(counted(f'{work}/auto{number}/s'), counted(f'{work}/made{number}/s')):.3f}%")
         given = ""
         kit = lanes[0][1] if len(lanes) == 1 and expected not in ("found", "none") else None
         if kit:
-            run = run_map(f"given{number}", reads, "--protocol", kit)
+            run = run_map(f"given{number}", reads, "--protocol", kit,
+                          *(["--count", "reads"] if count == "molecules" else []))
             given = f"{count_error(counted(f'{work}/given{number}/s'), truth):.3f}%" if run.returncode == 0 else "failed"
         peer = ""
         if dnapi and len(lanes) == 1:

@@ -131,6 +131,24 @@ for name, options, expected in (("none_raw", ["--adapter", "none"], "TGGAATTCTCG
         problems.append(f"{name}: no warning holding '{expected}' (standard error: {done.stderr[-300:]!r}; "
                         f"summary: {note!r})")
 
+# A molecule is counted once, on the miRNA its reads are counted to: reads
+# of one UMI whose inserts differ by an error (in the insert) are one
+# molecule, on the insert most of them carry; two UMIs are two molecules.
+qiaseq_adapter = "AACTGTAGGCACCATCAAT"
+mir21 = "TAGCTTATCAGACTGATGTTGA"
+mir21_error = "TAGCTTATCAGTCTGATGTTGA"  # one letter off, in the middle
+with open(f"{work}/umi.fastq", "w") as out:
+    for number, (insert, umi) in enumerate([(mir21, "ACGTACGTACGT")] * 5 + [(mir21_error, "ACGTACGTACGT")] * 2 +
+                                           [(mir21, "TTTTGGGGCCCC")] * 3):
+        read = insert + qiaseq_adapter + umi + "AGATCGGAAGAGC"
+        out.write(f"@m{number}\n{read}\n+\n{'I' * len(read)}\n")
+run("map", "--mature", mature, "--tags", "umi.fastq", "--outdir", "umi", "--species", "hsa", "--protocol", "qiaseq")
+isomirs = {row["sequence"]: int(row["reads"]) for row in table(f"{work}/umi/umi.isomirs.tsv")}
+summary = table(f"{work}/umi/umi.summary.tsv")[0]
+if isomirs != {mir21: 2} or (summary["total_reads"], summary["umi_duplicate_reads"]) != ("2", "8"):
+    problems.append(f"molecules by miRNA: isomiRs {isomirs}, total {summary['total_reads']}, duplicates "
+                    f"{summary['umi_duplicate_reads']} (expected one tag of 2 molecules, 8 duplicates)")
+
 # Empty reads (adapter dimers trimmed elsewhere) are raw reads too: the same reads
 # as reads or as a tag-count file give the same percentages.
 let7 = "TGAGGTAGTAGGTTGTATAGTT"

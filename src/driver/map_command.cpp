@@ -159,6 +159,7 @@ int read_map_options(parsed_options const & o, sample_request & r)
     for (std::string const & path : o.texts("tags"))
         r.tags.push_back({"tag file", path});
     r.tags_may_be_reads = true;
+    r.molecules_by_mirna = true;
     if (read_raw_read_options(o, r.trim) != 0)
         return 2;
     for (long_option const & option : raw_read_options())

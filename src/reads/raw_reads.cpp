@@ -376,6 +376,19 @@ void count_molecules(std::size_t umi_length, bool molecules_counted, sequence_co
     }
 }
 
+// The inserts' reads from the (UMI, insert) pairs into `counts`, and the
+// pairs into `result` for their molecules to be counted by miRNA.
+void hand_over_umi_pairs(uint32_t umi_length, sequence_counts & umi_pairs, sequence_counts & counts,
+                         raw_read_result & result)
+{
+    std::string_view const letters = umi_pairs.letters;
+    for (counted_sequence const & slot : umi_pairs.slots)
+        if (slot.count != 0)
+            add_sequence(counts, letters.substr(slot.offset + umi_length, slot.length - umi_length), slot.count);
+    result.umi_length = umi_length;
+    result.umi_pairs = std::move(umi_pairs);
+}
+
 // The same file named twice (by the same or another name).
 bool repeats_a_file(std::vector<std::string> const & paths)
 {
@@ -473,6 +486,11 @@ int32_t collapse_raw_reads(std::vector<std::string> const & paths, trim_request 
             continue;
         add_counts(worker->counts, first.counts);
         add_counts(worker->pairs, first.pairs);
+    }
+    if (umi_lane != nullptr && request.molecules_by_mirna && umi_lane->applied.count_molecules)
+    {
+        hand_over_umi_pairs(umi_lane->applied.layout.umi_length, first.pairs, counts, result);
+        return 0;
     }
     if (umi_lane != nullptr)
         count_molecules(umi_lane->applied.layout.umi_length, umi_lane->applied.count_molecules, first.pairs, counts,

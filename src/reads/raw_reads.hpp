@@ -40,6 +40,10 @@ struct trim_request
     // The miRNAs the layouts are told by (detect) and checked against
     // (given); detect needs them.
     known_mirnas const * known = nullptr;
+    // Molecules are counted later, by miRNA (when the inserts' miRNAs are
+    // known): a UMI file's inserts are counted as reads, and the reads of
+    // each (UMI, insert) pair are handed over in raw_read_result::umi_pairs.
+    bool molecules_by_mirna = false;
 };
 
 // The trimming options as a command line gives them (unset: not given), for
@@ -77,6 +81,12 @@ struct raw_read_result
     read_funnel funnel;              // every file's reads
     std::vector<lane_layout> lanes;  // one per reads file, in the order given
     uint64_t molecules = 0;          // with a UMI: molecules over all kept inserts (reads are funnel.kept)
+    // With trim_request::molecules_by_mirna and molecules counted: the reads
+    // of each (UMI, insert) pair of the UMI files, keyed by the UMI's
+    // umi_length letters followed by the insert; molecules and
+    // funnel.kept_molecules are then left for the caller to count.
+    sequence_counts umi_pairs;
+    uint32_t umi_length = 0;
 
     // Whether any file's inserts are counted as molecules.
     bool counts_molecules() const;

@@ -1,6 +1,7 @@
 #include "reads/umi_clustering.hpp"
 
 #include <algorithm>
+#include <cstdint>
 #include <deque>
 #include <string>
 #include <unordered_map>
@@ -23,10 +24,14 @@ std::string letters_used(std::vector<umi_count> const & umis)
 }
 }  // namespace
 
-uint64_t directional_molecules(std::vector<umi_count> umis)
+std::vector<uint32_t> directional_clusters(std::vector<umi_count> const & umis)
 {
-    std::sort(umis.begin(), umis.end(), [](umi_count const & a, umi_count const & b) {
-        return a.reads != b.reads ? a.reads > b.reads : a.umi < b.umi;
+    // Most reads first, then the UMI's letters.
+    std::vector<std::size_t> order(umis.size());
+    for (std::size_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return umis[a].reads != umis[b].reads ? umis[a].reads > umis[b].reads : umis[a].umi < umis[b].umi;
     });
     std::unordered_map<std::string_view, std::size_t> index;
     index.reserve(umis.size() * 2);
@@ -34,16 +39,16 @@ uint64_t directional_molecules(std::vector<umi_count> umis)
         index.emplace(umis[i].umi, i);
     std::string const letters = letters_used(umis);
 
-    std::vector<bool> clustered(umis.size(), false);
+    uint32_t const unclustered = UINT32_MAX;
+    std::vector<uint32_t> cluster(umis.size(), unclustered);
     std::deque<std::size_t> queue;
     std::string variant;
-    uint64_t molecules = 0;
-    for (std::size_t start = 0; start < umis.size(); ++start)
+    uint32_t clusters = 0;
+    for (std::size_t start : order)
     {
-        if (clustered[start])
+        if (cluster[start] != unclustered)
             continue;
-        ++molecules;
-        clustered[start] = true;
+        cluster[start] = clusters;
         queue.push_back(start);
         while (!queue.empty())
         {
@@ -59,16 +64,23 @@ uint64_t directional_molecules(std::vector<umi_count> umis)
                         continue;
                     variant[position] = letter;
                     auto const found = index.find(variant);
-                    if (found != index.end() && !clustered[found->second] &&
+                    if (found != index.end() && cluster[found->second] == unclustered &&
                         umis[from].reads + 1 >= 2 * umis[found->second].reads)
                     {
-                        clustered[found->second] = true;
+                        cluster[found->second] = clusters;
                         queue.push_back(found->second);
                     }
                 }
                 variant[position] = own;
             }
         }
+        ++clusters;
     }
-    return molecules;
+    return cluster;
+}
+
+uint64_t directional_molecules(std::vector<umi_count> const & umis)
+{
+    std::vector<uint32_t> const cluster = directional_clusters(umis);
+    return cluster.empty() ? 0 : uint64_t{*std::max_element(cluster.begin(), cluster.end())} + 1;
 }

@@ -18,4 +18,8 @@ struct umi_count
 // one substitution and reads(a) >= 2 reads(b) - 1. From the most frequent
 // UMI not yet in a cluster, each cluster takes every UMI reachable by such
 // steps that is in no cluster yet; the clusters are the molecules.
-uint64_t directional_molecules(std::vector<umi_count> umis);
+uint64_t directional_molecules(std::vector<umi_count> const & umis);
+
+// The same clusters: for each UMI of `umis` (in their order), the number of
+// its cluster, from 0, clusters numbered in the order they are made.
+std::vector<uint32_t> directional_clusters(std::vector<umi_count> const & umis);

@@ -23,6 +23,7 @@
 #include "report/multiqc_content.hpp"
 #include "report/result_aggregation.hpp"
 #include "report/sample_report.hpp"
+#include "sample/molecules_by_mirna.hpp"
 #include "sample/provenance.hpp"
 #include "sample/run_summary.hpp"
 #include "sample/tag_input.hpp"
@@ -111,6 +112,7 @@ struct reads_pass
 {
     bool done = false;
     raw_read_result result;
+    std::vector<std::string> inserts;  // with result.umi_pairs: each tag's insert, by line
 };
 
 // The tag file (or the reads, trimmed and collapsed) into state.tags; what
@@ -133,6 +135,7 @@ tag_load_report load_tags(sample_request const & r, tag_table & tags, reads_pass
     }
     trim_request trim = r.trim;
     trim.known = &known;
+    trim.molecules_by_mirna = r.molecules_by_mirna;
     if (read_tag_input(paths, trim, r.thread_count, input) != 0)
     {
         status = 1;
@@ -140,7 +143,10 @@ tag_load_report load_tags(sample_request const & r, tag_table & tags, reads_pass
     }
     reads.done = input.from_reads;
     if (input.from_reads)
-        reads.result = input.reads;
+    {
+        reads.result = std::move(input.reads);
+        reads.inserts = std::move(input.inserts);
+    }
     return load_tags_from_text(input.text, first, r.rna_conversion, r.search.seed_size, r.thread_count, tags);
 }
 
@@ -323,6 +329,21 @@ void apply_precursor_guard(sample_request const & r, precursor_catalogue const &
                           state.tags.tag_vet, r.thread_count);
 }
 
+// With UMIs, each tag's molecules counted by miRNA; the funnel's molecules
+// (and so its PCR duplicates) become theirs, and the UMI pairs are let go.
+void count_molecules(sample_request const & r, reads_pass & reads, run_state & state)
+{
+    raw_read_result & result = reads.result;
+    insert_umis const umis{result.umi_pairs, result.umi_length, reads.inserts};
+    result.molecules = count_molecules_by_mirna(umis, r.rule, state.mirna_db.seed_vet, state.tags);
+    result.funnel.kept_molecules = result.molecules;
+    for (lane_layout const & lane : result.lanes)
+        if (lane.applied.layout.umi_length == 0)
+            result.funnel.kept_molecules += lane.funnel.kept;
+    result.umi_pairs = sequence_counts{};
+    std::vector<std::string>().swap(reads.inserts);
+}
+
 gff3_request gff3_request_of(sample_request const & r, precursor_catalogue const & precursors)
 {
     gff3_request request;
@@ -378,6 +399,11 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
     }
     if (r.search.sensitive.on && !r.hairpin.path.empty())
         apply_precursor_guard(r, precursors, state);
+    if (reads.result.umi_pairs.distinct > 0)
+    {
+        progress.show("counting molecules by miRNA");
+        count_molecules(r, reads, state);
+    }
 
     progress.show("writing the tables");
     std::vector<seed_vet_t> const & seed_vet = state.mirna_db.seed_vet;

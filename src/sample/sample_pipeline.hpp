@@ -45,6 +45,10 @@ struct sample_request
     named_file hairpin;
     bool tags_may_be_reads = false;  // the tag files may hold reads, trimmed and collapsed in memory
     trim_request trim;               // how reads are trimmed
+    // With UMIs and molecules counted: a molecule's reads that carry
+    // different inserts are counted once, on the miRNA they are counted to
+    // (molecules_by_mirna.hpp), rather than once per insert.
+    bool molecules_by_mirna = false;
     // The raw-read options as typed (name without "--", value), for the
     // provenance's record of what was asked.
     std::map<std::string, std::string> raw_read_options_given;

@@ -88,6 +88,13 @@ int read_tag_input(std::vector<std::string> const & paths, trim_request const & 
     for (lane_layout const & lane : input.reads.lanes)
         if (!lane.warning.empty())
             print_warning("reads file '" + lane.path + "': " + lane.warning);
-    input.text = tag_count_text(ordered_tags(counts));
+    std::vector<tag_count> const tags = ordered_tags(counts);
+    input.text = tag_count_text(tags);
+    if (input.reads.umi_pairs.distinct > 0)
+    {
+        input.inserts.reserve(tags.size());
+        for (tag_count const & tag : tags)
+            input.inserts.emplace_back(tag.sequence);
+    }
     return 0;
 }

@@ -14,6 +14,8 @@ struct tag_input
     std::string text;         // tag-count lines: sequence, a tab, its reads (or molecules)
     bool from_reads = false;  // collapsed from reads (tag numbers: the collapsed order)
     raw_read_result reads;    // with from_reads: the funnel, the adapter and any warning
+    // With reads.umi_pairs: each tag's insert, by line (tag_index - 1).
+    std::vector<std::string> inserts;
 };
 
 // Reads `paths` once each. Reads are trimmed as `trim` asks and collapsed
