@@ -16,6 +16,7 @@
 #     its summary table; its log of counters is SAMPLE.log (for the seed
 #     search, byte for byte the short-option run's log);
 #   - two samples in one folder stay intact when one is run again;
+#   - tied reads shared by evidence (--ties share) in the matrices;
 #   - bad command lines and inputs give their status and message.
 # Skipped (exit 77) without cutadapt, mirtop or pandas.
 set -u
@@ -207,6 +208,34 @@ check 1 "cannot open tag file 'missing.txt'" map "${m[@]}" --tags missing.txt
 check 2 "option --outdir is required" merge out
 check 1 "holds no mirsight map outputs" merge --outdir m2 legacy
 [ ! -e bad ] || [ -z "$(ls bad)" ] || fail "a failed map left files: $(ls bad)"
+
+# Tied reads shared by evidence (--ties share): a tag one letter from both
+# let-7a (30 reads of evidence) and let-7f (10) is shared 3:1; the matrix
+# counts the shares, every sample's total is kept, the unshared counts stay
+# in the miRNA table, and a sample that did not share is not merged with
+# them unasked.
+mkdir -p ties
+printf '>hsa-let-7a-5p MIMAT0000062\nUGAGGUAGUAGGUUGUAUAGUU\n>hsa-let-7f-5p MIMAT0000067\nUGAGGUAGUAGAUUGUAUAGUU\n' > ties/m.fa
+printf 'TGAGGTAGTAGGTTGTATAGTT\t30\nTGAGGTAGTAGATTGTATAGTT\t10\nTGAGGTAGTAGCTTGTATAGTT\t8\n' > ties/t.txt
+for s in a b; do
+    "$binary" map --mature ties/m.fa --tags ties/t.txt --outdir ties/s --sample "$s" --ties share --quiet > /dev/null 2>&1 ||
+        fail "--ties share: map exited with $?"
+done
+"$binary" merge --outdir ties/m ties/s > /dev/null 2>&1 || fail "--ties share: merge exited with $?"
+/usr/bin/python3 - "$work/ties" << 'PY' || fail "--ties share: the shares are not 3:1 or the totals are not kept"
+import sys
+import pandas
+d = sys.argv[1]
+counts = pandas.read_table(f"{d}/m/mirna_counts.tsv", index_col=0)
+table = pandas.read_table(f"{d}/s/a.mirna.tsv", index_col=0)
+summary = pandas.read_table(f"{d}/m/summary.tsv", index_col=0)
+assert counts.loc["hsa-let-7a-5p", "a"] == 36 and counts.loc["hsa-let-7f-5p", "a"] == 12, counts
+assert list(table["reads_shared"]) == [6, 2] and list(table["reads_assigned"]) == [30, 10], table
+assert (counts.sum() == 48).all() and (summary["shared_reads"] == 8).all(), summary
+PY
+"$binary" map --mature ties/m.fa --tags ties/t.txt --outdir ties/s --sample c --quiet > /dev/null 2>&1
+"$binary" merge --outdir ties/m2 ties/s > /dev/null 2> ties/mixed.txt
+[ $? = 1 ] && grep -q "ties: 'share' in a" ties/mixed.txt || fail "--ties share mixed with unassigned: $(cat ties/mixed.txt)"
 
 [ "$failed" = 0 ] && echo "PASS: study_check"
 exit "$failed"

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <utility>
 
+#include "core/search_parameters.hpp"
+
 tag_letters::tag_letters(rna_string const & letters)
     : size_(static_cast<uint32_t>(seqan::length(letters)))
 {
@@ -226,6 +228,31 @@ mirna_matched_vet_t const * counted_alignment(tag_vet_t const & tag, assignment_
     if (rule.by_rank)
         return first_by_rank_is_assigned(tag, seed_vet) ? &alignments[0] : nullptr;
     return alignments[0].align_score < rule.align_score_threshold ? &alignments[0] : nullptr;
+}
+
+std::size_t tied_alignment_count(tag_vet_t const & tag, assignment_rule const & rule,
+                                 std::vector<seed_vet_t> const & seed_vet)
+{
+    alignment_list const & alignments = tag.mirna_matched_vet;
+    if (alignments.size() == 0)
+        return 0;
+    std::size_t tied = 1;
+    if (!rule.by_rank)
+    {
+        while (tied < alignments.size() && alignments[tied].align_score == alignments[0].align_score)
+            ++tied;
+        return tied;
+    }
+    alignment_rank const first = rank_of(tag, alignments[0], seed_vet);
+    bool const weighed = alignments[0].verdict == precursor_verdict::tied;
+    while (tied < alignments.size())
+    {
+        alignment_rank const rank = rank_of(tag, alignments[tied], seed_vet);
+        if (weighed ? rank.cost > first.cost + precursor_near_cost : !(rank == first))
+            break;
+        ++tied;
+    }
+    return tied;
 }
 
 char const * alignment_class(mirna_matched_vet_t const & a)

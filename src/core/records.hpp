@@ -234,6 +234,14 @@ void order_alignments(alignment_list & alignments, assignment_rule const & rule)
 mirna_matched_vet_t const * counted_alignment(tag_vet_t const & tag, assignment_rule const & rule,
                                               std::vector<seed_vet_t> const & seed_vet);
 
+// How many of the first alignments of a tag (in the order of `rule`) tie
+// with the first: the seed search, the same align_score; the sensitive
+// search, the same rank, or, when the precursors found the first tied, a
+// cost within precursor_near_cost of the first's (the alignments they
+// weighed). At least 1 for a tag with alignments.
+std::size_t tied_alignment_count(tag_vet_t const & tag, assignment_rule const & rule,
+                                 std::vector<seed_vet_t> const & seed_vet);
+
 // The one class of an alignment, the first that applies of "iso_multi_snp",
 // "iso_snp", "iso_5p", "iso_3p", else "exact".
 char const * alignment_class(mirna_matched_vet_t const & a);

@@ -43,6 +43,9 @@ constexpr uint32_t max_unmatched_with_precursors = 7;
 // a tail the precursor shows to be one is a change of its own, like the
 // 5' shift or the substitution, not letters left unexplained.
 constexpr uint32_t untemplated_tail_letters = 3;
+// With precursors, alignments whose cost is within this of the best, on
+// miRNAs of different sequences, are weighed on their precursors.
+constexpr int64_t precursor_near_cost = 2;
 constexpr uint32_t vouched_extra_cost = untemplated_tail_letters;
 
 // The sensitive parameters of a run that has a precursor file.

@@ -73,6 +73,11 @@ std::vector<long_option> const & map_options()
              "--tag-begin and --assign-below apply to it alone)",
              "Search"},
             {"sensitive", long_option::flag, 0, 0, "", "the same as --search sensitive"},
+            {"ties", long_option::text, 0, 0, "unassigned|share",
+             "an ambiguous tag whose best miRNAs tie: left unassigned (the default), or shared among them in "
+             "proportion to their unambiguous reads (an expectation-maximisation over the sample's tied tags; "
+             "each tag's reads split in whole reads), added to SAMPLE.mirna.tsv as reads_shared and to the "
+             "study's matrices; the unshared counts stay in reads_unique and reads_assigned"},
         };
         std::vector<long_option> const & raw = raw_read_options();
         options.insert(options.begin() + 6, raw.begin(), raw.end());  // after the inputs
@@ -230,6 +235,13 @@ int read_map_options(parsed_options const & o, sample_request & r)
         return 2;
     }
     r.rule.by_rank = r.search.sensitive.on;
+    std::string const ties = o.text("ties", "unassigned");
+    if (ties != "unassigned" && ties != "share")
+    {
+        print_error(std::string(command) + ": option --ties needs unassigned or share, not '" + ties + "'");
+        return 2;
+    }
+    r.share_ties = ties == "share";
     if (r.search.sensitive.on && !r.hairpin.path.empty())
         vouch_by_precursors(r.search.sensitive);
     else if (r.search.sensitive.on)

@@ -58,7 +58,7 @@ struct precursor_rules
     // miRNA's): the one scored lowest is counted; when miRNAs of different
     // sequences score the same, the cheaper is counted only when it costs
     // less by at least that score (at least 1), else the tag is not.
-    int64_t near_cost = 2;
+    int64_t near_cost = precursor_near_cost;
 };
 
 // For every tag of `tag_vet` with alignments (the best first): when the tag

@@ -49,6 +49,8 @@ struct sample_summary
     uint64_t unique_reads = 0;
     uint64_t assigned_reads = 0;              // ambiguous reads assigned to their best miRNA
     uint64_t ambiguous_unassigned_reads = 0;  // ambiguous reads left unassigned
+    uint64_t shared_reads = 0;                // of those, with tied reads shared: the reads shared among their miRNAs
+    bool ties_shared = false;                 // tied reads were shared (the summary then shows shared_reads)
     uint64_t unmapped_reads = 0;
     uint64_t mirnas_detected = 0;
 

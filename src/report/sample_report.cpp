@@ -87,6 +87,7 @@ std::vector<summary_column> const & columns()
         {"layout_told_by", nullptr, &sample_summary::layout_told_by, true},
         {"pct_explained", nullptr, &sample_summary::explained_share, true},
         {"layout_candidates", nullptr, &sample_summary::layout_candidates, true},
+        {"shared_reads", &sample_summary::shared_reads, nullptr, true},
     };
     return list;
 }
@@ -111,7 +112,8 @@ std::string column_value(summary_column const & column, sample_summary const & s
 }
 }  // namespace
 
-std::vector<mirna_reads> count_mirna_reads(std::vector<seed_vet_t> const & seed_vet, result_tables const & results)
+std::vector<mirna_reads> count_mirna_reads(std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
+                                           tie_shares const * shares)
 {
     std::vector<mirna_reads> rows;
     std::unordered_map<uint32_t, std::size_t> row_of;  // by mirna_index
@@ -143,6 +145,14 @@ std::vector<mirna_reads> count_mirna_reads(std::vector<seed_vet_t> const & seed_
             row_for(a).ambiguous += tag.tag_count;
         }
     }
+    if (shares != nullptr)
+        for (tied_share const & share : shares->shares)
+            for (mirna_matched_vet_t const & a : results.result_tag_ambig_vet[share.tag].mirna_matched_vet)
+                if (matched_mirna(seed_vet, a).mirna_index == share.mirna_index)
+                {
+                    row_for(a).shared += share.reads;
+                    break;
+                }
     std::stable_sort(rows.begin(), rows.end(), [](mirna_reads const & a, mirna_reads const & b) {
         return a.mirna != b.mirna ? a.mirna < b.mirna : a.accession < b.accession;
     });
@@ -194,8 +204,8 @@ sample_summary summarize_sample(std::string const & sample, tag_table const & ta
     }
     std::vector<std::pair<std::string, uint64_t>> ranked;
     for (mirna_reads const & m : mirnas)
-        if (m.unique + m.assigned > 0)
-            ranked.emplace_back(m.mirna, m.unique + m.assigned);
+        if (m.unique + m.assigned + m.shared > 0)
+            ranked.emplace_back(m.mirna, m.unique + m.assigned + m.shared);
     s.mirnas_detected = ranked.size();
     std::stable_sort(ranked.begin(), ranked.end(),
                      [](auto const & a, auto const & b) { return a.second > b.second; });
@@ -204,27 +214,29 @@ sample_summary summarize_sample(std::string const & sample, tag_table const & ta
     return s;
 }
 
-std::string mirna_table_text(std::vector<mirna_reads> const & mirnas)
+std::string mirna_table_text(std::vector<mirna_reads> const & mirnas, bool shared)
 {
     uint64_t counted = 0;
     for (mirna_reads const & m : mirnas)
-        counted += m.unique + m.assigned;
-    std::string text = mirna_table_header();
+        counted += m.unique + m.assigned + m.shared;
+    std::string text = mirna_table_header(shared);
     for (mirna_reads const & m : mirnas)
     {
         char rpm[32];
-        double const value = counted == 0 ? 0.0
-                                          : 1e6 * static_cast<double>(m.unique + m.assigned) / static_cast<double>(counted);
+        double const value =
+            counted == 0 ? 0.0 : 1e6 * static_cast<double>(m.unique + m.assigned + m.shared) / static_cast<double>(counted);
         std::snprintf(rpm, sizeof rpm, "%.3f", value);
         text += m.mirna + '\t' + m.accession + '\t' + std::to_string(m.unique) + '\t' + std::to_string(m.assigned) +
-                '\t' + std::to_string(m.ambiguous) + '\t' + rpm + '\n';
+                '\t' + std::to_string(m.ambiguous) + '\t' + (shared ? std::to_string(m.shared) + '\t' : "") + rpm +
+                '\n';
     }
     return text;
 }
 
-std::string mirna_table_header()
+std::string mirna_table_header(bool shared)
 {
-    return "mirna\taccession\treads_unique\treads_assigned\treads_ambiguous\trpm\n";
+    return std::string("mirna\taccession\treads_unique\treads_assigned\treads_ambiguous\t") +
+           (shared ? "reads_shared\t" : "") + "rpm\n";
 }
 
 namespace
@@ -238,19 +250,36 @@ bool read_count(std::string const & text, uint64_t & value)
 
 bool parse_mirna_table_line(std::vector<std::string> const & fields, mirna_reads & row, std::string & rpm)
 {
-    if (fields.size() != 6)
+    if (fields.size() != 6 && fields.size() != 7)
         return false;
     row.mirna = fields[0];
     row.accession = fields[1];
-    rpm = fields[5];
+    rpm = fields.back();
+    row.shared = 0;
     return read_count(fields[2], row.unique) && read_count(fields[3], row.assigned) &&
-           read_count(fields[4], row.ambiguous);
+           read_count(fields[4], row.ambiguous) && (fields.size() == 6 || read_count(fields[5], row.shared));
 }
 
-std::vector<std::string> summary_columns()
+namespace
+{
+// The columns a table of `samples` shows: shared_reads only where some
+// sample shared tied reads.
+std::vector<summary_column> shown_columns(std::vector<sample_summary> const & samples)
+{
+    bool const shared = std::any_of(samples.begin(), samples.end(),
+                                    [](sample_summary const & s) { return s.ties_shared; });
+    std::vector<summary_column> shown;
+    for (summary_column const & column : columns())
+        if (shared || std::string(column.name) != "shared_reads")
+            shown.push_back(column);
+    return shown;
+}
+}  // namespace
+
+std::vector<std::string> summary_columns(std::vector<sample_summary> const & samples)
 {
     std::vector<std::string> names = {"sample"};
-    for (summary_column const & column : columns())
+    for (summary_column const & column : shown_columns(samples))
         names.push_back(column.name);
     return names;
 }
@@ -258,13 +287,14 @@ std::vector<std::string> summary_columns()
 std::string summary_table_text(std::vector<sample_summary> const & samples)
 {
     std::string text;
-    for (std::string const & name : summary_columns())
+    for (std::string const & name : summary_columns(samples))
         text += (text.empty() ? "" : "\t") + name;
     text += '\n';
+    std::vector<summary_column> const shown = shown_columns(samples);
     for (sample_summary const & s : samples)
     {
         text += s.sample;
-        for (summary_column const & column : columns())
+        for (summary_column const & column : shown)
             text += '\t' + column_value(column, s);
         text += '\n';
     }
@@ -278,6 +308,7 @@ bool parse_summary_line(std::vector<std::string> const & header, std::vector<std
         return false;
     summary = sample_summary{};
     summary.sample = fields[0];
+    summary.ties_shared = std::find(header.begin(), header.end(), "shared_reads") != header.end();
     for (summary_column const & column : columns())
     {
         if (column.field == nullptr && column.text == nullptr)

@@ -209,6 +209,8 @@ provenance provenance_of(sample_request const & r, raw_read_result const * reads
     }
     if (!r.gff3_file.empty())
         p.emplace_back("gff3_records", r.gff3_content == gff3_records::counted ? "counted" : "every_alignment");
+    if (r.share_ties)
+        p.emplace_back("ties", "share");
     for (auto & entry : p)
         entry.second = one_line(entry.second);
     return p;
@@ -258,11 +260,13 @@ provenance compared_values(provenance const & p, bool gff3)
 {
     provenance compared;
     for (char const * key : {"mirsight_version", "mature_sha256", "species", "mode", "t_read_as_u", "seed_size",
-                             "seed_begin", "seed_end", "hairpin_sha256"})
+                             "seed_begin", "seed_end", "hairpin_sha256", "ties"})
     {
         std::string value = provenance_value(p, key);
         if (key == std::string("mode") && value == "default")
             value = "seed";  // the seed search, as earlier versions called it
+        if (key == std::string("ties") && value.empty())
+            value = "unassigned";  // written only when tied reads are shared
         compared.emplace_back(key, value);
     }
     std::vector<std::string> held = {"min_length", "tag_begin", "assign_below"};

@@ -299,11 +299,17 @@ int write_sample_report(sample_request const & r, run_state const & state, raw_r
 {
     std::string const & prefix = r.report_prefix;
     std::vector<seed_vet_t> const & seed_vet = state.mirna_db.seed_vet;
-    std::vector<mirna_reads> const mirnas = count_mirna_reads(seed_vet, state.results);
+    tie_shares shares;
+    if (r.share_ties)
+        shares = share_tied_tags(seed_vet, state.results, r.rule);
+    std::vector<mirna_reads> const mirnas =
+        count_mirna_reads(seed_vet, state.results, r.share_ties ? &shares : nullptr);
     summary = summarize_sample(r.sample, state.tags, state.results, mirnas);
+    summary.ties_shared = r.share_ties;
+    summary.shared_reads = shares.tied_reads;
     if (reads != nullptr)
         set_funnel_of_reads(*reads, summary);
-    if (write_text_file(prefix + ".mirna.tsv", mirna_table_text(mirnas), "miRNA table", outputs) != 0 ||
+    if (write_text_file(prefix + ".mirna.tsv", mirna_table_text(mirnas, r.share_ties), "miRNA table", outputs) != 0 ||
         write_text_file(prefix + ".summary.tsv", summary_table_text({summary}), "summary table", outputs) != 0 ||
         write_isomir_table(prefix + ".isomirs.tsv", seed_vet, state.results, precursors, outputs) != 0)
         return 1;

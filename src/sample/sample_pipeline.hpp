@@ -49,6 +49,10 @@ struct sample_request
     // different inserts are counted once, on the miRNA they are counted to
     // (molecules_by_mirna.hpp), rather than once per insert.
     bool molecules_by_mirna = false;
+    // Ambiguous tags left unassigned because their best miRNAs tie are
+    // shared among them by evidence (report/tie_sharing.hpp): the miRNA
+    // table gains reads_shared, the summary shared_reads.
+    bool share_ties = false;
     // The raw-read options as typed (name without "--", value), for the
     // provenance's record of what was asked.
     std::map<std::string, std::string> raw_read_options_given;

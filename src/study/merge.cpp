@@ -431,6 +431,7 @@ struct row_source
     uint64_t next_line = 0;         // its line number
     uint64_t reads = 0;             // with sample_file: the reads of every row read
     std::vector<std::pair<std::string, uint64_t>> mirnas;  // with sample_file and mirnas: (name, reads)
+    bool shared_column = false;     // a sample's miRNA table with reads_shared
 };
 
 row_source make_source(matrix_kind kind, bool sample_file, std::size_t width, std::size_t sample,
@@ -495,9 +496,11 @@ bool parse_sample_line(row_source & source, matrix_row & row)
         return true;
     }
     std::vector<std::string> const f = split_tabs(line);
-    if (f.size() != 6)
+    std::size_t const columns = source.kind == matrix_kind::mirnas && source.shared_column ? 7 : 6;
+    if (f.size() != columns)
     {
-        source.table.error("expected 6 tab-separated columns, found " + std::to_string(f.size()));
+        source.table.error("expected " + std::to_string(columns) + " tab-separated columns, found " +
+                           std::to_string(f.size()));
         return false;
     }
     if (source.kind == matrix_kind::mirnas)
@@ -510,7 +513,7 @@ bool parse_sample_line(row_source & source, matrix_row & row)
             return false;
         }
         row.key = row.identity = m.mirna;
-        row.values = std::to_string(m.unique + m.assigned);
+        row.values = std::to_string(m.unique + m.assigned + m.shared);
         return true;
     }
     return true;
@@ -606,8 +609,9 @@ bool read_sample_group(row_source & source, merge_state & state)
 bool finish_sample_file(row_source & source, merge_state & state)
 {
     sample_summary & summary = state.samples[source.sample].summary;
+    // The miRNA table also holds the tied reads a sample shared (none unless it shared them).
     uint64_t const counted = summary.exact_reads + summary.iso_5p_reads + summary.iso_3p_reads + summary.snp_reads +
-                             summary.multi_snp_reads;
+                             summary.multi_snp_reads + (source.kind == matrix_kind::mirnas ? summary.shared_reads : 0);
     if (source.kind != matrix_kind::gff3 && source.reads != counted)
     {
         print_error(source.table.path + ": its reads add up to " + std::to_string(source.reads) + ", but " +
@@ -682,7 +686,10 @@ bool open_source(row_source & source, merge_state & state)
     {
         std::string const header = source.kind == matrix_kind::mirnas ? mirna_table_header()
                                                                       : isomir_description_columns() + "\treads\n";
-        if (!next_line(source.table, failed) || source.table.line + '\n' != header)
+        bool const read = next_line(source.table, failed);
+        source.shared_column = read && source.kind == matrix_kind::mirnas &&
+                               source.table.line + '\n' == mirna_table_header(true);
+        if (!read || (source.table.line + '\n' != header && !source.shared_column))
         {
             if (!failed)
                 source.table.error(std::string("not ") +
@@ -949,7 +956,8 @@ bool write_mirna_matrices(merge_state & state, output_staging & outputs)
 {
     final_sink sink(matrix_kind::mirnas, state.outdir + "/mirna_counts.tsv", state.outdir + "/mirna_rpm.tsv");
     for (sample_input const & s : state.samples)
-        sink.counted.push_back(static_cast<double>(s.summary.unique_reads + s.summary.assigned_reads));
+        sink.counted.push_back(
+            static_cast<double>(s.summary.unique_reads + s.summary.assigned_reads + s.summary.shared_reads));
     bool ready = false;
     auto open = [&]() {
         if (!sink.main_file.file.open(outputs) || !sink.rpm_file.file.open(outputs))
