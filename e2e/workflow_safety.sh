@@ -10,6 +10,7 @@
 #                     with a byte-order mark
 #   multiqc_files     a sample removed from the sheet leaves the report
 #   failed_job_log    a failed map keeps its log
+#   missing_program   no mirsight program at the configured path
 # Skipped (exit 77) without snakemake, mirtop or multiqc.
 set -u
 build=$(realpath "$1")
@@ -113,8 +114,23 @@ failed_job_log)
     [ -e out/samples/broken.summary.tsv ] && fail "the failed sample left a summary"
     echo "the failed job's log is kept: $(head -1 out/logs/map.broken.log)"
     ;;
+missing_program)
+    sheet sheet.tsv liver "$reads" muscle "$muscle"
+    touch not_executable
+    for program in "$work/no/mirsight" "$work/not_executable"; do
+        snakemake --snakefile "$root/workflow/Snakefile" --cores 2 \
+            --config samples=sheet.tsv mature="$root/Tests/mirna_example.txt" \
+                     hairpin="$root/Tests/hairpin_example.txt" outdir=out mirsight="$program" > snakemake.log 2>&1 &&
+            fail "the workflow ran with mirsight=$program"
+        grep -q "mirsight '$program' \(does not exist\|is not executable\): .*config key mirsight" snakemake.log ||
+            { cat snakemake.log; fail "no message naming $program and the config key mirsight"; }
+        [ -e out ] && fail "a job started with mirsight=$program"
+    done
+    echo "a missing or non-executable program refused before any job: $(grep -o "mirsight '.*" snakemake.log)"
+    ;;
 *)
-    echo "usage: workflow_safety.sh BUILD_DIR SOURCE_DIR input_in_outputs|shell_names|multiqc_files|failed_job_log" >&2
+    echo "usage: workflow_safety.sh BUILD_DIR SOURCE_DIR input_in_outputs|shell_names|multiqc_files|failed_job_log|" \
+         "missing_program" >&2
     exit 2
     ;;
 esac
