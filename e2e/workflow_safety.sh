@@ -10,6 +10,7 @@
 #                     with a byte-order mark
 #   multiqc_files     a sample removed from the sheet leaves the report
 #   failed_job_log    a failed map keeps its log
+#   blank_separated   a sheet whose columns are separated by blanks
 #   missing_program   no mirsight program at the configured path
 # Skipped (exit 77) without snakemake, mirtop or multiqc.
 set -u
@@ -114,6 +115,14 @@ failed_job_log)
     [ -e out/samples/broken.summary.tsv ] && fail "the failed sample left a summary"
     echo "the failed job's log is kept: $(head -1 out/logs/map.broken.log)"
     ;;
+blank_separated)
+    sheet sheet.tsv liver "$reads"
+    tr '\t' ' ' < sheet.tsv > blanks.tsv
+    workflow blanks.tsv out -n && fail "a blank-separated sheet was accepted"
+    grep -q "blanks.tsv, line 1: .*the sample sheet must be tab-separated" snakemake.log ||
+        { cat snakemake.log; fail "no message that blanks.tsv must be tab-separated"; }
+    echo "a blank-separated sheet refused: $(grep -o 'blanks.tsv, line 1: .*' snakemake.log)"
+    ;;
 missing_program)
     sheet sheet.tsv liver "$reads" muscle "$muscle"
     touch not_executable
@@ -130,7 +139,7 @@ missing_program)
     ;;
 *)
     echo "usage: workflow_safety.sh BUILD_DIR SOURCE_DIR input_in_outputs|shell_names|multiqc_files|failed_job_log|" \
-         "missing_program" >&2
+         "blank_separated|missing_program" >&2
     exit 2
     ;;
 esac
