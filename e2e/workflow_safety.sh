@@ -10,6 +10,7 @@
 #                     with a byte-order mark
 #   multiqc_files     a sample removed from the sheet leaves the report
 #   failed_job_log    a failed map keeps its log
+#   sheet_change      a sample given another reads file is mapped again
 #   blank_separated   a sheet whose columns are separated by blanks
 #   missing_program   no mirsight program at the configured path
 # Skipped (exit 77) without snakemake, mirtop or multiqc.
@@ -115,6 +116,24 @@ failed_job_log)
     [ -e out/samples/broken.summary.tsv ] && fail "the failed sample left a summary"
     echo "the failed job's log is kept: $(head -1 out/logs/map.broken.log)"
     ;;
+sheet_change)
+    # A lane added to a sample after a run: the sample is mapped again, and
+    # its folder holds exactly what a fresh run writes (a table of its set
+    # left by an earlier version of map, named .tsv, is gone too).
+    lane1=$root/Tests/reads_plasma_L1.fastq.gz
+    lane2=$root/Tests/reads_plasma_L2.fastq.gz
+    sheet sheet.tsv liver "$reads" plasma "$lane1"
+    workflow sheet.tsv out || { tail -30 snakemake.log; fail "the first run failed"; }
+    cp out/samples/plasma.unique.txt out/samples/plasma.unique.tsv
+    sheet sheet.tsv liver "$reads" plasma "$lane1,$lane2"
+    workflow sheet.tsv out || { tail -30 snakemake.log; cat out/logs/map.plasma.log; fail "the rerun after adding a lane failed"; }
+    grep -qx "tags_file	$lane1,$lane2" out/samples/plasma.provenance.tsv ||
+        fail "plasma's provenance does not name both lanes: $(grep tags_file out/samples/plasma.provenance.tsv)"
+    workflow sheet.tsv fresh || { tail -30 snakemake.log; fail "the fresh run failed"; }
+    diff -r fresh/samples out/samples > samples.diff || { cat samples.diff; fail "the rerun's samples/ differs from a fresh run's"; }
+    cmp fresh/merged/mirna_counts.tsv out/merged/mirna_counts.tsv || fail "the rerun's count matrix differs from a fresh run's"
+    echo "the sample given a second lane was mapped again; its files and the matrix are a fresh run's"
+    ;;
 blank_separated)
     sheet sheet.tsv liver "$reads"
     tr '\t' ' ' < sheet.tsv > blanks.tsv
@@ -139,7 +158,7 @@ missing_program)
     ;;
 *)
     echo "usage: workflow_safety.sh BUILD_DIR SOURCE_DIR input_in_outputs|shell_names|multiqc_files|failed_job_log|" \
-         "blank_separated|missing_program" >&2
+         "sheet_change|blank_separated|missing_program" >&2
     exit 2
     ;;
 esac
