@@ -10,6 +10,9 @@
 #                     with a byte-order mark
 #   multiqc_files     a sample removed from the sheet leaves the report
 #   failed_job_log    a failed map keeps its log
+#   sheet_change      a sample given another reads file is mapped again
+#   blank_separated   a sheet whose columns are separated by blanks
+#   missing_program   no mirsight program at the configured path
 # Skipped (exit 77) without snakemake, mirtop or multiqc.
 set -u
 build=$(realpath "$1")
@@ -113,8 +116,49 @@ failed_job_log)
     [ -e out/samples/broken.summary.tsv ] && fail "the failed sample left a summary"
     echo "the failed job's log is kept: $(head -1 out/logs/map.broken.log)"
     ;;
+sheet_change)
+    # A lane added to a sample after a run: the sample is mapped again, and
+    # its folder holds exactly what a fresh run writes (a table of its set
+    # left by an earlier version of map, named .tsv, is gone too).
+    lane1=$root/Tests/reads_plasma_L1.fastq.gz
+    lane2=$root/Tests/reads_plasma_L2.fastq.gz
+    sheet sheet.tsv liver "$reads" plasma "$lane1"
+    workflow sheet.tsv out || { tail -30 snakemake.log; fail "the first run failed"; }
+    cp out/samples/plasma.unique.txt out/samples/plasma.unique.tsv
+    sheet sheet.tsv liver "$reads" plasma "$lane1,$lane2"
+    workflow sheet.tsv out || { tail -30 snakemake.log; cat out/logs/map.plasma.log; fail "the rerun after adding a lane failed"; }
+    grep -qx "tags_file	$lane1,$lane2" out/samples/plasma.provenance.tsv ||
+        fail "plasma's provenance does not name both lanes: $(grep tags_file out/samples/plasma.provenance.tsv)"
+    workflow sheet.tsv fresh || { tail -30 snakemake.log; fail "the fresh run failed"; }
+    diff -r fresh/samples out/samples > samples.diff || { cat samples.diff; fail "the rerun's samples/ differs from a fresh run's"; }
+    cmp fresh/merged/mirna_counts.tsv out/merged/mirna_counts.tsv || fail "the rerun's count matrix differs from a fresh run's"
+    echo "the sample given a second lane was mapped again; its files and the matrix are a fresh run's"
+    ;;
+blank_separated)
+    sheet sheet.tsv liver "$reads"
+    tr '\t' ' ' < sheet.tsv > blanks.tsv
+    workflow blanks.tsv out -n && fail "a blank-separated sheet was accepted"
+    grep -q "blanks.tsv, line 1: .*the sample sheet must be tab-separated" snakemake.log ||
+        { cat snakemake.log; fail "no message that blanks.tsv must be tab-separated"; }
+    echo "a blank-separated sheet refused: $(grep -o 'blanks.tsv, line 1: .*' snakemake.log)"
+    ;;
+missing_program)
+    sheet sheet.tsv liver "$reads" muscle "$muscle"
+    touch not_executable
+    for program in "$work/no/mirsight" "$work/not_executable"; do
+        snakemake --snakefile "$root/workflow/Snakefile" --cores 2 \
+            --config samples=sheet.tsv mature="$root/Tests/mirna_example.txt" \
+                     hairpin="$root/Tests/hairpin_example.txt" outdir=out mirsight="$program" > snakemake.log 2>&1 &&
+            fail "the workflow ran with mirsight=$program"
+        grep -q "mirsight '$program' \(does not exist\|is not executable\): .*config key mirsight" snakemake.log ||
+            { cat snakemake.log; fail "no message naming $program and the config key mirsight"; }
+        [ -e out ] && fail "a job started with mirsight=$program"
+    done
+    echo "a missing or non-executable program refused before any job: $(grep -o "mirsight '.*" snakemake.log)"
+    ;;
 *)
-    echo "usage: workflow_safety.sh BUILD_DIR SOURCE_DIR input_in_outputs|shell_names|multiqc_files|failed_job_log" >&2
+    echo "usage: workflow_safety.sh BUILD_DIR SOURCE_DIR input_in_outputs|shell_names|multiqc_files|failed_job_log|" \
+         "sheet_change|blank_separated|missing_program" >&2
     exit 2
     ;;
 esac
