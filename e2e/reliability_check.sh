@@ -307,6 +307,31 @@ case $row in
         "$mirsight" map "${m[@]}" --colour s
     refused "mirsight: error: unknown command 'reads.txt' (see mirsight help)" -- "$mirsight" reads.txt
     ;;
+21) # standard output a pipe whose reader is gone (`| head -1` that has its
+    # line, a closed terminal), SIGPIPE left at its default as shells leave it
+    closed_stdout() {
+        /usr/bin/python3 -c 'import os, subprocess, sys
+reader, writer = os.pipe()
+os.close(reader)
+status = subprocess.call(sys.argv[1:], stdout=writer)
+sys.exit(128 - status if status < 0 else status)' "$@"
+    }
+    # The short options' log is theirs to give: the run fails as with > /dev/full.
+    check 1 "mirsight: error: cannot write the log to standard output: Broken pipe" "" -- \
+        closed_stdout "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl
+    # map: every file in place, the summary not shown, said once.
+    mapped=(--mature mirna_example.txt --tags tag_count_iso_exampl.txt --species hsa --quiet)
+    "$mirsight" map "${mapped[@]}" --outdir expected_map > /dev/null 2>&1 || fail "map with standard output open"
+    check 1 "mirsight: error: cannot write the log to standard output: Broken pipe" \
+        "$(cd expected_map && for f in *; do printf 'map/%s ' "$f"; done)" -- \
+        closed_stdout "$mirsight" map "${mapped[@]}" --outdir map
+    [ "$(grep -c 'cannot write' .out/stderr)" = 1 ] || fail "map said more than once that it could not write: $(cat .out/stderr)"
+    for f in expected_map/*; do
+        cmp -s "$f" "map/${f#expected_map/}" || fail "map/${f#expected_map/} is not what map writes with standard output open"
+    done
+    check 1 "mirsight-collapse: error: cannot write tag-count file 'standard output': Broken pipe" "" -- \
+        closed_stdout "$collapse" --adapter none reads_example.fastq.gz
+    ;;
 *)  echo "no row $row"; exit 2 ;;
 esac
 

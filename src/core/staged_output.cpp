@@ -337,4 +337,5 @@ void install_signal_cleanup()
     for (int signal_number : {SIGINT, SIGTERM, SIGHUP})
         sigaction(signal_number, &action, nullptr);
     std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
 }

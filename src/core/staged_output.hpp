@@ -84,6 +84,8 @@ std::string temporary_name_pattern(std::string const & final_path);
 
 // Installs the handlers that remove every staged temporary file and exit
 // with 128 + the signal on SIGINT, SIGTERM and SIGHUP, and ignores SIGXFSZ
-// (a write past the file size limit then fails and is reported). A signal
-// that arrives while a commit is under way takes effect after it.
+// and SIGPIPE (a write past the file size limit, or into a pipe whose
+// reader is gone, then fails and is reported like any failed write: a run
+// never dies of it with its temporaries in place). A signal that arrives
+// while a commit is under way takes effect after it.
 void install_signal_cleanup();
