@@ -311,6 +311,46 @@ many_samples)
     done
     [ -z "$(find . -name '.mirsight-merge-partial*')" ] || fail "partial matrices left behind"
     ;;
+same_sample_at_once)
+    # Two maps of one sample from different inputs at once: the check of the
+    # earlier sample and the commit are one step under the folder's lock, so
+    # the second to commit is refused and the set is wholly the first's. The
+    # folder's lock is held while both start, so that both pass the check
+    # made before the run and meet at the commit.
+    require_tool flock || exit 77
+    head -200 tag_count_iso_exampl.txt > fewer.txt
+    map tag_count_iso_exampl.txt all --sample S > /dev/null 2>&1 || fail "map all"
+    map fewer.txt some --sample S > /dev/null 2>&1 || fail "map some"
+    mkdir out
+    flock -x out sleep 3 &
+    holder=$!
+    sleep 0.5
+    map tag_count_iso_exampl.txt out --sample S > all.stdout 2> all.stderr &
+    first=$!
+    map fewer.txt out --sample S > some.stdout 2> some.stderr &
+    second=$!
+    wait "$first"
+    all_status=$?
+    wait "$second"
+    some_status=$?
+    wait "$holder"
+    case "$all_status $some_status" in
+        "0 1") winner=all loser=some other=fewer.txt ;;
+        "1 0") winner=some loser=all other=tag_count_iso_exampl.txt ;;
+        *) fail "the two maps exited with $all_status and $some_status: one must be refused" ;;
+    esac
+    if [ -n "${winner:-}" ]; then
+        grep -qF "sample 'S' was mapped from tag file '$work/" "$loser.stderr" &&
+            grep -qF "mapping '$work/$other' would replace it" "$loser.stderr" ||
+            fail "the refused map does not say why: $(cat "$loser.stderr")"
+        for f in "$winner"/S.*; do
+            [ "${f##*.}" = tsv ] && [ "${f%.provenance.tsv}" = "$f" ] || continue
+            cmp -s "$f" "out/${f#$winner/}" || fail "out/${f#$winner/} is not the $winner run's"
+        done
+        [ "$(ls out)" = "$(ls "$winner")" ] || fail "out holds other files than one run's: $(ls out)"
+        [ -z "$(find . -name '*.mirsight-*.tmp')" ] || fail "temporary files left: $(find . -name '*.mirsight-*.tmp')"
+    fi
+    ;;
 several_species)
     # A miRNA file of several species needs --species (or --species all).
     expect 2 "miRNA file 'mirna_example.txt' holds 2 species (hsa,mmu): choose the sample's with --species" \

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -242,7 +243,7 @@ std::string output_staging::readable_path(std::string const & path) const
     return path;
 }
 
-int32_t output_staging::commit()
+int32_t output_staging::commit(std::function<bool()> const & still_allowed)
 {
     if (staged_.empty() && removed_at_commit_.empty())
         return 0;
@@ -257,11 +258,15 @@ int32_t output_staging::commit()
         folder_locks const locks(folders, true);
         for (auto const & file : staged_)
             sweep_leftovers(file.first, started_);
+        if (still_allowed && !still_allowed())
+            status = -1;
 
         // Each replaced file is first moved aside, so that it can be put back.
         std::vector<std::pair<std::string, std::string>> done;  // final name, its old file or ""
         for (auto const & file : staged_)
         {
+            if (status != 0)
+                break;
             std::string aside;
             if (exists(file.first))
             {

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,8 +46,11 @@ public:
     // Renames every staged file to its final name, in the order they were
     // staged, as described above. Returns 0, or -1 after printing an error
     // naming the file that could not be renamed; every file it had replaced
-    // is then back and the temporary files are removed.
-    int32_t commit();
+    // is then back and the temporary files are removed. `still_allowed`,
+    // when given, is asked under the folders' locks before any rename: when
+    // it says no (after its own error), nothing is renamed and -1 returned,
+    // so that a check of what the folder holds and the commit are one step.
+    int32_t commit(std::function<bool()> const & still_allowed = {});
 
     // Removes every staged temporary file and forgets them.
     void discard();
