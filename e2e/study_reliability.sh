@@ -351,6 +351,37 @@ same_sample_at_once)
         [ -z "$(find . -name '*.mirsight-*.tmp')" ] || fail "temporary files left: $(find . -name '*.mirsight-*.tmp')"
     fi
     ;;
+killed_merge)
+    # A merge in rounds killed mid-way leaves its partial matrices; the next
+    # merge into that folder removes them, and only them. One sample's miRNA
+    # table is a named pipe no one writes, so that the merge waits in its
+    # first round with partial matrices written.
+    require_tool timeout || exit 77
+    for s in $(seq 1 30); do
+        awk -F'\t' -v OFS='\t' -v f="$s" 'NR % (f % 7 + 2) != 0 { print $1, $2 * (f % 5 + 1) }' \
+            tag_count_iso_exampl.txt > tags.txt
+        map tags.txt out --sample "s$s" > /dev/null 2>&1 || fail "map s$s"
+    done
+    expect 0 "" "$mirsight" merge --outdir expected --quiet out
+    mv out/s30.mirna.tsv s30.mirna.tsv && mkfifo out/s30.mirna.tsv
+    (ulimit -n 24 && exec "$mirsight" merge --outdir merged --quiet out) 2> /dev/null &
+    merging=$!
+    for i in $(seq 200); do
+        [ -n "$(find merged -name '.mirsight-merge-partial-*' 2> /dev/null)" ] && break
+        sleep 0.05
+    done
+    kill -KILL "$merging"
+    wait "$merging" 2> /dev/null
+    rm out/s30.mirna.tsv && mv s30.mirna.tsv out/s30.mirna.tsv
+    [ -n "$(find merged -name '.mirsight-merge-partial-*.tmp')" ] || fail "the killed merge left no partial matrix"
+    touch merged/.mirsight-merge-partial-notes.txt merged/notes.txt  # not partial matrices: kept
+    (ulimit -n 24 && exec "$mirsight" merge --outdir merged --quiet out) || fail "the merge after the killed one"
+    [ -z "$(find . -name '*.mirsight-*.tmp')" ] || fail "left behind: $(find . -name '*.mirsight-*.tmp')"
+    [ -e merged/.mirsight-merge-partial-notes.txt ] && [ -e merged/notes.txt ] || fail "the merge removed other files"
+    for f in mirna_counts.tsv mirna_rpm.tsv isomir_counts.tsv summary.tsv; do
+        cmp -s "expected/$f" "merged/$f" || fail "$f differs from a merge into a new folder"
+    done
+    ;;
 several_species)
     # A miRNA file of several species needs --species (or --species all).
     expect 2 "miRNA file 'mirna_example.txt' holds 2 species (hsa,mmu): choose the sample's with --species" \

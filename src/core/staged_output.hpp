@@ -86,6 +86,12 @@ private:
 // where mkstemp puts its random part (exposed for the tests).
 std::string temporary_name_pattern(std::string const & final_path);
 
+// The temporary files in `folder`, regular files named
+// "<stem>.mirsight-<pid>-<random>.tmp" whose stem `is_wanted` accepts, as
+// "folder/name" paths.
+std::vector<std::string> temporary_files_in(std::string const & folder,
+                                            std::function<bool(std::string const &)> const & is_wanted);
+
 // Installs the handlers that remove every staged temporary file and exit
 // with 128 + the signal on SIGINT, SIGTERM and SIGHUP, and ignores SIGXFSZ
 // and SIGPIPE (a write past the file size limit, or into a pipe whose
