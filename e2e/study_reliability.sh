@@ -382,6 +382,20 @@ killed_merge)
         cmp -s "expected/$f" "merged/$f" || fail "$f differs from a merge into a new folder"
     done
     ;;
+empty_tag)
+    # The empty tag (adapter dimers trimmed to nothing) is a tag wherever it
+    # stands, first line included, as count-sorted files often have it.
+    { printf '\t7\n'; cat tag_count_iso_exampl.txt; } > dimers_first.txt
+    { cat tag_count_iso_exampl.txt; printf '\t7\n'; } > dimers_last.txt
+    expect 0 "" map dimers_first.txt first --sample S
+    expect 0 "" map dimers_last.txt last --sample S
+    expect 0 "" map tag_count_iso_exampl.txt without --sample S
+    for f in summary.tsv mirna.tsv isomirs.tsv gff3 log; do
+        cmp -s "first/S.$f" "last/S.$f" || fail "S.$f differs with the empty tag first and last"
+    done
+    [ "$(column_sum first/S.summary.tsv total_reads)" = $(($(column_sum without/S.summary.tsv total_reads) + 7)) ] ||
+        fail "the empty tag's 7 reads are not counted"
+    ;;
 several_species)
     # A miRNA file of several species needs --species (or --species all).
     expect 2 "miRNA file 'mirna_example.txt' holds 2 species (hsa,mmu): choose the sample's with --species" \
