@@ -396,6 +396,22 @@ empty_tag)
     [ "$(column_sum first/S.summary.tsv total_reads)" = $(($(column_sum without/S.summary.tsv total_reads) + 7)) ] ||
         fail "the empty tag's 7 reads are not counted"
     ;;
+copied_lane)
+    # A lane given twice under two names (a copy) would count every read twice.
+    zcat "$root/Tests/reads_example.fastq.gz" > lane1.fastq
+    cp lane1.fastq lane2.fastq
+    expect 1 "reads files 'lane1.fastq' and 'lane2.fastq' hold the same $(stat -c %s lane1.fastq) bytes" \
+        map lane1.fastq out --tags lane2.fastq
+    [ ! -e out ] || [ -z "$(ls -A out)" ] || fail "the refused map left files: $(ls -A out)"
+    expect 1 "reads files 'lane1.fastq' and 'lane2.fastq' hold the same" \
+        "$mirsight" collapse --adapter none -o tags.txt lane1.fastq lane2.fastq
+    [ ! -e tags.txt ] || fail "the refused collapse wrote its file"
+    # Two lanes of the same size that differ are lanes.
+    sed '2s/^T/A/' lane1.fastq > lane2.fastq
+    [ "$(stat -c %s lane1.fastq)" = "$(stat -c %s lane2.fastq)" ] && ! cmp -s lane1.fastq lane2.fastq ||
+        fail "lane2.fastq is not a lane of the same size"
+    expect 0 "" map lane1.fastq out --tags lane2.fastq
+    ;;
 several_species)
     # A miRNA file of several species needs --species (or --species all).
     expect 2 "miRNA file 'mirna_example.txt' holds 2 species (hsa,mmu): choose the sample's with --species" \
