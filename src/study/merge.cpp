@@ -105,6 +105,30 @@ bool sample_prefixes(std::string const & input, std::vector<std::string> & prefi
     return true;
 }
 
+// --outdir must be a folder, or a name where one can be made (a file there,
+// or on its way, would fail only once every sample was read): 0, or 2 after
+// the error.
+int check_outdir_can_be_folder(std::string const & outdir)
+{
+    struct stat info;
+    if (stat(outdir.c_str(), &info) == 0)
+    {
+        if (S_ISDIR(info.st_mode))
+            return 0;
+        print_error(std::string(command) + ": --outdir '" + outdir + "' exists and is not a folder; merge into a "
+                    "folder (created when missing)");
+        return 2;
+    }
+    if (errno != ENOTDIR)
+        return 0;
+    std::string blocking = outdir;
+    while (blocking.find('/') != std::string::npos && stat(blocking.c_str(), &info) != 0)
+        blocking = folder_of(blocking);
+    print_error(std::string(command) + ": --outdir '" + outdir + "' cannot be made: '" + blocking +
+                "' is not a folder");
+    return 2;
+}
+
 // The output folder may be neither an input folder nor one holding a
 // sample's outputs: the merged files (mirna.gff3, study.*) would replace
 // those of samples named "mirna" or "study", and a later merge would read
@@ -1060,6 +1084,8 @@ std::size_t fan_in_for(std::size_t locks)
 
 int run_merge(merge_request const & request)
 {
+    if (int const status = check_outdir_can_be_folder(request.outdir))
+        return status;
     std::vector<std::string> prefixes;
     for (std::string const & input : request.inputs)
         if (!sample_prefixes(input, prefixes))
