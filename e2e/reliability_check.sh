@@ -309,6 +309,7 @@ case $row in
     ;;
 21) # standard output a pipe whose reader is gone (`| head -1` that has its
     # line, a closed terminal), SIGPIPE left at its default as shells leave it
+    [ -x /usr/bin/python3 ] || { echo "SKIP: row 21 makes its closed pipe with python3"; exit 77; }
     closed_stdout() {
         /usr/bin/python3 -c 'import os, subprocess, sys
 reader, writer = os.pipe()
