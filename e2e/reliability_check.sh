@@ -307,6 +307,59 @@ case $row in
         "$mirsight" map "${m[@]}" --colour s
     refused "mirsight: error: unknown command 'reads.txt' (see mirsight help)" -- "$mirsight" reads.txt
     ;;
+21) # standard output a pipe whose reader is gone (`| head -1` that has its
+    # line, a closed terminal), SIGPIPE left at its default as shells leave it
+    [ -x /usr/bin/python3 ] || { echo "SKIP: row 21 makes its closed pipe with python3"; exit 77; }
+    closed_stdout() {
+        /usr/bin/python3 -c 'import os, subprocess, sys
+reader, writer = os.pipe()
+os.close(reader)
+status = subprocess.call(sys.argv[1:], stdout=writer)
+sys.exit(128 - status if status < 0 else status)' "$@"
+    }
+    # The short options' log is theirs to give: the run fails as with > /dev/full.
+    check 1 "mirsight: error: cannot write the log to standard output: Broken pipe" "" -- \
+        closed_stdout "$mirsight" "${legacy[@]}" -t tag_count_iso_exampl
+    # map: every file in place, the summary not shown, said once.
+    mapped=(--mature mirna_example.txt --tags tag_count_iso_exampl.txt --species hsa --quiet)
+    "$mirsight" map "${mapped[@]}" --outdir expected_map > /dev/null 2>&1 || fail "map with standard output open"
+    check 1 "mirsight: error: cannot write the log to standard output: Broken pipe" \
+        "$(cd expected_map && for f in *; do printf 'map/%s ' "$f"; done)" -- \
+        closed_stdout "$mirsight" map "${mapped[@]}" --outdir map
+    [ "$(grep -c 'cannot write' .out/stderr)" = 1 ] || fail "map said more than once that it could not write: $(cat .out/stderr)"
+    for f in expected_map/*; do
+        cmp -s "$f" "map/${f#expected_map/}" || fail "map/${f#expected_map/} is not what map writes with standard output open"
+    done
+    check 1 "mirsight-collapse: error: cannot write tag-count file 'standard output': Broken pipe" "" -- \
+        closed_stdout "$collapse" --adapter none reads_example.fastq.gz
+    ;;
+22) # --name=value wherever --name value is taken; merge --outdir that cannot be a folder
+    "$collapse" --adapter none --min-insert 18 -o spaced.txt reads_example.fastq.gz 2> /dev/null || fail "collapse"
+    check 0 "" "joined.txt" -- "$collapse" --adapter=none --min-insert=18 --output=joined.txt reads_example.fastq.gz
+    cmp -s spaced.txt joined.txt || fail "mirsight-collapse --name=value collapsed otherwise than --name value"
+    check 0 "" "joined_command.txt" -- \
+        "$mirsight" collapse --adapter=none --min-insert=18 --output=joined_command.txt reads_example.fastq.gz
+    cmp -s spaced.txt joined_command.txt || fail "mirsight collapse --name=value collapsed otherwise than --name value"
+    "$mirsight" map --mature mirna_example.txt --tags tag_count_iso_exampl.txt --species hsa --threads 2 --quiet \
+        --outdir spaced_map > /dev/null 2>&1 || fail "map"
+    check 0 "" "$(cd spaced_map && for f in *; do printf 'joined_map/%s ' "$f"; done)" -- \
+        "$mirsight" map --mature=mirna_example.txt --tags=tag_count_iso_exampl.txt --species=hsa --threads=2 --quiet \
+        --outdir=joined_map
+    for f in summary.tsv mirna.tsv isomirs.tsv log; do
+        cmp -s "spaced_map/tag_count_iso_exampl.$f" "joined_map/tag_count_iso_exampl.$f" ||
+            fail "map --name=value: tag_count_iso_exampl.$f differs from --name value"
+    done
+    check 0 "" "$(for f in summary.tsv provenance.tsv mirna_counts.tsv mirna_rpm.tsv isomir_counts.tsv \
+                   study.general_stats_mqc.json study.read_classes_mqc.json study.top_mirnas_mqc.json \
+                   study.read_layouts_mqc.json; do printf 'merged/%s ' "$f"; done)" -- \
+        "$mirsight" merge --outdir=merged --quiet joined_map
+    # An --outdir that is a file, or lies under one: refused before any sample is read.
+    touch not_a_folder
+    check 2 "mirsight: error: mirsight merge: --outdir 'not_a_folder' exists and is not a folder" "" -- \
+        "$mirsight" merge --outdir not_a_folder joined_map
+    check 2 "mirsight: error: mirsight merge: --outdir 'not_a_folder/merged' cannot be made: 'not_a_folder' is not a folder" "" -- \
+        "$mirsight" merge --outdir not_a_folder/merged joined_map
+    ;;
 *)  echo "no row $row"; exit 2 ;;
 esac
 

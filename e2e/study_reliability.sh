@@ -311,6 +311,107 @@ many_samples)
     done
     [ -z "$(find . -name '.mirsight-merge-partial*')" ] || fail "partial matrices left behind"
     ;;
+same_sample_at_once)
+    # Two maps of one sample from different inputs at once: the check of the
+    # earlier sample and the commit are one step under the folder's lock, so
+    # the second to commit is refused and the set is wholly the first's. The
+    # folder's lock is held while both start, so that both pass the check
+    # made before the run and meet at the commit.
+    require_tool flock || exit 77
+    head -200 tag_count_iso_exampl.txt > fewer.txt
+    map tag_count_iso_exampl.txt all --sample S > /dev/null 2>&1 || fail "map all"
+    map fewer.txt some --sample S > /dev/null 2>&1 || fail "map some"
+    mkdir out
+    flock -x out sleep 3 &
+    holder=$!
+    sleep 0.5
+    map tag_count_iso_exampl.txt out --sample S > all.stdout 2> all.stderr &
+    first=$!
+    map fewer.txt out --sample S > some.stdout 2> some.stderr &
+    second=$!
+    wait "$first"
+    all_status=$?
+    wait "$second"
+    some_status=$?
+    wait "$holder"
+    case "$all_status $some_status" in
+        "0 1") winner=all loser=some other=fewer.txt ;;
+        "1 0") winner=some loser=all other=tag_count_iso_exampl.txt ;;
+        *) fail "the two maps exited with $all_status and $some_status: one must be refused" ;;
+    esac
+    if [ -n "${winner:-}" ]; then
+        grep -qF "sample 'S' was mapped from tag file '$work/" "$loser.stderr" &&
+            grep -qF "mapping '$work/$other' would replace it" "$loser.stderr" ||
+            fail "the refused map does not say why: $(cat "$loser.stderr")"
+        for f in "$winner"/S.*; do
+            [ "${f##*.}" = tsv ] && [ "${f%.provenance.tsv}" = "$f" ] || continue
+            cmp -s "$f" "out/${f#$winner/}" || fail "out/${f#$winner/} is not the $winner run's"
+        done
+        [ "$(ls out)" = "$(ls "$winner")" ] || fail "out holds other files than one run's: $(ls out)"
+        [ -z "$(find . -name '*.mirsight-*.tmp')" ] || fail "temporary files left: $(find . -name '*.mirsight-*.tmp')"
+    fi
+    ;;
+killed_merge)
+    # A merge in rounds killed mid-way leaves its partial matrices; the next
+    # merge into that folder removes them, and only them. One sample's miRNA
+    # table is a named pipe no one writes, so that the merge waits in its
+    # first round with partial matrices written.
+    require_tool timeout || exit 77
+    for s in $(seq 1 30); do
+        awk -F'\t' -v OFS='\t' -v f="$s" 'NR % (f % 7 + 2) != 0 { print $1, $2 * (f % 5 + 1) }' \
+            tag_count_iso_exampl.txt > tags.txt
+        map tags.txt out --sample "s$s" > /dev/null 2>&1 || fail "map s$s"
+    done
+    expect 0 "" "$mirsight" merge --outdir expected --quiet out
+    mv out/s30.mirna.tsv s30.mirna.tsv && mkfifo out/s30.mirna.tsv
+    (ulimit -n 24 && exec "$mirsight" merge --outdir merged --quiet out) 2> /dev/null &
+    merging=$!
+    for i in $(seq 200); do
+        [ -n "$(find merged -name '.mirsight-merge-partial-*' 2> /dev/null)" ] && break
+        sleep 0.05
+    done
+    kill -KILL "$merging"
+    wait "$merging" 2> /dev/null
+    rm out/s30.mirna.tsv && mv s30.mirna.tsv out/s30.mirna.tsv
+    [ -n "$(find merged -name '.mirsight-merge-partial-*.tmp')" ] || fail "the killed merge left no partial matrix"
+    touch merged/.mirsight-merge-partial-notes.txt merged/notes.txt  # not partial matrices: kept
+    (ulimit -n 24 && exec "$mirsight" merge --outdir merged --quiet out) || fail "the merge after the killed one"
+    [ -z "$(find . -name '*.mirsight-*.tmp')" ] || fail "left behind: $(find . -name '*.mirsight-*.tmp')"
+    [ -e merged/.mirsight-merge-partial-notes.txt ] && [ -e merged/notes.txt ] || fail "the merge removed other files"
+    for f in mirna_counts.tsv mirna_rpm.tsv isomir_counts.tsv summary.tsv; do
+        cmp -s "expected/$f" "merged/$f" || fail "$f differs from a merge into a new folder"
+    done
+    ;;
+empty_tag)
+    # The empty tag (adapter dimers trimmed to nothing) is a tag wherever it
+    # stands, first line included, as count-sorted files often have it.
+    { printf '\t7\n'; cat tag_count_iso_exampl.txt; } > dimers_first.txt
+    { cat tag_count_iso_exampl.txt; printf '\t7\n'; } > dimers_last.txt
+    expect 0 "" map dimers_first.txt first --sample S
+    expect 0 "" map dimers_last.txt last --sample S
+    expect 0 "" map tag_count_iso_exampl.txt without --sample S
+    for f in summary.tsv mirna.tsv isomirs.tsv gff3 log; do
+        cmp -s "first/S.$f" "last/S.$f" || fail "S.$f differs with the empty tag first and last"
+    done
+    [ "$(column_sum first/S.summary.tsv total_reads)" = $(($(column_sum without/S.summary.tsv total_reads) + 7)) ] ||
+        fail "the empty tag's 7 reads are not counted"
+    ;;
+copied_lane)
+    # A lane given twice under two names (a copy) would count every read twice.
+    zcat "$root/Tests/reads_example.fastq.gz" > lane1.fastq
+    cp lane1.fastq lane2.fastq
+    expect 1 "reads files 'lane1.fastq' and 'lane2.fastq' hold the same $(stat -c %s lane1.fastq) bytes" \
+        map lane1.fastq out --tags lane2.fastq
+    [ ! -e out ] || [ -z "$(ls -A out)" ] || fail "the refused map left files: $(ls -A out)"
+    expect 1 "reads files 'lane1.fastq' and 'lane2.fastq' hold the same" \
+        "$mirsight" collapse --adapter none -o tags.txt lane1.fastq lane2.fastq
+    [ ! -e tags.txt ] || fail "the refused collapse wrote its file"
+    # Two lanes of the same size that differ are lanes.
+    sed '2s/^T/A/' lane1.fastq > lane2.fastq
+    [ "$(stat -c %s lane1.fastq)" = "$(stat -c %s lane2.fastq)" ] && ! cmp -s lane1.fastq lane2.fastq ||
+        fail "lane2.fastq is not a lane of the same size"
+    expect 0 "" map lane1.fastq out --tags lane2.fastq
+    ;;
 several_species)
     # A miRNA file of several species needs --species (or --species all).
     expect 2 "miRNA file 'mirna_example.txt' holds 2 species (hsa,mmu): choose the sample's with --species" \

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -153,37 +154,45 @@ bool process_is_gone(long pid)
     return pid > 0 && kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
+// Whether `name` is a temporary name "<stem>.mirsight-<pid>-<6 characters>.tmp";
+// its stem and process id into `stem` and `pid`.
+bool split_temporary_name(std::string const & name, std::string & stem, long & pid)
+{
+    std::string const marker = ".mirsight-";
+    std::size_t const tail = 1 + 6 + 4;  // "-" and the random part, ".tmp"
+    if (name.size() < marker.size() + 1 + tail || name.compare(name.size() - 4, 4, ".tmp") != 0 ||
+        name[name.size() - tail] != '-')
+        return false;
+    std::size_t const digits_end = name.size() - tail;
+    std::size_t const marker_at = name.rfind(marker, digits_end - 1);
+    std::size_t const digits_begin = marker_at == std::string::npos ? 0 : marker_at + marker.size();
+    if (marker_at == std::string::npos || digits_begin == digits_end ||
+        name.find_first_not_of("0123456789", digits_begin) != digits_end)
+        return false;
+    stem = name.substr(0, marker_at);
+    pid = std::strtol(name.substr(digits_begin, digits_end - digits_begin).c_str(), nullptr, 10);
+    return true;
+}
+
 // Removes the temporaries of `final_path` left by runs that were killed:
 // "<stem><pid>-<6 characters>.tmp" whose process is gone and that are older
 // than `started`.
 void sweep_leftovers(std::string const & final_path, std::time_t started)
 {
-    std::string const stem = temporary_stem(final_path);
-    std::string const folder = folder_of(final_path);
-    std::string const name_start = base_name_of(stem);
-    DIR * const listing = opendir(folder.c_str());
-    if (listing == nullptr)
-        return;
-    while (dirent const * entry = readdir(listing))
+    std::string const stem = base_name_of(temporary_stem(final_path));
+    std::string const own_stem = stem.substr(0, stem.size() - std::string(".mirsight-").size());
+    for (std::string const & path :
+         temporary_files_in(folder_of(final_path), [&](std::string const & s) { return s == own_stem; }))
     {
-        std::string const name = entry->d_name;
-        if (name.size() < name_start.size() + 12 || name.compare(0, name_start.size(), name_start) != 0 ||
-            name.compare(name.size() - 4, 4, ".tmp") != 0)
-            continue;
-        std::string const rest = name.substr(name_start.size(), name.size() - name_start.size() - 4);
-        std::size_t const dash = rest.find('-');
-        if (dash == std::string::npos || dash == 0 || rest.size() - dash - 1 != 6 ||
-            rest.find_first_not_of("0123456789") != dash)
-            continue;
-        long const pid = std::strtol(rest.substr(0, dash).c_str(), nullptr, 10);
-        std::string const path = (folder == "." && final_path.find('/') == std::string::npos ? "" : folder + "/") + name;
+        std::string stem_found;
+        long pid = 0;
+        split_temporary_name(base_name_of(path), stem_found, pid);
         struct stat info;
         if (pid == static_cast<long>(getpid()) || !process_is_gone(pid) || lstat(path.c_str(), &info) != 0 ||
-            !S_ISREG(info.st_mode) || info.st_mtime >= started)
+            info.st_mtime >= started)
             continue;
         unlink(path.c_str());
     }
-    closedir(listing);
 }
 
 bool exists(std::string const & path)
@@ -215,6 +224,28 @@ folder_locks::~folder_locks()
         close(descriptor);
 }
 
+std::vector<std::string> temporary_files_in(std::string const & folder,
+                                            std::function<bool(std::string const &)> const & is_wanted)
+{
+    std::vector<std::string> paths;
+    DIR * const listing = opendir(folder.c_str());
+    if (listing == nullptr)
+        return paths;
+    while (dirent const * entry = readdir(listing))
+    {
+        std::string const name = entry->d_name;
+        std::string stem;
+        long pid = 0;
+        struct stat info;
+        std::string const path = folder + "/" + name;
+        if (split_temporary_name(name, stem, pid) && is_wanted(stem) && lstat(path.c_str(), &info) == 0 &&
+            S_ISREG(info.st_mode))
+            paths.push_back(path);
+    }
+    closedir(listing);
+    return paths;
+}
+
 std::string temporary_name_pattern(std::string const & final_path)
 {
     return temporary_stem(final_path) + std::to_string(getpid()) + "-XXXXXX.tmp";
@@ -242,7 +273,7 @@ std::string output_staging::readable_path(std::string const & path) const
     return path;
 }
 
-int32_t output_staging::commit()
+int32_t output_staging::commit(std::function<bool()> const & still_allowed)
 {
     if (staged_.empty() && removed_at_commit_.empty())
         return 0;
@@ -257,11 +288,15 @@ int32_t output_staging::commit()
         folder_locks const locks(folders, true);
         for (auto const & file : staged_)
             sweep_leftovers(file.first, started_);
+        if (still_allowed && !still_allowed())
+            status = -1;
 
         // Each replaced file is first moved aside, so that it can be put back.
         std::vector<std::pair<std::string, std::string>> done;  // final name, its old file or ""
         for (auto const & file : staged_)
         {
+            if (status != 0)
+                break;
             std::string aside;
             if (exists(file.first))
             {
@@ -337,4 +372,5 @@ void install_signal_cleanup()
     for (int signal_number : {SIGINT, SIGTERM, SIGHUP})
         sigaction(signal_number, &action, nullptr);
     std::signal(SIGXFSZ, SIG_IGN);
+    std::signal(SIGPIPE, SIG_IGN);
 }

@@ -17,6 +17,7 @@
 
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -45,8 +46,11 @@ public:
     // Renames every staged file to its final name, in the order they were
     // staged, as described above. Returns 0, or -1 after printing an error
     // naming the file that could not be renamed; every file it had replaced
-    // is then back and the temporary files are removed.
-    int32_t commit();
+    // is then back and the temporary files are removed. `still_allowed`,
+    // when given, is asked under the folders' locks before any rename: when
+    // it says no (after its own error), nothing is renamed and -1 returned,
+    // so that a check of what the folder holds and the commit are one step.
+    int32_t commit(std::function<bool()> const & still_allowed = {});
 
     // Removes every staged temporary file and forgets them.
     void discard();
@@ -82,8 +86,16 @@ private:
 // where mkstemp puts its random part (exposed for the tests).
 std::string temporary_name_pattern(std::string const & final_path);
 
+// The temporary files in `folder`, regular files named
+// "<stem>.mirsight-<pid>-<random>.tmp" whose stem `is_wanted` accepts, as
+// "folder/name" paths.
+std::vector<std::string> temporary_files_in(std::string const & folder,
+                                            std::function<bool(std::string const &)> const & is_wanted);
+
 // Installs the handlers that remove every staged temporary file and exit
 // with 128 + the signal on SIGINT, SIGTERM and SIGHUP, and ignores SIGXFSZ
-// (a write past the file size limit then fails and is reported). A signal
-// that arrives while a commit is under way takes effect after it.
+// and SIGPIPE (a write past the file size limit, or into a pipe whose
+// reader is gone, then fails and is reported like any failed write: a run
+// never dies of it with its temporaries in place). A signal that arrives
+// while a commit is under way takes effect after it.
 void install_signal_cleanup();

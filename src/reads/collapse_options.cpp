@@ -252,6 +252,7 @@ std::string collapse_usage()
            "      --threads N        N threads in all: one reads (and trims when the others\n"
            "                         are behind), the others trim (default 1)\n"
            "      --help             print this text and exit\n"
+           "A long option's value is the next word, or follows '=' (--output=FILE).\n"
            "\n"
            "Standard error reports each file's layout, how it was told and the share of\n"
            "reads it explained (or that showed the adapter), then\n"
@@ -272,20 +273,27 @@ int parse_collapse_options(std::vector<std::string> const & arguments, collapse_
     given_values given;
     for (std::size_t i = 0; i < arguments.size(); ++i)
     {
-        std::string const & argument = arguments[i];
+        // "--name=value" is "--name value".
+        std::size_t const equals = arguments[i].compare(0, 2, "--") == 0 ? arguments[i].find('=') : std::string::npos;
+        std::string const argument = arguments[i].substr(0, equals);
         if (argument == "--help")
         {
+            if (equals != std::string::npos)
+            {
+                print_error("option --help takes no value");
+                return 2;
+            }
             options.show_help = true;
             return 0;
         }
         if (is_number_option(argument) || is_text_option(argument))
         {
-            if (i + 1 == arguments.size())
+            if (equals == std::string::npos ? i + 1 == arguments.size() : equals + 1 == arguments[i].size())
             {
                 print_error("option " + argument + " needs a value");
                 return 2;
             }
-            std::string const & value = arguments[++i];
+            std::string const value = equals != std::string::npos ? arguments[i].substr(equals + 1) : arguments[++i];
             int status = 0;
             if (is_text_option(argument))
                 status = take_text(argument, value, options, given);
@@ -310,7 +318,7 @@ int parse_collapse_options(std::vector<std::string> const & arguments, collapse_
                         (nearest.empty() ? " (see --help)" : "; did you mean '" + nearest + "'?"));
             return 2;
         }
-        options.read_files.push_back(argument);
+        options.read_files.push_back(arguments[i]);
     }
     if (settle_trimming(given.trimming, options.trimming) != 0)
         return 2;

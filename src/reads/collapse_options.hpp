@@ -21,7 +21,8 @@ struct collapse_options
 // The usage text printed by "--help".
 std::string collapse_usage();
 
-// Fills `options` from the arguments after the program name. Returns 0, or
+// Fills `options` from the arguments after the program name; a long option's
+// value follows it as the next word or after "=" ("--output=FILE"). Returns 0, or
 // 2 after printing an error when an option lacks its value, a number is not
 // a whole number, a minimum exceeds its maximum, an adapter has letters
 // other than A, C, G, T, N, a kit is unknown, an option is unknown, no

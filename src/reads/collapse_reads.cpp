@@ -242,13 +242,18 @@ bool is_blank_or_control(unsigned char c)
     return c <= ' ' || c == 0x7F;
 }
 
-// The first byte of the stream that is not white space, or EOF.
-std::streambuf::int_type first_visible_byte(std::streambuf & buffer)
+// The first byte of the stream that is not white space, or EOF; the bytes
+// passed over into `skipped`.
+std::streambuf::int_type first_visible_byte(std::streambuf & buffer, std::string & skipped)
 {
     using traits = std::streambuf::traits_type;
     for (auto c = buffer.sgetc(); c != traits::eof(); c = buffer.snextc())
-        if (!is_blank_or_control(static_cast<unsigned char>(traits::to_char_type(c))))
+    {
+        char const byte = traits::to_char_type(c);
+        if (!is_blank_or_control(static_cast<unsigned char>(byte)))
             return c;
+        skipped += byte;
+    }
     return traits::eof();
 }
 // Reports a record that cannot be read; damaged compressed data, the
@@ -498,7 +503,8 @@ int32_t read_sequence_batches(std::string const & path, std::string * other, rea
         return -1;
     }
 
-    auto const first = first_visible_byte(buffer);
+    std::string skipped;  // a tag-count file's text may start with a tab: the empty tag
+    auto const first = first_visible_byte(buffer, skipped);
     if (first == std::streambuf::traits_type::eof())
     {
         if (!buffer.error().empty())
@@ -511,7 +517,8 @@ int32_t read_sequence_batches(std::string const & path, std::string * other, rea
     char const first_letter = std::streambuf::traits_type::to_char_type(first);
     if (first_letter != '@' && first_letter != '>' && other != nullptr)
     {
-        other->assign(std::istreambuf_iterator<char>(&buffer), std::istreambuf_iterator<char>());
+        other->assign(skipped);
+        other->append(std::istreambuf_iterator<char>(&buffer), std::istreambuf_iterator<char>());
         if (!buffer.error().empty())
         {
             print_error("cannot read file '" + path + "': " + buffer.error());

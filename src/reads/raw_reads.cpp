@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -389,7 +390,30 @@ void hand_over_umi_pairs(uint32_t umi_length, sequence_counts & umi_pairs, seque
     result.umi_pairs = std::move(umi_pairs);
 }
 
-// The same file named twice (by the same or another name).
+// Whether two files of the same size hold the same bytes (read side by side
+// until they differ; false when either cannot be read).
+bool same_bytes(std::string const & a, std::string const & b)
+{
+    std::ifstream first(a, std::ios::binary);
+    std::ifstream second(b, std::ios::binary);
+    std::vector<char> block_a(1 << 16);
+    std::vector<char> block_b(1 << 16);
+    while (first && second)
+    {
+        first.read(block_a.data(), static_cast<std::streamsize>(block_a.size()));
+        second.read(block_b.data(), static_cast<std::streamsize>(block_b.size()));
+        std::streamsize const got = first.gcount();
+        if (got != second.gcount() || !std::equal(block_a.begin(), block_a.begin() + got, block_b.begin()))
+            return false;
+        if (got == 0)
+            break;
+    }
+    return first.eof() && second.eof();
+}
+
+// The same file named twice (by the same or another name), or two files with
+// the same bytes (a lane copied under another name): either would count
+// every read twice. Sizes are compared first, so distinct lanes are not read.
 bool repeats_a_file(std::vector<std::string> const & paths)
 {
     for (std::size_t i = 0; i < paths.size(); ++i)
@@ -397,13 +421,20 @@ bool repeats_a_file(std::vector<std::string> const & paths)
         {
             struct stat a;
             struct stat b;
-            bool const same = paths[i] == paths[j] ||
-                              (stat(paths[i].c_str(), &a) == 0 && stat(paths[j].c_str(), &b) == 0 &&
-                               a.st_dev == b.st_dev && a.st_ino == b.st_ino && S_ISREG(a.st_mode));
+            bool const both_files = stat(paths[i].c_str(), &a) == 0 && stat(paths[j].c_str(), &b) == 0 &&
+                                    S_ISREG(a.st_mode) && S_ISREG(b.st_mode);
+            bool const same = paths[i] == paths[j] || (both_files && a.st_dev == b.st_dev && a.st_ino == b.st_ino);
             if (same)
             {
                 print_error("reads file '" + paths[i] + "' is named twice" +
                             (paths[i] == paths[j] ? std::string() : " (as '" + paths[j] + "')"));
+                return true;
+            }
+            if (both_files && a.st_size == b.st_size && a.st_size > 0 && same_bytes(paths[j], paths[i]))
+            {
+                print_error("reads files '" + paths[j] + "' and '" + paths[i] + "' hold the same " +
+                            std::to_string(a.st_size) + " bytes: a lane copied under another name would count "
+                            "its reads twice; give each lane once");
                 return true;
             }
         }

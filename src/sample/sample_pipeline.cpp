@@ -272,7 +272,10 @@ int check_mature_lengths(sample_request const & r, mirna_db_tables const & mirna
 }
 
 // An earlier run of the sample in the same folder made from another tag file
-// is not replaced unless asked: 0, or 1 after the error.
+// is not replaced unless asked: 0, or 1 after the error. Checked before the
+// run, so that it is refused before any work, and again at the commit, under
+// the folder's lock: of two runs of one sample from different inputs at
+// once, the second to commit finds the first's and is refused.
 int check_earlier_sample(sample_request const & r)
 {
     if (r.provenance_file.empty() || r.overwrite)
@@ -484,7 +487,7 @@ int run_and_commit(sample_request const & r, run_state & state, reads_pass & rea
     }
     if (status == 0 && !log_written())
         status = 1;
-    if (status == 0 && outputs.commit() != 0)
+    if (status == 0 && outputs.commit([&r] { return check_earlier_sample(r) == 0; }) != 0)
         status = 1;
     outputs.discard();
     return status;

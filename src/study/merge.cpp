@@ -1,6 +1,7 @@
 #include "study/merge.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <climits>
 #include <cstdlib>
@@ -9,8 +10,11 @@
 #include <memory>
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "core/checked_file.hpp"
 #include "core/file_names.hpp"
@@ -27,6 +31,7 @@ namespace
 {
 char const * const command = "mirsight merge";
 std::string const summary_ending = ".summary.tsv";
+std::string const partial_matrix_name = ".mirsight-merge-partial-";  // then a number: staged in --outdir
 
 bool is_folder(std::string const & path)
 {
@@ -98,6 +103,30 @@ bool sample_prefixes(std::string const & input, std::vector<std::string> & prefi
     for (std::string const & name : names)
         prefixes.push_back(input + "/" + name.substr(0, name.size() - summary_ending.size()));
     return true;
+}
+
+// --outdir must be a folder, or a name where one can be made (a file there,
+// or on its way, would fail only once every sample was read): 0, or 2 after
+// the error.
+int check_outdir_can_be_folder(std::string const & outdir)
+{
+    struct stat info;
+    if (stat(outdir.c_str(), &info) == 0)
+    {
+        if (S_ISDIR(info.st_mode))
+            return 0;
+        print_error(std::string(command) + ": --outdir '" + outdir + "' exists and is not a folder; merge into a "
+                    "folder (created when missing)");
+        return 2;
+    }
+    if (errno != ENOTDIR)
+        return 0;
+    std::string blocking = outdir;
+    while (blocking.find('/') != std::string::npos && stat(blocking.c_str(), &info) != 0)
+        blocking = folder_of(blocking);
+    print_error(std::string(command) + ": --outdir '" + outdir + "' cannot be made: '" + blocking +
+                "' is not a folder");
+    return 2;
 }
 
 // The output folder may be neither an input folder nor one holding a
@@ -861,7 +890,7 @@ bool merge_runs(std::vector<partial_run> & runs, std::size_t begin, matrix_kind 
 {
     partial_run merged;
     merged.file = std::make_unique<output_staging>();
-    merged.path = merged.file->staged_path(state.outdir + "/.mirsight-merge-partial-" +
+    merged.path = merged.file->staged_path(state.outdir + "/" + partial_matrix_name +
                                            std::to_string(++state.partials_made));
     merged.first = runs[begin].first;
     merged.level = runs[begin].level + 1;
@@ -911,7 +940,7 @@ bool merge_matrix(matrix_kind kind, merge_state & state, row_sink & sink, bool &
     {
         partial_run run;
         run.file = std::make_unique<output_staging>();
-        run.path = run.file->staged_path(state.outdir + "/.mirsight-merge-partial-" +
+        run.path = run.file->staged_path(state.outdir + "/" + partial_matrix_name +
                                          std::to_string(++state.partials_made));
         run.first = first;
         run.width = std::min(state.fan_in, n - first);
@@ -1004,6 +1033,50 @@ bool write_merged_gff3(merge_state & state, output_staging & outputs)
     return merged && ready && sink.main_file.close();
 }
 
+// ---- partial matrices left behind ----------------------------------------
+// A merge holds a shared lock on its --outdir while it writes partial
+// matrices there. A merge that finds the folder unlocked knows that no other
+// merge is under way there: every partial matrix in it was left by a merge
+// that was killed, whatever its process, and is removed first. Only the
+// partial matrices' names are removed, never another file.
+
+bool is_partial_matrix(std::string const & stem)
+{
+    std::size_t const n = partial_matrix_name.size();
+    return stem.size() > n && stem.compare(0, n, partial_matrix_name) == 0 &&
+           stem.find_first_not_of("0123456789", n) == std::string::npos;
+}
+
+struct partial_matrices_lock
+{
+    int descriptor = -1;
+
+    explicit partial_matrices_lock(std::string const & outdir)
+        : descriptor(open(outdir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC))
+    {
+        if (descriptor < 0)
+            return;  // the partial matrices cannot be written there either, and say so
+        if (flock(descriptor, LOCK_EX | LOCK_NB) == 0)
+            for (std::string const & path : temporary_files_in(outdir, is_partial_matrix))
+                unlink(path.c_str());
+        while (flock(descriptor, LOCK_SH) != 0 && errno == EINTR)
+        {
+        }
+    }
+    ~partial_matrices_lock() { release(); }
+    partial_matrices_lock(partial_matrices_lock const &) = delete;
+    partial_matrices_lock & operator=(partial_matrices_lock const &) = delete;
+
+    // Once this merge's partial matrices are gone, before its commit (which
+    // locks the folder for itself).
+    void release()
+    {
+        if (descriptor >= 0)
+            close(descriptor);
+        descriptor = -1;
+    }
+};
+
 // How many files one pass may read at once: what the descriptor limit leaves
 // after the standard streams, the locks and the outputs, at most 64.
 std::size_t fan_in_for(std::size_t locks)
@@ -1019,6 +1092,8 @@ std::size_t fan_in_for(std::size_t locks)
 
 int run_merge(merge_request const & request)
 {
+    if (int const status = check_outdir_can_be_folder(request.outdir))
+        return status;
     std::vector<std::string> prefixes;
     for (std::string const & input : request.inputs)
         if (!sample_prefixes(input, prefixes))
@@ -1035,7 +1110,7 @@ int run_merge(merge_request const & request)
         folders.push_back(folder_of(prefix));
     std::sort(folders.begin(), folders.end());
     folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
-    std::size_t const fan_in = fan_in_for(folders.size());
+    std::size_t const fan_in = fan_in_for(folders.size() + 1);  // the input folders' locks and the outdir's
     if (fan_in < 2)
     {
         print_error(std::string(command) + ": too few file descriptors allowed (ulimit -n) to read " +
@@ -1082,6 +1157,7 @@ int run_merge(merge_request const & request)
     if (!make_folders(outdir, command))
         return 1;
 
+    partial_matrices_lock partials(outdir);
     merge_state state{samples, outdir, fan_in, {}, {}, 0};
     output_staging outputs;
     progress.show("merging the miRNA tables");
@@ -1111,5 +1187,6 @@ int run_merge(merge_request const & request)
                               std::make_pair(multiqc_read_layouts_file(study), multiqc_read_layouts(summaries))})
         if (write_text_file(file.first, file.second, "MultiQC file", outputs) != 0)
             return 1;
+    partials.release();
     return outputs.commit() == 0 ? 0 : 1;
 }
