@@ -98,7 +98,7 @@ for p in problems:
 sys.exit(1 if problems else 0)
 PY
 "$binary" merge --outdir merged --gff3 out > merge.log 2> merge.err || { fail "merge: status $?"; cat merge.err; }
-for file in mirna_counts.tsv mirna_rpm.tsv isomir_counts.tsv summary.tsv mirna.gff3; do
+for file in mirna_counts.tsv mirna_rpm.tsv isomir_counts.tsv summary.tsv mirna.gff3 precursor_counts.tsv; do
     [ -s "merged/$file" ] || fail "merged/$file was not written"
 done
 
@@ -130,6 +130,17 @@ for row in table(f"{work}/merged/summary.tsv"):
     counted = sum(v for (m, t), v in matrix.items() if t == row["sample"])
     if parts != n["total_reads"] or classes != n["unique_reads"] + n["assigned_reads"] or counted != classes:
         problems.append(f"{row['sample']}: the summary does not add up: {row}")
+# The precursor matrix: each sample's reads on its matures are its counted
+# reads (every counted mature lies in a bundled precursor), and each
+# sample's column is its precursor table's.
+precursors = table(f"{work}/merged/precursor_counts.tsv")
+for s in samples:
+    per_sample = {r["precursor"]: r for r in table(f"{work}/out/{s}.precursors.tsv")}
+    on_matures = sum(int(r["reads_mature"]) for r in per_sample.values())
+    column = {r["precursor"]: int(r[s]) for r in precursors if int(r[s]) > 0}
+    if on_matures != sum(v for (m, t), v in matrix.items() if t == s) or \
+            column != {p: int(r["reads"]) for p, r in per_sample.items()}:
+        problems.append(f"{s}: the precursor tables do not add up to the counted reads or the matrix")
 # The matrix that mirtop must count: tags holding N have no record.
 with open(f"{work}/expected_gff3_counts.tsv", "w") as out:
     n_reads = collections.Counter()
@@ -141,7 +152,8 @@ with open(f"{work}/expected_gff3_counts.tsv", "w") as out:
     for name in sorted({m for m, _ in matrix}):
         out.write(name + "".join("\t%d" % (matrix[(name, s)] - n_reads[(name, s)]) for s in samples) + "\n")
 import pandas
-for name in ("merged/mirna_counts.tsv", "merged/mirna_rpm.tsv", "merged/summary.tsv", "out/liver.mirna.tsv"):
+for name in ("merged/mirna_counts.tsv", "merged/mirna_rpm.tsv", "merged/summary.tsv", "out/liver.mirna.tsv",
+             "merged/precursor_counts.tsv"):
     frame = pandas.read_table(f"{work}/{name}")
     if frame.shape[0] == 0 or frame.isnull().values.any():
         problems.append(f"pandas reads {name} badly")

@@ -9,6 +9,7 @@
 #include "core/run_state.hpp"
 #include "driver/command_line.hpp"
 #include "core/long_options.hpp"
+#include "export/precursor_counts.hpp"
 #include "sample/sample_pipeline.hpp"
 
 namespace
@@ -271,6 +272,7 @@ int read_map_options(parsed_options const & o, sample_request & r)
         for (char const * ending : {".txt", ".tsv"})
             r.sample_files.push_back(prefix + "." + sample_table_names[i] + ending);
     r.sample_files.push_back(prefix + ".gff3");
+    r.sample_files.push_back(prefix + precursor_table_ending);
     r.sample_files.push_back(r.provenance_file);
     r.sample_files.push_back(r.log_file);
     return 0;

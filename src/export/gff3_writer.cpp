@@ -51,30 +51,6 @@ void assign_dna_letters(std::string & dna, std::string_view letters)
     std::replace(dna.begin(), dna.end(), 'U', 'T');
 }
 
-// The precursor names a mature's name points to: "hsa-miR-548ap-5p" gives
-// "hsa-mir-548ap"; a precursor is named so, or so followed by "-<digits>".
-std::string precursor_stem(std::string name)
-{
-    for (char const * arm : {"-5p", "-3p"})
-        if (name.size() > 3 && name.compare(name.size() - 3, 3, arm) == 0)
-            name.erase(name.size() - 3);
-    std::size_t const mir = name.find("-miR-");
-    if (mir != std::string::npos)
-        name.replace(mir, 5, "-mir-");
-    return name;
-}
-
-bool named_for(std::string const & precursor, std::string const & stem)
-{
-    if (precursor == stem)
-        return true;
-    if (precursor.size() <= stem.size() + 1 || precursor.compare(0, stem.size(), stem) != 0 ||
-        precursor[stem.size()] != '-')
-        return false;
-    return std::all_of(precursor.begin() + static_cast<std::ptrdiff_t>(stem.size() + 1), precursor.end(),
-                       [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
-}
-
 // What the records of one miRNA need, made once per miRNA.
 struct mirna_text
 {
@@ -124,15 +100,10 @@ mirna_text const & located(export_state & state, mirna_matched_vet_t const & a)
     text.located = true;
     char_string const & code = state.seed_vet[a.seed_index].specie_vet[a.specie_index].specie_code;
     std::string const specie_code(seqan::begin(code), seqan::end(code));
-    std::vector<precursor_site> sites = locate_mature(state.catalogue, text.mature, specie_code);
+    std::vector<precursor_site> sites = locate_mature_preferred(state.catalogue, text.mature, specie_code, text.name);
     if (sites.empty() && state.warn)
         print_warning(state.hairpin_path + ": mature miRNA '" + text.name + "' is found in no precursor of species '" +
                       specie_code + "'; its alignments get no mirGFF3 record");
-    std::string const stem = precursor_stem(text.name);
-    auto const preferred = std::find_if(sites.begin(), sites.end(), [&](precursor_site const & site) {
-        return named_for(state.catalogue.hairpins[site.hairpin].name, stem);
-    });
-    std::rotate(sites.begin(), preferred, preferred == sites.end() ? preferred : preferred + 1);
     text.sites = std::move(sites);
     return text;
 }

@@ -1,6 +1,7 @@
 #include "export/precursor_location.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <utility>
 
 namespace
@@ -19,6 +20,29 @@ bool prefix_key(std::string const & text, std::size_t begin, uint32_t & key)
         key = key << 2 | static_cast<uint32_t>(found - letters);
     }
     return true;
+}
+// The precursor names a mature's name points to: "hsa-miR-548ap-5p" gives
+// "hsa-mir-548ap"; a precursor is named so, or so followed by "-<digits>".
+std::string precursor_stem(std::string name)
+{
+    for (char const * arm : {"-5p", "-3p"})
+        if (name.size() > 3 && name.compare(name.size() - 3, 3, arm) == 0)
+            name.erase(name.size() - 3);
+    std::size_t const mir = name.find("-miR-");
+    if (mir != std::string::npos)
+        name.replace(mir, 5, "-mir-");
+    return name;
+}
+
+bool named_for(std::string const & precursor, std::string const & stem)
+{
+    if (precursor == stem)
+        return true;
+    if (precursor.size() <= stem.size() + 1 || precursor.compare(0, stem.size(), stem) != 0 ||
+        precursor[stem.size()] != '-')
+        return false;
+    return std::all_of(precursor.begin() + static_cast<std::ptrdiff_t>(stem.size() + 1), precursor.end(),
+                       [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
 }
 }  // namespace
 
@@ -73,5 +97,17 @@ std::vector<precursor_site> locate_mature(precursor_catalogue const & catalogue,
         if (position != std::string::npos)
             sites.push_back({index, position});
     }
+    return sites;
+}
+
+std::vector<precursor_site> locate_mature_preferred(precursor_catalogue const & catalogue, std::string const & mature,
+                                                    std::string const & specie_code, std::string const & name)
+{
+    std::vector<precursor_site> sites = locate_mature(catalogue, mature, specie_code);
+    std::string const stem = precursor_stem(name);
+    auto const preferred = std::find_if(sites.begin(), sites.end(), [&](precursor_site const & site) {
+        return named_for(catalogue.hairpins[site.hairpin].name, stem);
+    });
+    std::rotate(sites.begin(), preferred, preferred == sites.end() ? preferred : preferred + 1);
     return sites;
 }

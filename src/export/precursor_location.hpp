@@ -40,3 +40,10 @@ precursor_catalogue make_precursor_catalogue(std::vector<hairpin_record> hairpin
 // leftmost position of the mature in it. Empty when none holds it.
 std::vector<precursor_site> locate_mature(precursor_catalogue const & catalogue, std::string const & mature,
                                           std::string const & specie_code);
+
+// The same, the preferred precursor first: the first (file order) that the
+// mature's name `name` points to (hsa-miR-548ap-5p: hsa-mir-548ap,
+// hsa-mir-548ap-1, ...), else the first that holds it. A mature's records
+// and reads are counted on that precursor.
+std::vector<precursor_site> locate_mature_preferred(precursor_catalogue const & catalogue, std::string const & mature,
+                                                    std::string const & specie_code, std::string const & name);

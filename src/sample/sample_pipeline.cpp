@@ -15,6 +15,7 @@
 #include "core/progress.hpp"
 #include "core/staged_output.hpp"
 #include "export/hairpin_file.hpp"
+#include "export/precursor_counts.hpp"
 #include "export/precursor_location.hpp"
 #include "matching/precursor_guard.hpp"
 #include "mirna_db/check_specie_code.hpp"
@@ -319,6 +320,17 @@ int write_sample_report(sample_request const & r, run_state const & state, raw_r
     for (auto const & file : multiqc_files(prefix, {summary}))
         if (write_text_file(file.first, file.second, "MultiQC file", outputs) != 0)
             return 1;
+    if (precursors != nullptr)
+    {
+        std::vector<std::string> species;
+        for (char_string const & code : state.mirna_db.species_to_check_vet)
+            species.emplace_back(seqan::begin(code), seqan::end(code));
+        std::vector<precursor_reads> const rows =
+            count_precursor_reads(seed_vet, state.results, state.tags, *precursors, species);
+        if (write_text_file(prefix + precursor_table_ending, precursor_table_text(rows), "precursor table",
+                            outputs) != 0)
+            return 1;
+    }
     return 0;
 }
 

@@ -23,6 +23,7 @@
 #include "core/staged_output.hpp"
 #include "core/table_reader.hpp"
 #include "export/gff3_writer.hpp"
+#include "export/precursor_counts.hpp"
 #include "report/multiqc_content.hpp"
 #include "report/sample_report.hpp"
 #include "sample/provenance.hpp"
@@ -410,6 +411,19 @@ enum class matrix_kind
     mirnas,   // SAMPLE.mirna.tsv: key = identity = miRNA name; value = unique + assigned reads
     isomirs,  // SAMPLE.isomirs.tsv: key = sequence; identity = the five describing columns; value = reads
     gff3,     // SAMPLE.gff3: key = Read; identity = the record without Expression; value = Expression
+    counts,   // a count table (count_table): key = identity = its first column; value = its last (reads)
+};
+
+// A tidy table of counts that map writes per sample and merge turns into a
+// matrix: SAMPLE<ending>, whose header is `header` and whose last column is
+// reads; the matrix is <outdir>/<matrix>, its first column named as the
+// table's.
+struct count_table
+{
+    std::string ending;
+    std::string header;
+    std::string matrix;
+    std::string what;  // named in messages
 };
 
 struct matrix_row
@@ -442,6 +456,7 @@ struct merge_state
     std::string gff3_source_line;          // the first "## source-ontology:" line
     std::vector<std::string> gff3_modes;   // "## MODE: ..." lines, each once
     std::size_t partials_made = 0;
+    count_table counts;                    // the count table being merged (matrix_kind::counts)
 };
 
 // A source of rows in (key, identity) order: one sample's file (one value),
@@ -461,6 +476,7 @@ struct row_source
     uint64_t reads = 0;             // with sample_file: the reads of every row read
     std::vector<std::pair<std::string, uint64_t>> mirnas;  // with sample_file and mirnas: (name, reads)
     bool shared_column = false;     // a sample's miRNA table with reads_shared
+    std::size_t count_columns = 0;  // a sample's count table: its columns
 };
 
 row_source make_source(matrix_kind kind, bool sample_file, std::size_t width, std::size_t sample,
@@ -525,6 +541,19 @@ bool parse_sample_line(row_source & source, matrix_row & row)
         return true;
     }
     std::vector<std::string> const f = split_tabs(line);
+    if (source.kind == matrix_kind::counts)
+    {
+        uint64_t reads = 0;
+        if (f.size() != source.count_columns || f.front().empty() || !whole_number(f.back(), reads))
+        {
+            source.table.error("expected " + std::to_string(source.count_columns) +
+                               " tab-separated columns, the last a whole number of reads");
+            return false;
+        }
+        row.key = row.identity = f.front();
+        row.values = f.back();
+        return true;
+    }
     std::size_t const columns = source.kind == matrix_kind::mirnas && source.shared_column ? 7 : 6;
     if (f.size() != columns)
     {
@@ -641,7 +670,7 @@ bool finish_sample_file(row_source & source, merge_state & state)
     // The miRNA table also holds the tied reads a sample shared (none unless it shared them).
     uint64_t const counted = summary.exact_reads + summary.iso_5p_reads + summary.iso_3p_reads + summary.snp_reads +
                              summary.multi_snp_reads + (source.kind == matrix_kind::mirnas ? summary.shared_reads : 0);
-    if (source.kind != matrix_kind::gff3 && source.reads != counted)
+    if ((source.kind == matrix_kind::mirnas || source.kind == matrix_kind::isomirs) && source.reads != counted)
     {
         print_error(source.table.path + ": its reads add up to " + std::to_string(source.reads) + ", but " +
                     state.samples[source.sample].prefix + summary_ending + " counts " + std::to_string(counted) +
@@ -711,7 +740,17 @@ bool open_source(row_source & source, merge_state & state)
     bool failed = false;
     if (!source.sample_file)
         return read_partial_row(source, failed) || !failed;
-    if (source.kind != matrix_kind::gff3)
+    if (source.kind == matrix_kind::counts)
+    {
+        if (!next_line(source.table, failed) || source.table.line + '\n' != state.counts.header)
+        {
+            if (!failed)
+                source.table.error("not " + state.counts.what + " of mirsight map (its header differs)");
+            return false;
+        }
+        source.count_columns = split_tabs(state.counts.header.substr(0, state.counts.header.size() - 1)).size();
+    }
+    else if (source.kind != matrix_kind::gff3)
     {
         std::string const header = source.kind == matrix_kind::mirnas ? mirna_table_header()
                                                                       : isomir_description_columns() + "\treads\n";
@@ -847,7 +886,7 @@ struct final_sink : row_sink
             main_file.add(gff3_with_expression(row.identity, expression) + '\n');
             return main_file.written;
         }
-        if (kind == matrix_kind::isomirs)
+        if (kind == matrix_kind::isomirs || kind == matrix_kind::counts)
         {
             main_file.add(row.identity + '\t' + row.values + '\n');
             return main_file.written;
@@ -869,8 +908,10 @@ struct final_sink : row_sink
     }
 };
 
-std::string file_ending(matrix_kind kind)
+std::string file_ending(matrix_kind kind, merge_state const & state)
 {
+    if (kind == matrix_kind::counts)
+        return state.counts.ending;
     return kind == matrix_kind::mirnas ? ".mirna.tsv" : kind == matrix_kind::isomirs ? ".isomirs.tsv" : ".gff3";
 }
 
@@ -917,7 +958,7 @@ std::vector<row_source> sample_sources(matrix_kind kind, merge_state const & sta
     std::vector<row_source> sources;
     for (std::size_t s = first; s < end; ++s)
     {
-        sources.push_back(make_source(kind, true, 1, s, state.samples[s].prefix + file_ending(kind)));
+        sources.push_back(make_source(kind, true, 1, s, state.samples[s].prefix + file_ending(kind, state)));
     }
     return sources;
 }
@@ -1012,6 +1053,45 @@ bool write_isomir_matrix(merge_state & state, output_staging & outputs)
     };
     bool const merged = merge_matrix(matrix_kind::isomirs, state, sink, ready, open);
     return merged && ready && sink.main_file.close();
+}
+
+// The matrix of one count table, when every sample has the table: each
+// row a key of any sample, one column of reads per sample (0 where absent).
+// Samples without it (mapped otherwise, with --allow-mixed) leave it out,
+// with a note.
+bool write_count_matrix(count_table const & table, merge_state & state, output_staging & outputs)
+{
+    std::size_t missing = 0;
+    for (sample_input const & s : state.samples)
+    {
+        struct stat info;
+        missing += stat((s.prefix + table.ending).c_str(), &info) != 0;
+    }
+    if (missing == state.samples.size())
+        return true;
+    if (missing > 0)
+    {
+        print_warning(std::string(command) + ": " + std::to_string(missing) + " sample(s) have no " + table.what +
+                      " (SAMPLE" + table.ending + "): " + table.matrix + " is not written");
+        return true;
+    }
+    state.counts = table;
+    final_sink sink(matrix_kind::counts, state.outdir + "/" + table.matrix, "");
+    bool ready = false;
+    auto open = [&]() {
+        if (!sink.main_file.file.open(outputs))
+            return false;
+        sink.main_file.add(header_line(table.header.substr(0, table.header.find('\t')), state.samples));
+        return true;
+    };
+    bool const merged = merge_matrix(matrix_kind::counts, state, sink, ready, open);
+    return merged && ready && sink.main_file.close();
+}
+
+// The count tables map may write, each merged into a matrix.
+std::vector<count_table> count_tables()
+{
+    return {{precursor_table_ending, precursor_table_header(), "precursor_counts.tsv", "precursor table"}};
 }
 
 // One multi-sample mirGFF3 file: a record found in several samples once,
@@ -1158,7 +1238,7 @@ int run_merge(merge_request const & request)
         return 1;
 
     partial_matrices_lock partials(outdir);
-    merge_state state{samples, outdir, fan_in, {}, {}, 0};
+    merge_state state{samples, outdir, fan_in, {}, {}, 0, {}};
     output_staging outputs;
     progress.show("merging the miRNA tables");
     if (!write_mirna_matrices(state, outputs))
@@ -1170,6 +1250,12 @@ int run_merge(merge_request const & request)
     {
         progress.show("merging the mirGFF3 files");
         if (!write_merged_gff3(state, outputs))
+            return 1;
+    }
+    for (count_table const & table : count_tables())
+    {
+        progress.show("merging the " + table.what + "s");
+        if (!write_count_matrix(table, state, outputs))
             return 1;
     }
     std::vector<sample_summary> summaries;
