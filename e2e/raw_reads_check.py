@@ -165,6 +165,25 @@ for name in ("six.fastq", "six.txt"):
 if percents["six.fastq"] != percents["six.txt"] or percents["six.txt"][0] != "10":
     problems.append(f"empty reads: raw reads and percentages differ between reads and tag counts: {percents}")
 
+# The library's verdict: a library of few miRNA reads fails on them, and
+# says so; one of many dimers warns; a good one passes. The length table
+# holds every insert: its reads are the funnel's, less the reads without one.
+with open(f"{work}/poor.txt", "w") as out:
+    out.write(f"{let7}\t6\nACGTTGCAACGTTGCAACGTTGCA\t94\n")
+run("map", "--mature", mature, "--tags", "poor.txt", "--outdir", "verdict", "--species", "hsa")
+poor = table(f"{work}/verdict/poor.summary.tsv")[0]
+if (poor["qc_verdict"], poor["qc_reasons"]) != ("fail", "miRNA reads 6.0% (< 10%)"):
+    problems.append(f"verdict of a poor library: {poor['qc_verdict']}, {poor['qc_reasons']}")
+name_of_set = "illumina_e0"
+good = table(f"{work}/auto/{name_of_set}.summary.tsv")[0]
+lengths = table(f"{work}/auto/{name_of_set}.lengths.tsv")
+inserts = sum(int(v) for row in lengths for k, v in row.items() if k != "length")
+expected_inserts = int(good["raw_reads"]) - int(good["no_adapter_reads"]) - int(good["umi_too_short_reads"])
+if good["qc_verdict"] != "pass" or inserts != expected_inserts or \
+        sum(int(row["dimer"]) for row in lengths) != int(good["adapter_dimer_reads"]):
+    problems.append(f"{name_of_set}: verdict {good['qc_verdict']} ({good['qc_reasons']}), {inserts} inserts in "
+                    f"the length table, not {expected_inserts}")
+
 # Reads already trimmed: auto trims nothing, so the tables are those of --adapter none.
 if shutil.which("cutadapt"):
     subprocess.run(["cutadapt", "--quiet", "-a", "TGGAATTCTCGGGTGCCAAGG", "-m", "15", "-M", "40", "-o",

@@ -182,17 +182,23 @@ with open(os.path.join(data, "multiqc_data.json")) as f:
     saved = [k for k in json.load(f).get("report_saved_raw_data", {}) if k.startswith("multiqc_mirsight_")]
 check(saved[:1] == ["multiqc_mirsight_read_funnel_plot"], "mirsight's sections in multiqc_data.json: %s" % saved)
 
-# Tag lengths: mapped reads are the unique and the ambiguous ones.
-lengths = mqc_table("multiqc_mirsight_tag_lengths_plot.txt")
+# Insert lengths: the miRNA line holds the unique and the ambiguous reads,
+# the unmapped line the unmapped ones, and each sample's lines with the
+# funnel's dropped inserts all its raw reads with an insert.
+lengths = mqc_table("multiqc_mirsight_insert_lengths_plot.txt")
 for s in samples:
     want = summary.get(s, {})
-    for line, expected in (("mapped", int(want.get("unique_reads", 0)) + int(want.get("ambiguous_reads", 0))),
+    for line, expected in (("miRNA", int(want.get("unique_reads", 0)) + int(want.get("ambiguous_reads", 0))),
                            ("unmapped", int(want.get("unmapped_reads", 0)))):
         row = lengths.get(s + " " + line)
-        check(row is not None, "tag lengths: no line '%s %s'" % (s, line))
+        check(row is not None, "insert lengths: no line '%s %s'" % (s, line))
         if row:
             total = sum(float(v) for k, v in row.items() if k != "Sample" and v != "")
-            check(total == expected, "tag lengths '%s %s' hold %d reads, not %d" % (s, line, total, expected))
+            check(total == expected, "insert lengths '%s %s' hold %d reads, not %d" % (s, line, total, expected))
+    every = sum(float(v) for name, row in lengths.items() if name.startswith(s + " ")
+                for k, v in row.items() if k != "Sample" and v != "")
+    inserts = int(want.get("raw_reads", 0)) - int(want.get("no_adapter_reads", 0)) - int(want.get("umi_too_short_reads", 0))
+    check(every == inserts, "insert lengths of %s hold %d reads, not its %d inserts" % (s, every, inserts))
 
 # Most abundant miRNAs: the sample's first miRNA and reads as in the matrix.
 top = mqc_table("multiqc_mirsight_top_mirnas_table.txt")
@@ -226,8 +232,8 @@ chrome --screenshot="$screenshot" > /dev/null 2> browser.log
 [ -s "$screenshot" ] || { tail -20 browser.log; fail "chromium wrote no screenshot"; }
 chrome --dump-dom > page.html 2> browser_dom.log
 cp browser.log "$artefacts/workflow_browser.log"
-for id in mirsight_read_classes mirsight_tag_lengths mirsight_top_mirnas mirsight_read_funnel mirsight_read_layouts \
-          mirsight_read_classes_plot mirsight_tag_lengths_plot mirsight_top_mirnas_table mirsight_read_layouts_table \
+for id in mirsight_read_classes mirsight_insert_lengths mirsight_top_mirnas mirsight_read_funnel mirsight_read_layouts \
+          mirsight_read_classes_plot mirsight_insert_lengths_plot mirsight_top_mirnas_table mirsight_read_layouts_table \
           mirtop; do
     grep -q "id=\"$id\"" page.html || fail "the page has no element '$id' (our section is missing)"
 done

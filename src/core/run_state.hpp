@@ -49,6 +49,7 @@ struct tag_table
     uint32_t tot_total_tag_count = 0;  // lines of the tag-count file
     uint32_t discarded_tag = 0;        // lines whose tag was not longer than the seed
     uint64_t discarded_reads = 0;      // their reads
+    std::vector<uint64_t> discarded_reads_by_length;  // the same by the tag's length
 };
 
 // What the seed search counted.

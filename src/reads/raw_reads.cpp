@@ -61,7 +61,7 @@ void trim_and_count(read_trimmer const & trimmer, trim_worker & worker, read_bat
     for (std::size_t i = 0; i < reads.size(); ++i)
     {
         trimmed_read const trimmed = trim_read(trimmer, reads.read(i));
-        add_to_funnel(worker.funnel, trimmed.fate);
+        add_to_funnel(worker.funnel, trimmed);
         if (trimmed.fate != read_fate::kept)
             continue;
         if (!umi)
@@ -278,16 +278,6 @@ void add_counts(sequence_counts const & from, sequence_counts & into)
             add_sequence(into, letters.substr(slot.offset, slot.length), slot.count);
 }
 
-void add_funnel(read_funnel const & from, read_funnel & into)
-{
-    into.raw_reads += from.raw_reads;
-    into.no_adapter += from.no_adapter;
-    into.umi_too_short += from.umi_too_short;
-    into.adapter_dimers += from.adapter_dimers;
-    into.too_short += from.too_short;
-    into.too_long += from.too_long;
-    into.kept += from.kept;
-}
 
 // Reads on this thread, trims on threads of their own, one for each of
 // `workers` but the first, which is this thread's when it trims too.

@@ -86,6 +86,7 @@ trimmed_read trim_read(read_trimmer const & trimmer, std::string_view read)
         return result;
     }
     insert = insert.substr(layout.cut_5p, insert.size() - cuts);
+    result.length = insert.size();
     if (insert.size() < settings.min_insert)
         result.fate = read_fate::too_short;
     else if (insert.size() > settings.max_insert)
@@ -95,16 +96,47 @@ trimmed_read trim_read(read_trimmer const & trimmer, std::string_view read)
     return result;
 }
 
-void add_to_funnel(read_funnel & funnel, read_fate fate)
+namespace
+{
+void add_at_length(std::vector<uint64_t> & by_length, std::size_t length, uint64_t reads)
+{
+    if (by_length.size() <= length)
+        by_length.resize(length + 1, 0);
+    by_length[length] += reads;
+}
+}  // namespace
+
+void add_to_funnel(read_funnel & funnel, trimmed_read const & read)
 {
     ++funnel.raw_reads;
-    switch (fate)
+    switch (read.fate)
     {
     case read_fate::kept: ++funnel.kept; break;
     case read_fate::no_adapter: ++funnel.no_adapter; break;
     case read_fate::umi_too_short: ++funnel.umi_too_short; break;
     case read_fate::adapter_dimer: ++funnel.adapter_dimers; break;
-    case read_fate::too_short: ++funnel.too_short; break;
-    case read_fate::too_long: ++funnel.too_long; break;
+    case read_fate::too_short:
+        ++funnel.too_short;
+        add_at_length(funnel.too_short_by_length, read.length, 1);
+        break;
+    case read_fate::too_long:
+        ++funnel.too_long;
+        add_at_length(funnel.too_long_by_length, read.length, 1);
+        break;
     }
+}
+
+void add_funnel(read_funnel const & from, read_funnel & into)
+{
+    into.raw_reads += from.raw_reads;
+    into.no_adapter += from.no_adapter;
+    into.umi_too_short += from.umi_too_short;
+    into.adapter_dimers += from.adapter_dimers;
+    into.too_short += from.too_short;
+    into.too_long += from.too_long;
+    into.kept += from.kept;
+    for (std::size_t length = 0; length < from.too_short_by_length.size(); ++length)
+        add_at_length(into.too_short_by_length, length, from.too_short_by_length[length]);
+    for (std::size_t length = 0; length < from.too_long_by_length.size(); ++length)
+        add_at_length(into.too_long_by_length, length, from.too_long_by_length[length]);
 }

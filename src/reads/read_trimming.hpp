@@ -41,6 +41,10 @@ struct read_funnel
     uint64_t too_long = 0;
     uint64_t kept = 0;
     uint64_t kept_molecules = 0;  // with a UMI: distinct molecules among the kept reads
+    // The inserts too short and too long, by their length (after the cuts);
+    // an adapter dimer's insert has none.
+    std::vector<uint64_t> too_short_by_length;
+    std::vector<uint64_t> too_long_by_length;
 
     uint64_t boxes_total() const
     {
@@ -65,6 +69,7 @@ enum class read_fate
 struct trimmed_read
 {
     read_fate fate = read_fate::kept;
+    std::size_t length = 0;   // the insert's letters after the cuts (kept, too short or too long)
     std::string_view insert;  // into the read; set when kept
     std::string_view umi;     // set when kept and the settings have a UMI
 };
@@ -84,5 +89,9 @@ read_trimmer make_read_trimmer(trim_settings const & settings);
 // the insert where its tail of at least 5 letters starts.
 trimmed_read trim_read(read_trimmer const & trimmer, std::string_view read);
 
-// Puts one read of fate `fate` in its box (raw_reads included).
-void add_to_funnel(read_funnel & funnel, read_fate fate);
+// Puts one read in its box (raw_reads included), an insert too short or
+// too long at its length.
+void add_to_funnel(read_funnel & funnel, trimmed_read const & read);
+
+// Adds the boxes of `from` to those of `into`.
+void add_funnel(read_funnel const & from, read_funnel & into);

@@ -86,20 +86,34 @@ std::string length_series(std::vector<uint64_t> const & by_length, std::size_t f
     return out;
 }
 
-// The shortest and longest length with reads in either vector; (1, 0) when none.
-std::pair<std::size_t, std::size_t> length_range(std::vector<uint64_t> const & a, std::vector<uint64_t> const & b)
+// The shortest and longest length with reads in the profile; (1, 0) when none.
+std::pair<std::size_t, std::size_t> length_range(length_profile const & profile)
 {
     std::size_t first = 1, last = 0;
     bool seen = false;
-    for (auto const * by_length : {&a, &b})
-        for (std::size_t length = 0; length < by_length->size(); ++length)
-            if ((*by_length)[length] > 0)
+    for (std::vector<uint64_t> const & by_length : profile.reads)
+        for (std::size_t length = 0; length < by_length.size(); ++length)
+            if (by_length[length] > 0)
             {
                 first = seen ? std::min(first, length) : length;
                 last = seen ? std::max(last, length) : length;
                 seen = true;
             }
     return {first, last};
+}
+
+// An outcome of the length profile as MultiQC's lines name it.
+std::string outcome_label(std::string const & outcome)
+{
+    if (outcome == "mirna")
+        return "miRNA";
+    if (outcome == "too_short")
+        return "too short";
+    if (outcome == "too_long")
+        return "too long";
+    if (outcome == "dimer")
+        return "adapter dimer";
+    return outcome;
 }
 
 // "illumina TGG... (99.1%)", or "none".
@@ -207,9 +221,9 @@ std::string multiqc_read_classes_file(std::string const & prefix)
     return prefix + ".read_classes_mqc.json";
 }
 
-std::string multiqc_tag_lengths_file(std::string const & prefix)
+std::string multiqc_insert_lengths_file(std::string const & prefix)
 {
-    return prefix + ".tag_lengths_mqc.json";
+    return prefix + ".insert_lengths_mqc.json";
 }
 
 std::string multiqc_top_mirnas_file(std::string const & prefix)
@@ -260,7 +274,10 @@ std::string multiqc_general_stats(std::vector<sample_summary> const & samples)
                       "the share of the first reads that showed it\", \"scale\": false}},\n"
                       "    {\"layout\": {\"title\": \"Layout\", \"description\": \"The reads' layout, how it was "
                       "told (auto: by what maps; kit, adapter: as given) and the share of the first reads it turned "
-                      "into known miRNAs\", \"scale\": false}}\n"
+                      "into known miRNAs\", \"scale\": false}},\n"
+                      "    {\"qc\": {\"title\": \"QC\", \"description\": \"The library's verdict, pass, warn or "
+                      "fail, and the checks that did not pass (miRNA reads, rRNA reads, adapter dimers, the top "
+                      "miRNA's share: thresholds in mirsight's docs)\", \"scale\": false}}\n"
                       "  ],\n";
     return out + data_block(samples, [](sample_summary const & s) {
                std::string const reads =
@@ -276,7 +293,11 @@ std::string multiqc_general_stats(std::vector<sample_summary> const & samples)
                       number_pair("mirnas_detected", s.mirnas_detected) +
                       ", \"pct_kept\": " + percent_text(percent_of(s.kept_reads, s.raw_reads)) +
                       ", \"adapter\": " + json_string(adapter_label(s)) +
-                      (layout.empty() ? "" : ", \"layout\": " + json_string(layout));
+                      (layout.empty() ? "" : ", \"layout\": " + json_string(layout)) +
+                      (s.qc_verdict == "none" ? ""
+                                              : ", \"qc\": " + json_string(s.qc_verdict == "pass"
+                                                                                ? s.qc_verdict
+                                                                                : s.qc_verdict + ": " + s.qc_reasons));
            });
 }
 
@@ -380,28 +401,31 @@ std::string multiqc_read_layouts(std::vector<sample_summary> const & samples)
            });
 }
 
-std::string multiqc_tag_lengths(std::vector<sample_summary> const & samples)
+std::string multiqc_insert_lengths(std::vector<sample_summary> const & samples)
 {
-    std::string out = section_header("mirsight_tag_lengths", "Tag lengths",
-                                     "Reads by tag length: one line for the mapped and one for the unmapped "
-                                     "reads of each sample.",
+    std::string out = section_header("mirsight_insert_lengths", "Insert lengths",
+                                     "Reads by insert length, before any length limit: one line per sample and "
+                                     "outcome (miRNA: reads of tags on miRNAs, unique, assigned or ambiguous; each "
+                                     "other RNA class; unmapped; too short; too long; adapter dimers at length 0). "
+                                     "Reads, also for UMI libraries.",
                                      "linegraph") +
-                      "  \"pconfig\": {\"id\": \"mirsight_tag_lengths_plot\", \"title\": \"mirsight: reads by tag "
-                      "length\", \"xlab\": \"Tag length (nt)\", \"ylab\": \"Reads\", \"xDecimals\": false, "
+                      "  \"pconfig\": {\"id\": \"mirsight_insert_lengths_plot\", \"title\": \"mirsight: reads by "
+                      "insert length\", \"xlab\": \"Insert length (nt)\", \"ylab\": \"Reads\", \"xDecimals\": false, "
                       "\"ymin\": 0},\n"
                       "  \"data\": {";
     bool first_line = true;
     for (sample_summary const & s : samples)
     {
-        auto const range = length_range(s.mapped_reads_by_length, s.unmapped_reads_by_length);
+        auto const range = length_range(s.lengths);
         if (range.first > range.second)
             continue;
-        for (auto const & [label, by_length] :
-             {std::make_pair(std::string(" mapped"), &s.mapped_reads_by_length),
-              std::make_pair(std::string(" unmapped"), &s.unmapped_reads_by_length)})
+        for (std::size_t o = 0; o < s.lengths.outcomes.size(); ++o)
         {
-            out += (first_line ? "\n    " : ",\n    ") + json_string(s.sample + label) + ": {" +
-                   length_series(*by_length, range.first, range.second) + "}";
+            std::vector<uint64_t> const & by_length = s.lengths.reads[o];
+            if (std::all_of(by_length.begin(), by_length.end(), [](uint64_t reads) { return reads == 0; }))
+                continue;
+            out += (first_line ? "\n    " : ",\n    ") + json_string(s.sample + " " + outcome_label(s.lengths.outcomes[o])) +
+                   ": {" + length_series(by_length, range.first, range.second) + "}";
             first_line = false;
         }
     }
@@ -432,7 +456,7 @@ std::vector<std::pair<std::string, std::string>> multiqc_files(std::string const
 {
     return {{multiqc_general_stats_file(prefix), multiqc_general_stats(samples)},
             {multiqc_read_classes_file(prefix), multiqc_read_classes(samples)},
-            {multiqc_tag_lengths_file(prefix), multiqc_tag_lengths(samples)},
+            {multiqc_insert_lengths_file(prefix), multiqc_insert_lengths(samples)},
             {multiqc_top_mirnas_file(prefix), multiqc_top_mirnas(samples)},
             {multiqc_read_funnel_file(prefix), multiqc_read_funnel(samples)},
             {multiqc_read_layouts_file(prefix), multiqc_read_layouts(samples)}};

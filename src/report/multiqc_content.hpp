@@ -9,8 +9,8 @@
 //   <prefix>.read_layouts_mqc.json   table: each sample's read layout, how it
 //                                    was told, the candidates tried
 //   <prefix>.read_classes_mqc.json   stacked bar: reads of each sample by class
-//   <prefix>.tag_lengths_mqc.json    line graph: reads by tag length, one line
-//                                    "<sample> mapped" and one "<sample> unmapped"
+//   <prefix>.insert_lengths_mqc.json line graph: reads by insert length, one
+//                                    line per sample and outcome ("<sample> miRNA", ...)
 //   <prefix>.top_mirnas_mqc.json     table: the most abundant miRNAs per sample
 // MultiQC (1.14) shows the sections in the order it first meets their files:
 // a list of files given in that order (`multiqc --file-list`) sets it.
@@ -26,6 +26,8 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "report/length_profile.hpp"
 
 // One sample's numbers for MultiQC. Every read of the sample is in exactly one
 // of: exact, 5' variant, 3' variant, one substitution, two substitutions
@@ -51,6 +53,10 @@ struct sample_summary
     uint64_t ambiguous_unassigned_reads = 0;  // ambiguous reads left unassigned
     uint64_t shared_reads = 0;                // of those, with tied reads shared: the reads shared among their miRNAs
     bool ties_shared = false;                 // tied reads were shared (the summary then shows shared_reads)
+    // The library's verdict (qc_verdict.hpp): pass, warn or fail, and the
+    // checks that did not pass ("none" when all did).
+    std::string qc_verdict = "none";
+    std::string qc_reasons = "none";
     uint64_t unmapped_reads = 0;
     uint64_t mirnas_detected = 0;
 
@@ -61,12 +67,9 @@ struct sample_summary
     uint64_t ambiguous_unassigned_tags = 0;
     uint64_t unmapped_tags = 0;
 
-    // Reads by tag length (index = length in nucleotides). Mapped: the tags
-    // of the unique and of all ambiguous reads (so the sum is unique_reads +
-    // assigned_reads + ambiguous_unassigned_reads); unmapped: the tags of
-    // unmapped_reads. Too-short tags are in neither.
-    std::vector<uint64_t> mapped_reads_by_length;
-    std::vector<uint64_t> unmapped_reads_by_length;
+    // Reads by insert length and outcome (length_profile.hpp), as the sample
+    // pipeline measured them; empty in summaries read back.
+    length_profile lengths;
     // (miRNA name, reads), most abundant first.
     std::vector<std::pair<std::string, uint64_t>> top_mirnas;
 
@@ -122,7 +125,7 @@ double percent_unassigned(sample_summary const & summary);
 // "merged/study" (merge), and the funnel's.
 std::string multiqc_general_stats_file(std::string const & prefix);
 std::string multiqc_read_classes_file(std::string const & prefix);
-std::string multiqc_tag_lengths_file(std::string const & prefix);
+std::string multiqc_insert_lengths_file(std::string const & prefix);
 std::string multiqc_top_mirnas_file(std::string const & prefix);
 std::string multiqc_read_funnel_file(std::string const & prefix);
 std::string multiqc_read_layouts_file(std::string const & prefix);
@@ -138,7 +141,7 @@ std::string multiqc_read_funnel(std::vector<sample_summary> const & samples);
 std::string multiqc_read_layouts(std::vector<sample_summary> const & samples);
 // Lengths from the shortest to the longest with reads in the sample (mapped
 // or unmapped), lengths between them without reads as 0.
-std::string multiqc_tag_lengths(std::vector<sample_summary> const & samples);
+std::string multiqc_insert_lengths(std::vector<sample_summary> const & samples);
 // At most `most` miRNAs of each sample, columns "#1", "#2", ... with the
 // value "name (reads)".
 std::string multiqc_top_mirnas(std::vector<sample_summary> const & samples, std::size_t most = 3);

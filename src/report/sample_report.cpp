@@ -8,13 +8,6 @@
 
 namespace
 {
-void add_length(std::vector<uint64_t> & by_length, std::size_t length, uint64_t reads)
-{
-    if (by_length.size() <= length)
-        by_length.resize(length + 1, 0);
-    by_length[length] += reads;
-}
-
 // The class counter of a counted alignment.
 uint64_t & class_reads(sample_summary & summary, mirna_matched_vet_t const & a)
 {
@@ -88,6 +81,8 @@ std::vector<summary_column> const & columns()
         {"pct_explained", nullptr, &sample_summary::explained_share, true},
         {"layout_candidates", nullptr, &sample_summary::layout_candidates, true},
         {"shared_reads", &sample_summary::shared_reads, nullptr, true},
+        {"qc_verdict", nullptr, &sample_summary::qc_verdict, true},
+        {"qc_reasons", nullptr, &sample_summary::qc_reasons, true},
     };
     return list;
 }
@@ -170,17 +165,11 @@ sample_summary summarize_sample(std::string const & sample, tag_table const & ta
     s.total_reads = results.read_count_experiment + tags.discarded_reads;
     set_funnel_of_tags(s);
     for (tag_vet_t const & tag : tags.tag_vet)
-    {
-        std::size_t const length = tag.tag_sequence.size();
-        if (!tag.mirna_matched_vet.empty())
+        if (tag.mirna_matched_vet.empty())
         {
-            add_length(s.mapped_reads_by_length, length, tag.tag_count);
-            continue;
+            s.unmapped_reads += tag.tag_count;
+            ++s.unmapped_tags;
         }
-        add_length(s.unmapped_reads_by_length, length, tag.tag_count);
-        s.unmapped_reads += tag.tag_count;
-        ++s.unmapped_tags;
-    }
     for (tag_vet_t const & tag : results.result_tag_uniq_vet)
     {
         s.unique_reads += tag.tag_count;

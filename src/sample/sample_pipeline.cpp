@@ -21,7 +21,9 @@
 #include "mirna_db/check_specie_code.hpp"
 #include "mirna_db/read_mirbase.hpp"
 #include "report/ambiguous_selection.hpp"
+#include "report/length_profile.hpp"
 #include "report/multiqc_content.hpp"
+#include "report/qc_verdict.hpp"
 #include "report/result_aggregation.hpp"
 #include "report/sample_report.hpp"
 #include "sample/molecules_by_mirna.hpp"
@@ -299,7 +301,8 @@ int check_earlier_sample(sample_request const & r)
 
 // The summary (also into `summary`), the tidy tables and the MultiQC files.
 int write_sample_report(sample_request const & r, run_state const & state, raw_read_result const * reads,
-                        precursor_catalogue const * precursors, output_staging & outputs, sample_summary & summary)
+                        length_profile const & lengths, precursor_catalogue const * precursors,
+                        output_staging & outputs, sample_summary & summary)
 {
     std::string const & prefix = r.report_prefix;
     std::vector<seed_vet_t> const & seed_vet = state.mirna_db.seed_vet;
@@ -313,7 +316,10 @@ int write_sample_report(sample_request const & r, run_state const & state, raw_r
     summary.shared_reads = shares.tied_reads;
     if (reads != nullptr)
         set_funnel_of_reads(*reads, summary);
+    summary.lengths = lengths;
+    judge_library(summary, verdict_inputs{});
     if (write_text_file(prefix + ".mirna.tsv", mirna_table_text(mirnas, r.share_ties), "miRNA table", outputs) != 0 ||
+        write_text_file(prefix + length_table_ending, length_table_text(lengths), "length table", outputs) != 0 ||
         write_text_file(prefix + ".summary.tsv", summary_table_text({summary}), "summary table", outputs) != 0 ||
         write_isomir_table(prefix + ".isomirs.tsv", seed_vet, state.results, precursors, outputs) != 0)
         return 1;
@@ -332,6 +338,24 @@ int write_sample_report(sample_request const & r, run_state const & state, raw_r
             return 1;
     }
     return 0;
+}
+
+// Every insert's reads by length and outcome, before molecules are counted:
+// the tags (on miRNAs or unmapped) and the discarded ones, and, from raw
+// reads, the inserts the length limits dropped and the adapter dimers.
+length_profile profile_of_run(tag_table const & tags, read_funnel const * funnel)
+{
+    length_profile profile;
+    for (tag_vet_t const & tag : tags.tag_vet)
+        profile.add(tag.mirna_matched_vet.empty() ? "unmapped" : "mirna", tag.tag_sequence.size(), tag.tag_count);
+    profile.add_by_length("too_short", tags.discarded_reads_by_length);
+    if (funnel == nullptr)
+        return profile;
+    profile.add_by_length("too_short", funnel->too_short_by_length);
+    profile.add_by_length("too_long", funnel->too_long_by_length);
+    if (funnel->adapter_dimers > 0)
+        profile.add("dimer", 0, funnel->adapter_dimers);
+    return profile;
 }
 
 // The sensitive mode's guard: tags that are fragments of a precursor rather
@@ -420,6 +444,7 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
     }
     if (r.search.sensitive.on && !r.hairpin.path.empty())
         apply_precursor_guard(r, precursors, state);
+    length_profile const lengths = profile_of_run(state.tags, reads.done ? &reads.result.funnel : nullptr);
     if (reads.result.umi_pairs.distinct > 0)
     {
         progress.show("counting molecules by miRNA");
@@ -434,7 +459,7 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
     if (output_file_print(r.tables, r.thread_count, seed_vet, state.results, state.totals, outputs) != 0)
         return 1;
     if (!r.report_prefix.empty() &&
-        write_sample_report(r, state, reads.done ? &reads.result : nullptr,
+        write_sample_report(r, state, reads.done ? &reads.result : nullptr, lengths,
                             r.hairpin.path.empty() ? nullptr : &precursors, outputs, summary) != 0)
         return 1;
     if (!r.gff3_file.empty())
@@ -513,7 +538,8 @@ std::vector<std::string> report_file_names(std::string const & prefix)
             prefix + ".isomirs.tsv",
             multiqc_general_stats_file(prefix),
             multiqc_read_classes_file(prefix),
-            multiqc_tag_lengths_file(prefix),
+            multiqc_insert_lengths_file(prefix),
+            prefix + length_table_ending,
             multiqc_top_mirnas_file(prefix),
             multiqc_read_funnel_file(prefix),
             multiqc_read_layouts_file(prefix)};

@@ -299,6 +299,7 @@ struct file_chunk
     uint64_t warning_counts[2] = {0, 0};  // missing, trailing
     uint64_t first_too_large_line = 0;  // line of its first count beyond 64 bits, or 0
     uint64_t discarded_reads = 0;       // reads of the lines whose tag is too short
+    std::vector<uint64_t> discarded_by_length;  // the same by the tag's length
     bool sum_too_large = false;         // those reads add up to more than 64 bits
 };
 
@@ -342,9 +343,13 @@ void count_chunk_lines(file_chunk & chunk, uint32_t seed_size)
         if (line.tab == line.end)
             return;
         count_reading const reading = read_tag_count(line.tab + 1, line.end, count);
-        if ((reading == count_reading::read || reading == count_reading::trailing) &&
-            __builtin_add_overflow(chunk.discarded_reads, count, &chunk.discarded_reads))
+        if (reading != count_reading::read && reading != count_reading::trailing)
+            return;
+        if (__builtin_add_overflow(chunk.discarded_reads, count, &chunk.discarded_reads))
             chunk.sum_too_large = true;
+        if (chunk.discarded_by_length.size() <= line.tag_length())
+            chunk.discarded_by_length.resize(line.tag_length() + 1, 0);
+        chunk.discarded_by_length[line.tag_length()] += count;
     });
 }
 
@@ -468,6 +473,11 @@ tag_load_report load_tags_from_text(std::string_view content, std::string const 
         kept += chunk.kept;
         sum_too_large = sum_too_large || chunk.sum_too_large ||
                         __builtin_add_overflow(discarded_reads, chunk.discarded_reads, &discarded_reads);
+        std::vector<uint64_t> & by_length = tags.discarded_reads_by_length;
+        if (by_length.size() < chunk.discarded_by_length.size())
+            by_length.resize(chunk.discarded_by_length.size(), 0);
+        for (std::size_t length = 0; length < chunk.discarded_by_length.size(); ++length)
+            by_length[length] += chunk.discarded_by_length[length];
     }
     // tag_index and the line counters hold 32 bits.
     if (lines > std::numeric_limits<uint32_t>::max())
