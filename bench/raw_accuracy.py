@@ -49,8 +49,9 @@ reads (no peer here deduplicates UMIs; QIAseq's UMI goes with the adapter):
 Scores per mode and peer, miRNAs of one sequence taken as one (no read can
 tell them apart):
   per miRNA   L1: the sum over miRNAs of |counted - true| over the true
-              total (mirsight: unique + assigned of s.mirna.tsv; a tag of
-              several origins shares its reads evenly among them), and
+              total (mirsight: unique + assigned of s.mirna.tsv; a tag drawn
+              from several miRNAs is true on the one its reads are counted
+              on, the rest of its reads shared evenly among them), and
               Spearman's rank correlation over the miRNAs with any true or
               counted reads
   per read    right (counted on its true miRNA or one of the same sequence),
@@ -326,11 +327,6 @@ def true_keys(truth, mature_seqs):
     return [sorted({mature_seqs[m] for m in mirnas}) for _, _, mirnas, _ in truth]
 
 
-def share_evenly(counts, keys, n):
-    for key in keys:
-        counts[key] = counts.get(key, 0.0) + n / len(keys)
-
-
 def l1_error(counted, true):
     total = sum(true.values())
     apart = sum(abs(counted.get(k, 0) - true.get(k, 0)) for k in set(counted) | set(true))
@@ -367,11 +363,14 @@ def spearman(counted, true):
 
 def score_reads(plan, truth_keys, outcome_of_read):
     """Per read: right, wrong, ambiguous, unmapped (miRNA-derived), noise
-    counted, noise; and the counts on miRNAs that the outcomes give."""
+    counted, noise; the counts on miRNAs that the outcomes give; and, per
+    tag of several true miRNAs, its reads counted on each of them."""
     tally = dict.fromkeys(("right", "wrong", "ambiguous", "unmapped", "noise_counted", "mirna", "noise"), 0.0)
     counted = {}
+    on_origins = {}
     for n, molecule in enumerate(plan["order"]):
-        keys = truth_keys[plan["molecules"][molecule][0]]
+        tag = plan["molecules"][molecule][0]
+        keys = truth_keys[tag]
         outcome = outcome_of_read(n)
         tally["mirna" if keys else "noise"] += 1
         if not outcome:
@@ -382,9 +381,31 @@ def score_reads(plan, truth_keys, outcome_of_read):
             counted[key] = counted.get(key, 0.0) + weight
             if not keys:
                 tally["noise_counted"] += weight
+            elif key in keys:
+                tally["right"] += weight
+                if len(keys) > 1:
+                    shares = on_origins.setdefault(tag, {})
+                    shares[key] = shares.get(key, 0.0) + weight
             else:
-                tally["right" if key in keys else "wrong"] += weight
-    return tally, counted
+                tally["wrong"] += weight
+    return tally, counted, on_origins
+
+
+def origin_shares(truth, keys, on_origins):
+    """Per tag, the share of its reads and molecules each true miRNA gets:
+    a tag of several true miRNAs (the same sequence drawn from several)
+    cannot be told apart, so its reads counted on one of them are true
+    there, and the rest is shared evenly."""
+    shares = []
+    for tag, tag_keys in enumerate(keys):
+        if len(tag_keys) < 2:
+            shares.append({k: 1.0 for k in tag_keys})
+            continue
+        counted = on_origins.get(tag, {})
+        reads = truth[tag][3]
+        left = 1.0 - sum(counted.values()) / reads
+        shares.append({k: counted.get(k, 0.0) / reads + left / len(tag_keys) for k in tag_keys})
+    return shares
 
 
 AMBIGUOUS = ()  # the outcome of a read whose tag stayed ambiguous (falsy, not None)
@@ -401,11 +422,12 @@ def by_sequence_outcome(table, sequence_of_read):
 
 
 def score_column(plan, truth, keys, outcome_of_read, counted_reads=None, counted_molecules=None):
-    tally, from_reads = score_reads(plan, keys, outcome_of_read)
+    tally, from_reads, on_origins = score_reads(plan, keys, outcome_of_read)
+    shares = origin_shares(truth, keys, on_origins)
     true_reads = {}
-    for tag_keys, (_, _, _, count) in zip(keys, truth):
-        if tag_keys:
-            share_evenly(true_reads, tag_keys, count)
+    for tag_shares, (_, _, _, count) in zip(shares, truth):
+        for key, share in tag_shares.items():
+            true_reads[key] = true_reads.get(key, 0.0) + share * count
     counted = counted_reads if counted_reads is not None else from_reads
     row = {
         "miRNA L1 %": l1_error(counted, true_reads),
@@ -416,11 +438,13 @@ def score_column(plan, truth, keys, outcome_of_read, counted_reads=None, counted
         "reads lost: unmapped %": 100.0 * tally["unmapped"] / tally["mirna"],
         "noise reads counted %": 100.0 * tally["noise_counted"] / tally["noise"] if tally["noise"] else 0.0,
     }
+    for name in ("right", "wrong", "ambiguous", "unmapped", "noise_counted", "mirna", "noise"):
+        row["reads " + name] = tally[name]
     if plan["with_umi"] and counted_molecules is not None:
         made = {}
         for tag, _, _ in plan["molecules"]:
-            if keys[tag]:
-                share_evenly(made, keys[tag], 1)
+            for key, share in shares[tag].items():
+                made[key] = made.get(key, 0.0) + share
         row["molecules counted / made"] = sum(counted_molecules.values()) / sum(made.values())
         row["molecules L1 %"] = l1_error(counted_molecules, made)
     return row
@@ -538,9 +562,8 @@ def main():
         with open(args.tsv, "w") as f:
             f.write("column\tmeasure\tvalue\n")
             for c in columns:
-                for measure in MEASURES:
-                    if measure in rows[c]:
-                        f.write("%s\t%s\t%.6f\n" % (c, measure, rows[c][measure]))
+                for measure, value in rows[c].items():
+                    f.write("%s\t%s\t%.6f\n" % (c, measure, value))
 
 
 if __name__ == "__main__":
