@@ -134,7 +134,7 @@ def write_chunk(chunk):
             read, insert, _ = make_kit_reads.sequenced(rng, p["kit"], adapter, p["tags"][tag], read_umi,
                                                        p["read_length"], p["error_scale"])
             reads.write("@r%d\n%s\n+\n%s\n" % (n + 1, read, "I" * len(read)))
-            seq, cls, mirnas, _ = p["truth"][tag]
+            _, cls, mirnas, _ = p["truth"][tag]
             truth.write("r%d\t%s\t%s\t%s\t%s\t%s\n" % (n + 1, p["tags"][tag], cls, ",".join(mirnas) or "-",
                                                       "m%d" % (molecule + 1) if umi else "-", insert))
             inserts.append(insert.replace("T", "U"))
