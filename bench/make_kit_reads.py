@@ -106,6 +106,20 @@ def choose_insert(rng, mature, dominant=None, dominant_share=0.0):
     return mirna, "insert"
 
 
+def pcr_copies(rng):
+    """The reads one molecule gives: 1 + an exponential draw of mean 2, at most 21."""
+    return 1 + min(int(rng.expovariate(0.5)), 20)
+
+
+def umi_of_read(rng, umi):
+    """The molecule's UMI as one of its reads carries it: 5% of reads have one
+    letter of it wrong (before the read's sequencing errors)."""
+    if rng.random() < 0.05:
+        at = rng.randrange(len(umi))
+        return umi[:at] + rng.choice([b for b in "ACGT" if b != umi[at]]) + umi[at + 1:]
+    return umi
+
+
 def reverse_complement(sequence):
     return sequence[::-1].translate(str.maketrans("ACGTN", "TGCAN"))
 
@@ -173,12 +187,9 @@ def main():
         while written < args.reads:
             insert, fate = choose_insert(rng, mature, dominant, args.dominant_share)
             umi = random_bases(rng, UMI_LENGTH) if args.kit == "qiaseq" else "-"
-            copies = 1 + min(int(rng.expovariate(0.5)), 20) if args.kit == "qiaseq" else 1
+            copies = pcr_copies(rng) if args.kit == "qiaseq" else 1
             for _ in range(min(copies, args.reads - written)):
-                read_umi = umi
-                if args.kit == "qiaseq" and rng.random() < 0.05:
-                    at = rng.randrange(UMI_LENGTH)
-                    read_umi = umi[:at] + rng.choice([b for b in "ACGT" if b != umi[at]]) + umi[at + 1:]
+                read_umi = umi_of_read(rng, umi) if args.kit == "qiaseq" else umi
                 read, read_insert, umi_as_read = sequenced(rng, args.kit, adapter, insert, read_umi,
                                                            args.read_length, args.error_scale)
                 written += 1
