@@ -49,7 +49,7 @@ reads (no peer here deduplicates UMIs; QIAseq's UMI goes with the adapter):
 Scores per mode and peer, miRNAs of one sequence taken as one (no read can
 tell them apart):
   per miRNA   L1: the sum over miRNAs of |counted - true| over the true
-              total (mirsight: unique + assigned of s.mirna.tsv; a tag drawn
+              total (mirsight: unique + assigned (+ shared) of s.mirna.tsv; a tag drawn
               from several miRNAs is true on the one its reads are counted
               on, the rest of its reads shared evenly among them), and
               Spearman's rank correlation over the miRNAs with any true or
@@ -186,9 +186,10 @@ class Runner:
         return seconds, done
 
 
-def read_legacy_tables(prefix):
+def read_legacy_tables(prefix, mature_seqs):
     """sequence -> miRNA sequence (counted) or None (ambiguous, unassigned),
-    from a run's three tag tables."""
+    from a run's three tag tables; with tied reads shared (SAMPLE.shared.tsv),
+    a shared tag -> {miRNA sequence: share of its reads}."""
     outcome = {}
     for name, counted in (("tag_ambigue", False), ("tag_unique", True), ("tag_ambigue_selected", True)):
         with open(prefix + name + ".txt") as f:
@@ -196,6 +197,16 @@ def read_legacy_tables(prefix):
             for line in f:
                 fields = line.rstrip("\n").split("\t")
                 outcome[fields[1]] = fields[6] if counted else None
+    if os.path.exists(prefix + "shared.tsv"):
+        given = {}
+        with open(prefix + "shared.tsv") as f:
+            next(f)
+            for line in f:
+                sequence, mirna, reads = line.rstrip("\n").split("\t")
+                given.setdefault(sequence.replace("T", "U"), {})[mature_seqs[mirna]] = int(reads)
+        for sequence, shares in given.items():
+            total = sum(shares.values())
+            outcome[sequence] = {key: reads / total for key, reads in shares.items()}
     return outcome
 
 
@@ -209,6 +220,8 @@ def read_mirna_counts(path, mature_seqs):
             fields = line.rstrip("\n").split("\t")
             key = mature_seqs[fields[at["mirna"]]]
             n = int(fields[at["reads_unique"]]) + int(fields[at["reads_assigned"]])
+            if "reads_shared" in at:
+                n += int(fields[at["reads_shared"]])
             counts[key] = counts.get(key, 0) + n
     return counts
 
@@ -229,7 +242,7 @@ def run_mode(runner, args, label, options, reads_path, work, with_umi):
     if with_umi:
         result["molecules"] = read_mirna_counts(os.path.join(out, "s.mirna.tsv"), args.mature_seqs)
         out, _ = map_into(label + "-reads", ["--count", "reads"])
-    result["by_sequence"] = read_legacy_tables(os.path.join(out, "s."))
+    result["by_sequence"] = read_legacy_tables(os.path.join(out, "s."), args.mature_seqs)
     result["reads"] = read_mirna_counts(os.path.join(out, "s.mirna.tsv"), args.mature_seqs)
     return result
 
@@ -417,6 +430,8 @@ def by_sequence_outcome(table, sequence_of_read):
         if seq is None or seq not in table:
             return None
         key = table[seq]
+        if isinstance(key, dict):
+            return key  # a tied tag shared among its miRNAs
         return AMBIGUOUS if key is None else {key: 1.0}
     return outcome
 

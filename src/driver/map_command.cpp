@@ -10,6 +10,7 @@
 #include "driver/command_line.hpp"
 #include "core/long_options.hpp"
 #include "export/precursor_counts.hpp"
+#include "report/tie_sharing.hpp"
 #include "sample/sample_pipeline.hpp"
 
 namespace
@@ -273,6 +274,7 @@ int read_map_options(parsed_options const & o, sample_request & r)
             r.sample_files.push_back(prefix + "." + sample_table_names[i] + ending);
     r.sample_files.push_back(prefix + ".gff3");
     r.sample_files.push_back(prefix + precursor_table_ending);
+    r.sample_files.push_back(prefix + shared_table_ending);
     r.sample_files.push_back(prefix + ".tag_lengths_mqc.json");  // an earlier version's MultiQC file
     r.sample_files.push_back(r.provenance_file);
     r.sample_files.push_back(r.log_file);

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
+
+#include "core/sequence_text.hpp"
 
 namespace
 {
@@ -145,4 +148,28 @@ tie_shares share_tied_tags(std::vector<seed_vet_t> const & seed_vet, result_tabl
         }
     }
     return result;
+}
+
+std::string shared_table_text(std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
+                              tie_shares const & shares)
+{
+    std::vector<std::tuple<std::string, std::string, uint64_t>> rows;
+    for (tied_share const & share : shares.shares)
+    {
+        std::string sequence = rna5_to_text(results.result_tag_ambig_vet[share.tag].tag_sequence);
+        std::replace(sequence.begin(), sequence.end(), 'U', 'T');
+        std::string name;
+        for (mirna_matched_vet_t const & a : results.result_tag_ambig_vet[share.tag].mirna_matched_vet)
+            if (matched_mirna(seed_vet, a).mirna_index == share.mirna_index)
+            {
+                name = mirna_name(matched_mirna(seed_vet, a));
+                break;
+            }
+        rows.emplace_back(std::move(sequence), std::move(name), share.reads);
+    }
+    std::sort(rows.begin(), rows.end());
+    std::string text = "sequence\tmirna\treads\n";
+    for (auto const & [sequence, name, reads] : rows)
+        text += sequence + '\t' + name + '\t' + std::to_string(reads) + '\n';
+    return text;
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -36,3 +37,9 @@ struct tie_shares
 // miRNAs). A tag whose tied miRNAs have no evidence yet is shared evenly.
 tie_shares share_tied_tags(std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
                            assignment_rule const & rule);
+
+// SAMPLE.shared.tsv: one line per tied tag and miRNA it was given reads:
+// "sequence" (DNA letters), "mirna", "reads", by sequence, then miRNA.
+inline constexpr char const * shared_table_ending = ".shared.tsv";
+std::string shared_table_text(std::vector<seed_vet_t> const & seed_vet, result_tables const & results,
+                              tie_shares const & shares);

@@ -320,6 +320,9 @@ int write_sample_report(sample_request const & r, run_state const & state, raw_r
     judge_library(summary, verdict_inputs{});
     if (write_text_file(prefix + ".mirna.tsv", mirna_table_text(mirnas, r.share_ties), "miRNA table", outputs) != 0 ||
         write_text_file(prefix + length_table_ending, length_table_text(lengths), "length table", outputs) != 0 ||
+        (r.share_ties && write_text_file(prefix + shared_table_ending,
+                                         shared_table_text(seed_vet, state.results, shares), "shared table",
+                                         outputs) != 0) ||
         write_text_file(prefix + ".summary.tsv", summary_table_text({summary}), "summary table", outputs) != 0 ||
         write_isomir_table(prefix + ".isomirs.tsv", seed_vet, state.results, precursors, outputs) != 0)
         return 1;
