@@ -75,6 +75,17 @@ std::vector<long_option> const & map_options()
              "--tag-begin and --assign-below apply to it alone)",
              "Search"},
             {"sensitive", long_option::flag, 0, 0, "", "the same as --search sensitive"},
+            {"rna-class", long_option::text, 0, 0, "NAME=FASTA",
+             "a reference of another small-RNA class (rRNA, tRNA, snoRNA, YRNA, piRNA...; NAME of letters, digits, "
+             "'_' or '-'), repeatable, searched in the order given: a read whose whole insert the reference holds "
+             "exactly (or, when no miRNA holds it, with up to --class-substitutions substitutions) is counted in "
+             "the class, unless it is a miRNA exactly or lies in a precursor; its index is built once and kept "
+             "beside the FASTA (or in --class-index-dir)",
+             "Other RNA classes", true},
+            {"class-index-dir", long_option::text, 0, 0, "DIR",
+             "keep the classes' indexes in DIR rather than beside their FASTA files"},
+            {"class-substitutions", long_option::number, 0, 4, "N",
+             "substitutions a read may have in a class's reference when no miRNA holds it, 0 to 4 (1)"},
             {"ties", long_option::text, 0, 0, "unassigned|share",
              "an ambiguous tag whose best miRNAs tie: left unassigned (the default), or shared among them in "
              "proportion to their unambiguous reads (an expectation-maximisation over the sample's tied tags; "
@@ -143,6 +154,41 @@ int read_search_choice(parsed_options const & o, bool & sensitive)
     print_error(std::string(command) + ": option --" + others.front() + " belongs to the " +
                 (sensitive ? "seed search: add --search seed" : "sensitive search: drop --search seed"));
     return 2;
+}
+
+// --rna-class NAME=FASTA (each name once, letters, digits, '_' or '-'),
+// --class-index-dir and --class-substitutions into the request. Returns 0,
+// or 2 after an error.
+int read_rna_classes(parsed_options const & o, sample_request & r)
+{
+    for (std::string const & value : o.texts("rna-class"))
+    {
+        std::size_t const equals = value.find('=');
+        std::string const name = value.substr(0, equals);
+        bool const good_name = !name.empty() && name.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                                                       "0123456789_-") == std::string::npos;
+        if (equals == std::string::npos || !good_name || equals + 1 == value.size())
+        {
+            print_error(std::string(command) + ": option --rna-class needs NAME=FASTA, the name of letters, digits, "
+                        "'_' or '-' (such as rRNA=rrna.fa), not '" + value + "'");
+            return 2;
+        }
+        for (class_request const & earlier : r.rna_classes)
+            if (earlier.name == name)
+            {
+                print_error(std::string(command) + ": class '" + name + "' is given twice (--rna-class)");
+                return 2;
+            }
+        r.rna_classes.push_back({name, value.substr(equals + 1)});
+    }
+    if (r.rna_classes.empty() && (o.has("class-index-dir") || o.has("class-substitutions")))
+    {
+        print_error(std::string(command) + ": options --class-index-dir and --class-substitutions need --rna-class");
+        return 2;
+    }
+    r.class_index_dir = o.text("class-index-dir");
+    r.class_substitutions = static_cast<uint32_t>(o.number("class-substitutions", 1));
+    return 0;
 }
 
 // The options as a sample request. Returns 0, or 2 after an error.
@@ -244,6 +290,8 @@ int read_map_options(parsed_options const & o, sample_request & r)
         return 2;
     }
     r.share_ties = ties == "share";
+    if (int const status = read_rna_classes(o, r))
+        return status;
     if (r.search.sensitive.on && !r.hairpin.path.empty())
         vouch_by_precursors(r.search.sensitive);
     else if (r.search.sensitive.on)

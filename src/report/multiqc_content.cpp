@@ -330,6 +330,24 @@ std::string multiqc_read_classes(std::vector<sample_summary> const & samples)
            });
 }
 
+namespace
+{
+// The funnel's categories of the other RNA classes any sample searched, in
+// the order they first come.
+std::string class_categories(std::vector<sample_summary> const & samples)
+{
+    std::vector<std::string> names;
+    for (sample_summary const & s : samples)
+        for (auto const & entry : s.class_counts)
+            if (std::find(names.begin(), names.end(), entry.first) == names.end())
+                names.push_back(entry.first);
+    std::string text;
+    for (std::string const & name : names)
+        text += "    " + json_string("class_" + name) + ": {\"name\": " + json_string("class: " + name) + "},\n";
+    return text;
+}
+}  // namespace
+
 std::string multiqc_read_funnel(std::vector<sample_summary> const & samples)
 {
     std::string out =
@@ -344,7 +362,8 @@ std::string multiqc_read_funnel(std::vector<sample_summary> const & samples)
         "  \"categories\": {\n"
         "    \"unique\": {\"name\": \"unique\"},\n"
         "    \"assigned\": {\"name\": \"assigned\"},\n"
-        "    \"ambiguous_unassigned\": {\"name\": \"ambiguous-unassigned\"},\n"
+        "    \"ambiguous_unassigned\": {\"name\": \"ambiguous-unassigned\"},\n" +
+        class_categories(samples) +
         "    \"unmapped\": {\"name\": \"unmapped\"},\n"
         "    \"too_short_tag\": {\"name\": \"tag too short\"},\n"
         "    \"umi_duplicate\": {\"name\": \"PCR duplicate\"},\n"
@@ -355,8 +374,11 @@ std::string multiqc_read_funnel(std::vector<sample_summary> const & samples)
         "    \"no_adapter\": {\"name\": \"no adapter\"}\n"
         "  },\n";
     return out + data_block(samples, [](sample_summary const & s) {
+               std::string classes;
+               for (auto const & [name, reads] : s.class_counts)
+                   classes += ", " + json_string("class_" + name) + ": " + std::to_string(reads);
                return number_pair("unique", s.unique_reads, true) + number_pair("assigned", s.assigned_reads) +
-                      number_pair("ambiguous_unassigned", s.ambiguous_unassigned_reads) +
+                      number_pair("ambiguous_unassigned", s.ambiguous_unassigned_reads) + classes +
                       number_pair("unmapped", s.unmapped_reads) + number_pair("too_short_tag", s.too_short_reads) +
                       number_pair("umi_duplicate", s.umi_duplicate_reads) +
                       number_pair("too_long_insert", s.too_long_insert_reads) +

@@ -55,6 +55,14 @@ struct sample_summary
     bool ties_shared = false;                 // tied reads were shared (the summary then shows shared_reads)
     // The library's verdict (qc_verdict.hpp): pass, warn or fail, and the
     // checks that did not pass ("none" when all did).
+    // With other RNA classes searched: their reads (in total_reads too), the
+    // reads taken from miRNAs, each class's reads ("rRNA:120, tRNA:45") and
+    // the same as pairs.
+    bool classes_searched = false;
+    uint64_t other_rna_reads = 0;
+    uint64_t moved_from_mirna_reads = 0;
+    std::string class_reads = "none";
+    std::vector<std::pair<std::string, uint64_t>> class_counts;
     std::string qc_verdict = "none";
     std::string qc_reasons = "none";
     uint64_t unmapped_reads = 0;

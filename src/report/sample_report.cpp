@@ -81,6 +81,9 @@ std::vector<summary_column> const & columns()
         {"pct_explained", nullptr, &sample_summary::explained_share, true},
         {"layout_candidates", nullptr, &sample_summary::layout_candidates, true},
         {"shared_reads", &sample_summary::shared_reads, nullptr, true},
+        {"other_rna_reads", &sample_summary::other_rna_reads, nullptr, true},
+        {"moved_from_mirna_reads", &sample_summary::moved_from_mirna_reads, nullptr, true},
+        {"class_reads", nullptr, &sample_summary::class_reads, true},
         {"qc_verdict", nullptr, &sample_summary::qc_verdict, true},
         {"qc_reasons", nullptr, &sample_summary::qc_reasons, true},
     };
@@ -252,15 +255,22 @@ bool parse_mirna_table_line(std::vector<std::string> const & fields, mirna_reads
 namespace
 {
 // The columns a table of `samples` shows: shared_reads only where some
-// sample shared tied reads.
+// sample shared tied reads, the classes' only where some searched classes.
 std::vector<summary_column> shown_columns(std::vector<sample_summary> const & samples)
 {
     bool const shared = std::any_of(samples.begin(), samples.end(),
                                     [](sample_summary const & s) { return s.ties_shared; });
+    bool const classes = std::any_of(samples.begin(), samples.end(),
+                                     [](sample_summary const & s) { return s.classes_searched; });
     std::vector<summary_column> shown;
     for (summary_column const & column : columns())
-        if (shared || std::string(column.name) != "shared_reads")
-            shown.push_back(column);
+    {
+        std::string const name = column.name;
+        if ((name == "shared_reads" && !shared) ||
+            ((name == "other_rna_reads" || name == "moved_from_mirna_reads" || name == "class_reads") && !classes))
+            continue;
+        shown.push_back(column);
+    }
     return shown;
 }
 }  // namespace
@@ -298,6 +308,7 @@ bool parse_summary_line(std::vector<std::string> const & header, std::vector<std
     summary = sample_summary{};
     summary.sample = fields[0];
     summary.ties_shared = std::find(header.begin(), header.end(), "shared_reads") != header.end();
+    summary.classes_searched = std::find(header.begin(), header.end(), "other_rna_reads") != header.end();
     for (summary_column const & column : columns())
     {
         if (column.field == nullptr && column.text == nullptr)

@@ -211,6 +211,20 @@ provenance provenance_of(sample_request const & r, raw_read_result const * reads
         p.emplace_back("gff3_records", r.gff3_content == gff3_records::counted ? "counted" : "every_alignment");
     if (r.share_ties)
         p.emplace_back("ties", "share");
+    if (!r.rna_classes.empty())
+    {
+        std::string names, files, checksums;
+        for (class_request const & rna_class : r.rna_classes)
+        {
+            names += (names.empty() ? "" : ",") + rna_class.name;
+            files += (files.empty() ? "" : ",") + absolute_path(rna_class.fasta);
+            checksums += (checksums.empty() ? "" : ",") + file_sha256(rna_class.fasta);
+        }
+        p.emplace_back("rna_classes", names);
+        p.emplace_back("rna_class_files", files);
+        p.emplace_back("rna_class_sha256", checksums);
+        p.emplace_back("class_substitutions", number(r.class_substitutions));
+    }
     for (auto & entry : p)
         entry.second = one_line(entry.second);
     return p;
@@ -260,13 +274,16 @@ provenance compared_values(provenance const & p, bool gff3)
 {
     provenance compared;
     for (char const * key : {"mirsight_version", "mature_sha256", "species", "mode", "t_read_as_u", "seed_size",
-                             "seed_begin", "seed_end", "hairpin_sha256", "ties"})
+                             "seed_begin", "seed_end", "hairpin_sha256", "ties", "rna_classes",
+                             "rna_class_sha256", "class_substitutions"})
     {
         std::string value = provenance_value(p, key);
         if (key == std::string("mode") && value == "default")
             value = "seed";  // the seed search, as earlier versions called it
         if (key == std::string("ties") && value.empty())
             value = "unassigned";  // written only when tied reads are shared
+        if (value.empty() && std::string(key).find("class") != std::string::npos)
+            value = "none";  // written only when other RNA classes are searched
         compared.emplace_back(key, value);
     }
     std::vector<std::string> held = {"min_length", "tag_begin", "assign_below"};

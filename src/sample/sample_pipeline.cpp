@@ -27,6 +27,7 @@
 #include "report/result_aggregation.hpp"
 #include "report/sample_report.hpp"
 #include "sample/molecules_by_mirna.hpp"
+#include "sample/other_rna_classes.hpp"
 #include "sample/provenance.hpp"
 #include "sample/run_summary.hpp"
 #include "sample/tag_input.hpp"
@@ -45,6 +46,11 @@ bool inputs_readable(sample_request const & r)
     std::vector<named_file const *> inputs = {&r.mature, &r.hairpin};
     for (named_file const & tags : r.tags)
         inputs.push_back(&tags);
+    std::vector<named_file> class_files;
+    for (class_request const & rna_class : r.rna_classes)
+        class_files.push_back({"RNA class '" + rna_class.name + "' file", rna_class.fasta});
+    for (named_file const & file : class_files)
+        inputs.push_back(&file);
     for (named_file const * input : inputs)
     {
         if (input->path.empty())
@@ -77,7 +83,12 @@ int check_outputs(sample_request const & r)
         outputs.push_back({"result file", r.provenance_file});
     if (!r.log_file.empty())
         outputs.push_back({"log file", r.log_file});
+    if (!r.report_prefix.empty())
+        for (class_request const & rna_class : r.rna_classes)
+            outputs.push_back({"result file", r.report_prefix + class_table_ending(rna_class.name)});
     std::vector<named_file> inputs = {r.mature, r.hairpin};
+    for (class_request const & rna_class : r.rna_classes)
+        inputs.push_back({"RNA class '" + rna_class.name + "' file", rna_class.fasta});
     inputs.insert(inputs.end(), r.tags.begin(), r.tags.end());
     return check_output_names(inputs, outputs);
 }
@@ -302,6 +313,7 @@ int check_earlier_sample(sample_request const & r)
 // The summary (also into `summary`), the tidy tables and the MultiQC files.
 int write_sample_report(sample_request const & r, run_state const & state, raw_read_result const * reads,
                         length_profile const & lengths, precursor_catalogue const * precursors,
+                        std::vector<class_reference> const & classes, std::vector<class_counts> const & class_reads,
                         output_staging & outputs, sample_summary & summary)
 {
     std::string const & prefix = r.report_prefix;
@@ -317,7 +329,9 @@ int write_sample_report(sample_request const & r, run_state const & state, raw_r
     if (reads != nullptr)
         set_funnel_of_reads(*reads, summary);
     summary.lengths = lengths;
-    judge_library(summary, verdict_inputs{});
+    verdict_inputs verdict;
+    set_class_reads(class_reads, summary, verdict);
+    judge_library(summary, verdict);
     if (write_text_file(prefix + ".mirna.tsv", mirna_table_text(mirnas, r.share_ties), "miRNA table", outputs) != 0 ||
         write_text_file(prefix + length_table_ending, length_table_text(lengths), "length table", outputs) != 0 ||
         (r.share_ties && write_text_file(prefix + shared_table_ending,
@@ -329,13 +343,14 @@ int write_sample_report(sample_request const & r, run_state const & state, raw_r
     for (auto const & file : multiqc_files(prefix, {summary}))
         if (write_text_file(file.first, file.second, "MultiQC file", outputs) != 0)
             return 1;
+    for (std::size_t c = 0; c < classes.size(); ++c)
+        if (write_text_file(prefix + class_table_ending(classes[c].name), class_table_text(classes[c], class_reads[c]),
+                            "class table", outputs) != 0)
+            return 1;
     if (precursors != nullptr)
     {
-        std::vector<std::string> species;
-        for (char_string const & code : state.mirna_db.species_to_check_vet)
-            species.emplace_back(seqan::begin(code), seqan::end(code));
         std::vector<precursor_reads> const rows =
-            count_precursor_reads(seed_vet, state.results, state.tags, *precursors, species);
+            count_precursor_reads(seed_vet, state.results, state.tags, *precursors, searched_species(state.mirna_db));
         if (write_text_file(prefix + precursor_table_ending, precursor_table_text(rows), "precursor table",
                             outputs) != 0)
             return 1;
@@ -343,14 +358,60 @@ int write_sample_report(sample_request const & r, run_state const & state, raw_r
     return 0;
 }
 
+// The species codes the miRNAs were searched in.
+std::vector<std::string> searched_species(mirna_db_tables const & mirna_db)
+{
+    std::vector<std::string> species;
+    for (char_string const & code : mirna_db.species_to_check_vet)
+        species.emplace_back(seqan::begin(code), seqan::end(code));
+    return species;
+}
+
+// The classes' reads into the summary (shown only with classes) and what
+// the verdict needs of them: a class named rRNA (any case).
+void set_class_reads(std::vector<class_counts> const & class_reads, sample_summary & summary, verdict_inputs & verdict)
+{
+    if (class_reads.empty())
+        return;
+    summary.classes_searched = true;
+    std::string listed;
+    for (class_counts const & counts : class_reads)
+    {
+        summary.other_rna_reads += counts.reads;
+        summary.moved_from_mirna_reads += counts.moved_reads;
+        listed += (listed.empty() ? "" : ", ") + counts.name + ":" + std::to_string(counts.reads);
+        std::string lower = counts.name;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+        if (lower == "rrna")
+        {
+            verdict.has_rrna_class = true;
+            verdict.rrna_reads += counts.reads;
+        }
+    }
+    summary.class_reads = listed;
+    summary.class_counts.clear();
+    for (class_counts const & counts : class_reads)
+        summary.class_counts.emplace_back(counts.name, counts.reads);
+    summary.total_reads += summary.other_rna_reads;
+}
+
 // Every insert's reads by length and outcome, before molecules are counted:
-// the tags (on miRNAs or unmapped) and the discarded ones, and, from raw
-// reads, the inserts the length limits dropped and the adapter dimers.
-length_profile profile_of_run(tag_table const & tags, read_funnel const * funnel)
+// the tags (on miRNAs, in a class, or unmapped) and the discarded ones, and,
+// from raw reads, the inserts the length limits dropped and the adapter
+// dimers.
+length_profile profile_of_run(tag_table const & tags, read_funnel const * funnel,
+                              std::vector<class_reference> const & classes, class_assignment const & placed)
 {
     length_profile profile;
     for (tag_vet_t const & tag : tags.tag_vet)
-        profile.add(tag.mirna_matched_vet.empty() ? "unmapped" : "mirna", tag.tag_sequence.size(), tag.tag_count);
+    {
+        auto const in_class = placed.by_tag_index.find(tag.tag_index);
+        std::string const outcome = in_class != placed.by_tag_index.end() ? classes[in_class->second.class_number].name
+                                    : tag.mirna_matched_vet.empty()     ? "unmapped"
+                                                                        : "mirna";
+        profile.add(outcome, tag.tag_sequence.size(), tag.tag_count);
+    }
     profile.add_by_length("too_short", tags.discarded_reads_by_length);
     if (funnel == nullptr)
         return profile;
@@ -447,12 +508,27 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
     }
     if (r.search.sensitive.on && !r.hairpin.path.empty())
         apply_precursor_guard(r, precursors, state);
-    length_profile const lengths = profile_of_run(state.tags, reads.done ? &reads.result.funnel : nullptr);
+    // Other RNA classes: their tags leave the miRNAs' tables (after their
+    // molecules are counted, as their own).
+    std::vector<class_reference> classes;
+    class_assignment placed;
+    if (!r.rna_classes.empty())
+    {
+        progress.show("opening the other RNA classes");
+        if (open_classes(r.rna_classes, r.class_index_dir, log, classes) != 0)
+            return 1;
+        progress.show("searching the other RNA classes");
+        placed = assign_to_classes(classes, r.class_substitutions, r.hairpin.path.empty() ? nullptr : &precursors,
+                                   searched_species(state.mirna_db), r.thread_count, state.tags);
+    }
+    length_profile const lengths = profile_of_run(state.tags, reads.done ? &reads.result.funnel : nullptr,
+                                                  classes, placed);
     if (reads.result.umi_pairs.distinct > 0)
     {
         progress.show("counting molecules by miRNA");
         count_molecules(r, reads, state);
     }
+    std::vector<class_counts> const class_reads = take_class_tags(classes, placed, state.tags);
 
     progress.show("writing the tables");
     std::vector<seed_vet_t> const & seed_vet = state.mirna_db.seed_vet;
@@ -463,7 +539,8 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
         return 1;
     if (!r.report_prefix.empty() &&
         write_sample_report(r, state, reads.done ? &reads.result : nullptr, lengths,
-                            r.hairpin.path.empty() ? nullptr : &precursors, outputs, summary) != 0)
+                            r.hairpin.path.empty() ? nullptr : &precursors, classes, class_reads, outputs,
+                            summary) != 0)
         return 1;
     if (!r.gff3_file.empty())
     {
@@ -477,6 +554,9 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
         return 1;
     for (std::string const & path : r.sample_files)
         outputs.remove_at_commit(path);
+    if (!r.report_prefix.empty())
+        for (std::string const & path : class_tables_present(r.report_prefix))
+            outputs.remove_at_commit(path);
     free_all_structures(state, r.thread_count);
     return 0;
 }

@@ -15,6 +15,7 @@
 #include "core/search_parameters.hpp"
 #include "reads/raw_reads.hpp"
 #include "export/gff3_writer.hpp"
+#include "sample/other_rna_classes.hpp"
 #include "matching/mirna_finder.hpp"
 #include "mirna_db/mirbase_file_formatter.hpp"
 #include "report/output_file_print.hpp"
@@ -53,6 +54,11 @@ struct sample_request
     // shared among them by evidence (report/tie_sharing.hpp): the miRNA
     // table gains reads_shared, the summary shared_reads.
     bool share_ties = false;
+    // Other small-RNA classes, searched in this order (other_rna_classes.hpp),
+    // their indexes kept in class_index_dir ("": beside each FASTA).
+    std::vector<class_request> rna_classes;
+    std::string class_index_dir;
+    uint32_t class_substitutions = 1;
     // The raw-read options as typed (name without "--", value), for the
     // provenance's record of what was asked.
     std::map<std::string, std::string> raw_read_options_given;

@@ -26,6 +26,7 @@
 #include "export/precursor_counts.hpp"
 #include "report/multiqc_content.hpp"
 #include "report/sample_report.hpp"
+#include "sample/other_rna_classes.hpp"
 #include "sample/provenance.hpp"
 
 namespace
@@ -1088,10 +1089,25 @@ bool write_count_matrix(count_table const & table, merge_state & state, output_s
     return merged && ready && sink.main_file.close();
 }
 
-// The count tables map may write, each merged into a matrix.
-std::vector<count_table> count_tables()
+// The count tables map may write, each merged into a matrix: the
+// precursors', and one per other RNA class the first sample searched
+// (the samples searched the same classes, or were mixed knowingly).
+std::vector<count_table> count_tables(std::vector<sample_input> const & samples)
 {
-    return {{precursor_table_ending, precursor_table_header(), "precursor_counts.tsv", "precursor table"}};
+    std::vector<count_table> tables = {
+        {precursor_table_ending, precursor_table_header(), "precursor_counts.tsv", "precursor table"}};
+    std::string const names = samples.empty() ? "" : provenance_value(samples.front().made_by, "rna_classes");
+    for (std::size_t begin = 0; begin < names.size();)
+    {
+        std::size_t end = names.find(',', begin);
+        if (end == std::string::npos)
+            end = names.size();
+        std::string const name = names.substr(begin, end - begin);
+        tables.push_back({class_table_ending(name), class_table_header(), "class_" + name + "_counts.tsv",
+                          "table of RNA class " + name});
+        begin = end + 1;
+    }
+    return tables;
 }
 
 // One multi-sample mirGFF3 file: a record found in several samples once,
@@ -1252,9 +1268,9 @@ int run_merge(merge_request const & request)
         if (!write_merged_gff3(state, outputs))
             return 1;
     }
-    for (count_table const & table : count_tables())
+    for (count_table const & table : count_tables(samples))
     {
-        progress.show("merging the " + table.what + "s");
+        progress.show("merging each sample's " + table.what);
         if (!write_count_matrix(table, state, outputs))
             return 1;
     }
