@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include <dirent.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -186,8 +187,9 @@ int32_t read_class_fasta(std::string const & path, std::string const & class_nam
 
 // The suffix array of `text` (libdivsufsort), its LF table and sampled
 // suffix array (SeqAn) into `fm`, one direction of the bidirectional index.
-template <typename TDirectionIndex>
-bool build_direction(TDirectionIndex & fm, class_text const & text)
+using direction_index = seqan::Index<class_text, seqan::FMIndex<void, index_config>>;
+
+bool build_direction(direction_index & fm, class_text const & text)
 {
     seqan::String<uint32_t> suffixes;
     seqan::resize(suffixes, seqan::length(text), seqan::Exact());
@@ -371,15 +373,51 @@ std::string file_name_of(std::string const & path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// Removes what builds of the index in `folder` that were killed left
+// behind: the folders "<folder>.tmp-<pid>-<random>" (an index being
+// written) and "<folder>.old-<pid>-<random>" (an earlier index being
+// removed) whose process no longer runs on this machine.
+void remove_abandoned_folders(std::string const & folder)
+{
+    std::string const parent = folder_of(folder);
+    DIR * listing = opendir(parent.c_str());
+    if (!listing)
+        return;
+    std::vector<std::string> abandoned;
+    while (dirent * entry = readdir(listing))
+    {
+        std::string const name = entry->d_name;
+        for (char const * kind : {".tmp-", ".old-"})
+        {
+            std::string const prefix = file_name_of(folder) + kind;
+            if (name.compare(0, prefix.size(), prefix) != 0)
+                continue;
+            std::size_t const dash = name.find('-', prefix.size());
+            std::string const digits = name.substr(prefix.size(), dash - prefix.size());
+            if (dash == std::string::npos || digits.empty() || digits.size() > 9 ||
+                digits.find_first_not_of("0123456789") != std::string::npos)
+                continue;
+            pid_t const pid = pid_t(std::stol(digits));
+            if (kill(pid, 0) != 0 && errno == ESRCH)
+                abandoned.push_back(parent + "/" + name);
+        }
+    }
+    closedir(listing);
+    for (std::string const & path : abandoned)
+        remove_folder(path);
+}
+
 // Saves the index of `ref` into `folder`: into a new temporary folder
 // beside it first, which is renamed into place once complete (replacing
 // an index made from an earlier FASTA). Returns "" or why it could not.
 std::string save_index(class_reference const & ref, class_index const & index, std::string const & folder)
 {
+    remove_abandoned_folders(folder);
     std::string pattern = folder + ".tmp-" + std::to_string(getpid()) + "-XXXXXX";
     if (!mkdtemp(&pattern[0]))
         return "cannot make a folder in '" + folder_of(folder) + "': " + std::strerror(errno);
     std::string const temporary = pattern;
+    chmod(temporary.c_str(), 0755);  // readable by all, as the FASTA usually is (mkdtemp makes it 0700)
     bool const saved = !index.fm || save_fibres(*index.fm, temporary);
     std::string const manifest = saved ? make_manifest(ref, temporary) : "";
     if (manifest.empty() || !write_whole_file(temporary + "/manifest.txt", manifest))
@@ -413,6 +451,13 @@ std::string save_index(class_reference const & ref, class_index const & index, s
     return "";
 }
 
+// Whether a file's size, identity and modification time are the same.
+bool same_file_state(struct stat const & a, struct stat const & b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
 double seconds_since(std::chrono::steady_clock::time_point start)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -444,12 +489,18 @@ int32_t open_class_reference(std::string const & name, std::string const & fasta
     ref.name = name;
     ref.fasta = fasta;
     auto index = std::make_shared<class_index>();
+    // The checksum and the letters must be of the same file: one that
+    // changes while it is read is refused.
+    struct stat before;
+    bool const stated = stat(fasta.c_str(), &before) == 0;
+    ref.fasta_sha256 = stated ? file_sha256(fasta) : "";
     if (read_class_fasta(fasta, name, *index, ref.record_names) != 0)
         return -1;
-    ref.fasta_sha256 = file_sha256(fasta);
-    if (ref.fasta_sha256.empty())
+    struct stat after;
+    if (ref.fasta_sha256.empty() || stat(fasta.c_str(), &after) != 0 || !same_file_state(before, after))
     {
-        print_error("cannot read the reference FASTA of class '" + name + "' '" + fasta + "'");
+        print_error("cannot read the reference FASTA of class '" + name + "' '" + fasta + "'" +
+                    (ref.fasta_sha256.empty() ? "" : ": it changed while it was read"));
         return -1;
     }
     ref.letters = seqan::length(index->text);
@@ -556,22 +607,41 @@ struct best_match
 };
 
 // Runs SeqAn's search for the needle with exactly `errors` substitutions
-// and calls `on_range` with each place found (a node of the index): without
-// errors one walk down the index, else the optimal search schemes on the
-// bidirectional index.
+// and calls `on_range` with each place found (a node of the index).
+// Without errors it walks down the index letter by letter from the
+// needle's start and keeps in `exact_depth` how far it got; with errors it
+// runs the optimal search schemes on the bidirectional index. With one
+// error these are two: the needle's first half exact and one substitution
+// in its second, then the reverse; the first is skipped when the walk
+// without errors showed that the first half occurs nowhere (most tags
+// that are in no reference end there).
 template <typename TDelegate>
-void search_with_errors(class_fm_index & fm, class_text const & needle, uint32_t errors, TDelegate & on_range)
+void search_with_errors(class_fm_index & fm, class_text const & needle, uint32_t errors, uint32_t & exact_depth,
+                        TDelegate & on_range)
 {
+    using iterator = seqan::Iter<class_fm_index, seqan::VSTree<seqan::TopDown<>>>;
     switch (errors)
     {
         case 0:
         {
-            seqan::Iter<class_fm_index, seqan::VSTree<seqan::TopDown<>>> it(fm);
-            if (seqan::goDown(it, needle, seqan::Rev()))
+            iterator it(fm);
+            exact_depth = 0;
+            while (exact_depth < seqan::length(needle) && seqan::goDown(it, needle[exact_depth], seqan::Rev()))
+                ++exact_depth;
+            if (exact_depth == seqan::length(needle))
                 on_range(it, needle, 0);
             break;
         }
-        case 1: seqan::find<1, 1>(on_range, fm, needle, seqan::HammingDistance()); break;
+        case 1:
+        {
+            auto schemes = seqan::OptimalSearchSchemes<1, 1>::VALUE;
+            seqan::_optimalSearchSchemeComputeFixedBlocklength(schemes, uint32_t(seqan::length(needle)));
+            // schemes[0] takes the first block (pi 1, 2) exactly, schemes[1] the second (pi 2, 1).
+            if (exact_depth >= schemes[0].blocklength[0])
+                seqan::_optimalSearchScheme(on_range, iterator(fm), needle, schemes[0], seqan::HammingDistance());
+            seqan::_optimalSearchScheme(on_range, iterator(fm), needle, schemes[1], seqan::HammingDistance());
+            break;
+        }
         case 2: seqan::find<2, 2>(on_range, fm, needle, seqan::HammingDistance()); break;
         case 3: seqan::find<3, 3>(on_range, fm, needle, seqan::HammingDistance()); break;
         default: seqan::find<4, 4>(on_range, fm, needle, seqan::HammingDistance()); break;
@@ -609,6 +679,7 @@ class_match find_in_class(class_reference const & ref, tag_letters const & tag, 
     class_fm_index & fm = const_cast<class_fm_index &>(*index.fm);  // SeqAn's search takes it mutable; reads only
     auto const & suffixes = seqan::indexSA(fm.fwd);
     std::vector<std::pair<uint64_t, uint64_t>> ranges;
+    uint32_t exact_depth = 0;
     best_match best;
     for (uint32_t errors = 0; errors <= limit; ++errors)
     {
@@ -617,7 +688,7 @@ class_match find_in_class(class_reference const & ref, tag_letters const & tag, 
             auto const range = seqan::value(it.fwdIter).range;
             ranges.emplace_back(range.i1, range.i2);
         };
-        search_with_errors(fm, needle, errors, on_range);
+        search_with_errors(fm, needle, errors, exact_depth, on_range);
         for (auto const & range : ranges)
             for (uint64_t i = range.first; i < range.second; ++i)
             {

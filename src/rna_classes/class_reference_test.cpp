@@ -297,13 +297,19 @@ TEST(ClassReference, EdgesOfRecordsNAndTies)
 
 // The index is saved beside the FASTA and loaded by the next run; a FASTA
 // changed since makes it rebuilt; a damaged index is rebuilt with a
-// warning; every build leaves one folder, no temporary one.
+// warning; every build leaves one folder, no temporary one, and removes
+// those of builds that were killed.
 TEST(ClassReference, IndexReusedRebuiltWhenStaleOrDamaged)
 {
     scratch_dir dir;
     std::string const fasta = dir.file("rrna.fa");
     write_file(fasta, fasta_text({{"a", "ACGTTGCAACGTAGCTAGCTAGGATCGATCGTACG"}, {"b", "TTGACCAGTAGGCATCGAT"}}));
     std::string const folder = fasta + ".mirsight-index";
+    // What a build killed before its end leaves (process 4194305 cannot
+    // exist: Linux's process ids stop at 4194304): removed by the next build.
+    std::string const abandoned = folder + ".tmp-4194305-a1b2c3";
+    ASSERT_EQ(mkdir(abandoned.c_str(), 0755), 0);
+    write_file(abandoned + "/fwd.lf.drv", "part of an index");
 
     opened const built = open_reference(fasta);
     ASSERT_EQ(built.status, 0) << built.errors;
