@@ -113,15 +113,30 @@ std::string funnel_lines(sample_summary const & s, bool molecules)
     return text;
 }
 
+// Each other RNA class's reads (taken from miRNAs among them), when classes were searched.
+std::string class_lines(sample_summary const & s, uint64_t total)
+{
+    std::string text;
+    for (auto const & [name, reads] : s.class_counts)
+        text += count_line("in " + name, reads, percent_of(reads, total), "", 4);
+    if (s.classes_searched && s.moved_from_mirna_reads > 0)
+        text += count_line("of them miRNA-like", s.moved_from_mirna_reads, percent_of(s.moved_from_mirna_reads, total),
+                           "(held by a class exactly, by a miRNA with changes)", 4);
+    return text;
+}
+
 // The reads (or molecules) of the tags, by what they became.
 std::string mapping_lines(sample_summary const & s, std::string const & of_what)
 {
     uint64_t const total = s.total_reads;
-    return line("On miRNAs, of the " + with_commas(total) + " " + of_what + ":", "") +
+    return line((s.classes_searched ? "On miRNAs and other RNAs, of the " : "On miRNAs, of the ") +
+                    with_commas(total) + " " + of_what + ":",
+                "") +
            count_line("unique", s.unique_reads, percent_of(s.unique_reads, total), "", 4) +
            count_line("assigned", s.assigned_reads, percent_of(s.assigned_reads, total), "", 4) +
            count_line("ambiguous-unassigned", s.ambiguous_unassigned_reads,
                       percent_of(s.ambiguous_unassigned_reads, total), "", 4) +
+           class_lines(s, total) +
            count_line("unmapped", s.unmapped_reads, percent_of(s.unmapped_reads, total), "", 4) +
            count_line("too short to search", s.too_short_reads, percent_of(s.too_short_reads, total), "", 4);
 }

@@ -310,6 +310,51 @@ int check_earlier_sample(sample_request const & r)
     return 1;
 }
 
+// The species codes the miRNAs were searched in.
+std::vector<std::string> searched_species(mirna_db_tables const & mirna_db)
+{
+    std::vector<std::string> species;
+    for (char_string const & code : mirna_db.species_to_check_vet)
+        species.emplace_back(seqan::begin(code), seqan::end(code));
+    return species;
+}
+
+// The classes' reads into the summary (shown only with classes) and what
+// the verdict needs of them: a class named rRNA (any case).
+void set_class_reads(std::vector<class_counts> const & class_reads, bool from_reads, sample_summary & summary,
+                     verdict_inputs & verdict)
+{
+    if (class_reads.empty())
+        return;
+    summary.classes_searched = true;
+    std::string listed;
+    for (class_counts const & counts : class_reads)
+    {
+        summary.other_rna_reads += counts.reads;
+        summary.moved_from_mirna_reads += counts.moved_reads;
+        listed += (listed.empty() ? "" : ", ") + counts.name + ":" + std::to_string(counts.reads);
+        std::string lower = counts.name;
+        std::transform(lower.begin(), lower.end(), lower.begin(),
+                       [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
+        if (lower == "rrna")
+        {
+            verdict.has_rrna_class = true;
+            verdict.rrna_reads += counts.reads;
+        }
+    }
+    summary.class_reads = listed;
+    summary.class_counts.clear();
+    for (class_counts const & counts : class_reads)
+        summary.class_counts.emplace_back(counts.name, counts.reads);
+    summary.total_reads += summary.other_rna_reads;
+    if (!from_reads)
+    {
+        // A tag-count file's reads are all raw and kept: theirs too.
+        summary.raw_reads += summary.other_rna_reads;
+        summary.kept_reads += summary.other_rna_reads;
+    }
+}
+
 // The summary (also into `summary`), the tidy tables and the MultiQC files.
 int write_sample_report(sample_request const & r, run_state const & state, raw_read_result const * reads,
                         length_profile const & lengths, precursor_catalogue const * precursors,
@@ -330,7 +375,7 @@ int write_sample_report(sample_request const & r, run_state const & state, raw_r
         set_funnel_of_reads(*reads, summary);
     summary.lengths = lengths;
     verdict_inputs verdict;
-    set_class_reads(class_reads, summary, verdict);
+    set_class_reads(class_reads, reads != nullptr, summary, verdict);
     judge_library(summary, verdict);
     if (write_text_file(prefix + ".mirna.tsv", mirna_table_text(mirnas, r.share_ties), "miRNA table", outputs) != 0 ||
         write_text_file(prefix + length_table_ending, length_table_text(lengths), "length table", outputs) != 0 ||
@@ -356,44 +401,6 @@ int write_sample_report(sample_request const & r, run_state const & state, raw_r
             return 1;
     }
     return 0;
-}
-
-// The species codes the miRNAs were searched in.
-std::vector<std::string> searched_species(mirna_db_tables const & mirna_db)
-{
-    std::vector<std::string> species;
-    for (char_string const & code : mirna_db.species_to_check_vet)
-        species.emplace_back(seqan::begin(code), seqan::end(code));
-    return species;
-}
-
-// The classes' reads into the summary (shown only with classes) and what
-// the verdict needs of them: a class named rRNA (any case).
-void set_class_reads(std::vector<class_counts> const & class_reads, sample_summary & summary, verdict_inputs & verdict)
-{
-    if (class_reads.empty())
-        return;
-    summary.classes_searched = true;
-    std::string listed;
-    for (class_counts const & counts : class_reads)
-    {
-        summary.other_rna_reads += counts.reads;
-        summary.moved_from_mirna_reads += counts.moved_reads;
-        listed += (listed.empty() ? "" : ", ") + counts.name + ":" + std::to_string(counts.reads);
-        std::string lower = counts.name;
-        std::transform(lower.begin(), lower.end(), lower.begin(),
-                       [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
-        if (lower == "rrna")
-        {
-            verdict.has_rrna_class = true;
-            verdict.rrna_reads += counts.reads;
-        }
-    }
-    summary.class_reads = listed;
-    summary.class_counts.clear();
-    for (class_counts const & counts : class_reads)
-        summary.class_counts.emplace_back(counts.name, counts.reads);
-    summary.total_reads += summary.other_rna_reads;
 }
 
 // Every insert's reads by length and outcome, before molecules are counted:
