@@ -301,35 +301,6 @@ std::string multiqc_general_stats(std::vector<sample_summary> const & samples)
            });
 }
 
-std::string multiqc_read_classes(std::vector<sample_summary> const & samples)
-{
-    std::string out =
-        section_header("mirsight_read_classes", "Reads by class",
-                       "Each read of a sample in one class. A tag of the unique or the assigned ambiguous reads "
-                       "counts in one variant class: two substitutions before one substitution before a 5' variant "
-                       "before a 3' variant before exact.",
-                       "bargraph") +
-        "  \"pconfig\": {\"id\": \"mirsight_read_classes_plot\", \"title\": \"mirsight: reads by class\", "
-        "\"ylab\": \"Reads\", \"cpswitch_counts_label\": \"Reads\", \"hide_zero_cats\": false},\n"
-        "  \"categories\": {\n"
-        "    \"exact\": {\"name\": \"exact\"},\n"
-        "    \"iso_5p\": {\"name\": \"5' variant\"},\n"
-        "    \"iso_3p\": {\"name\": \"3' variant\"},\n"
-        "    \"snp\": {\"name\": \"one substitution\"},\n"
-        "    \"multi_snp\": {\"name\": \"two substitutions\"},\n"
-        "    \"ambiguous_unassigned\": {\"name\": \"ambiguous-unassigned\"},\n"
-        "    \"unmapped\": {\"name\": \"unmapped\"},\n"
-        "    \"too_short\": {\"name\": \"too short\"}\n"
-        "  },\n";
-    return out + data_block(samples, [](sample_summary const & s) {
-               return number_pair("exact", s.exact_reads, true) + number_pair("iso_5p", s.iso_5p_reads) +
-                      number_pair("iso_3p", s.iso_3p_reads) + number_pair("snp", s.snp_reads) +
-                      number_pair("multi_snp", s.multi_snp_reads) +
-                      number_pair("ambiguous_unassigned", s.ambiguous_unassigned_reads) +
-                      number_pair("unmapped", s.unmapped_reads) + number_pair("too_short", s.too_short_reads);
-           });
-}
-
 namespace
 {
 // The funnel's categories of the other RNA classes any sample searched, in
@@ -346,7 +317,47 @@ std::string class_categories(std::vector<sample_summary> const & samples)
         text += "    " + json_string("class_" + name) + ": {\"name\": " + json_string("class: " + name) + "},\n";
     return text;
 }
+
+// A sample's reads in each other RNA class, as data pairs.
+std::string class_pairs(sample_summary const & s)
+{
+    std::string pairs;
+    for (auto const & [name, reads] : s.class_counts)
+        pairs += ", " + json_string("class_" + name) + ": " + std::to_string(reads);
+    return pairs;
+}
 }  // namespace
+
+std::string multiqc_read_classes(std::vector<sample_summary> const & samples)
+{
+    std::string out =
+        section_header("mirsight_read_classes", "Reads by class",
+                       "Each read of a sample in one class. A tag of the unique or the assigned ambiguous reads "
+                       "counts in one variant class: two substitutions before one substitution before a 5' variant "
+                       "before a 3' variant before exact.",
+                       "bargraph") +
+        "  \"pconfig\": {\"id\": \"mirsight_read_classes_plot\", \"title\": \"mirsight: reads by class\", "
+        "\"ylab\": \"Reads\", \"cpswitch_counts_label\": \"Reads\", \"hide_zero_cats\": false},\n"
+        "  \"categories\": {\n"
+        "    \"exact\": {\"name\": \"exact\"},\n"
+        "    \"iso_5p\": {\"name\": \"5' variant\"},\n"
+        "    \"iso_3p\": {\"name\": \"3' variant\"},\n"
+        "    \"snp\": {\"name\": \"one substitution\"},\n"
+        "    \"multi_snp\": {\"name\": \"two substitutions\"},\n"
+        "    \"ambiguous_unassigned\": {\"name\": \"ambiguous-unassigned\"},\n" +
+        class_categories(samples) +
+        "    \"unmapped\": {\"name\": \"unmapped\"},\n"
+        "    \"too_short\": {\"name\": \"too short\"}\n"
+        "  },\n";
+    return out + data_block(samples, [](sample_summary const & s) {
+               return number_pair("exact", s.exact_reads, true) + number_pair("iso_5p", s.iso_5p_reads) +
+                      number_pair("iso_3p", s.iso_3p_reads) + number_pair("snp", s.snp_reads) +
+                      number_pair("multi_snp", s.multi_snp_reads) +
+                      number_pair("ambiguous_unassigned", s.ambiguous_unassigned_reads) + class_pairs(s) +
+                      number_pair("unmapped", s.unmapped_reads) + number_pair("too_short", s.too_short_reads);
+           });
+}
+
 
 std::string multiqc_read_funnel(std::vector<sample_summary> const & samples)
 {
@@ -374,11 +385,8 @@ std::string multiqc_read_funnel(std::vector<sample_summary> const & samples)
         "    \"no_adapter\": {\"name\": \"no adapter\"}\n"
         "  },\n";
     return out + data_block(samples, [](sample_summary const & s) {
-               std::string classes;
-               for (auto const & [name, reads] : s.class_counts)
-                   classes += ", " + json_string("class_" + name) + ": " + std::to_string(reads);
                return number_pair("unique", s.unique_reads, true) + number_pair("assigned", s.assigned_reads) +
-                      number_pair("ambiguous_unassigned", s.ambiguous_unassigned_reads) + classes +
+                      number_pair("ambiguous_unassigned", s.ambiguous_unassigned_reads) + class_pairs(s) +
                       number_pair("unmapped", s.unmapped_reads) + number_pair("too_short_tag", s.too_short_reads) +
                       number_pair("umi_duplicate", s.umi_duplicate_reads) +
                       number_pair("too_long_insert", s.too_long_insert_reads) +
