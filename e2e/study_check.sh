@@ -17,6 +17,8 @@
 #     search, byte for byte the short-option run's log);
 #   - two samples in one folder stay intact when one is run again;
 #   - tied reads shared by evidence (--ties share) in the matrices;
+#   - other RNA classes (--rna-class): where the rules place tags, the
+#     index built once and reused, the class matrix;
 #   - bad command lines and inputs give their status and message.
 # Skipped (exit 77) without cutadapt, mirtop or pandas.
 set -u
@@ -248,6 +250,58 @@ PY
 "$binary" map --mature ties/m.fa --tags ties/t.txt --outdir ties/s --sample c --quiet > /dev/null 2>&1
 "$binary" merge --outdir ties/m2 ties/s > /dev/null 2> ties/mixed.txt
 [ $? = 1 ] && grep -q "ties: 'share' in a" ties/mixed.txt || fail "--ties share mixed with unassigned: $(cat ties/mixed.txt)"
+
+# Other RNA classes (--rna-class): a fragment of the rRNA and its
+# one-substitution kin go to rRNA; a stretch of rRNA that a miRNA holds with
+# one change goes to rRNA too (moved); a miRNA read exactly stays one;
+# random letters stay unmapped. The class's index is built once, then
+# loaded; a changed FASTA is indexed again. Two samples merge into a class
+# matrix that pandas reads; a rerun without the class removes its table.
+mkdir -p classes
+/usr/bin/python3 - classes << 'PY'
+import random, sys
+r = random.Random(5)
+body = [''.join(r.choice('ACGT') for _ in range(2000)) for _ in range(3)]
+let7, fragment = 'TGAGGTAGTAGGTTGTATAGTT', body[1][100:122]
+decoy = let7[:11] + 'C' + let7[12:]
+body[0] = body[0][:500] + decoy + body[0][522:]
+with open(f"{sys.argv[1]}/rrna.fa", "w") as out:
+    out.write(''.join(f'>rRNA_{i} made here\n{b}\n' for i, b in enumerate(body)))
+kin = fragment[:10] + ('A' if fragment[10] != 'A' else 'C') + fragment[11:]
+with open(f"{sys.argv[1]}/t.txt", "w") as out:
+    out.write(f'{let7}\t30\n{fragment}\t12\n{decoy}\t5\n{kin}\t3\nACGTACGTACGTACGTACGTACGT\t2\n')
+PY
+class_map() {  # class_map SAMPLE [options]
+    local sample=$1
+    shift
+    "$binary" map --mature "$root/Tests/mirna_example.txt" --species hsa --tags classes/t.txt --outdir classes/s \
+        --sample "$sample" "$@" > /dev/null 2>&1 || fail "--rna-class: map $sample exited with $?"
+}
+class_map a --rna-class rRNA=classes/rrna.fa
+class_map b --rna-class rRNA=classes/rrna.fa
+grep -q "^class rRNA: .* built and saved in 'classes/rrna.fa.mirsight-index'" classes/s/a.log &&
+    grep -q "^class rRNA: .* loaded from 'classes/rrna.fa.mirsight-index'" classes/s/b.log ||
+    fail "--rna-class: the index was not built once, then loaded: $(grep '^class' classes/s/[ab].log)"
+printf '>rRNA_3 added\nACGTTGCA\n' >> classes/rrna.fa
+class_map c --rna-class rRNA=classes/rrna.fa
+grep -q "^class rRNA: .* built" classes/s/c.log || fail "--rna-class: a changed FASTA was not indexed again"
+"$binary" merge --outdir classes/m classes/s/a classes/s/b > /dev/null 2>&1 || fail "--rna-class: merge exited with $?"
+/usr/bin/python3 - "$work/classes" << 'PY' || fail "--rna-class: the class counts are not as the rules place the tags"
+import sys
+import pandas
+d = sys.argv[1]
+summary = pandas.read_table(f"{d}/s/a.summary.tsv").iloc[0]
+table = pandas.read_table(f"{d}/s/a.class_rRNA.tsv", index_col=0)
+matrix = pandas.read_table(f"{d}/m/class_rRNA_counts.tsv", index_col=0)
+mirnas = pandas.read_table(f"{d}/s/a.mirna.tsv", index_col=0)
+assert (summary["other_rna_reads"], summary["moved_from_mirna_reads"], summary["unmapped_reads"]) == (20, 5, 2), summary
+assert table["reads"].to_dict() == {"rRNA_0": 5, "rRNA_1": 15}, table
+assert matrix.to_dict() == {"a": {"rRNA_0": 5, "rRNA_1": 15}, "b": {"rRNA_0": 5, "rRNA_1": 15}}, matrix
+assert mirnas["reads_unique"].sum() + mirnas["reads_assigned"].sum() == 30, mirnas
+assert summary["total_reads"] == summary["raw_reads"] == 52, summary
+PY
+class_map a
+[ ! -e classes/s/a.class_rRNA.tsv ] || fail "--rna-class: a rerun without the class left its table"
 
 [ "$failed" = 0 ] && echo "PASS: study_check"
 exit "$failed"
