@@ -35,16 +35,17 @@ struct SAValue<class_text>
 
 namespace
 {
-// Rank dictionaries with prefix sums over 32-bit counts; every tenth
-// suffix array entry sampled.
-using index_config = seqan::FastFMIndexConfig<void, uint32_t, 1, 1>;
+// Rank dictionaries with prefix sums (64-bit counts: with 32-bit ones SeqAn
+// packs the 64-bit words of each block at addresses that are not multiples
+// of 8, which UBSan reports); every tenth suffix array entry sampled.
+using index_config = seqan::FastFMIndexConfig<void, uint64_t, 1, 1>;
 using class_fm_index = seqan::Index<class_text, seqan::BidirectionalIndex<seqan::FMIndex<void, index_config>>>;
 
 // What the index folder's manifest starts with, and the format it names:
 // any change to the index's types, its files or the text's letters must
 // change the number.
 char const manifest_title[] = "mirsight class index";
-constexpr uint32_t index_format = 1;
+constexpr uint32_t index_format = 2;
 
 // The most letters a reference may have: libdivsufsort's 32-bit positions.
 constexpr uint64_t max_letters = 0x7FFFFFFEu;
