@@ -33,6 +33,32 @@ struct SAValue<class_text>
 };
 }  // namespace seqan
 
+// SeqAn reads each saved string of an index through an external string,
+// element by element; this reads the file into the string whole (the file
+// holds the string's elements as they lie in memory, as SeqAn saves them).
+// Found for every string of the index that SeqAn opens, being the more
+// specialised overload.
+namespace seqan
+{
+template <typename TValue>
+inline bool open(String<TValue, Alloc<>> & string, char const * file_name, int)
+{
+    std::FILE * file = std::fopen(file_name, "rb");
+    struct stat info;
+    if (!file || fstat(fileno(file), &info) != 0 || uint64_t(info.st_size) % sizeof(TValue) != 0)
+    {
+        if (file)
+            std::fclose(file);
+        return false;
+    }
+    std::size_t const bytes = std::size_t(info.st_size);
+    resize(string, bytes / sizeof(TValue), Exact());
+    bool const read_whole = bytes == 0 || std::fread(&string[0], 1, bytes, file) == bytes;
+    std::fclose(file);
+    return read_whole;
+}
+}  // namespace seqan
+
 namespace
 {
 // Rank dictionaries with prefix sums (64-bit counts: with 32-bit ones SeqAn
