@@ -508,6 +508,45 @@ std::string index_id(class_reference const & ref)
     return "mirsight-class-index-" + std::to_string(index_format) + ":" + ref.fasta_sha256;
 }
 
+namespace
+{
+// Reads the FASTA of `ref` (its name and path set) into `index` and its
+// record names, with its SHA-256. Returns 0, or -1 after an error.
+int32_t read_reference(class_reference & ref, class_index & index)
+{
+    // The checksum and the letters must be of the same file: one that
+    // changes while it is read is refused.
+    struct stat before;
+    bool const stated = stat(ref.fasta.c_str(), &before) == 0;
+    ref.fasta_sha256 = stated ? file_sha256(ref.fasta) : "";
+    if (read_class_fasta(ref.fasta, ref.name, index, ref.record_names) != 0)
+        return -1;
+    struct stat after;
+    if (ref.fasta_sha256.empty() || stat(ref.fasta.c_str(), &after) != 0 || !same_file_state(before, after))
+    {
+        print_error("cannot read the reference FASTA of class '" + ref.name + "' '" + ref.fasta + "'" +
+                    (ref.fasta_sha256.empty() ? "" : ": it changed while it was read"));
+        return -1;
+    }
+    ref.letters = seqan::length(index.text);
+    return 0;
+}
+
+// Why the index saved in `folder` cannot be loaded into `index`: "" when it
+// was loaded, "missing", "stale" (made from another FASTA or format), or
+// what is damaged.
+std::string load_saved_index(class_reference const & ref, class_index & index, std::string const & folder)
+{
+    struct stat info;
+    if (stat(folder.c_str(), &info) != 0)
+        return "missing";
+    std::string const problem = index_folder_problem(ref, folder);
+    if (problem.empty() && ref.letters > 0 && !open_fibres(index, folder))
+        return "its files cannot be read";
+    return problem;
+}
+}  // namespace
+
 int32_t open_class_reference(std::string const & name, std::string const & fasta, std::string const & index_dir,
                              class_reference & out, std::ostream & log)
 {
@@ -516,55 +555,37 @@ int32_t open_class_reference(std::string const & name, std::string const & fasta
     ref.name = name;
     ref.fasta = fasta;
     auto index = std::make_shared<class_index>();
-    // The checksum and the letters must be of the same file: one that
-    // changes while it is read is refused.
-    struct stat before;
-    bool const stated = stat(fasta.c_str(), &before) == 0;
-    ref.fasta_sha256 = stated ? file_sha256(fasta) : "";
-    if (read_class_fasta(fasta, name, *index, ref.record_names) != 0)
+    if (read_reference(ref, *index) != 0)
         return -1;
-    struct stat after;
-    if (ref.fasta_sha256.empty() || stat(fasta.c_str(), &after) != 0 || !same_file_state(before, after))
-    {
-        print_error("cannot read the reference FASTA of class '" + name + "' '" + fasta + "'" +
-                    (ref.fasta_sha256.empty() ? "" : ": it changed while it was read"));
-        return -1;
-    }
-    ref.letters = seqan::length(index->text);
     std::string const folder = class_index_folder(fasta, index_dir);
-    std::string const text_prefix = "class " + name + ": index of '" + fasta + "' (" + describe(ref) + ") ";
+    std::string const about = "class " + name + ": index of '" + fasta + "' (" + describe(ref) + ") ";
 
-    struct stat info;
-    bool const exists = stat(folder.c_str(), &info) == 0;
-    std::string problem = exists ? index_folder_problem(ref, folder) : "missing";
-    if (problem.empty() && ref.letters > 0 && !open_fibres(*index, folder))
-        problem = "its files cannot be read";
+    std::string const problem = load_saved_index(ref, *index, folder);
     if (problem.empty())
     {
         ref.index_folder = folder;
-        ref.index = index;
-        log << text_prefix << "loaded from '" << folder << "' in " << seconds_since(start) << " s\n";
-        out = ref;
-        return 0;
-    }
-    if (problem != "missing" && problem != "stale")
-        print_warning("the index '" + folder + "' of class '" + name + "' is damaged (" + problem + "): rebuilt");
-
-    if (ref.letters > 0 && !build_index(*index))
-    {
-        print_error("cannot index the reference FASTA of class '" + name + "' '" + fasta + "'");
-        return -1;
-    }
-    std::string const unsaved = save_index(ref, *index, folder);
-    if (unsaved.empty())
-    {
-        ref.index_folder = folder;
-        log << text_prefix << "built and saved in '" << folder << "' in " << seconds_since(start) << " s\n";
+        log << about << "loaded from '" << folder << "' in " << seconds_since(start) << " s\n";
     }
     else
     {
-        print_warning("the index of class '" + name + "' is not saved (" + unsaved + "): built in memory for this run");
-        log << text_prefix << "built in memory in " << seconds_since(start) << " s\n";
+        if (problem != "missing" && problem != "stale")
+            print_warning("the index '" + folder + "' of class '" + name + "' is damaged (" + problem + "): rebuilt");
+        if (ref.letters > 0 && !build_index(*index))
+        {
+            print_error("cannot index the reference FASTA of class '" + name + "' '" + fasta + "'");
+            return -1;
+        }
+        std::string const built = problem == "missing" ? "built"
+                                  : problem == "stale" ? "rebuilt (the FASTA or the index format changed)"
+                                                       : "rebuilt";
+        std::string const unsaved = save_index(ref, *index, folder);
+        if (unsaved.empty())
+            ref.index_folder = folder;
+        else
+            print_warning("the index of class '" + name + "' is not saved (" + unsaved +
+                          "): built in memory for this run");
+        log << about << built << (unsaved.empty() ? " and saved in '" + folder + "'" : " in memory") << " in "
+            << seconds_since(start) << " s\n";
     }
     ref.index = index;
     out = ref;
