@@ -33,13 +33,26 @@ struct SAValue<class_text>
 };
 }  // namespace seqan
 
-// SeqAn reads each saved string of an index through an external string,
-// element by element; this reads the file into the string whole (the file
-// holds the string's elements as they lie in memory, as SeqAn saves them).
-// Found for every string of the index that SeqAn opens, being the more
-// specialised overload.
+// SeqAn saves and reads each string of an index through an external
+// string, element by element, and its save reports no failed write (a full
+// disk would leave a short file that the manifest then vouches for). These
+// write and read the file whole, the string's elements as they lie in
+// memory (as SeqAn's own files hold them), and fail when a write or read
+// does. Found for every string of the index that SeqAn saves or opens,
+// being the more specialised overloads.
 namespace seqan
 {
+template <typename TValue>
+inline bool save(String<TValue, Alloc<>> const & string, char const * file_name, int)
+{
+    std::FILE * file = std::fopen(file_name, "wb");
+    if (!file)
+        return false;
+    std::size_t const bytes = length(string) * sizeof(TValue);
+    bool const written = bytes == 0 || std::fwrite(&string[0], 1, bytes, file) == bytes;
+    return std::fclose(file) == 0 && written;
+}
+
 template <typename TValue>
 inline bool open(String<TValue, Alloc<>> & string, char const * file_name, int)
 {
