@@ -372,13 +372,13 @@ std::string make_manifest(class_reference const & ref, std::string const & folde
 
 // Why the index in `folder` cannot be used for `ref`: "" when it can,
 // "stale" when it was made from another FASTA or in another format, or what
-// is damaged.
-std::string index_folder_problem(class_reference const & ref, std::string const & folder)
+// is damaged. Its manifest is left in `manifest`.
+std::string index_folder_problem(class_reference const & ref, std::string const & folder, std::string & manifest)
 {
     std::ifstream in(folder + "/manifest.txt", std::ios::binary);
     if (!in)
         return "its manifest.txt cannot be read";
-    std::string const manifest((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    manifest.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     std::string const head = manifest_head(ref);
     if (manifest.compare(0, head.size(), head) != 0)
     {
@@ -553,10 +553,18 @@ std::string load_saved_index(class_reference const & ref, class_index & index, s
     struct stat info;
     if (stat(folder.c_str(), &info) != 0)
         return "missing";
-    std::string const problem = index_folder_problem(ref, folder);
-    if (problem.empty() && ref.letters > 0 && !open_fibres(index, folder))
+    std::string manifest;
+    std::string const problem = index_folder_problem(ref, folder, manifest);
+    if (!problem.empty())
+        return problem;
+    if (ref.letters > 0 && !open_fibres(index, folder))
         return "its files cannot be read";
-    return problem;
+    // Another run may have replaced the folder since it was checked (after
+    // the FASTA changed): the files read are the ones checked only if the
+    // manifest is still the same (a folder is put in place complete).
+    std::ifstream in(folder + "/manifest.txt", std::ios::binary);
+    std::string const again((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return again == manifest ? "" : "stale";
 }
 }  // namespace
 
