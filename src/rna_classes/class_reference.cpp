@@ -1,6 +1,7 @@
 #include "rna_classes/class_reference.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -110,22 +111,25 @@ uint8_t letter_for_n(uint64_t position)
     return uint8_t(((position * 0x9E3779B97F4A7C15ull) >> 61) & 3u);
 }
 
-// A C G T (U) of either case as 0 to 3; 4 for any other byte.
-uint8_t letter_code(char c)
-{
-    switch (c)
-    {
-        case 'A': case 'a': return 0;
-        case 'C': case 'c': return 1;
-        case 'G': case 'g': return 2;
-        case 'T': case 't': case 'U': case 'u': return 3;
-        default: return 4;
-    }
-}
-
 bool is_space(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// The code of each byte of a sequence line: A C G T (U) of either case as 0
+// to 3, blanks `skipped`, any other byte 4 (an N).
+constexpr uint8_t skipped = 5;
+std::array<uint8_t, 256> letter_codes()
+{
+    std::array<uint8_t, 256> codes;
+    codes.fill(4);
+    std::string const letters[4] = {"Aa", "Cc", "Gg", "TtUu"};
+    for (uint8_t code = 0; code < 4; ++code)
+        for (char const c : letters[code])
+            codes[uint8_t(c)] = code;
+    for (char const c : {' ', '\t', '\r', '\v', '\f'})
+        codes[uint8_t(c)] = skipped;
+    return codes;
 }
 
 bool is_blank(std::string const & line)
@@ -164,6 +168,7 @@ int32_t read_class_fasta(std::string const & path, std::string const & class_nam
     struct stat info;
     if (stat(path.c_str(), &info) == 0)
         seqan::reserve(index.text, uint64_t(info.st_size), seqan::Exact());
+    std::array<uint8_t, 256> const codes = letter_codes();
     uint64_t letters = 0;
     uint64_t line_number = 0;
     std::string line;
@@ -172,13 +177,13 @@ int32_t read_class_fasta(std::string const & path, std::string const & class_nam
         ++line_number;
         if (is_blank(line))
             continue;
-        std::string const where = path + ":" + std::to_string(line_number);
+        auto const where = [&] { return path + ":" + std::to_string(line_number); };
         if (line[0] == '>')
         {
             names.push_back(header_name(line));
             if (names.back().empty())
             {
-                print_error(where + ": a FASTA header without a name");
+                print_error(where() + ": a FASTA header without a name");
                 return -1;
             }
             index.record_starts.push_back(uint32_t(letters));
@@ -186,27 +191,30 @@ int32_t read_class_fasta(std::string const & path, std::string const & class_nam
         }
         if (names.empty())
         {
-            print_error(where + ": text before the first FASTA header (a record starts with '>')");
+            print_error(where() + ": text before the first FASTA header (a record starts with '>')");
             return -1;
         }
+        if (letters + line.size() > max_letters)
+        {
+            print_error(where() + ": the reference has more than " + std::to_string(max_letters) + " letters");
+            return -1;
+        }
+        seqan::resize(index.text, letters + line.size());  // room for the line, cut to its letters below
+        seqan::Dna * out = &index.text[0] + letters;
         for (char const c : line)
         {
-            if (is_space(c))
+            uint8_t code = codes[uint8_t(c)];
+            if (code == skipped)
                 continue;
-            if (letters >= max_letters)
-            {
-                print_error(where + ": the reference has more than " + std::to_string(max_letters) + " letters");
-                return -1;
-            }
-            uint8_t code = letter_code(c);
             if (code == 4)
             {
                 index.n_positions.push_back(uint32_t(letters));
                 code = letter_for_n(letters);
             }
-            seqan::appendValue(index.text, seqan::Dna(code));
+            *out++ = seqan::Dna(code);
             ++letters;
         }
+        seqan::resize(index.text, letters);
     }
     if (in.bad())
     {
