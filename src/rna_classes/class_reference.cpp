@@ -1,6 +1,7 @@
 #include "rna_classes/class_reference.hpp"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -31,6 +32,45 @@ struct SAValue<class_text>
 {
     typedef uint32_t Type;
 };
+}  // namespace seqan
+
+// SeqAn saves and reads each string of an index through an external
+// string, element by element, and its save reports no failed write (a full
+// disk would leave a short file that the manifest then vouches for). These
+// write and read the file whole, the string's elements as they lie in
+// memory (as SeqAn's own files hold them), and fail when a write or read
+// does. Found for every string of the index that SeqAn saves or opens,
+// being the more specialised overloads.
+namespace seqan
+{
+template <typename TValue>
+inline bool save(String<TValue, Alloc<>> const & string, char const * file_name, int)
+{
+    std::FILE * file = std::fopen(file_name, "wb");
+    if (!file)
+        return false;
+    std::size_t const bytes = length(string) * sizeof(TValue);
+    bool const written = bytes == 0 || std::fwrite(&string[0], 1, bytes, file) == bytes;
+    return std::fclose(file) == 0 && written;
+}
+
+template <typename TValue>
+inline bool open(String<TValue, Alloc<>> & string, char const * file_name, int)
+{
+    std::FILE * file = std::fopen(file_name, "rb");
+    struct stat info;
+    if (!file || fstat(fileno(file), &info) != 0 || uint64_t(info.st_size) % sizeof(TValue) != 0)
+    {
+        if (file)
+            std::fclose(file);
+        return false;
+    }
+    std::size_t const bytes = std::size_t(info.st_size);
+    resize(string, bytes / sizeof(TValue), Exact());
+    bool const read_whole = bytes == 0 || std::fread(&string[0], 1, bytes, file) == bytes;
+    std::fclose(file);
+    return read_whole;
+}
 }  // namespace seqan
 
 namespace
@@ -71,22 +111,25 @@ uint8_t letter_for_n(uint64_t position)
     return uint8_t(((position * 0x9E3779B97F4A7C15ull) >> 61) & 3u);
 }
 
-// A C G T (U) of either case as 0 to 3; 4 for any other byte.
-uint8_t letter_code(char c)
-{
-    switch (c)
-    {
-        case 'A': case 'a': return 0;
-        case 'C': case 'c': return 1;
-        case 'G': case 'g': return 2;
-        case 'T': case 't': case 'U': case 'u': return 3;
-        default: return 4;
-    }
-}
-
 bool is_space(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
+}
+
+// The code of each byte of a sequence line: A C G T (U) of either case as 0
+// to 3, blanks `skipped`, any other byte 4 (an N).
+constexpr uint8_t skipped = 5;
+std::array<uint8_t, 256> letter_codes()
+{
+    std::array<uint8_t, 256> codes;
+    codes.fill(4);
+    std::string const letters[4] = {"Aa", "Cc", "Gg", "TtUu"};
+    for (uint8_t code = 0; code < 4; ++code)
+        for (char const c : letters[code])
+            codes[uint8_t(c)] = code;
+    for (char const c : {' ', '\t', '\r', '\v', '\f'})
+        codes[uint8_t(c)] = skipped;
+    return codes;
 }
 
 bool is_blank(std::string const & line)
@@ -125,6 +168,7 @@ int32_t read_class_fasta(std::string const & path, std::string const & class_nam
     struct stat info;
     if (stat(path.c_str(), &info) == 0)
         seqan::reserve(index.text, uint64_t(info.st_size), seqan::Exact());
+    std::array<uint8_t, 256> const codes = letter_codes();
     uint64_t letters = 0;
     uint64_t line_number = 0;
     std::string line;
@@ -133,13 +177,13 @@ int32_t read_class_fasta(std::string const & path, std::string const & class_nam
         ++line_number;
         if (is_blank(line))
             continue;
-        std::string const where = path + ":" + std::to_string(line_number);
+        auto const where = [&] { return path + ":" + std::to_string(line_number); };
         if (line[0] == '>')
         {
             names.push_back(header_name(line));
             if (names.back().empty())
             {
-                print_error(where + ": a FASTA header without a name");
+                print_error(where() + ": a FASTA header without a name");
                 return -1;
             }
             index.record_starts.push_back(uint32_t(letters));
@@ -147,27 +191,30 @@ int32_t read_class_fasta(std::string const & path, std::string const & class_nam
         }
         if (names.empty())
         {
-            print_error(where + ": text before the first FASTA header (a record starts with '>')");
+            print_error(where() + ": text before the first FASTA header (a record starts with '>')");
             return -1;
         }
+        if (letters + line.size() > max_letters)
+        {
+            print_error(where() + ": the reference has more than " + std::to_string(max_letters) + " letters");
+            return -1;
+        }
+        seqan::resize(index.text, letters + line.size());  // room for the line, cut to its letters below
+        seqan::Dna * out = &index.text[0] + letters;
         for (char const c : line)
         {
-            if (is_space(c))
+            uint8_t code = codes[uint8_t(c)];
+            if (code == skipped)
                 continue;
-            if (letters >= max_letters)
-            {
-                print_error(where + ": the reference has more than " + std::to_string(max_letters) + " letters");
-                return -1;
-            }
-            uint8_t code = letter_code(c);
             if (code == 4)
             {
                 index.n_positions.push_back(uint32_t(letters));
                 code = letter_for_n(letters);
             }
-            seqan::appendValue(index.text, seqan::Dna(code));
+            *out++ = seqan::Dna(code);
             ++letters;
         }
+        seqan::resize(index.text, letters);
     }
     if (in.bad())
     {
@@ -333,13 +380,13 @@ std::string make_manifest(class_reference const & ref, std::string const & folde
 
 // Why the index in `folder` cannot be used for `ref`: "" when it can,
 // "stale" when it was made from another FASTA or in another format, or what
-// is damaged.
-std::string index_folder_problem(class_reference const & ref, std::string const & folder)
+// is damaged. Its manifest is left in `manifest`.
+std::string index_folder_problem(class_reference const & ref, std::string const & folder, std::string & manifest)
 {
     std::ifstream in(folder + "/manifest.txt", std::ios::binary);
     if (!in)
         return "its manifest.txt cannot be read";
-    std::string const manifest((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    manifest.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     std::string const head = manifest_head(ref);
     if (manifest.compare(0, head.size(), head) != 0)
     {
@@ -482,6 +529,53 @@ std::string index_id(class_reference const & ref)
     return "mirsight-class-index-" + std::to_string(index_format) + ":" + ref.fasta_sha256;
 }
 
+namespace
+{
+// Reads the FASTA of `ref` (its name and path set) into `index` and its
+// record names, with its SHA-256. Returns 0, or -1 after an error.
+int32_t read_reference(class_reference & ref, class_index & index)
+{
+    // The checksum and the letters must be of the same file: one that
+    // changes while it is read is refused.
+    struct stat before;
+    bool const stated = stat(ref.fasta.c_str(), &before) == 0;
+    ref.fasta_sha256 = stated ? file_sha256(ref.fasta) : "";
+    if (read_class_fasta(ref.fasta, ref.name, index, ref.record_names) != 0)
+        return -1;
+    struct stat after;
+    if (ref.fasta_sha256.empty() || stat(ref.fasta.c_str(), &after) != 0 || !same_file_state(before, after))
+    {
+        print_error("cannot read the reference FASTA of class '" + ref.name + "' '" + ref.fasta + "'" +
+                    (ref.fasta_sha256.empty() ? "" : ": it changed while it was read"));
+        return -1;
+    }
+    ref.letters = seqan::length(index.text);
+    return 0;
+}
+
+// Why the index saved in `folder` cannot be loaded into `index`: "" when it
+// was loaded, "missing", "stale" (made from another FASTA or format), or
+// what is damaged.
+std::string load_saved_index(class_reference const & ref, class_index & index, std::string const & folder)
+{
+    struct stat info;
+    if (stat(folder.c_str(), &info) != 0)
+        return "missing";
+    std::string manifest;
+    std::string const problem = index_folder_problem(ref, folder, manifest);
+    if (!problem.empty())
+        return problem;
+    if (ref.letters > 0 && !open_fibres(index, folder))
+        return "its files cannot be read";
+    // Another run may have replaced the folder since it was checked (after
+    // the FASTA changed): the files read are the ones checked only if the
+    // manifest is still the same (a folder is put in place complete).
+    std::ifstream in(folder + "/manifest.txt", std::ios::binary);
+    std::string const again((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return again == manifest ? "" : "stale";
+}
+}  // namespace
+
 int32_t open_class_reference(std::string const & name, std::string const & fasta, std::string const & index_dir,
                              class_reference & out, std::ostream & log)
 {
@@ -490,55 +584,37 @@ int32_t open_class_reference(std::string const & name, std::string const & fasta
     ref.name = name;
     ref.fasta = fasta;
     auto index = std::make_shared<class_index>();
-    // The checksum and the letters must be of the same file: one that
-    // changes while it is read is refused.
-    struct stat before;
-    bool const stated = stat(fasta.c_str(), &before) == 0;
-    ref.fasta_sha256 = stated ? file_sha256(fasta) : "";
-    if (read_class_fasta(fasta, name, *index, ref.record_names) != 0)
+    if (read_reference(ref, *index) != 0)
         return -1;
-    struct stat after;
-    if (ref.fasta_sha256.empty() || stat(fasta.c_str(), &after) != 0 || !same_file_state(before, after))
-    {
-        print_error("cannot read the reference FASTA of class '" + name + "' '" + fasta + "'" +
-                    (ref.fasta_sha256.empty() ? "" : ": it changed while it was read"));
-        return -1;
-    }
-    ref.letters = seqan::length(index->text);
     std::string const folder = class_index_folder(fasta, index_dir);
-    std::string const text_prefix = "class " + name + ": index of '" + fasta + "' (" + describe(ref) + ") ";
+    std::string const about = "class " + name + ": index of '" + fasta + "' (" + describe(ref) + ") ";
 
-    struct stat info;
-    bool const exists = stat(folder.c_str(), &info) == 0;
-    std::string problem = exists ? index_folder_problem(ref, folder) : "missing";
-    if (problem.empty() && ref.letters > 0 && !open_fibres(*index, folder))
-        problem = "its files cannot be read";
+    std::string const problem = load_saved_index(ref, *index, folder);
     if (problem.empty())
     {
         ref.index_folder = folder;
-        ref.index = index;
-        log << text_prefix << "loaded from '" << folder << "' in " << seconds_since(start) << " s\n";
-        out = ref;
-        return 0;
-    }
-    if (problem != "missing" && problem != "stale")
-        print_warning("the index '" + folder + "' of class '" + name + "' is damaged (" + problem + "): rebuilt");
-
-    if (ref.letters > 0 && !build_index(*index))
-    {
-        print_error("cannot index the reference FASTA of class '" + name + "' '" + fasta + "'");
-        return -1;
-    }
-    std::string const unsaved = save_index(ref, *index, folder);
-    if (unsaved.empty())
-    {
-        ref.index_folder = folder;
-        log << text_prefix << "built and saved in '" << folder << "' in " << seconds_since(start) << " s\n";
+        log << about << "loaded from '" << folder << "' in " << seconds_since(start) << " s\n";
     }
     else
     {
-        print_warning("the index of class '" + name + "' is not saved (" + unsaved + "): built in memory for this run");
-        log << text_prefix << "built in memory in " << seconds_since(start) << " s\n";
+        if (problem != "missing" && problem != "stale")
+            print_warning("the index '" + folder + "' of class '" + name + "' is damaged (" + problem + "): rebuilt");
+        if (ref.letters > 0 && !build_index(*index))
+        {
+            print_error("cannot index the reference FASTA of class '" + name + "' '" + fasta + "'");
+            return -1;
+        }
+        std::string const built = problem == "missing" ? "built"
+                                  : problem == "stale" ? "rebuilt (the FASTA or the index format changed)"
+                                                       : "rebuilt";
+        std::string const unsaved = save_index(ref, *index, folder);
+        if (unsaved.empty())
+            ref.index_folder = folder;
+        else
+            print_warning("the index of class '" + name + "' is not saved (" + unsaved +
+                          "): built in memory for this run");
+        log << about << built << (unsaved.empty() ? " and saved in '" + folder + "'" : " in memory") << " in "
+            << seconds_since(start) << " s\n";
     }
     ref.index = index;
     out = ref;

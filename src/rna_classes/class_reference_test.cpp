@@ -6,6 +6,8 @@
 #include <sstream>
 
 #include <dirent.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
@@ -330,7 +332,8 @@ TEST(ClassReference, IndexReusedRebuiltWhenStaleOrDamaged)
     opened const stale = open_reference(fasta);
     ASSERT_EQ(stale.status, 0) << stale.errors;
     EXPECT_EQ(stale.errors, "");
-    EXPECT_NE(stale.log.find("built and saved"), std::string::npos) << stale.log;
+    EXPECT_NE(stale.log.find("rebuilt (the FASTA or the index format changed) and saved"), std::string::npos)
+        << stale.log;
     EXPECT_NE(index_id(stale.ref), index_id(built.ref));
     EXPECT_EQ(match_text(find_in_class(stale.ref, tag("GTAGGCATCGAT"), 0)), "none");
     EXPECT_EQ(match_text(find_in_class(stale.ref, tag("GTAGGCTTCGAT"), 0)), "0 subs, record 1 at 7");
@@ -352,7 +355,7 @@ TEST(ClassReference, IndexReusedRebuiltWhenStaleOrDamaged)
         EXPECT_NE(rebuilt.errors.find("warning: the index '" + folder + "' of class 'rRNA' is damaged"),
                   std::string::npos)
             << rebuilt.errors;
-        EXPECT_NE(rebuilt.log.find("built and saved"), std::string::npos) << rebuilt.log;
+        EXPECT_NE(rebuilt.log.find("rebuilt and saved"), std::string::npos) << rebuilt.log;
         EXPECT_EQ(match_text(find_in_class(rebuilt.ref, tag("GTAGGCTTCGAT"), 0)), "0 subs, record 1 at 7");
         opened const again = open_reference(fasta);
         EXPECT_EQ(again.errors, "");
@@ -386,6 +389,35 @@ TEST(ClassReference, IndexFolderGivenOrUnwritable)
     EXPECT_NE(memory.log.find("built in memory"), std::string::npos) << memory.log;
     EXPECT_EQ(memory.ref.index_folder, "");
     EXPECT_EQ(match_text(find_in_class(memory.ref, tag("GTTCACAGTCAGTTACAGAT"), 1)), "0 subs, record 0 at 36");
+}
+
+// A write of the index that fails (here past the file size limit, as on a
+// full disk): nothing is saved that a later run would load, and the index
+// serves this run from memory.
+TEST(ClassReference, IndexWriteThatFailsSavesNothing)
+{
+    scratch_dir dir;
+    std::string const fasta = dir.file("pirna.fa");
+    std::mt19937 rng(7);
+    write_file(fasta, fasta_text({{"p1", random_letters(rng, 20000)}, {"p2", "GATTACAGATTACAGATTACA"}}));
+    struct rlimit const before = [] {
+        struct rlimit limit;
+        getrlimit(RLIMIT_FSIZE, &limit);
+        return limit;
+    }();
+    struct rlimit small = before;
+    small.rlim_cur = 4096;  // the FASTA is read, the index files (over 5,000 bytes each) cannot be written
+    auto const old_handler = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    opened const o = open_reference(fasta, "", "piRNA");
+    setrlimit(RLIMIT_FSIZE, &before);
+    signal(SIGXFSZ, old_handler);
+    ASSERT_EQ(o.status, 0) << o.errors;
+    EXPECT_NE(o.errors.find("warning: the index of class 'piRNA' is not saved (cannot write the index files"),
+              std::string::npos)
+        << o.errors;
+    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"pirna.fa"}));
+    EXPECT_EQ(match_text(find_in_class(o.ref, tag("GATTACAGATTACAGATTACA"), 1)), "0 subs, record 1 at 0");
 }
 
 // A FASTA that is not one: an error naming the file (and line).
