@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 mode=${1:-run}
 
-packages=(g++ cmake make libseqan2-dev libdivsufsort-dev libgtest-dev zlib1g-dev libisal-dev)
+packages=(g++ cmake make libseqan2-dev libdivsufsort-dev libgtest-dev zlib1g-dev libisal-dev libssl-dev)
 # Every outside tool a test needs (CTest label "tool"; without one such a
 # test is reported as skipped, see e2e/require_tools.sh).
 [ "$mode" = test ] && packages+=(clang libclang-rt-14-dev python3 cutadapt python3-mirtop mirtop python3-pandas
