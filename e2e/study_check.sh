@@ -284,7 +284,7 @@ grep -q "^class rRNA: .* built and saved in 'classes/rrna.fa.mirsight-index'" cl
     fail "--rna-class: the index was not built once, then loaded: $(grep '^class' classes/s/[ab].log)"
 printf '>rRNA_3 added\nACGTTGCA\n' >> classes/rrna.fa
 class_map c --rna-class rRNA=classes/rrna.fa
-grep -q "^class rRNA: .* built" classes/s/c.log || fail "--rna-class: a changed FASTA was not indexed again"
+grep -q "^class rRNA: .* rebuilt (the FASTA or the index format changed) and saved" classes/s/c.log || fail "--rna-class: a changed FASTA was not indexed again"
 "$binary" merge --outdir classes/m classes/s/a classes/s/b > /dev/null 2>&1 || fail "--rna-class: merge exited with $?"
 /usr/bin/python3 - "$work/classes" << 'PY' || fail "--rna-class: the class counts are not as the rules place the tags"
 import sys

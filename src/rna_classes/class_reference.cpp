@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -506,11 +505,6 @@ bool same_file_state(struct stat const & a, struct stat const & b)
            a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
 }
 
-double seconds_since(std::chrono::steady_clock::time_point start)
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
 std::string describe(class_reference const & ref)
 {
     return std::to_string(ref.record_names.size()) + " records, " + std::to_string(ref.letters) + " letters";
@@ -579,7 +573,6 @@ std::string load_saved_index(class_reference const & ref, class_index & index, s
 int32_t open_class_reference(std::string const & name, std::string const & fasta, std::string const & index_dir,
                              class_reference & out, std::ostream & log)
 {
-    auto const start = std::chrono::steady_clock::now();
     class_reference ref;
     ref.name = name;
     ref.fasta = fasta;
@@ -593,7 +586,7 @@ int32_t open_class_reference(std::string const & name, std::string const & fasta
     if (problem.empty())
     {
         ref.index_folder = folder;
-        log << about << "loaded from '" << folder << "' in " << seconds_since(start) << " s\n";
+        log << about << "loaded from '" << folder << "'\n";
     }
     else
     {
@@ -613,8 +606,7 @@ int32_t open_class_reference(std::string const & name, std::string const & fasta
         else
             print_warning("the index of class '" + name + "' is not saved (" + unsaved +
                           "): built in memory for this run");
-        log << about << built << (unsaved.empty() ? " and saved in '" + folder + "'" : " in memory") << " in "
-            << seconds_since(start) << " s\n";
+        log << about << built << (unsaved.empty() ? " and saved in '" + folder + "'" : " in memory") << "\n";
     }
     ref.index = index;
     out = ref;
