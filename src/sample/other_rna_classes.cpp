@@ -40,6 +40,10 @@ int open_classes(std::vector<class_request> const & requests, std::string const 
     return 0;
 }
 
+// Every tag's best class as the header says. A tag is searched only as far
+// as a class can still win it: not at all when it stays a miRNA, exactly
+// when a miRNA holds it with changes, and in each class with fewer
+// substitutions than the best class before it (none after an exact match).
 class_assignment assign_to_classes(std::vector<class_reference> const & classes, uint32_t max_substitutions,
                                    precursor_catalogue const * precursors, std::vector<std::string> const & species,
                                    uint32_t thread_count, tag_table & tags)
@@ -47,36 +51,51 @@ class_assignment assign_to_classes(std::vector<class_reference> const & classes,
     class_assignment assignment;
     if (classes.empty())
         return assignment;
-    std::vector<tag_letters> letters;
-    letters.reserve(tags.tag_vet.size());
-    for (tag_vet_t const & tag : tags.tag_vet)
-        letters.push_back(tag.tag_sequence);
-    std::vector<std::vector<class_match>> matches;
-    for (class_reference const & reference : classes)
-        matches.push_back(find_all_in_class(reference, letters, max_substitutions, thread_count));
-
+    constexpr int32_t done = -1;
+    std::vector<int32_t> limit(tags.tag_vet.size(), done);  // substitutions a class may still use
     for (std::size_t t = 0; t < tags.tag_vet.size(); ++t)
     {
-        tag_vet_t & tag = tags.tag_vet[t];
+        tag_vet_t const & tag = tags.tag_vet[t];
         bool const on_mirna = !tag.mirna_matched_vet.empty();
         if (on_mirna && (is_a_mirna_exactly(tag) ||
                          (precursors != nullptr && lies_in_a_precursor(tag, *precursors, species))))
             continue;
-        // The best class: fewest substitutions, then the first in order; a
-        // tag on a miRNA moves only to a class that holds it exactly.
-        int64_t best = -1;
-        for (std::size_t c = 0; c < classes.size(); ++c)
+        limit[t] = on_mirna ? 0 : static_cast<int32_t>(max_substitutions);
+    }
+
+    std::vector<int64_t> best_class(tags.tag_vet.size(), -1);
+    std::vector<class_match> best(tags.tag_vet.size());
+    for (std::size_t c = 0; c < classes.size(); ++c)
+        for (int32_t searched = 0; searched <= static_cast<int32_t>(max_substitutions); ++searched)
         {
-            class_match const & match = matches[c][t];
-            if (!match.found || (on_mirna && !match.exact()))
+            std::vector<std::size_t> asked;
+            std::vector<tag_letters> letters;
+            for (std::size_t t = 0; t < tags.tag_vet.size(); ++t)
+                if (limit[t] == searched)
+                {
+                    asked.push_back(t);
+                    letters.push_back(tags.tag_vet[t].tag_sequence);
+                }
+            if (asked.empty())
                 continue;
-            if (best < 0 || match.substitutions < matches[static_cast<std::size_t>(best)][t].substitutions)
-                best = static_cast<int64_t>(c);
+            std::vector<class_match> const found =
+                find_all_in_class(classes[c], letters, static_cast<uint32_t>(searched), thread_count);
+            for (std::size_t a = 0; a < asked.size(); ++a)
+                if (found[a].found)
+                {
+                    best_class[asked[a]] = static_cast<int64_t>(c);
+                    best[asked[a]] = found[a];
+                    limit[asked[a]] = found[a].exact() ? done : static_cast<int32_t>(found[a].substitutions) - 1;
+                }
         }
-        if (best < 0)
+
+    for (std::size_t t = 0; t < tags.tag_vet.size(); ++t)
+    {
+        if (best_class[t] < 0)
             continue;
-        class_match const & match = matches[static_cast<std::size_t>(best)][t];
-        assignment.by_tag_index[tag.tag_index] = {static_cast<uint32_t>(best), match.record, on_mirna};
+        tag_vet_t & tag = tags.tag_vet[t];
+        bool const on_mirna = !tag.mirna_matched_vet.empty();
+        assignment.by_tag_index[tag.tag_index] = {static_cast<uint32_t>(best_class[t]), best[t].record, on_mirna};
         tag.mirna_matched_vet = alignment_list{};
     }
     return assignment;

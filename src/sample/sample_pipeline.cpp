@@ -121,6 +121,41 @@ std::future<int> start_building_seed_index(sample_request const & r, output_stag
     }
 }
 
+// The other RNA classes' references, opened (their indexes loaded or
+// built) while the tags are loaded: they share nothing with the tags.
+struct opened_classes
+{
+    int status = 0;
+    std::vector<class_reference> classes;
+    std::string log;  // the opening's lines, for the run's log in order
+};
+
+opened_classes open_class_references(sample_request const & r)
+{
+    opened_classes opened;
+    std::ostringstream log;
+    opened.status = open_classes(r.rna_classes, r.class_index_dir, log, opened.classes);
+    opened.log = log.str();
+    return opened;
+}
+
+// open_class_references on a thread of its own when there are classes and
+// the run has more than one thread; otherwise (or when no thread can be
+// started) nothing.
+std::future<opened_classes> start_opening_classes(sample_request const & r)
+{
+    if (r.rna_classes.empty() || r.thread_count <= 1)
+        return {};
+    try
+    {
+        return std::async(std::launch::async, open_class_references, std::cref(r));
+    }
+    catch (std::system_error const &)
+    {
+        return {};
+    }
+}
+
 // What a pass over reads found, when the tags come from reads.
 struct reads_pass
 {
@@ -488,6 +523,7 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
     output_staging temporary_index_files;
     output_staging & index_files = r.keep_index_files ? outputs : temporary_index_files;
     progress.show("indexing the miRNA file and loading the tag file");
+    std::future<opened_classes> classes_opened = start_opening_classes(r);
     std::future<int> index_built = start_building_seed_index(r, index_files, state.mirna_db);
     if (!index_built.valid() && build_seed_index(r, index_files, state.mirna_db) != 0)
         return 1;
@@ -522,8 +558,11 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
     if (!r.rna_classes.empty())
     {
         progress.show("opening the other RNA classes");
-        if (open_classes(r.rna_classes, r.class_index_dir, log, classes) != 0)
+        opened_classes opened = classes_opened.valid() ? classes_opened.get() : open_class_references(r);
+        log << opened.log;
+        if (opened.status != 0)
             return 1;
+        classes = std::move(opened.classes);
         progress.show("searching the other RNA classes");
         placed = assign_to_classes(classes, r.class_substitutions, r.hairpin.path.empty() ? nullptr : &precursors,
                                    searched_species(state.mirna_db), r.thread_count, state.tags);
