@@ -255,7 +255,8 @@ PY
 # one-substitution kin go to rRNA; a stretch of rRNA that a miRNA holds with
 # one change goes to rRNA too (moved); a miRNA read exactly stays one;
 # random letters stay unmapped. The class's index is built once, then
-# loaded; a changed FASTA is indexed again. Two samples merge into a class
+# loaded; a changed FASTA is indexed again; a cache folder named is made
+# and holds it. Two samples merge into a class
 # matrix that pandas reads; a rerun without the class removes its table.
 mkdir -p classes
 /usr/bin/python3 - classes << 'PY'
@@ -285,6 +286,10 @@ grep -q "^class rRNA: .* built and saved in 'classes/rrna.fa.mirsight-index'" cl
 printf '>rRNA_3 added\nACGTTGCA\n' >> classes/rrna.fa
 class_map c --rna-class rRNA=classes/rrna.fa
 grep -q "^class rRNA: .* rebuilt (the FASTA or the index format changed) and saved" classes/s/c.log || fail "--rna-class: a changed FASTA was not indexed again"
+class_map d --rna-class rRNA=classes/rrna.fa --class-index-dir classes/cache/indexes
+grep -q "^class rRNA: .* built and saved in 'classes/cache/indexes/rrna.fa.mirsight-index'" classes/s/d.log &&
+    [ -s classes/cache/indexes/rrna.fa.mirsight-index/manifest.txt ] ||
+    fail "--rna-class: the index was not kept in the --class-index-dir folder named: $(grep '^class' classes/s/d.log)"
 "$binary" merge --outdir classes/m classes/s/a classes/s/b > /dev/null 2>&1 || fail "--rna-class: merge exited with $?"
 /usr/bin/python3 - "$work/classes" << 'PY' || fail "--rna-class: the class counts are not as the rules place the tags"
 import sys

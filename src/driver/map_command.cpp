@@ -83,7 +83,7 @@ std::vector<long_option> const & map_options()
              "beside the FASTA (or in --class-index-dir)",
              "Other RNA classes", true},
             {"class-index-dir", long_option::text, 0, 0, "DIR",
-             "keep the classes' indexes in DIR rather than beside their FASTA files"},
+             "keep the classes' indexes in DIR (made when missing) rather than beside their FASTA files"},
             {"class-substitutions", long_option::number, 0, 4, "N",
              "substitutions a read may have in a class's reference when no miRNA holds it, 0 to 4 (1)"},
             {"ties", long_option::text, 0, 0, "unassigned|share",
@@ -376,6 +376,8 @@ int map_command(std::vector<std::string> const & arguments)
     request.folders = {options.text("outdir")};
     if (request.keep_index_files)
         request.folders.push_back(options.text("index-dir"));
+    if (!request.class_index_dir.empty())
+        request.folders.push_back(request.class_index_dir);  // a cache folder named is made, as --outdir is
     run_state state;
     return run_sample(request, state);
 }
