@@ -40,10 +40,11 @@ int open_classes(std::vector<class_request> const & requests, std::string const 
     return 0;
 }
 
-// Every tag's best class as the header says. A tag is searched only as far
-// as a class can still win it: not at all when it stays a miRNA, exactly
-// when a miRNA holds it with changes, and in each class with fewer
-// substitutions than the best class before it (none after an exact match).
+// Every tag's best class as the header says, searched by rounds: first
+// exactly in every class, then with one substitution in each class for the
+// tags no class holds exactly, and so on, each tag until a class holds it.
+// A tag that stays a miRNA is not searched; one a miRNA holds with changes
+// only exactly.
 class_assignment assign_to_classes(std::vector<class_reference> const & classes, uint32_t max_substitutions,
                                    precursor_catalogue const * precursors, std::vector<std::string> const & species,
                                    uint32_t thread_count, tag_table & tags)
@@ -51,8 +52,7 @@ class_assignment assign_to_classes(std::vector<class_reference> const & classes,
     class_assignment assignment;
     if (classes.empty())
         return assignment;
-    constexpr int32_t done = -1;
-    std::vector<int32_t> limit(tags.tag_vet.size(), done);  // substitutions a class may still use
+    std::vector<int32_t> limit(tags.tag_vet.size(), -1);  // the most substitutions a class may use; -1: none
     for (std::size_t t = 0; t < tags.tag_vet.size(); ++t)
     {
         tag_vet_t const & tag = tags.tag_vet[t];
@@ -65,27 +65,26 @@ class_assignment assign_to_classes(std::vector<class_reference> const & classes,
 
     std::vector<int64_t> best_class(tags.tag_vet.size(), -1);
     std::vector<class_match> best(tags.tag_vet.size());
-    for (std::size_t c = 0; c < classes.size(); ++c)
-        for (int32_t searched = 0; searched <= static_cast<int32_t>(max_substitutions); ++searched)
+    for (int32_t round = 0; round <= static_cast<int32_t>(max_substitutions); ++round)
+        for (std::size_t c = 0; c < classes.size(); ++c)
         {
             std::vector<std::size_t> asked;
             std::vector<tag_letters> letters;
             for (std::size_t t = 0; t < tags.tag_vet.size(); ++t)
-                if (limit[t] == searched)
+                if (best_class[t] < 0 && limit[t] >= round)
                 {
                     asked.push_back(t);
                     letters.push_back(tags.tag_vet[t].tag_sequence);
                 }
             if (asked.empty())
-                continue;
+                break;
             std::vector<class_match> const found =
-                find_all_in_class(classes[c], letters, static_cast<uint32_t>(searched), thread_count);
+                find_all_in_class(classes[c], letters, static_cast<uint32_t>(round), thread_count);
             for (std::size_t a = 0; a < asked.size(); ++a)
                 if (found[a].found)
                 {
                     best_class[asked[a]] = static_cast<int64_t>(c);
                     best[asked[a]] = found[a];
-                    limit[asked[a]] = found[a].exact() ? done : static_cast<int32_t>(found[a].substitutions) - 1;
                 }
         }
 
