@@ -119,7 +119,7 @@ int short_option_run(int argc, char * argv[])
     }
     if (parameters.show_version)
     {
-        std::cout << "mirsight " << mirsight_version << std::endl;
+        std::cout << version_line("mirsight") << std::endl;
         return 0;
     }
     run_state state;
@@ -157,7 +157,7 @@ int main(int argc, char * argv[])
     }
     if (asks_for_version(rest))
     {
-        std::cout << "mirsight " << mirsight_version << std::endl;
+        std::cout << version_line("mirsight") << std::endl;
         return 0;
     }
     return c->run(rest);
