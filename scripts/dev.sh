@@ -51,7 +51,8 @@ case "$mode" in
         echo
         echo "The study's count matrix above is study/merged/mirna_counts.tsv; the other tables are in"
         echo "study/merged/ and each sample's in study/samples/ (see README.md, \"What comes out\")."
-        echo "Install both tools with: cmake --install build (to /usr/local/bin)"
+        echo "Install with: cmake --install build (the programs, workflow, manual pages and completion, under"
+        echo "/usr/local), or as a Debian package: README.md, \"Install\"."
         ;;
     test)
         cmake --build build -j"$jobs"
