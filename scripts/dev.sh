@@ -12,7 +12,8 @@ packages=(g++ cmake make libseqan2-dev libdivsufsort-dev libgtest-dev zlib1g-dev
 # Every outside tool a test needs (CTest label "tool"; without one such a
 # test is reported as skipped, see e2e/require_tools.sh).
 [ "$mode" = test ] && packages+=(clang libclang-rt-14-dev python3 cutadapt python3-mirtop mirtop python3-pandas
-                                 snakemake multiqc chromium fastp bowtie slurm-wlm munge)
+                                 snakemake multiqc chromium fastp bowtie slurm-wlm munge git lintian dpkg-dev
+                                 man-db groff-base)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
