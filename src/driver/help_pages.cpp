@@ -211,7 +211,7 @@ std::string value_cases(command_page const & page)
             continue;
         std::string const how = value_completion(option.value);
         for (std::string const & name : option.names)
-            cases += "        '" + page.name + " " + name + "') words=(" + (how.empty() ? "" : how) + ") ;;\n";
+            cases += "        '" + page.name + " " + name + "') words=(" + how + ") ;;\n";
     }
     return cases;
 }
