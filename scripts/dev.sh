@@ -37,8 +37,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
 
 case "$mode" in
     run)
-        # Only the two tools: the tests and benchmarks are built by "test".
-        cmake --build build -j"$jobs" --target mirsight mirsight-collapse
+        # Only the two tools and what installing them needs (the manual pages
+        # and the completion): the tests and benchmarks are built by "test".
+        cmake --build build -j"$jobs" --target mirsight mirsight-collapse mirsight_docs
         # The README's "A study from raw reads": map each bundled sample, then
         # merge them; each command's messages go to its log in study/logs/.
         mkdir -p study/logs
