@@ -96,7 +96,7 @@ std::string page_title(command_page const & page)
 }
 
 // "mirsight help --man NAME": the manual page of mirsight ("mirsight") or
-// of a command ("map"); made at build time (see CMakeLists.txt).
+// of a command ("map"); made at build time (cmake/package.cmake).
 int print_man_page(std::string const & name)
 {
     std::vector<command_page> const pages = manual_pages();
