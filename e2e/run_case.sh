@@ -9,6 +9,8 @@
 #   setup      bash run in the work folder before the tool (optional)
 #   status     the expected exit status (optional: 0)
 #   stdout     the expected standard output, byte for byte
+#   stdout_pattern  instead of stdout: an extended regular expression that
+#              standard output, one line, must match whole
 #   stderr     the expected standard error (optional: it must then be empty,
 #              unless stderr_has is given)
 #   stderr_has lines that must each occur somewhere in standard error
@@ -69,7 +71,15 @@ compare() {  # compare EXPECTED ACTUAL LABEL
     fi
 }
 
-compare "$reference/stdout" "$work/.stdout" "standard output"
+if [ -f "$reference/stdout_pattern" ]; then
+    if [ "$(wc -l < "$work/.stdout")" != 1 ] || ! grep -Eqx -f "$reference/stdout_pattern" "$work/.stdout"; then
+        echo "FAIL: standard output does not match $(cat "$reference/stdout_pattern"):"
+        head -5 "$work/.stdout"
+        failed=1
+    fi
+else
+    compare "$reference/stdout" "$work/.stdout" "standard output"
+fi
 if [ -f "$case_dir/stderr" ]; then
     compare "$case_dir/stderr" "$work/.stderr" "standard error"
 elif [ -f "$case_dir/stderr_has" ]; then

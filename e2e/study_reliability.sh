@@ -142,7 +142,7 @@ provenance)
     [ "$(awk -F'\t' '$1 == "mature_sha256" { print $2 }' out/A.provenance.tsv)" = \
       "$(sha256sum mirna_example.txt | cut -d' ' -f1)" ] || fail "the provenance lacks the miRNA file's SHA-256"
     /usr/bin/python3 -c "import csv, sys; rows = list(csv.DictReader(open('out/A.provenance.tsv'), delimiter='\t'));
-assert [r['key'] for r in rows][:3] == ['sample', 'mirsight_version', 'tags_file'] and all(len(r) == 2 for r in rows)" ||
+assert [r['key'] for r in rows][:4] == ['sample', 'mirsight_version', 'mirsight_commit', 'tags_file'] and all(len(r) == 2 for r in rows)" ||
         fail "csv does not read the provenance table"
     cp -r out clean
     # C differs in two ways: every difference is named, with the samples on each side.
@@ -175,6 +175,13 @@ PY
     expect 0 "" "$mirsight" merge --outdir m5 --quiet seed
     [ ! -s stderr.txt ] || fail "mode 'default' is not the seed search: $(cat stderr.txt)"
     rm out/C.*
+    # Samples mapped by builds of other commits are mapped differently, as
+    # samples of other versions are.
+    commit=$(awk -F'\t' '$1 == "mirsight_commit" { print $2 }' clean/A.provenance.tsv)
+    [ -n "$commit" ] || fail "the provenance lacks the commit mirsight was built from"
+    cp -r clean commits && sed -i 's/^mirsight_commit\t.*$/mirsight_commit\t0123abc/' commits/B.provenance.tsv
+    expect 1 "  mirsight_commit: '$commit' in A (commits/A.provenance.tsv); '0123abc' in B (commits/B.provenance.tsv)" \
+        "$mirsight" merge --outdir m6 commits
     sed 's/^UGAGGUAGUAGGUUGUAUAGUU$/UGAGGUAGUAGGUUGUAUAGUA/' mirna_example.txt > other_mirnas.txt
     "$mirsight" map --mature other_mirnas.txt --tags tag_count_iso_exampl.txt --outdir out --sample D --species hsa \
         --quiet --gff3 --hairpin hairpin_example.txt > /dev/null 2>&1 || fail "map D"

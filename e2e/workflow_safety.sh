@@ -145,12 +145,14 @@ blank_separated)
 missing_program)
     sheet sheet.tsv liver "$reads" muscle "$muscle"
     touch not_executable
-    for program in "$work/no/mirsight" "$work/not_executable"; do
+    # A path that is no program, and a bare name that PATH does not hold.
+    for program in "$work/no/mirsight" "$work/not_executable" mirsight-not-on-path; do
         snakemake --snakefile "$root/workflow/Snakefile" --cores 2 \
             --config samples=sheet.tsv mature="$root/Tests/mirna_example.txt" \
                      hairpin="$root/Tests/hairpin_example.txt" outdir=out mirsight="$program" > snakemake.log 2>&1 &&
             fail "the workflow ran with mirsight=$program"
-        grep -q "mirsight '$program' \(does not exist\|is not executable\): .*config key mirsight" snakemake.log ||
+        grep -q "mirsight '$program' \(does not exist\|is not executable\|is not a program on PATH\): .*config key mirsight" \
+            snakemake.log ||
             { cat snakemake.log; fail "no message naming $program and the config key mirsight"; }
         [ -e out ] && fail "a job started with mirsight=$program"
     done

@@ -12,7 +12,8 @@ packages=(g++ cmake make libseqan2-dev libdivsufsort-dev libgtest-dev zlib1g-dev
 # Every outside tool a test needs (CTest label "tool"; without one such a
 # test is reported as skipped, see e2e/require_tools.sh).
 [ "$mode" = test ] && packages+=(clang libclang-rt-14-dev python3 cutadapt python3-mirtop mirtop python3-pandas
-                                 snakemake multiqc chromium fastp bowtie slurm-wlm munge)
+                                 snakemake multiqc chromium fastp bowtie slurm-wlm munge git lintian dpkg-dev
+                                 man-db groff-base)
 missing=()
 for package in "${packages[@]}"; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
@@ -36,8 +37,9 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=Release > /dev/null
 
 case "$mode" in
     run)
-        # Only the two tools: the tests and benchmarks are built by "test".
-        cmake --build build -j"$jobs" --target mirsight mirsight-collapse
+        # Only the two tools and what installing them needs (the manual pages
+        # and the completion): the tests and benchmarks are built by "test".
+        cmake --build build -j"$jobs" --target mirsight mirsight-collapse mirsight_docs
         # The README's "A study from raw reads": map each bundled sample, then
         # merge them; each command's messages go to its log in study/logs/.
         mkdir -p study/logs
@@ -51,7 +53,8 @@ case "$mode" in
         echo
         echo "The study's count matrix above is study/merged/mirna_counts.tsv; the other tables are in"
         echo "study/merged/ and each sample's in study/samples/ (see README.md, \"What comes out\")."
-        echo "Install both tools with: cmake --install build (to /usr/local/bin)"
+        echo "Install with: cmake --install build (the programs, workflow, manual pages and completion, under"
+        echo "/usr/local), or as a Debian package: README.md, \"Install\"."
         ;;
     test)
         cmake --build build -j"$jobs"

@@ -124,7 +124,7 @@ std::string options_help(std::string const & usage, std::string const & about,
     }
     text += '\n';
     append_option_help(text, help_option);
-    append_option_help(text, {"version", long_option::flag, 0, 0, "", "print the version and stop"});
+    append_option_help(text, {"version", long_option::flag, 0, 0, "", "print the version and the commit it was built from, and stop"});
     return after.empty() ? text : text + '\n' + after;
 }
 

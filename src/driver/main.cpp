@@ -16,6 +16,7 @@
 #include "core/staged_output.hpp"
 #include "core/version.hpp"
 #include "driver/command_line.hpp"
+#include "driver/help_pages.hpp"
 #include "driver/map_command.hpp"
 #include "driver/merge_command.hpp"
 #include "driver/run.hpp"
@@ -76,9 +77,61 @@ std::vector<std::string> command_names()
     return names;
 }
 
+// The pages of the manual: mirsight itself (its commands and the short
+// options), each command ("mirsight-map"), and mirsight-collapse, whose
+// page is the collapse command's.
+std::vector<command_page> manual_pages()
+{
+    std::vector<command_page> pages = {
+        {"", "small-RNA sequencing reads on known mature miRNAs: counts and isomiRs",
+         commands_text() + "\nShort options:\n" + usage_text().substr(usage_text().find('\n') + 1)}};
+    for (command const & c : commands())
+        pages.push_back({c.name, c.summary, c.help()});
+    return pages;
+}
+
+std::string page_title(command_page const & page)
+{
+    return page.name.empty() ? "mirsight" : "mirsight-" + page.name;
+}
+
+// "mirsight help --man NAME": the manual page of mirsight ("mirsight") or
+// of a command ("map"); made at build time (cmake/package.cmake).
+int print_man_page(std::string const & name)
+{
+    std::vector<command_page> const pages = manual_pages();
+    for (command_page const & page : pages)
+    {
+        if (name != page.name && name != page_title(page))
+            continue;
+        std::vector<std::string> see_also;
+        for (command_page const & other : pages)
+            if (other.name != page.name)
+                see_also.push_back(page_title(other));
+        std::cout << man_page(page_title(page), page, see_also) << std::flush;
+        return 0;
+    }
+    print_error("help --man: no manual page '" + name + "'");
+    return 2;
+}
+
+// "mirsight help --completion": bash completion of mirsight and of
+// mirsight-collapse (the collapse command's options).
+int print_completion()
+{
+    command const * collapse = find_command("collapse");
+    std::cout << bash_completion("mirsight", manual_pages()) << '\n'
+              << bash_completion("mirsight-collapse", {{"", collapse->summary, collapse->help()}}) << std::flush;
+    return 0;
+}
+
 // "mirsight help [COMMAND]"; "mirsight help short": the short options.
 int help_command(std::vector<std::string> const & arguments)
 {
+    if (arguments.size() == 2 && arguments[0] == "--man")
+        return print_man_page(arguments[1]);
+    if (arguments.size() == 1 && arguments[0] == "--completion")
+        return print_completion();
     if (arguments.empty())
     {
         std::cout << commands_text() << std::flush;
@@ -119,7 +172,7 @@ int short_option_run(int argc, char * argv[])
     }
     if (parameters.show_version)
     {
-        std::cout << "mirsight " << mirsight_version << std::endl;
+        std::cout << version_line("mirsight") << std::endl;
         return 0;
     }
     run_state state;
@@ -157,7 +210,7 @@ int main(int argc, char * argv[])
     }
     if (asks_for_version(rest))
     {
-        std::cout << "mirsight " << mirsight_version << std::endl;
+        std::cout << version_line("mirsight") << std::endl;
         return 0;
     }
     return c->run(rest);

@@ -58,7 +58,7 @@ std::string nearest_long_option(std::string const & argument)
 {
     if (argument.compare(0, 2, "--") != 0)
         return "";
-    std::vector<std::string> names = {"help"};
+    std::vector<std::string> names = {"help", "version"};
     for (char const * option : number_options)
         if (option[1] == '-')
             names.emplace_back(option + 2);
@@ -252,6 +252,7 @@ std::string collapse_usage()
            "      --threads N        N threads in all: one reads (and trims when the others\n"
            "                         are behind), the others trim (default 1)\n"
            "      --help             print this text and exit\n"
+           "      --version          print the version and the commit it was built from, and exit\n"
            "A long option's value is the next word, or follows '=' (--output=FILE).\n"
            "\n"
            "Standard error reports each file's layout, how it was told and the share of\n"
@@ -276,14 +277,14 @@ int parse_collapse_options(std::vector<std::string> const & arguments, collapse_
         // "--name=value" is "--name value".
         std::size_t const equals = arguments[i].compare(0, 2, "--") == 0 ? arguments[i].find('=') : std::string::npos;
         std::string const argument = arguments[i].substr(0, equals);
-        if (argument == "--help")
+        if (argument == "--help" || argument == "--version")
         {
             if (equals != std::string::npos)
             {
-                print_error("option --help takes no value");
+                print_error("option " + argument + " takes no value");
                 return 2;
             }
-            options.show_help = true;
+            (argument == "--help" ? options.show_help : options.show_version) = true;
             return 0;
         }
         if (is_number_option(argument) || is_text_option(argument))

@@ -16,6 +16,7 @@ struct collapse_options
     trim_request trimming;                // adapter, layout and insert limits
     uint32_t threads = 1;
     bool show_help = false;
+    bool show_version = false;
 };
 
 // The usage text printed by "--help".
@@ -26,6 +27,6 @@ std::string collapse_usage();
 // 2 after printing an error when an option lacks its value, a number is not
 // a whole number, a minimum exceeds its maximum, an adapter has letters
 // other than A, C, G, T, N, a kit is unknown, an option is unknown, no
-// reads file is named (unless "--help" was given), or the layout is to be
+// reads file is named (unless "--help" or "--version" was given), or the layout is to be
 // told (--adapter auto) with no miRNA file.
 int parse_collapse_options(std::vector<std::string> const & arguments, collapse_options & options);

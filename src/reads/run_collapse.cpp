@@ -10,6 +10,7 @@
 #include "core/messages.hpp"
 #include "core/output_checks.hpp"
 #include "core/staged_output.hpp"
+#include "core/version.hpp"
 
 namespace
 {
@@ -108,6 +109,11 @@ int collapse_command(std::vector<std::string> const & arguments)
     if (options.show_help)
     {
         std::cout << collapse_usage();
+        return 0;
+    }
+    if (options.show_version)
+    {
+        std::cout << version_line("mirsight-collapse") << std::endl;
         return 0;
     }
     return run_collapse(options);

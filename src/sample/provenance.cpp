@@ -166,6 +166,7 @@ provenance provenance_of(sample_request const & r, raw_read_result const * reads
     provenance p = {
         {"sample", r.sample},
         {"mirsight_version", mirsight_version},
+        {"mirsight_commit", mirsight_commit()},
         {"tags_file", tags_files_text(r)},
         {"mature_file", absolute_path(r.mature.path)},
         {"mature_sha256", file_sha256(r.mature.path)},
@@ -273,7 +274,7 @@ std::string provenance_value(provenance const & p, std::string const & key)
 provenance compared_values(provenance const & p, bool gff3)
 {
     provenance compared;
-    for (char const * key : {"mirsight_version", "mature_sha256", "species", "mode", "t_read_as_u", "seed_size",
+    for (char const * key : {"mirsight_version", "mirsight_commit", "mature_sha256", "species", "mode", "t_read_as_u", "seed_size",
                              "seed_begin", "seed_end", "hairpin_sha256", "ties", "rna_classes",
                              "rna_class_sha256", "class_substitutions"})
     {

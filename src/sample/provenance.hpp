@@ -12,8 +12,9 @@ struct raw_read_result;
 
 using provenance = std::vector<std::pair<std::string, std::string>>;  // key, value, in file order
 
-// The sample's provenance: its name, the mirsight version, the tag file, the
-// miRNA file (path and SHA-256), the raw-read options as asked and what was
+// The sample's provenance: its name, the mirsight version and the commit it
+// was built from, the tag file, the miRNA file (path and SHA-256), the
+// raw-read options as asked and what was
 // applied (`reads`: what the pass over raw reads found, each file's layout
 // and the insert limits in force; null for a tag-count file, which nothing
 // trims), the search and every option that changes counts, the hairpin
@@ -36,8 +37,8 @@ std::string provenance_value(provenance const & p, std::string const & key);
 // across samples, never what is the sample's own (its name, its files'
 // paths, its reads' layout, the options asked). Keys in a fixed order;
 // the first ones are held by every sample ("" where its file lacks the key:
-// version, miRNA file checksum, species, search, T read as U, seed, hairpin
-// file checksum), the others only by the samples they apply to, and are
+// version, commit, miRNA file checksum, species, search, T read as U, seed,
+// hairpin file checksum), the others only by the samples they apply to, and are
 // compared between those alone: the options of one search, the insert
 // limits in force and the count rule for UMIs of samples made from reads
 // (the limits of all its files, each once), the mirGFF3 records with
