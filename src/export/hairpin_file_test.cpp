@@ -1,3 +1,5 @@
+#include <random>
+
 #include <gtest/gtest.h>
 
 #include "core/test_support.hpp"
@@ -86,4 +88,38 @@ TEST(PrecursorLocation, SameSpeciesOnlyLeftmostOccurrenceFileOrder)
     EXPECT_TRUE(locate_mature(catalogue, "UAGCUU", "rno").empty());
     EXPECT_TRUE(locate_mature(catalogue, "UAGCUUAC", "hsa").empty());
     EXPECT_TRUE(locate_mature(catalogue, "NAGCUU", "hsa").empty());  // N matches only N
+}
+
+// Stretches long enough for the prefix lookup, with N anywhere in the
+// mature (an N matches only an N): the same sites as a scan of every
+// precursor of the species.
+TEST(PrecursorLocation, SameSitesAsAScanWithNAnywhere)
+{
+    std::mt19937 random(7);
+    auto letter = [&](bool with_n) { return "ACGUN"[random() % (with_n ? 5 : 4)]; };
+    std::vector<hairpin_record> hairpins;
+    for (int i = 0; i < 40; ++i)
+    {
+        std::string sequence;
+        for (int j = 0; j < 70; ++j)
+            sequence += letter(random() % 20 == 0);
+        if (i % 4 == 1)  // the same stretch twice in one precursor
+            sequence += sequence.substr(10, 25);
+        hairpins.push_back({"p" + std::to_string(i), "MI" + std::to_string(i), i % 5 == 0 ? "mmu" : "hsa", sequence});
+    }
+    precursor_catalogue const catalogue = make_precursor_catalogue(hairpins);
+    for (int trial = 0; trial < 400; ++trial)
+    {
+        std::string const & from = hairpins[random() % hairpins.size()].sequence;
+        std::string mature = from.substr(random() % 40, 12 + random() % 14);
+        for (int n = static_cast<int>(random() % 3); n > 0; --n)
+            mature[random() % mature.size()] = letter(true);
+        std::vector<std::pair<std::size_t, std::size_t>> expected, found;
+        for (std::size_t h = 0; h < hairpins.size(); ++h)
+            if (hairpins[h].specie_code == "hsa" && hairpins[h].sequence.find(mature) != std::string::npos)
+                expected.emplace_back(h, hairpins[h].sequence.find(mature));
+        for (precursor_site const & site : locate_mature(catalogue, mature, "hsa"))
+            found.emplace_back(site.hairpin, site.position);
+        EXPECT_EQ(found, expected) << mature;
+    }
 }

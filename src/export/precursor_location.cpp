@@ -75,8 +75,13 @@ std::vector<precursor_site> locate_mature(precursor_catalogue const & catalogue,
     auto const species = catalogue.by_species.find(specie_code);
     if (species == catalogue.by_species.end() || mature.empty())
         return sites;
+    // The stretches of the precursors that hold the mature's first stretch of
+    // prefix_length letters without an N (the stretch at `offset`).
     uint32_t key = 0;
-    if (mature.size() >= precursor_catalogue::prefix_length && prefix_key(mature, 0, key))
+    std::size_t offset = 0;
+    while (offset + precursor_catalogue::prefix_length <= mature.size() && !prefix_key(mature, offset, key))
+        ++offset;
+    if (offset + precursor_catalogue::prefix_length <= mature.size())
     {
         auto place = std::lower_bound(
             catalogue.by_prefix.begin(), catalogue.by_prefix.end(), key,
@@ -85,9 +90,9 @@ std::vector<precursor_site> locate_mature(precursor_catalogue const & catalogue,
         {
             hairpin_record const & hairpin = catalogue.hairpins[place->hairpin];
             bool const first_in_hairpin = sites.empty() || sites.back().hairpin != place->hairpin;
-            if (first_in_hairpin && hairpin.specie_code == specie_code &&
-                hairpin.sequence.compare(place->position, mature.size(), mature) == 0)
-                sites.push_back({place->hairpin, place->position});
+            if (first_in_hairpin && place->position >= offset && hairpin.specie_code == specie_code &&
+                hairpin.sequence.compare(place->position - offset, mature.size(), mature) == 0)
+                sites.push_back({place->hairpin, place->position - offset});
         }
         return sites;
     }
