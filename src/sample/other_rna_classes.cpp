@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 
+#include "core/parallel_chunks.hpp"
 #include "core/sequence_text.hpp"
 
 namespace
@@ -43,8 +44,8 @@ int open_classes(std::vector<class_request> const & requests, std::string const 
 // Every tag's best class as the header says, searched by rounds: first
 // exactly in every class, then with one substitution in each class for the
 // tags no class holds exactly, and so on, each tag until a class holds it.
-// A tag that stays a miRNA is not searched; one a miRNA holds with changes
-// only exactly.
+// A tag that is a miRNA exactly is not searched; one a miRNA holds with
+// changes only exactly, and it stays if it lies in a precursor.
 class_assignment assign_to_classes(std::vector<class_reference> const & classes, uint32_t max_substitutions,
                                    precursor_catalogue const * precursors, std::vector<std::string> const & species,
                                    uint32_t thread_count, tag_table & tags)
@@ -57,8 +58,7 @@ class_assignment assign_to_classes(std::vector<class_reference> const & classes,
     {
         tag_vet_t const & tag = tags.tag_vet[t];
         bool const on_mirna = !tag.mirna_matched_vet.empty();
-        if (on_mirna && (is_a_mirna_exactly(tag) ||
-                         (precursors != nullptr && lies_in_a_precursor(tag, *precursors, species))))
+        if (on_mirna && is_a_mirna_exactly(tag))
             continue;
         limit[t] = on_mirna ? 0 : static_cast<int32_t>(max_substitutions);
     }
@@ -69,23 +69,27 @@ class_assignment assign_to_classes(std::vector<class_reference> const & classes,
         for (std::size_t c = 0; c < classes.size(); ++c)
         {
             std::vector<std::size_t> asked;
-            std::vector<tag_letters> letters;
             for (std::size_t t = 0; t < tags.tag_vet.size(); ++t)
                 if (best_class[t] < 0 && limit[t] >= round)
-                {
                     asked.push_back(t);
-                    letters.push_back(tags.tag_vet[t].tag_sequence);
-                }
             if (asked.empty())
                 break;
-            std::vector<class_match> const found =
-                find_all_in_class(classes[c], letters, static_cast<uint32_t>(round), thread_count);
-            for (std::size_t a = 0; a < asked.size(); ++a)
-                if (found[a].found)
+            // Each piece writes the matches of its own tags only.
+            uint32_t const pieces = piece_count(asked.size(), thread_count, 16);
+            run_in_pieces(pieces, thread_count, [&](uint64_t piece) {
+                uint64_t const last = chunk_begin(asked.size(), pieces, static_cast<uint32_t>(piece + 1));
+                for (uint64_t a = chunk_begin(asked.size(), pieces, static_cast<uint32_t>(piece)); a < last; ++a)
                 {
-                    best_class[asked[a]] = static_cast<int64_t>(c);
-                    best[asked[a]] = found[a];
+                    std::size_t const t = asked[a];
+                    class_match const found =
+                        find_in_class(classes[c], tags.tag_vet[t].tag_sequence, static_cast<uint32_t>(round));
+                    if (found.found)
+                    {
+                        best_class[t] = static_cast<int64_t>(c);
+                        best[t] = found;
+                    }
                 }
+            });
         }
 
     for (std::size_t t = 0; t < tags.tag_vet.size(); ++t)
@@ -94,6 +98,8 @@ class_assignment assign_to_classes(std::vector<class_reference> const & classes,
             continue;
         tag_vet_t & tag = tags.tag_vet[t];
         bool const on_mirna = !tag.mirna_matched_vet.empty();
+        if (on_mirna && precursors != nullptr && lies_in_a_precursor(tag, *precursors, species))
+            continue;  // a templated variant: it stays a miRNA (checked only for the few a class holds)
         assignment.by_tag_index[tag.tag_index] = {static_cast<uint32_t>(best_class[t]), best[t].record, on_mirna};
         tag.mirna_matched_vet = alignment_list{};
     }
