@@ -29,6 +29,20 @@ std::string sample_of_file(std::string const & path)
     return name;
 }
 
+std::string folder_of(std::string const & path)
+{
+    std::size_t const slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string base_name_of(std::string const & path)
+{
+    std::size_t const slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 bool make_folders(std::string const & path, std::string const & command)
 {
     std::string const opening = command.empty() ? "" : command + ": ";

@@ -8,6 +8,11 @@
 // occur); a comma, which separates samples in mirGFF3 files, becomes "_".
 std::string sample_of_file(std::string const & path);
 
+// The folder part of `path` ("." when it has none, "/" for a file at the
+// root) and its last part (the file's name).
+std::string folder_of(std::string const & path);
+std::string base_name_of(std::string const & path);
+
 // Creates folder `path` and its missing parents. False after an error naming
 // the folder (`command`, when not empty, opens the message).
 bool make_folders(std::string const & path, std::string const & command);

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "core/file_names.hpp"
 #include "core/messages.hpp"
 
 namespace
@@ -84,20 +85,6 @@ extern "C" void on_stop_signal(int signal_number)
 }
 
 // ---- names ----------------------------------------------------------------
-std::string folder_of(std::string const & path)
-{
-    std::size_t const slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string base_name_of(std::string const & path)
-{
-    std::size_t const slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string hex_hash(std::string const & text)
 {
     uint64_t hash = 1469598103934665603ULL;  // FNV-1a

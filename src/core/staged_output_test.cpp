@@ -12,19 +12,6 @@
 
 namespace
 {
-std::vector<std::string> folder_names(scratch_dir const & dir)
-{
-    std::vector<std::string> names;
-    DIR * listing = opendir(dir.path().c_str());
-    while (dirent * entry = listing ? readdir(listing) : nullptr)
-        if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
-            names.push_back(entry->d_name);
-    if (listing)
-        closedir(listing);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 bool exists(std::string const & path)
 {
     struct stat info;
@@ -109,7 +96,7 @@ TEST(StagedOutput, FailedCommitPutsEveryEarlierFileBack)
     EXPECT_EQ(outputs.commit(), -1);
     EXPECT_EQ(read_file(dir.file("a.txt")), "earlier a\n");
     EXPECT_FALSE(exists(dir.file("b.txt")));
-    EXPECT_EQ(folder_names(dir), (std::vector<std::string>{"a.txt", "c.txt"}));
+    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"a.txt", "c.txt"}));
 }
 
 // Temporary names stay within the 255-byte limit of a file name, and two

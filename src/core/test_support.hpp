@@ -1,12 +1,15 @@
 // Helpers for the unit tests: scratch files.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
+#include <dirent.h>
 #include <unistd.h>
 
 // A fresh directory under /tmp, removed when the object goes out of scope.
@@ -44,4 +47,19 @@ inline std::string read_file(std::string const & path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The names in folder `path`, "." and ".." left out, sorted; none when it
+// cannot be listed.
+inline std::vector<std::string> names_in(std::string const & path)
+{
+    std::vector<std::string> names;
+    DIR * listing = opendir(path.c_str());
+    while (dirent * entry = listing ? readdir(listing) : nullptr)
+        if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
+            names.push_back(entry->d_name);
+    if (listing)
+        closedir(listing);
+    std::sort(names.begin(), names.end());
+    return names;
 }

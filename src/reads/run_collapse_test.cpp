@@ -23,23 +23,6 @@ whole_run run_with(collapse_options const & options)
     return run;
 }
 
-// Names in a folder, "." and ".." left out, sorted.
-std::vector<std::string> folder_entries(std::string const & path)
-{
-    std::vector<std::string> names;
-    DIR * dir = opendir(path.c_str());
-    if (dir == nullptr)
-        return names;
-    while (dirent * entry = readdir(dir))
-    {
-        std::string const name = entry->d_name;
-        if (name != "." && name != "..")
-            names.push_back(name);
-    }
-    closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
-}
 }  // namespace
 
 TEST(run_collapse, files_are_collapsed_together_and_counts_reported)
@@ -61,7 +44,7 @@ TEST(run_collapse, files_are_collapsed_together_and_counts_reported)
               "layout = " + dir.file("b.fq") + ": none: reads are inserts (--adapter none)\n"
               "reads_read = 7\nreads_without_adapter = 0\nreads_too_short_for_umi = 0\nadapter_dimers = 0\n"
               "reads_too_short = 1\nreads_too_long = 1\nreads_kept = 5\ndistinct_sequences = 3\n");
-    EXPECT_EQ(folder_entries(dir.path()), (std::vector<std::string>{"a.fa", "b.fq", "tags.txt"}));
+    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"a.fa", "b.fq", "tags.txt"}));
 }
 
 TEST(run_collapse, a_failed_run_leaves_the_earlier_output_untouched)
@@ -79,7 +62,7 @@ TEST(run_collapse, a_failed_run_leaves_the_earlier_output_untouched)
     EXPECT_NE(run.errors.find(dir.file("bad.fq")), std::string::npos) << run.errors;
     EXPECT_EQ(run.errors.find("reads_read"), std::string::npos) << run.errors;
     EXPECT_EQ(read_file(dir.file("tags.txt")), "EARLIER\t1\n");
-    EXPECT_EQ(folder_entries(dir.path()), (std::vector<std::string>{"bad.fq", "good.fq", "tags.txt"}));
+    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"bad.fq", "good.fq", "tags.txt"}));
 }
 
 TEST(run_collapse, an_output_that_cannot_be_written_is_an_error_naming_it)
@@ -96,6 +79,6 @@ TEST(run_collapse, an_output_that_cannot_be_written_is_an_error_naming_it)
         whole_run const run = run_with(options);
         EXPECT_EQ(run.status, 1);
         EXPECT_NE(run.errors.find("'" + output + "'"), std::string::npos) << run.errors;
-        EXPECT_EQ(folder_entries(dir.path()), (std::vector<std::string>{"r.fq"}));
+        EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"r.fq"}));
     }
 }

@@ -18,6 +18,7 @@
 #include <seqan/index.h>
 
 #include "core/file_checksum.hpp"
+#include "core/file_names.hpp"
 #include "core/messages.hpp"
 #include "core/parallel_chunks.hpp"
 #include "core/text_input.hpp"
@@ -421,20 +422,6 @@ bool write_whole_file(std::string const & path, std::string const & text)
     return !out.fail();
 }
 
-std::string folder_of(std::string const & path)
-{
-    std::size_t const slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string file_name_of(std::string const & path)
-{
-    std::size_t const slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // Removes what builds of the index in `folder` that were killed left
 // behind: the folders "<folder>.tmp-<pid>-<random>" (an index being
 // written) and "<folder>.old-<pid>-<random>" (an earlier index being
@@ -451,7 +438,7 @@ void remove_abandoned_folders(std::string const & folder)
         std::string const name = entry->d_name;
         for (char const * kind : {".tmp-", ".old-"})
         {
-            std::string const prefix = file_name_of(folder) + kind;
+            std::string const prefix = base_name_of(folder) + kind;
             if (name.compare(0, prefix.size(), prefix) != 0)
                 continue;
             std::size_t const dash = name.find('-', prefix.size());
@@ -530,7 +517,7 @@ std::string class_index_folder(std::string const & fasta, std::string const & in
 {
     if (index_dir.empty())
         return fasta + ".mirsight-index";
-    return index_dir + "/" + file_name_of(fasta) + ".mirsight-index";
+    return index_dir + "/" + base_name_of(fasta) + ".mirsight-index";
 }
 
 std::string index_id(class_reference const & ref)

@@ -51,20 +51,6 @@ std::string fasta_text(std::vector<std::pair<std::string, std::string>> const & 
     return text;
 }
 
-// What `folder` holds, sorted.
-std::vector<std::string> names_in(std::string const & folder)
-{
-    std::vector<std::string> names;
-    DIR * listing = opendir(folder.c_str());
-    while (dirent * entry = listing ? readdir(listing) : nullptr)
-        if (std::string(entry->d_name) != "." && std::string(entry->d_name) != "..")
-            names.push_back(entry->d_name);
-    if (listing)
-        closedir(listing);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 bool is_folder(std::string const & path)
 {
     struct stat info;

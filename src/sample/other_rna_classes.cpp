@@ -4,6 +4,7 @@
 
 #include <dirent.h>
 
+#include "core/file_names.hpp"
 #include "core/parallel_chunks.hpp"
 #include "core/sequence_text.hpp"
 
@@ -143,9 +144,8 @@ std::string class_table_ending(std::string const & name)
 
 std::vector<std::string> class_tables_present(std::string const & prefix)
 {
-    std::size_t const slash = prefix.rfind('/');
-    std::string const folder = slash == std::string::npos ? "." : prefix.substr(0, slash);
-    std::string const start = prefix.substr(slash == std::string::npos ? 0 : slash + 1) + ".class_";
+    std::string const folder = folder_of(prefix);
+    std::string const start = base_name_of(prefix) + ".class_";
     std::vector<std::string> present;
     DIR * dir = opendir(folder.c_str());
     if (dir == nullptr)

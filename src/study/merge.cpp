@@ -46,18 +46,6 @@ bool ends_with(std::string const & text, std::string const & end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-std::string folder_of(std::string const & prefix)
-{
-    std::size_t const slash = prefix.find_last_of('/');
-    return slash == std::string::npos ? "." : (slash == 0 ? "/" : prefix.substr(0, slash));
-}
-
-std::string name_of(std::string const & prefix)
-{
-    std::size_t const slash = prefix.find_last_of('/');
-    return slash == std::string::npos ? prefix : prefix.substr(slash + 1);
-}
-
 std::string absolute_path(std::string const & path)
 {
     char resolved[PATH_MAX];
@@ -215,9 +203,9 @@ bool read_summary(std::string const & prefix, sample_summary & summary)
                         "number)");
         return false;
     }
-    if (summary.sample != name_of(prefix))
+    if (summary.sample != base_name_of(prefix))
     {
-        table.error("the sample is called '" + summary.sample + "', but its files are named '" + name_of(prefix) +
+        table.error("the sample is called '" + summary.sample + "', but its files are named '" + base_name_of(prefix) +
                     "'");
         return false;
     }
