@@ -124,18 +124,18 @@ int write_tags(std::string const & path, uint64_t count, uint64_t seed, std::vec
     return out.good() ? 0 : 1;
 }
 
-int open_classes(std::vector<std::string> const & specs, std::vector<class_reference> & classes)
+int open_classes(std::vector<std::string> const & requests, std::vector<class_reference> & classes)
 {
-    for (std::string const & spec : specs)
+    for (std::string const & request : requests)
     {
-        std::size_t const equals = spec.find('=');
+        std::size_t const equals = request.find('=');
         if (equals == std::string::npos)
         {
-            std::cerr << "rna_class_bench: a class is NAME=FASTA, not '" << spec << "'\n";
+            std::cerr << "rna_class_bench: a class is NAME=FASTA, not '" << request << "'\n";
             return 2;
         }
         class_reference ref;
-        if (open_class_reference(spec.substr(0, equals), spec.substr(equals + 1), "", ref, std::cout) != 0)
+        if (open_class_reference(request.substr(0, equals), request.substr(equals + 1), "", ref, std::cout) != 0)
             return 1;
         classes.push_back(ref);
     }
@@ -143,10 +143,10 @@ int open_classes(std::vector<std::string> const & specs, std::vector<class_refer
 }
 
 int search(uint32_t threads, uint32_t max_substitutions, std::string const & tag_file,
-           std::vector<std::string> const & specs)
+           std::vector<std::string> const & requests)
 {
     std::vector<class_reference> classes;
-    if (int const status = open_classes(specs, classes))
+    if (int const status = open_classes(requests, classes))
         return status;
     std::vector<rna_string> letters;
     std::ifstream in(tag_file);
