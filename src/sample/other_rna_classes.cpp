@@ -67,14 +67,15 @@ class_assignment assign_to_classes(std::vector<class_reference> const & classes,
     std::vector<int64_t> best_class(tags.tag_vet.size(), -1);
     std::vector<class_match> best(tags.tag_vet.size());
     for (int32_t round = 0; round <= static_cast<int32_t>(max_substitutions); ++round)
-        for (std::size_t c = 0; c < classes.size(); ++c)
+    {
+        // The tags still to place that may have `round` substitutions, fewer
+        // after each class.
+        std::vector<std::size_t> asked;
+        for (std::size_t t = 0; t < tags.tag_vet.size(); ++t)
+            if (best_class[t] < 0 && limit[t] >= round)
+                asked.push_back(t);
+        for (std::size_t c = 0; c < classes.size() && !asked.empty(); ++c)
         {
-            std::vector<std::size_t> asked;
-            for (std::size_t t = 0; t < tags.tag_vet.size(); ++t)
-                if (best_class[t] < 0 && limit[t] >= round)
-                    asked.push_back(t);
-            if (asked.empty())
-                break;
             // Each piece writes the matches of its own tags only.
             uint32_t const pieces = piece_count(asked.size(), thread_count, 16);
             run_in_pieces(pieces, thread_count, [&](uint64_t piece) {
@@ -91,7 +92,10 @@ class_assignment assign_to_classes(std::vector<class_reference> const & classes,
                     }
                 }
             });
+            asked.erase(std::remove_if(asked.begin(), asked.end(), [&](std::size_t t) { return best_class[t] >= 0; }),
+                        asked.end());
         }
+    }
 
     for (std::size_t t = 0; t < tags.tag_vet.size(); ++t)
     {
