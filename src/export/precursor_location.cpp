@@ -105,6 +105,14 @@ std::vector<precursor_site> locate_mature(precursor_catalogue const & catalogue,
     return sites;
 }
 
+bool lies_in_a_precursor(precursor_catalogue const & catalogue, std::string const & letters,
+                         std::vector<std::string> const & specie_codes)
+{
+    return std::any_of(specie_codes.begin(), specie_codes.end(), [&](std::string const & code) {
+        return !locate_mature(catalogue, letters, code).empty();
+    });
+}
+
 std::vector<precursor_site> locate_mature_preferred(precursor_catalogue const & catalogue, std::string const & mature,
                                                     std::string const & specie_code, std::string const & name)
 {

@@ -41,6 +41,10 @@ precursor_catalogue make_precursor_catalogue(std::vector<hairpin_record> hairpin
 std::vector<precursor_site> locate_mature(precursor_catalogue const & catalogue, std::string const & mature,
                                           std::string const & specie_code);
 
+// Whether a precursor of one of the species `specie_codes` holds `letters`.
+bool lies_in_a_precursor(precursor_catalogue const & catalogue, std::string const & letters,
+                         std::vector<std::string> const & specie_codes);
+
 // The same, the preferred precursor first: the first (file order) that the
 // mature's name `name` points to (hsa-miR-548ap-5p: hsa-mir-548ap,
 // hsa-mir-548ap-1, ...), else the first that holds it. A mature's records

@@ -17,16 +17,6 @@ bool is_a_mirna_exactly(tag_vet_t const & tag)
         return !a.iso_5p && !a.iso_3p && !a.iso_snp && !a.iso_multi_snp;
     });
 }
-
-// True when the tag lies letter for letter in a precursor of a species searched.
-bool lies_in_a_precursor(tag_vet_t const & tag, precursor_catalogue const & precursors,
-                         std::vector<std::string> const & species)
-{
-    std::string const letters = rna5_to_text(tag.tag_sequence);
-    return std::any_of(species.begin(), species.end(), [&](std::string const & code) {
-        return !locate_mature(precursors, letters, code).empty();
-    });
-}
 }  // namespace
 
 int open_classes(std::vector<class_request> const & requests, std::string const & index_dir, std::ostream & log,
@@ -103,7 +93,8 @@ class_assignment assign_to_classes(std::vector<class_reference> const & classes,
             continue;
         tag_vet_t & tag = tags.tag_vet[t];
         bool const on_mirna = !tag.mirna_matched_vet.empty();
-        if (on_mirna && precursors != nullptr && lies_in_a_precursor(tag, *precursors, species))
+        if (on_mirna && precursors != nullptr &&
+            lies_in_a_precursor(*precursors, rna5_to_text(tag.tag_sequence), species))
             continue;  // a templated variant: it stays a miRNA (checked only for the few a class holds)
         assignment.by_tag_index[tag.tag_index] = {static_cast<uint32_t>(best_class[t]), best[t].record, on_mirna};
         tag.mirna_matched_vet = alignment_list{};
