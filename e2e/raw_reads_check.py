@@ -149,6 +149,21 @@ if isomirs != {mir21: 2} or (summary["total_reads"], summary["umi_duplicate_read
     problems.append(f"molecules by miRNA: isomiRs {isomirs}, total {summary['total_reads']}, duplicates "
                     f"{summary['umi_duplicate_reads']} (expected one tag of 2 molecules, 8 duplicates)")
 
+# With --fold-errors a read with a letter inserted (no ungapped alignment
+# places it) carrying the first UMI joins that molecule: still 2 molecules,
+# now 9 duplicates, and nothing left over as a molecule of its own.
+mir21_inserted = "TAGCTTATCAGACTTGATGTTGA"
+with open(f"{work}/umi.fastq") as source, open(f"{work}/umi_fold.fastq", "w") as out:
+    read = mir21_inserted + qiaseq_adapter + "ACGTACGTACGT" + "AGATCGGAAGAGC"
+    out.write(source.read() + f"@m10\n{read}\n+\n{'I' * len(read)}\n")
+run("map", "--mature", mature, "--tags", "umi_fold.fastq", "--outdir", "umi", "--species", "hsa", "--protocol",
+    "qiaseq", "--fold-errors")
+isomirs = {row["sequence"]: int(row["reads"]) for row in table(f"{work}/umi/umi_fold.isomirs.tsv")}
+summary = table(f"{work}/umi/umi_fold.summary.tsv")[0]
+if isomirs != {mir21: 2} or (summary["total_reads"], summary["umi_duplicate_reads"]) != ("2", "9"):
+    problems.append(f"molecules with errors folded: isomiRs {isomirs}, total {summary['total_reads']}, duplicates "
+                    f"{summary['umi_duplicate_reads']} (expected one tag of 2 molecules, 9 duplicates)")
+
 # Empty reads (adapter dimers trimmed elsewhere) are raw reads too: the same reads
 # as reads or as a tag-count file give the same percentages.
 let7 = "TGAGGTAGTAGGTTGTATAGTT"

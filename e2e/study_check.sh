@@ -251,6 +251,33 @@ PY
 "$binary" merge --outdir ties/m2 ties/s > /dev/null 2> ties/mixed.txt
 [ $? = 1 ] && grep -q "ties: 'share' in a" ties/mixed.txt || fail "--ties share mixed with unassigned: $(cat ties/mixed.txt)"
 
+# Sequencing errors folded (--fold-errors): copies of let-7a with a letter
+# inserted (3 reads) or dropped (2) join it; a copy with two letters
+# inserted, one with too many reads (20 of 50) and random letters stay
+# unmapped; SAMPLE.folded.tsv lists the two; a sample that did not fold is
+# not merged with it unasked.
+mkdir -p fold
+printf '%s\t%s\n' TGAGGTAGTAGGTTGTATAGTT 50 TGAGGTAGTAGGTTTTGTATAGTT 1 TGAGGTAGTAGGTTTGTATAGTT 3 \
+    TGAGGTAGTAGGTGTATAGTT 2 TGAGGTAGAGGTTGTATAGTT 20 ACGTTGCAACGTAGGCATCA 4 > fold/t.txt
+"$binary" map --mature ties/m.fa --tags fold/t.txt --outdir fold/s --sample a --fold-errors --quiet > /dev/null 2>&1 ||
+    fail "--fold-errors: map exited with $?"
+/usr/bin/python3 - "$work/fold/s" << 'PY' || fail "--fold-errors: the wrong tags were folded"
+import sys
+import pandas
+d = sys.argv[1]
+table = pandas.read_table(f"{d}/a.mirna.tsv", index_col=0)
+folded = pandas.read_table(f"{d}/a.folded.tsv")
+summary = pandas.read_table(f"{d}/a.summary.tsv", index_col=0)
+assert table.loc["hsa-let-7a-5p", "reads_assigned"] == 55, table
+assert folded.values.tolist() == [["TGAGGTAGTAGGTGTATAGTT", "TGAGGTAGTAGGTTGTATAGTT", 2],
+                                  ["TGAGGTAGTAGGTTTGTATAGTT", "TGAGGTAGTAGGTTGTATAGTT", 3]], folded
+assert summary.loc["a", "unmapped_reads"] == 25, summary
+PY
+"$binary" map --mature ties/m.fa --tags fold/t.txt --outdir fold/s --sample c --quiet > /dev/null 2>&1
+[ -e fold/s/c.folded.tsv ] && fail "--fold-errors: a sample mapped without it has a folded table"
+"$binary" merge --outdir fold/m fold/s > /dev/null 2> fold/mixed.txt
+[ $? = 1 ] && grep -q "fold_errors" fold/mixed.txt || fail "--fold-errors mixed with no folding: $(cat fold/mixed.txt)"
+
 # Other RNA classes (--rna-class): a fragment of the rRNA and its
 # one-substitution kin go to rRNA; a stretch of rRNA that a miRNA holds with
 # one change goes to rRNA too (moved); a miRNA read exactly stays one;

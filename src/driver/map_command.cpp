@@ -11,6 +11,7 @@
 #include "core/long_options.hpp"
 #include "export/precursor_counts.hpp"
 #include "report/tie_sharing.hpp"
+#include "sample/error_folding.hpp"
 #include "sample/sample_pipeline.hpp"
 
 namespace
@@ -91,6 +92,10 @@ std::vector<long_option> const & map_options()
              "proportion to their unambiguous reads (an expectation-maximisation over the sample's tied tags; "
              "each tag's reads split in whole reads), added to SAMPLE.mirna.tsv as reads_shared and to the "
              "study's matrices; the unshared counts stay in reads_unique and reads_assigned"},
+            {"fold-errors", long_option::flag, 0, 0, "",
+             "a tag counted nowhere (on no miRNA, in no class, in no precursor) that is one substitution, inserted "
+             "or dropped letter away from a tag on a miRNA with at least 5 times its reads is taken as that tag's "
+             "sequencing error and counted with it (SAMPLE.folded.tsv lists them; the log says how many)"},
         };
         std::vector<long_option> const & raw = raw_read_options();
         options.insert(options.begin() + 6, raw.begin(), raw.end());  // after the inputs
@@ -290,6 +295,7 @@ int read_map_options(parsed_options const & o, sample_request & r)
         return 2;
     }
     r.share_ties = ties == "share";
+    r.fold_errors = o.has("fold-errors");
     if (int const status = read_rna_classes(o, r))
         return status;
     if (r.search.sensitive.on && !r.hairpin.path.empty())
@@ -323,6 +329,7 @@ int read_map_options(parsed_options const & o, sample_request & r)
     r.sample_files.push_back(prefix + ".gff3");
     r.sample_files.push_back(prefix + precursor_table_ending);
     r.sample_files.push_back(prefix + shared_table_ending);
+    r.sample_files.push_back(prefix + folded_table_ending);
     r.sample_files.push_back(prefix + ".tag_lengths_mqc.json");  // an earlier version's MultiQC file
     r.sample_files.push_back(r.provenance_file);
     r.sample_files.push_back(r.log_file);

@@ -38,8 +38,13 @@ pairs_by_line index_pairs(insert_umis const & umis)
             continue;
         std::string_view const key = letters.substr(slot.offset, slot.length);
         auto const line = line_of.find(key.substr(umis.umi_length));
-        if (line != line_of.end())
-            found.push_back({key.substr(0, umis.umi_length), line->second, slot.count});
+        if (line == line_of.end())
+            continue;
+        uint32_t into = line->second;
+        if (umis.folded_into != nullptr)
+            if (auto const folded = umis.folded_into->find(into + 1); folded != umis.folded_into->end())
+                into = folded->second - 1;
+        found.push_back({key.substr(0, umis.umi_length), into, slot.count});
     }
     // Placed by line (a counting sort).
     pairs_by_line index;

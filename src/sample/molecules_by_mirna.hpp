@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/records.hpp"
@@ -21,6 +22,9 @@ struct insert_umis
     sequence_counts const & pairs;            // reads of each (UMI, insert): the UMI's letters, then the insert's
     uint32_t umi_length = 0;
     std::vector<std::string> const & inserts;  // each tag's insert, by line (tag_index - 1)
+    // Tags folded into others as their sequencing errors (error_folding.hpp),
+    // by tag_index: their UMIs count with those of the tag they were folded into.
+    std::unordered_map<uint32_t, uint32_t> const * folded_into = nullptr;
 };
 
 // Sets the count of each tag of `tags` (whose alignments are found) to its

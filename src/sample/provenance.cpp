@@ -212,6 +212,8 @@ provenance provenance_of(sample_request const & r, raw_read_result const * reads
         p.emplace_back("gff3_records", r.gff3_content == gff3_records::counted ? "counted" : "every_alignment");
     if (r.share_ties)
         p.emplace_back("ties", "share");
+    if (r.fold_errors)
+        p.emplace_back("fold_errors", "yes");
     if (!r.rna_classes.empty())
     {
         std::string names, files, checksums;
@@ -275,7 +277,7 @@ provenance compared_values(provenance const & p, bool gff3)
 {
     provenance compared;
     for (char const * key : {"mirsight_version", "mirsight_commit", "mature_sha256", "species", "mode", "t_read_as_u", "seed_size",
-                             "seed_begin", "seed_end", "hairpin_sha256", "ties", "rna_classes",
+                             "seed_begin", "seed_end", "hairpin_sha256", "ties", "fold_errors", "rna_classes",
                              "rna_class_sha256", "class_substitutions"})
     {
         std::string value = provenance_value(p, key);
@@ -283,6 +285,8 @@ provenance compared_values(provenance const & p, bool gff3)
             value = "seed";  // the seed search, as earlier versions called it
         if (key == std::string("ties") && value.empty())
             value = "unassigned";  // written only when tied reads are shared
+        if (key == std::string("fold_errors") && value.empty())
+            value = "no";  // written only when sequencing errors are folded
         if (value.empty() && std::string(key).find("class") != std::string::npos)
             value = "none";  // written only when other RNA classes are searched
         compared.emplace_back(key, value);

@@ -26,6 +26,7 @@
 #include "report/qc_verdict.hpp"
 #include "report/result_aggregation.hpp"
 #include "report/sample_report.hpp"
+#include "sample/error_folding.hpp"
 #include "sample/molecules_by_mirna.hpp"
 #include "sample/other_rna_classes.hpp"
 #include "sample/provenance.hpp"
@@ -443,15 +444,17 @@ int write_sample_report(sample_request const & r, run_state const & state, raw_r
 // from raw reads, the inserts the length limits dropped and the adapter
 // dimers.
 length_profile profile_of_run(tag_table const & tags, read_funnel const * funnel,
-                              std::vector<class_reference> const & classes, class_assignment const & placed)
+                              std::vector<class_reference> const & classes, class_assignment const & placed,
+                              error_folds const & folds)
 {
     length_profile profile;
     for (tag_vet_t const & tag : tags.tag_vet)
     {
         auto const in_class = placed.by_tag_index.find(tag.tag_index);
+        bool const on_mirna = !tag.mirna_matched_vet.empty() || folds.into.count(tag.tag_index) != 0;
         std::string const outcome = in_class != placed.by_tag_index.end() ? classes[in_class->second.class_number].name
-                                    : tag.mirna_matched_vet.empty()     ? "unmapped"
-                                                                        : "mirna";
+                                    : on_mirna                          ? "mirna"
+                                                                        : "unmapped";
         profile.add(outcome, tag.tag_sequence.size(), tag.tag_count);
     }
     profile.add_by_length("too_short", tags.discarded_reads_by_length);
@@ -482,10 +485,10 @@ void apply_precursor_guard(sample_request const & r, precursor_catalogue const &
 
 // With UMIs, each tag's molecules counted by miRNA; the funnel's molecules
 // (and so its PCR duplicates) become theirs, and the UMI pairs are let go.
-void count_molecules(sample_request const & r, reads_pass & reads, run_state & state)
+void count_molecules(sample_request const & r, error_folds const & folds, reads_pass & reads, run_state & state)
 {
     raw_read_result & result = reads.result;
-    insert_umis const umis{result.umi_pairs, result.umi_length, reads.inserts};
+    insert_umis const umis{result.umi_pairs, result.umi_length, reads.inserts, &folds.into};
     result.molecules = count_molecules_by_mirna(umis, r.rule, state.mirna_db.seed_vet, state.tags);
     result.funnel.kept_molecules = result.molecules;
     for (lane_layout const & lane : result.lanes)
@@ -567,12 +570,29 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
         placed = assign_to_classes(classes, r.class_substitutions, r.hairpin.path.empty() ? nullptr : &precursors,
                                    searched_species(state.mirna_db), r.thread_count, state.tags);
     }
+    // Tags that are sequencing errors of a tag on a miRNA join it.
+    error_folds folds;
+    if (r.fold_errors)
+    {
+        progress.show("folding sequencing errors");
+        folds = find_error_folds(state.tags, placed, r.hairpin.path.empty() ? nullptr : &precursors,
+                                 searched_species(state.mirna_db), r.thread_count);
+    }
     length_profile const lengths = profile_of_run(state.tags, reads.done ? &reads.result.funnel : nullptr,
-                                                  classes, placed);
+                                                  classes, placed, folds);
+    if (r.fold_errors)
+    {
+        if (!r.report_prefix.empty() && write_text_file(r.report_prefix + folded_table_ending,
+                                                        folded_table_text(folds, state.tags), "folded table",
+                                                        outputs) != 0)
+            return 1;
+        fold_errors(folds, state.tags);
+        log << "folded_error_tags = " << folds.into.size() << "\nfolded_error_reads = " << folds.reads << '\n';
+    }
     if (reads.result.umi_pairs.distinct > 0)
     {
         progress.show("counting molecules by miRNA");
-        count_molecules(r, reads, state);
+        count_molecules(r, folds, reads, state);
     }
     std::vector<class_counts> const class_reads = take_class_tags(classes, placed, state.tags);
 

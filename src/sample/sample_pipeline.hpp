@@ -54,6 +54,9 @@ struct sample_request
     // shared among them by evidence (report/tie_sharing.hpp): the miRNA
     // table gains reads_shared, the summary shared_reads.
     bool share_ties = false;
+    // Tags counted nowhere that are one sequencing error away from a tag on
+    // a miRNA with many more reads join it (error_folding.hpp).
+    bool fold_errors = false;
     // Other small-RNA classes, searched in this order (other_rna_classes.hpp),
     // their indexes kept in class_index_dir ("": beside each FASTA).
     std::vector<class_request> rna_classes;
