@@ -189,7 +189,8 @@ class Runner:
 def read_legacy_tables(prefix, mature_seqs):
     """sequence -> miRNA sequence (counted) or None (ambiguous, unassigned),
     from a run's three tag tables; with tied reads shared (SAMPLE.shared.tsv),
-    a shared tag -> {miRNA sequence: share of its reads}."""
+    a shared tag -> {miRNA sequence: share of its reads}; a tag folded into
+    another (SAMPLE.folded.tsv) -> the other's outcome."""
     outcome = {}
     for name, counted in (("tag_ambigue", False), ("tag_unique", True), ("tag_ambigue_selected", True)):
         with open(prefix + name + ".txt") as f:
@@ -207,6 +208,12 @@ def read_legacy_tables(prefix, mature_seqs):
         for sequence, shares in given.items():
             total = sum(shares.values())
             outcome[sequence] = {key: reads / total for key, reads in shares.items()}
+    if os.path.exists(prefix + "folded.tsv"):  # a tag folded into another as its sequencing error
+        with open(prefix + "folded.tsv") as f:
+            next(f)
+            for line in f:
+                sequence, into, _ = line.rstrip("\n").split("\t")
+                outcome[sequence.replace("T", "U")] = outcome[into.replace("T", "U")]
     return outcome
 
 
