@@ -254,13 +254,15 @@ PY
 # Sequencing errors folded (--fold-errors): copies of let-7a with a letter
 # inserted (3 reads) or dropped (2) join it; a copy with two letters
 # inserted, one with too many reads (20 of 50) and random letters stay
-# unmapped; SAMPLE.folded.tsv lists the two; a sample that did not fold is
+# unmapped; SAMPLE.folded.tsv lists the two, the summary on standard output
+# says how many reads were folded; a sample that did not fold is
 # not merged with it unasked.
 mkdir -p fold
 printf '%s\t%s\n' TGAGGTAGTAGGTTGTATAGTT 50 TGAGGTAGTAGGTTTTGTATAGTT 1 TGAGGTAGTAGGTTTGTATAGTT 3 \
     TGAGGTAGTAGGTGTATAGTT 2 TGAGGTAGAGGTTGTATAGTT 20 ACGTTGCAACGTAGGCATCA 4 > fold/t.txt
-"$binary" map --mature ties/m.fa --tags fold/t.txt --outdir fold/s --sample a --fold-errors --quiet > /dev/null 2>&1 ||
+"$binary" map --mature ties/m.fa --tags fold/t.txt --outdir fold/s --sample a --fold-errors --quiet > fold/a.out 2>&1 ||
     fail "--fold-errors: map exited with $?"
+grep -q "errors folded in  *5 " fold/a.out || fail "--fold-errors: the summary does not say 5 reads were folded: $(cat fold/a.out)"
 /usr/bin/python3 - "$work/fold/s" << 'PY' || fail "--fold-errors: the wrong tags were folded"
 import sys
 import pandas

@@ -53,6 +53,10 @@ struct sample_summary
     uint64_t ambiguous_unassigned_reads = 0;  // ambiguous reads left unassigned
     uint64_t shared_reads = 0;                // of those, with tied reads shared: the reads shared among their miRNAs
     bool ties_shared = false;                 // tied reads were shared (the summary then shows shared_reads)
+    // With sequencing errors folded: the reads of the tags folded into tags
+    // on miRNAs (shown on standard output only, not a column).
+    bool errors_folded = false;
+    uint64_t folded_error_reads = 0;
     // The library's verdict (qc_verdict.hpp): pass, warn or fail, and the
     // checks that did not pass ("none" when all did).
     // With other RNA classes searched: their reads (in total_reads too), the

@@ -125,6 +125,17 @@ std::string class_lines(sample_summary const & s, uint64_t total)
     return text;
 }
 
+// The reads folded into tags on miRNAs as their sequencing errors, when
+// errors were folded and reads are counted (with molecules, most of them
+// join a molecule counted anyway).
+std::string folded_lines(sample_summary const & s, bool reads)
+{
+    if (!s.errors_folded || !reads)
+        return "";
+    return count_line("errors folded in", s.folded_error_reads, percent_of(s.folded_error_reads, s.total_reads),
+                      "(counted above: one change from a tag on a miRNA)", 4);
+}
+
 // The reads (or molecules) of the tags, by what they became.
 std::string mapping_lines(sample_summary const & s, std::string const & of_what)
 {
@@ -136,7 +147,7 @@ std::string mapping_lines(sample_summary const & s, std::string const & of_what)
            count_line("assigned", s.assigned_reads, percent_of(s.assigned_reads, total), "", 4) +
            count_line("ambiguous-unassigned", s.ambiguous_unassigned_reads,
                       percent_of(s.ambiguous_unassigned_reads, total), "", 4) +
-           class_lines(s, total) +
+           folded_lines(s, of_what == "reads") + class_lines(s, total) +
            count_line("unmapped", s.unmapped_reads, percent_of(s.unmapped_reads, total), "", 4) +
            count_line("too short to search", s.too_short_reads, percent_of(s.too_short_reads, total), "", 4);
 }

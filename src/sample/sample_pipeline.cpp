@@ -608,6 +608,8 @@ int run_stages(sample_request const & r, run_state & state, output_staging & out
                             r.hairpin.path.empty() ? nullptr : &precursors, classes, class_reads, outputs,
                             summary) != 0)
         return 1;
+    summary.errors_folded = r.fold_errors;
+    summary.folded_error_reads = folds.reads;
     if (!r.gff3_file.empty())
     {
         progress.show("writing the mirGFF3 file");
