@@ -91,7 +91,8 @@ std::vector<long_option> const & map_options()
              "an ambiguous tag whose best miRNAs tie: left unassigned (the default), or shared among them in "
              "proportion to their unambiguous reads (an expectation-maximisation over the sample's tied tags; "
              "each tag's reads split in whole reads), added to SAMPLE.mirna.tsv as reads_shared and to the "
-             "study's matrices; the unshared counts stay in reads_unique and reads_assigned"},
+             "study's matrices; the unshared counts stay in reads_unique and reads_assigned",
+             "Counting"},
             {"fold-errors", long_option::flag, 0, 0, "",
              "a tag counted nowhere (on no miRNA, in no class, in no precursor) that is one substitution, inserted "
              "or dropped letter away from a tag on a miRNA with at least 5 times its reads is taken as that tag's "
