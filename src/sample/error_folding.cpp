@@ -12,6 +12,8 @@ namespace
 constexpr uint32_t none = std::numeric_limits<uint32_t>::max();
 constexpr uint64_t multiplier = 0x9E3779B97F4A7C15ULL;
 
+// A key: the hash of some letters, mixed with their number so that keys
+// spread over the slots. Tags whose keys meet are compared letter by letter.
 uint64_t mixed(uint64_t h, std::size_t length)
 {
     h += length * 0xD6E8FEB86659FD93ULL;
@@ -24,7 +26,7 @@ uint64_t mixed(uint64_t h, std::size_t length)
 // The keys of a tag: its whole letters, then each of its letters left out.
 // Two tags one change apart share a key: a substitution at i leaves both
 // equal without letter i, a letter inserted or dropped makes one the other
-// without it.
+// without it. `prefix` and `power` are working space kept between calls.
 void keys_of(tag_letters const & tag, std::vector<uint64_t> & prefix, std::vector<uint64_t> & power,
              std::vector<uint64_t> & keys)
 {
