@@ -6,6 +6,7 @@
 
 #include "core/parallel_chunks.hpp"
 #include "core/sequence_text.hpp"
+#include "export/isomir_description.hpp"
 
 namespace
 {
@@ -146,18 +147,19 @@ error_folds find_error_folds(tag_table const & tags, class_assignment const & pl
         {
             tag_vet_t const & tag = tag_vet[candidates[c]];
             keys_of(tag.tag_sequence, prefix, power, keys);
+            // Of the tags one change away with reads enough, the one of most reads, then the first.
+            auto beats = [&](uint32_t p, uint32_t best) {
+                return best == none || tag_vet[p].tag_count > tag_vet[best].tag_count ||
+                       (tag_vet[p].tag_count == tag_vet[best].tag_count && p < best);
+            };
             uint32_t best = none;
             for (uint64_t key : keys)
                 for (uint32_t e = index.first(key); e != none; e = index.entries[e].next)
                 {
                     uint32_t const p = index.entries[e].tag;
-                    tag_vet_t const & target = tag_vet[p];
-                    if (target.tag_count < fold_ratio * tag.tag_count ||
-                        (best != none && (target.tag_count < tag_vet[best].tag_count ||
-                                          (target.tag_count == tag_vet[best].tag_count && p > best))) ||
-                        !one_change_apart(tag.tag_sequence, target.tag_sequence))
-                        continue;
-                    best = p;
+                    if (tag_vet[p].tag_count >= fold_ratio * tag.tag_count && beats(p, best) &&
+                        one_change_apart(tag.tag_sequence, tag_vet[p].tag_sequence))
+                        best = p;
                 }
             if (best != none && !(precursors != nullptr &&
                                   lies_in_a_precursor(*precursors, rna5_to_text(tag.tag_sequence), species)))
@@ -177,11 +179,7 @@ error_folds find_error_folds(tag_table const & tags, class_assignment const & pl
 
 std::string folded_table_text(error_folds const & folds, tag_table const & tags)
 {
-    auto dna_of = [&](uint32_t position) {
-        std::string letters = rna5_to_text(tags.tag_vet[position].tag_sequence);
-        std::replace(letters.begin(), letters.end(), 'U', 'T');
-        return letters;
-    };
+    auto dna_of = [&](uint32_t position) { return dna_letters(rna5_to_text(tags.tag_vet[position].tag_sequence)); };
     std::vector<std::tuple<std::string, std::string, uint64_t>> rows;
     for (error_folds::fold const & fold : folds.folds)
         rows.emplace_back(dna_of(fold.from), dna_of(fold.to), tags.tag_vet[fold.from].tag_count);
